@@ -1,0 +1,54 @@
+#include "control/Module1.h"
+
+#include <cctype>
+#include <cstring>
+#include <fmt/format.h>
+#include <vector>
+
+#include "common/Error.h"
+#include "common/Trap.h"
+#include "control/ModuleState.h"
+#include "platform/standins/resources/Resources.h"
+
+namespace brv {
+
+bool CreateResourceProvider() {
+  ThreadError().Clear();
+  bool created = false;
+  try {
+    Module().ResourceProvider = CreateObject(kResourcesProgId);
+    created = true;
+  } catch (const Error&) {
+  }
+  ThreadError().Clear();
+  return created;
+}
+
+std::string GetLocalMessage(int32_t& number) {
+  const std::shared_ptr<AutomationObject> provider = Module().ResourceProvider;
+  if (!provider) return "Error : No Local Data";
+  std::vector<Variant> args{Variant(number)};
+  const Variant text = provider->Call("GetResourceString", args);
+  if (auto changed = args[0].get_if<int32_t>()) number = *changed;
+  return TextOf(text);
+}
+
+LocalTexts::LocalTexts() : localized_(CreateResourceProvider()) {}
+
+std::string LocalTexts::operator()(int32_t number, const char* english) const {
+  return localized_ ? GetLocalMessage(number) : english;
+}
+
+std::string GetGuidString(const void* riid) {
+  if (riid == nullptr) return "";
+  unsigned char b[16];
+  std::memcpy(b, riid, sizeof b);
+  const auto le32 = [&](int i) { return b[i] | b[i + 1] << 8 | b[i + 2] << 16 | static_cast<uint32_t>(b[i + 3]) << 24; };
+  const auto le16 = [&](int i) { return static_cast<unsigned>(b[i] | b[i + 1] << 8); };
+  std::string text = fmt::format("{{{:08X}-{:04X}-{:04X}-{:02X}{:02X}-{:02X}{:02X}{:02X}{:02X}{:02X}{:02X}}}", le32(0),
+                                 le16(4), le16(6), b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace brv

@@ -1,0 +1,10 @@
+#include "control/ModuleState.h"
+
+namespace brv {
+
+ModuleState& Module() {
+  thread_local ModuleState state;
+  return state;
+}
+
+}  // namespace brv

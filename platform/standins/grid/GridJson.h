@@ -1,0 +1,11 @@
+#pragma once
+// The grid's whole state as JSON, the form containers hand to scripts and pages.
+#include <nlohmann/json.hpp>
+
+#include "platform/Grid.h"
+
+namespace brv {
+
+nlohmann::json GridToJson(const GridState& state);
+
+}  // namespace brv

@@ -1,0 +1,113 @@
+#include "platform/standins/grid/GridText.h"
+
+#include <algorithm>
+#include <fmt/format.h>
+
+namespace brv {
+namespace {
+
+bool Wide(char32_t c) {
+  return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) || (c >= 0x3041 && c <= 0x33FF) ||
+         (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
+         (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+         (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
+}
+
+// Control characters would move the terminal's cursor or change its state: a
+// device name must never be able to do that, so they are shown as U+FFFD.
+std::string Printable(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    if (c < 0x20 || c == 0x7F) {
+      out += "\xEF\xBF\xBD";
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+bool Blank(const std::vector<std::string>& row) {
+  return std::all_of(row.begin(), row.end(),
+                     [](const std::string& t) { return t.find_first_not_of(' ') == std::string::npos; });
+}
+
+std::string Shade(const std::optional<int32_t>& fill) {
+  if (!fill) return {};
+  const int32_t c = *fill;
+  return fmt::format("\x1b[38;2;0;0;0;48;2;{};{};{}m", c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+}  // namespace
+
+size_t DisplayWidth(const std::string& s) {
+  size_t width = 0;
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char b = static_cast<unsigned char>(s[i]);
+    char32_t c = b;
+    size_t len = 1;
+    if (b >= 0xF0) {
+      len = 4;
+      c = b & 0x07;
+    } else if (b >= 0xE0) {
+      len = 3;
+      c = b & 0x0F;
+    } else if (b >= 0xC0) {
+      len = 2;
+      c = b & 0x1F;
+    }
+    if (i + len > s.size()) len = s.size() - i;
+    for (size_t k = 1; k < len; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    width += Wide(c) ? 2 : 1;
+    i += len;
+  }
+  return width;
+}
+
+std::string RenderGridText(const GridState& s, bool colour) {
+  int32_t last = s.rows;
+  while (last > 1 && Blank(s.text[last - 1])) --last;
+
+  std::vector<std::vector<std::string>> cells(last);
+  std::vector<size_t> widths(s.cols, 0);
+  for (int32_t r = 0; r < last; ++r) {
+    for (int32_t c = 0; c < s.cols; ++c) {
+      cells[r].push_back(Printable(s.text[r][c]));
+      widths[c] = std::max(widths[c], DisplayWidth(cells[r][c]));
+    }
+  }
+
+  std::string out;
+  for (int32_t r = 0; r < last; ++r) {
+    std::string line;
+    for (int32_t c = 0; c < s.cols; ++c) {
+      const std::string& t = cells[r][c];
+      std::string cell = " " + t;
+      if (c + 1 < s.cols) cell += std::string(widths[c] - DisplayWidth(t) + 1, ' ');
+      if (colour) {
+        const std::string shade = Shade(s.fill[r][c]);
+        const bool header = r == 0;
+        line += (header ? std::string("\x1b[1m") : shade) + cell + (shade.empty() && !header ? "" : "\x1b[0m");
+      } else {
+        line += cell;
+      }
+      if (c + 1 < s.cols) line += "\xE2\x94\x82";  // │
+    }
+    // Plain output carries no trailing blanks.
+    if (!colour) line.erase(line.find_last_not_of(' ') + 1);
+    out += line + "\n";
+    if (r == 0) {
+      std::string rule;
+      for (int32_t c = 0; c < s.cols; ++c) {
+        const size_t w = widths[c] + (c + 1 < s.cols ? 2 : 1);
+        for (size_t k = 0; k < w; ++k) rule += "\xE2\x94\x80";  // ─
+        if (c + 1 < s.cols) rule += "\xE2\x94\xBC";              // ┼
+      }
+      out += rule + "\n";
+    }
+  }
+  return out;
+}
+
+}  // namespace brv

@@ -1,0 +1,118 @@
+#include "platform/standins/resources/Resources.h"
+
+
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "common/Error.h"
+
+namespace brv {
+namespace fs = std::filesystem;
+
+Catalogue ReadCatalogue(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) Raise(err::kCannotCreateObject, "cannot read the message catalogue " + path);
+  Catalogue catalogue;
+  std::string line;
+  int lineNo = 0;
+  while (std::getline(in, line)) {
+    ++lineNo;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    size_t digits = 0;
+    while (digits < line.size() && digits < 9 && std::isdigit(static_cast<unsigned char>(line[digits]))) ++digits;
+    const size_t gap = line.find_first_not_of(" \t", digits);
+    if (digits == 0 || gap == digits || gap == std::string::npos) {
+      Raise(err::kCannotCreateObject, path + ":" + std::to_string(lineNo) + ": expected a message number and its text");
+    }
+    catalogue[std::stoi(line.substr(0, digits))] = line.substr(gap);
+  }
+  return catalogue;
+}
+
+namespace {
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
+void AddLocale(std::vector<std::string>& out, std::string locale) {
+  // language[_territory][.codeset][@modifier]
+  locale = locale.substr(0, locale.find_first_of(".@"));
+  if (locale.empty()) return;
+  out.push_back(locale);
+  const size_t underscore = locale.find('_');
+  if (underscore != std::string::npos) out.push_back(locale.substr(0, underscore));
+}
+
+}  // namespace
+
+std::vector<std::string> PreferredLanguages() {
+  std::string locale = Env("LC_ALL");
+  if (locale.empty()) locale = Env("LC_MESSAGES");
+  if (locale.empty()) locale = Env("LANG");
+  std::vector<std::string> out;
+  // As with the C library, the C locale means untranslated, whatever LANGUAGE says.
+  if (!locale.empty() && locale != "C" && locale != "POSIX" && locale.rfind("C.", 0) != 0) {
+    std::stringstream list(Env("LANGUAGE"));
+    for (std::string item; std::getline(list, item, ':');) AddLocale(out, item);
+    AddLocale(out, locale);
+  }
+  out.push_back("en");
+  return out;
+}
+
+std::string CatalogueFolder() {
+  if (std::string env = Env("BRVPARTS_MESSAGES"); !env.empty()) return env;
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    const fs::path beside = exe.parent_path() / "messages";
+    if (fs::is_directory(beside, ec)) return beside.string();
+    return (exe.parent_path().parent_path() / "share" / "brvparts" / "messages").string();
+  }
+  return "messages";
+}
+
+Resources::Resources() : Resources(CatalogueFolder(), PreferredLanguages()) {}
+
+Resources::Resources(const std::string& folder, const std::vector<std::string>& languages) {
+  const auto path = [&](const std::string& lang) { return (fs::path(folder) / (lang + ".msg")).string(); };
+  std::error_code ec;
+  if (fs::is_regular_file(path("en"), ec)) english_ = ReadCatalogue(path("en"));
+  for (const std::string& lang : languages) {
+    if (lang.find('/') != std::string::npos || lang.find("..") != std::string::npos) continue;
+    if (lang == "en") {
+      if (!english_.empty()) language_ = "en";
+      break;
+    }
+    if (fs::is_regular_file(path(lang), ec)) {
+      chosen_ = ReadCatalogue(path(lang));
+      language_ = lang;
+      break;
+    }
+  }
+  if (language_.empty()) Raise(err::kCannotCreateObject, "no message catalogue in " + folder);
+}
+
+std::string Resources::GetResourceString(int32_t number) const {
+  if (auto it = chosen_.find(number); it != chosen_.end()) return it->second;
+  if (auto it = english_.find(number); it != english_.end()) return it->second;
+  Raise(err::kInvalidCall, "no message numbered " + std::to_string(number));
+}
+
+Variant Resources::Call(std::string_view method, std::vector<Variant>& args) {
+  if (method == "GetResourceString") {
+    if (args.size() != 1) Raise(err::kInvalidCall, "GetResourceString takes one argument");
+    return GetResourceString(ToInt32(args[0]));
+  }
+  Raise(err::kNoSuchMember, std::string(method));
+}
+
+std::shared_ptr<AutomationObject> CreateResources() { return std::make_shared<Resources>(); }
+
+}  // namespace brv

@@ -1,0 +1,172 @@
+// Creating the control: the grid it lays out, the texts it chooses, the state it
+// leaves for the thread.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "control/BRVPartsCtl.h"
+#include "control/Module1.h"
+#include "control/ModuleState.h"
+#include "table/CategoryLabels.h"
+#include "table/Layout.h"
+#include "platform/standins/grid/MemoryGrid.h"
+#include "platform/standins/resources/Resources.h"
+#include "tests/support/Support.h"
+
+namespace brv {
+namespace {
+
+using test::ProviderMode;
+
+class Startup : public ::testing::Test {
+ protected:
+  void SetUp() override { test::ResetModule(); }
+  test::BoxRecorder boxes;
+};
+
+TEST_F(Startup, LaysOutTheDesignedGrid) {
+  test::ProviderScope provider(ProviderMode::Missing);
+  BRVPartsCtl control;
+  ASSERT_FALSE(control.startupError());
+  const GridState g = control.MSHFlexGrid1().State();
+
+  EXPECT_EQ(g.rows, 11);
+  EXPECT_EQ(g.cols, 2);
+  EXPECT_EQ(g.text[0], (std::vector<std::string>{"Item", "Value"}));
+  EXPECT_EQ(g.cellFormat[0][0], 4);
+  EXPECT_EQ(g.cellFormat[0][1], 4);
+  EXPECT_EQ(g.colFormat, (std::vector<std::optional<int16_t>>{0, 0}));
+  EXPECT_EQ(g.colWidth, (std::vector<int32_t>{4725, 4725}));
+  EXPECT_FALSE(g.fill[0][0]) << "the header is never shaded";
+  for (int r = 0; r < g.rows; ++r) EXPECT_EQ(g.rowHeight[r], 400) << r;
+  for (int r = 1; r <= 10; ++r) {
+    EXPECT_EQ(g.text[r], (std::vector<std::string>{" ", ""})) << r;
+    const int32_t shade = r % 2 ? 0xFEF5F2 : 0xE6D4CD;
+    EXPECT_EQ(g.fill[r][0], shade) << r;
+    EXPECT_EQ(g.fill[r][1], shade) << r;
+    EXPECT_FALSE(g.cellFormat[r][0]);
+  }
+  EXPECT_FALSE(g.scrollBars);
+  EXPECT_EQ(Module().ComputerName, ".");
+  EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(Startup, DesignedRowsEndUpBelowTheBlankRows) {
+  test::ProviderScope provider(ProviderMode::Missing);
+  auto designed = std::make_unique<MemoryGrid>(3);
+  designed->SetCellText(4, "designed");
+  BRVPartsCtl control(std::move(designed));
+  const GridState g = control.MSHFlexGrid1().State();
+  ASSERT_EQ(g.rows, 13);
+  EXPECT_EQ(g.text[12][0], "designed");
+  EXPECT_EQ(g.rowHeight[12], MemoryGrid::kDefaultRowHeight);
+  EXPECT_EQ(g.fill[12][1], 0xE6D4CD);
+}
+
+TEST_F(Startup, TextsWithAndWithoutProvider) {
+  const struct {
+    ProviderMode mode;
+    std::string emptyText, header0, cpu0, hdd0, battery0;
+  } cases[] = {
+      {ProviderMode::Missing, "<Empty>", "Item", "Index", "Index", "Index"},
+      {ProviderMode::Fake, "#211", "#201", "#212", "#451", "#751"},
+  };
+  for (const auto& c : cases) {
+    test::ResetModule();
+    test::ProviderScope provider(c.mode);
+    BRVPartsCtl control;
+    const ModuleState& m = Module();
+    EXPECT_EQ(m.EmptyText, c.emptyText);
+    EXPECT_EQ(control.MSHFlexGrid1().State().text[0][0], c.header0);
+    EXPECT_EQ(m.CategoryLabels[IndexOf(Category::CPU)]->at(0), c.cpu0);
+    EXPECT_EQ(m.CategoryLabels[IndexOf(Category::HDD)]->at(0), c.hdd0);
+    EXPECT_EQ(m.CategoryLabels[IndexOf(Category::BatteryPack)]->at(0), c.battery0);
+    const size_t counts[] = {6, 3, 5, 5, 4, 6, 5, 3, 3, 7, 4};
+    for (Category cat : kAllCategories) {
+      EXPECT_EQ(m.CategoryLabels[IndexOf(cat)]->size(), counts[IndexOf(cat)]) << NameOf(cat);
+    }
+  }
+  EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(Startup, EnglishCaptionsWithoutProvider) {
+  test::ProviderScope provider(ProviderMode::Missing);
+  BRVPartsCtl control;
+  EXPECT_EQ(*Module().CategoryLabels[IndexOf(Category::CPU)],
+            (CaptionList{"Index", "Manufacturer", "Name", "Version", "MAX Clock Speed", "Socket Designation"}));
+  EXPECT_EQ(*Module().CategoryLabels[IndexOf(Category::NetworkAdapter)],
+            (CaptionList{"Index", "Adapter Type", "Description", "IP Address", "MAC Address", "Manufacturer", "Name"}));
+}
+
+TEST_F(Startup, AsksTheProviderForExactlyTheCatalogueNumbersInOrder) {
+  test::ProviderScope provider(ProviderMode::Fake);
+  BRVPartsCtl control;
+  std::vector<int32_t> expected = {211, 201, 202};
+  for (Category c : kAllCategories) {
+    for (const Caption& caption : CaptionsOf(c)) expected.push_back(caption.number);
+  }
+  EXPECT_EQ(test::FakeProvider::Asked(), expected);
+}
+
+TEST_F(Startup, InstalledCataloguesAreComplete) {
+  // Every number the control asks for is in every installed catalogue.
+  test::ProviderScope provider(ProviderMode::Installed);
+  for (const char* lang : {"en", "ja", "de"}) {
+    Resources resources(BRV_CATALOGUE_DIR, {lang});
+    for (int32_t n : {101, 102, 103, 201, 202, 211}) EXPECT_FALSE(resources.GetResourceString(n).empty());
+    for (Category c : kAllCategories) {
+      for (const Caption& caption : CaptionsOf(c)) {
+        EXPECT_NO_THROW(resources.GetResourceString(caption.number)) << lang << " " << caption.number;
+      }
+    }
+  }
+}
+
+TEST_F(Startup, ProviderErrorEndsStartupAndReachesTheContainer) {
+  struct Failing : AutomationObject {
+    Variant Call(std::string_view, std::vector<Variant>&) override { Raise(err::kInvalidCall, "broken catalogue"); }
+  };
+  test::ProviderScope restore(ProviderMode::Installed);
+  RegisterClass(kResourcesProgId, [] { return std::make_shared<Failing>(); });
+  BRVPartsCtl control;
+  ASSERT_TRUE(control.startupError());
+  EXPECT_EQ(control.startupError()->number(), err::kInvalidCall);
+  // Start-up ended at the first text: the grid keeps its designed look.
+  EXPECT_EQ(control.MSHFlexGrid1().State().rows, 1);
+}
+
+TEST_F(Startup, SecondControlKeepsTheLastTable) {
+  test::ProviderScope provider(ProviderMode::Missing);
+  BRVPartsCtl first;
+  Module().CurrentLabels = CaptionList{"Index"};
+  Module().CurrentValues = ValueTable(2, 1);
+  Module().CategoryCount[0] = 3;
+  BRVPartsCtl second;
+  EXPECT_EQ(Module().CurrentLabels, CaptionList{"Index"});
+  EXPECT_EQ(Module().CurrentValues.rows(), 2u);
+  EXPECT_EQ(Module().CategoryCount[0], 3);
+}
+
+TEST_F(Startup, ThreadsKeepSeparateState) {
+  test::ProviderScope provider(ProviderMode::Missing);
+  BRVPartsCtl here;
+  Module().CategoryCount[0] = 5;
+  std::string otherEmpty;
+  int16_t otherCount = -1;
+  bool otherHadLabels = true;
+  std::thread([&] {
+    otherHadLabels = Module().CategoryLabels[0].has_value();
+    otherCount = Module().CategoryCount[0];
+    test::ProviderScope fake(ProviderMode::Fake);
+    BRVPartsCtl there;
+    otherEmpty = Module().EmptyText;
+  }).join();
+  EXPECT_FALSE(otherHadLabels);
+  EXPECT_EQ(otherCount, 0);
+  EXPECT_EQ(otherEmpty, "#211");
+  EXPECT_EQ(Module().EmptyText, "<Empty>");
+  EXPECT_EQ(Module().CategoryCount[0], 5);
+}
+
+}  // namespace
+}  // namespace brv

@@ -1,0 +1,98 @@
+// The grid stand-in honours what the control relies on and refuses what a grid
+// would refuse.
+#include "platform/standins/grid/MemoryGrid.h"
+
+#include <gtest/gtest.h>
+
+#include "common/Error.h"
+#include "platform/standins/grid/GridJson.h"
+#include "platform/standins/grid/GridText.h"
+
+namespace brv {
+namespace {
+
+TEST(MemoryGrid, AsDesigned) {
+  const GridState s = MemoryGrid().State();
+  EXPECT_EQ(s.rows, 1);
+  EXPECT_EQ(s.cols, 2);
+  EXPECT_EQ(s.width, 9450);
+  EXPECT_EQ(s.height, 4500);
+  EXPECT_FALSE(s.scrollBars);
+  EXPECT_FALSE(s.fill[0][0]);
+}
+
+TEST(MemoryGrid, RefusesIndexesOutOfRange) {
+  MemoryGrid g(3);
+  const std::function<void()> refused[] = {
+      [&] { g.SetRow(3); },           [&] { g.SetRow(-1); },           [&] { g.SetCol(2); },
+      [&] { g.SetCellText(6, "x"); }, [&] { g.SetCellText(-1, "x"); }, [&] { g.SetRowHeight(3, 400); },
+      [&] { g.RowHeight(-1); },       [&] { g.SetColWidth(2, 10); },   [&] { g.SetColFormat(-1, 0); },
+      [&] { g.InsertRow(" ", 4); },   [&] { g.InsertRow(" ", -1); },   [&] { g.SetRows(0); },
+      [&] { g.SetScrollBars(4); },    [&] { g.SetCellFillColor(0x1000000); },
+  };
+  for (size_t i = 0; i < std::size(refused); ++i) EXPECT_THROW(refused[i](), Error) << i;
+  EXPECT_EQ(g.State(), MemoryGrid(3).State()) << "a refused operation changes nothing";
+}
+
+TEST(MemoryGrid, RowsKeepTheirSettingsThroughInsertAndResize) {
+  MemoryGrid g;
+  g.SetCellText(0, "Item");
+  g.SetRows(4);
+  g.SetRowHeight(2, 400);
+  g.SetRow(2);
+  g.SetCol(1);
+  g.SetCellFillColor(0xE6D4CD);
+  g.SetCellText(5, "two");
+  g.InsertRow(" ", 1);  // row 2 moves to 3
+  const GridState s = g.State();
+  EXPECT_EQ(s.rows, 5);
+  EXPECT_EQ(s.text[1][0], " ");
+  EXPECT_EQ(s.text[3][1], "two");
+  EXPECT_EQ(s.rowHeight[3], 400);
+  EXPECT_EQ(s.fill[3][1], 0xE6D4CD);
+  g.SetRows(2);
+  EXPECT_EQ(g.Row(), 1) << "the current row stays inside the grid";
+  g.SetRows(4);
+  EXPECT_EQ(g.State().text[0][0], "Item");
+  EXPECT_EQ(g.State().text[3][1], "") << "rows added again come back blank";
+  EXPECT_EQ(g.RowHeight(3), MemoryGrid::kDefaultRowHeight);
+}
+
+TEST(MemoryGrid, JsonCarriesTheWholeState) {
+  MemoryGrid g(2);
+  g.SetCellText(2, "Index");
+  g.SetRow(1);
+  g.SetCellFillColor(0xFEF5F2);
+  g.SetScrollBars(1);
+  EXPECT_EQ(GridToJson(g.State()), nlohmann::json::parse(R"({
+    "rows": 2, "cols": 2, "text": [["", ""], ["Index", ""]], "rowHeight": [240, 240],
+    "colWidth": [960, 960], "fill": [[null, null], [16709106, null]],
+    "cellFormat": [[null, null], [null, null]], "colFormat": [null, null],
+    "scrollBars": 1, "row": 1, "col": 0, "width": 9450, "height": 4500})"));
+}
+
+TEST(GridText, RendersCaptionsAndValuesWithoutPadding) {
+  MemoryGrid g(5);
+  const char* texts[] = {"Item", "Value", "Index", "1", "Name", "Intel(R) Core(TM) i7", " ", "", " ", ""};
+  for (int i = 0; i < 10; ++i) g.SetCellText(i, texts[i]);
+  EXPECT_EQ(RenderGridText(g.State(), false),
+            " Item  │ Value\n"
+            "───────┼─────────────────────\n"
+            " Index │ 1\n"
+            " Name  │ Intel(R) Core(TM) i7\n");
+}
+
+TEST(GridText, WideCharactersAndControlCharacters) {
+  MemoryGrid g(2);
+  g.SetCellText(0, "項目");
+  g.SetCellText(1, "値");
+  g.SetCellText(2, "名前");
+  g.SetCellText(3, "evil\x1b[2Jname");
+  EXPECT_EQ(DisplayWidth("項目"), 4u);
+  const std::string out = RenderGridText(g.State(), false);
+  EXPECT_EQ(out.find('\x1b'), std::string::npos) << "escape sequences from values never reach the terminal";
+  EXPECT_NE(out.find(" 名前 │ evil\xEF\xBF\xBD[2Jname"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace brv

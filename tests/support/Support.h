@@ -1,0 +1,51 @@
+#pragma once
+// Shared test fixtures: a recording string provider, a recorded message box, and
+// a fresh module state for the test's thread.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "control/ModuleState.h"
+#include "platform/Automation.h"
+#include "platform/MessageBox.h"
+
+namespace brv::test {
+
+// A provider that answers message N with "#N" and records every number asked.
+class FakeProvider : public AutomationObject {
+ public:
+  Variant Call(std::string_view method, std::vector<Variant>& args) override;
+  static std::vector<int32_t>& Asked();
+};
+
+enum class ProviderMode { Fake, Missing, Installed };
+
+// Puts a provider in place for the scope of a test and restores the installed one.
+class ProviderScope {
+ public:
+  explicit ProviderScope(ProviderMode mode);
+  ~ProviderScope();
+  void Switch(ProviderMode mode);
+};
+
+struct Box {
+  std::string prompt, title;
+  int32_t style;
+  bool operator==(const Box&) const = default;
+};
+
+// Records the message boxes shown on this thread for the scope of a test.
+class BoxRecorder {
+ public:
+  BoxRecorder();
+  ~BoxRecorder();
+  std::vector<Box> boxes;
+
+ private:
+  MessageBoxHandler previous_;
+};
+
+// Resets this thread's module state and pending error.
+void ResetModule();
+
+}  // namespace brv::test
