@@ -1,0 +1,68 @@
+#include "instrumentation/ClassSource.h"
+
+#include <atomic>
+#include <mutex>
+
+namespace brv {
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+const Property* Instance::Find(std::string_view name) const {
+  for (const Property& p : properties) {
+    if (SameName(p.name, name)) return &p;
+  }
+  return nullptr;
+}
+
+Instance& Instance::Set(std::string name, Variant value) {
+  for (Property& p : properties) {
+    if (SameName(p.name, name)) {
+      p.value = std::move(value);
+      p.error.reset();
+      return *this;
+    }
+  }
+  properties.push_back({std::move(name), std::move(value), std::nullopt});
+  return *this;
+}
+
+std::optional<std::string> BuiltinKeyProperty(std::string_view className) {
+  struct Key {
+    std::string_view cls, key;
+  };
+  static constexpr Key kKeys[] = {
+      {"Win32_NetworkAdapterConfiguration", "Index"}, {"Win32_NetworkAdapter", "DeviceID"},
+      {"Win32_DiskDrive", "DeviceID"},                {"Win32_POTSModem", "DeviceID"},
+      {"CIM_Processor", "DeviceID"},                  {"Win32_VideoConfiguration", "Name"},
+  };
+  for (const Key& k : kKeys) {
+    if (SameName(k.cls, className)) return std::string(k.key);
+  }
+  return std::nullopt;
+}
+
+namespace {
+std::mutex gSourceLock;
+std::shared_ptr<const ClassSource> gSource;
+}  // namespace
+
+void UseClassSource(std::shared_ptr<const ClassSource> source) {
+  std::lock_guard guard(gSourceLock);
+  gSource = std::move(source);
+}
+
+std::shared_ptr<const ClassSource> CurrentClassSource() {
+  std::lock_guard guard(gSourceLock);
+  return gSource;
+}
+
+}  // namespace brv

@@ -1,0 +1,63 @@
+#pragma once
+// What answers the instrumentation on Linux: a source of classes, each class a
+// list of instances, each instance a list of properties. A class, an instance or a
+// property may carry the service's error number instead of a value, so that every
+// failure the service can show is reproducible. The source is chosen once for the
+// whole process by the container.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/Variant.h"
+
+namespace brv {
+
+struct Property {
+  std::string name;
+  Variant value;
+  std::optional<int32_t> error;  // reading it fails with this number
+};
+
+struct Instance {
+  std::vector<Property> properties;
+  std::optional<int32_t> error;  // fetching it fails with this number (the enumeration ends)
+
+  // The property named so, compared without regard to case; null when absent.
+  const Property* Find(std::string_view name) const;
+  // Adds or replaces a property (a convenience for sources that build instances).
+  Instance& Set(std::string name, Variant value);
+};
+
+struct ClassAnswer {
+  std::optional<int32_t> error;  // the query fails with this number
+  std::vector<Instance> instances;
+};
+
+class ClassSource {
+ public:
+  virtual ~ClassSource() = default;
+  // A number when binding any moniker fails (the service cannot be reached).
+  virtual std::optional<int32_t> Unreachable() const { return std::nullopt; }
+  // The answer to "select * from CLASS". A class the source does not know
+  // answers with 0x80041010 (invalid class).
+  virtual std::shared_ptr<const ClassAnswer> Query(std::string_view className) const = 0;
+  // The key property used by object paths, when the source names one.
+  virtual std::optional<std::string> KeyProperty(std::string_view /*className*/) const { return std::nullopt; }
+};
+
+// The key property of the classes this system looks up by object path.
+std::optional<std::string> BuiltinKeyProperty(std::string_view className);
+
+// The process-wide source. Without one, binding fails with 0x80041001 and a note
+// that no source was chosen.
+void UseClassSource(std::shared_ptr<const ClassSource> source);
+std::shared_ptr<const ClassSource> CurrentClassSource();
+
+// Case-insensitive comparison of ASCII names, as the service compares class and
+// property names.
+bool SameName(std::string_view a, std::string_view b);
+
+}  // namespace brv

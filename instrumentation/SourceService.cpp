@@ -1,0 +1,174 @@
+// The instrumentation service on Linux: monikers, queries and enumerations
+// answered from the process's class source.
+#include <cctype>
+#include <vector>
+
+#include "common/Error.h"
+#include "instrumentation/ClassSource.h"
+#include "instrumentation/SourceService.h"
+
+namespace brv::wmi {
+namespace {
+
+constexpr int32_t kInvalidNamespace = static_cast<int32_t>(0x8004100Eu);
+constexpr int32_t kInvalidObjectPath = static_cast<int32_t>(0x8004103Au);
+constexpr int32_t kInvalidSyntax = static_cast<int32_t>(0x800401E4u);  // the moniker itself is malformed
+
+[[noreturn]] void Fail(int32_t number, const std::string& detail) { Raise(number, detail); }
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && SameName(text.substr(0, prefix.size()), prefix);
+}
+
+// Splits "winmgmts://MACHINE/root/cimv2[:PATH]" and checks machine and namespace;
+// answers PATH ("" when there is none).
+std::string_view ParseMoniker(std::string_view moniker) {
+  constexpr std::string_view kScheme = "winmgmts:";
+  if (!StartsWithNoCase(moniker, kScheme)) Fail(kInvalidSyntax, "not an instrumentation moniker");
+  std::string_view rest = moniker.substr(kScheme.size());
+  if (rest.substr(0, 2) != "//") Fail(kInvalidSyntax, "the moniker names no machine");
+  rest.remove_prefix(2);
+  const size_t slash = rest.find('/');
+  const std::string_view machine = rest.substr(0, slash);
+  if (machine != ".") Fail(err::kRpcUnavailable, "only the local machine \".\" can be reached");
+  if (slash == std::string_view::npos) Fail(kInvalidNamespace, "no namespace");
+  rest.remove_prefix(slash + 1);
+  const size_t colon = rest.find(':');
+  std::string nameSpace(rest.substr(0, colon));
+  for (char& c : nameSpace) {
+    if (c == '\\') c = '/';
+  }
+  if (!SameName(nameSpace, "root/cimv2")) Fail(kInvalidNamespace, "namespace " + nameSpace);
+  return colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+}
+
+std::shared_ptr<const ClassSource> Connect() {
+  std::shared_ptr<const ClassSource> source = CurrentClassSource();
+  if (!source) Fail(err::kWbemFailed, "no instrumentation source was chosen");
+  if (auto number = source->Unreachable()) Fail(*number, "the instrumentation service cannot be reached");
+  return source;
+}
+
+std::shared_ptr<const ClassAnswer> Answer(const ClassSource& source, std::string_view className) {
+  std::shared_ptr<const ClassAnswer> answer = source.Query(className);
+  if (!answer) Fail(err::kWbemInvalidClass, std::string(className));
+  if (answer->error) Fail(*answer->error, std::string(className));
+  return answer;
+}
+
+class InstanceObject : public Object {
+ public:
+  InstanceObject(std::shared_ptr<const ClassAnswer> owner, const Instance& instance)
+      : owner_(std::move(owner)), instance_(instance) {}
+  Variant Get(std::string_view name) const override {
+    const Property* p = instance_.Find(name);
+    if (!p) Fail(err::kWbemNotFound, "no property " + std::string(name));
+    if (p->error) Fail(*p->error, "reading " + std::string(name));
+    return p->value;
+  }
+
+ private:
+  std::shared_ptr<const ClassAnswer> owner_;  // keeps the instance alive
+  const Instance& instance_;
+};
+
+class AnswerEnumerator : public Enumerator {
+ public:
+  explicit AnswerEnumerator(std::shared_ptr<const ClassAnswer> answer) : answer_(std::move(answer)) {}
+  std::unique_ptr<Object> Next() override {
+    if (next_ >= answer_->instances.size()) return nullptr;
+    const Instance& instance = answer_->instances[next_];
+    if (instance.error) {
+      next_ = answer_->instances.size();
+      Fail(*instance.error, "fetching an instance");
+    }
+    ++next_;
+    return std::make_unique<InstanceObject>(answer_, instance);
+  }
+
+ private:
+  std::shared_ptr<const ClassAnswer> answer_;
+  size_t next_ = 0;
+};
+
+class QueryAnswer : public ObjectSet {
+ public:
+  QueryAnswer(std::shared_ptr<const ClassSource> source, std::string className)
+      : source_(std::move(source)), className_(std::move(className)) {}
+  // The query is answered when its enumeration starts, as the service does by default.
+  std::unique_ptr<Enumerator> Enumerate() override {
+    return std::make_unique<AnswerEnumerator>(Answer(*source_, className_));
+  }
+
+ private:
+  std::shared_ptr<const ClassSource> source_;
+  std::string className_;
+};
+
+// "select * from CLASS", with any spacing and letter case; nothing else is understood.
+std::string ClassOfQuery(const std::string& query) {
+  std::vector<std::string> words;
+  std::string word;
+  for (char c : query) {
+    if (std::isspace(static_cast<unsigned char>(c))) {
+      if (!word.empty()) words.push_back(std::move(word));
+      word.clear();
+    } else {
+      word += c;
+    }
+  }
+  if (!word.empty()) words.push_back(std::move(word));
+  if (words.size() != 4 || !SameName(words[0], "select") || words[1] != "*" || !SameName(words[2], "from")) {
+    Fail(err::kWbemInvalidQuery, query);
+  }
+  for (char c : words[3]) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') Fail(err::kWbemInvalidQuery, query);
+  }
+  return words[3];
+}
+
+class SourceServices : public Services {
+ public:
+  explicit SourceServices(std::shared_ptr<const ClassSource> source) : source_(std::move(source)) {}
+  std::unique_ptr<ObjectSet> ExecQuery(const std::string& query) override {
+    return std::make_unique<QueryAnswer>(source_, ClassOfQuery(query));
+  }
+
+ private:
+  std::shared_ptr<const ClassSource> source_;
+};
+
+}  // namespace
+
+std::unique_ptr<Services> BindSourceServices(const std::string& moniker) {
+  if (!ParseMoniker(moniker).empty()) Fail(kInvalidSyntax, "the moniker names an object, not a namespace");
+  return std::make_unique<SourceServices>(Connect());
+}
+
+std::unique_ptr<Object> BindSourceObject(const std::string& moniker) {
+  const std::string_view path = ParseMoniker(moniker);
+  const size_t equals = path.find('=');
+  if (path.empty() || equals == std::string_view::npos) Fail(kInvalidObjectPath, std::string(path));
+  std::string_view name = path.substr(0, equals);
+  std::string_view value = path.substr(equals + 1);
+  if (value.size() >= 2 && (value.front() == '\'' || value.front() == '"') && value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  std::string className(name.substr(0, name.find('.')));
+  const auto source = Connect();
+  std::optional<std::string> key;
+  if (name.find('.') != std::string_view::npos) key = std::string(name.substr(name.find('.') + 1));
+  if (!key) key = source->KeyProperty(className);
+  if (!key) key = BuiltinKeyProperty(className);
+  const auto answer = Answer(*source, className);
+  if (!key) Fail(kInvalidObjectPath, "the class " + className + " has no key property");
+  for (const Instance& instance : answer->instances) {
+    if (instance.error) Fail(*instance.error, "fetching an instance");
+    const Property* p = instance.Find(*key);
+    if (!p || p->error || p->value.IsNull() || p->value.IsArray()) continue;
+    if (TextOf(p->value) == value) return std::make_unique<InstanceObject>(answer, instance);
+  }
+  Fail(err::kWbemNotFound, std::string(path));
+}
+
+}  // namespace brv::wmi

@@ -1,0 +1,266 @@
+#include "instrumentation/snapshot/Snapshot.h"
+
+#include <cmath>
+#include <fmt/format.h>
+#include <fstream>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "common/Error.h"
+
+namespace brv {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+class Reader {
+ public:
+  explicit Reader(std::string origin) : origin_(std::move(origin)) {}
+
+  [[noreturn]] void Refuse(const std::string& where, const std::string& what) const {
+    throw SnapshotError(fmt::format("{}: {}{}", origin_, where.empty() ? "" : where + ": ", what));
+  }
+
+  // N: a number, or a text holding a hexadecimal number with 0x.
+  int32_t ErrorNumber(const Json& j, const std::string& where) const {
+    int64_t n = 0;
+    if (j.is_number_integer()) {
+      n = j.get<int64_t>();
+    } else if (j.is_number_unsigned()) {
+      if (j.get<uint64_t>() > 0xFFFFFFFFull) Refuse(where, "error number out of range");
+      n = static_cast<int64_t>(j.get<uint64_t>());
+    } else if (j.is_string()) {
+      const std::string s = j.get<std::string>();
+      if (s.size() < 3 || s.size() > 10 || (s.substr(0, 2) != "0x" && s.substr(0, 2) != "0X") ||
+          s.find_first_not_of("0123456789abcdefABCDEF", 2) != std::string::npos) {
+        Refuse(where, "error number \"" + s + "\" is not a number or a 0x hexadecimal text");
+      }
+      n = static_cast<int64_t>(std::stoull(s.substr(2), nullptr, 16));
+    } else {
+      Refuse(where, "an error number must be a number or a 0x hexadecimal text");
+    }
+    if (n < std::numeric_limits<int32_t>::min() || n > 0xFFFFFFFFll) Refuse(where, "error number out of range");
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<int64_t>(n) & 0xFFFFFFFF));
+  }
+
+  static bool IsErrorForm(const Json& j) { return j.is_object() && j.size() == 1 && j.contains("$error"); }
+
+  Variant Value(const Json& j, const std::string& where) const {
+    switch (j.type()) {
+      case Json::value_t::null: return Null{};
+      case Json::value_t::boolean: return j.get<bool>();
+      case Json::value_t::number_integer:
+      case Json::value_t::number_unsigned: {
+        if (j.is_number_unsigned() && j.get<uint64_t>() > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
+          return static_cast<double>(j.get<uint64_t>());
+        }
+        const int64_t v = j.get<int64_t>();
+        if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max()) {
+          return static_cast<int32_t>(v);
+        }
+        return v;
+      }
+      case Json::value_t::number_float: return j.get<double>();
+      case Json::value_t::string: return j.get<std::string>();
+      case Json::value_t::array: {
+        Variant::Array items;
+        for (size_t i = 0; i < j.size(); ++i) {
+          if (j[i].is_array() || j[i].is_object()) Refuse(where, "an array holds only plain values");
+          items.push_back(Value(j[i], where));
+        }
+        return items;
+      }
+      default: Refuse(where, "a property value must be null, a truth value, a number, a text or an array");
+    }
+  }
+
+  Instance ReadInstance(const Json& j, const std::string& where) const {
+    Instance instance;
+    if (!j.is_object()) Refuse(where, "an instance must be an object of properties");
+    if (IsErrorForm(j)) {
+      instance.error = ErrorNumber(j["$error"], where);
+      return instance;
+    }
+    for (const auto& [name, value] : j.items()) {
+      const std::string at = where + "." + name;
+      if (name.empty()) Refuse(where, "a property has no name");
+      if (instance.Find(name)) Refuse(at, "the property is given twice");
+      if (value.is_object()) {
+        if (!IsErrorForm(value)) Refuse(at, "an object stands only for {\"$error\": N}");
+        instance.properties.push_back({name, Null{}, ErrorNumber(value["$error"], at)});
+      } else {
+        instance.properties.push_back({name, Value(value, at), std::nullopt});
+      }
+    }
+    return instance;
+  }
+
+  Snapshot Read(const Json& doc) const {
+    if (!doc.is_object()) Refuse("", "the document is not a JSON object");
+    if (!doc.contains("format")) Refuse("", "no \"format\" member; expected \"" + std::string(kSnapshotFormat) + "\"");
+    if (doc["format"] != kSnapshotFormat) {
+      Refuse("format", "expected \"" + std::string(kSnapshotFormat) + "\", found " + doc["format"].dump());
+    }
+    Snapshot s;
+    for (const auto& [member, value] : doc.items()) {
+      if (member == "format") continue;
+      if (member == "unreachable") {
+        s.unreachable = ErrorNumber(value, "unreachable");
+      } else if (member == "keys") {
+        if (!value.is_object()) Refuse("keys", "must map class names to key property names");
+        for (const auto& [cls, key] : value.items()) {
+          if (!key.is_string()) Refuse("keys." + cls, "a key property name must be a text");
+          s.keys.emplace_back(cls, key.get<std::string>());
+        }
+      } else if (member == "classes") {
+        if (!value.is_object()) Refuse("classes", "must map class names to their instances");
+        for (const auto& [cls, answer] : value.items()) {
+          const std::string at = "classes." + cls;
+          for (const auto& [seen, unused] : s.classes) {
+            if (SameName(seen, cls)) Refuse(at, "the class is given twice");
+          }
+          ClassAnswer a;
+          if (IsErrorForm(answer)) {
+            a.error = ErrorNumber(answer["$error"], at);
+          } else if (answer.is_array()) {
+            for (size_t i = 0; i < answer.size(); ++i) {
+              a.instances.push_back(ReadInstance(answer[i], fmt::format("{}[{}]", at, i)));
+            }
+          } else {
+            Refuse(at, "a class must be a list of instances or {\"$error\": N}");
+          }
+          s.classes.emplace_back(cls, std::move(a));
+        }
+      } else {
+        Refuse(member, "unknown member");
+      }
+    }
+    return s;
+  }
+
+ private:
+  std::string origin_;
+};
+
+}  // namespace
+
+Snapshot ParseSnapshot(const std::string& text, const std::string& origin) {
+  Json doc;
+  try {
+    doc = Json::parse(text);
+  } catch (const Json::parse_error& e) {
+    // Line and column of the byte where parsing stopped.
+    size_t line = 1, column = 1;
+    const size_t stop = std::min<size_t>(e.byte == 0 ? 0 : e.byte - 1, text.size());
+    for (size_t i = 0; i < stop; ++i) {
+      if (text[i] == '\n') {
+        ++line;
+        column = 1;
+      } else {
+        ++column;
+      }
+    }
+    std::string what = e.what();
+    if (const size_t colon = what.rfind(": "); colon != std::string::npos) what = what.substr(colon + 2);
+    throw SnapshotError(fmt::format("{}: line {}, column {}: not valid JSON: {}", origin, line, column, what));
+  }
+  return Reader(origin).Read(doc);
+}
+
+Snapshot ReadSnapshotFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw SnapshotError(path + ": cannot be read");
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) throw SnapshotError(path + ": cannot be read");
+  return ParseSnapshot(text.str(), path);
+}
+
+namespace {
+
+Json ToJson(const Variant& v) {
+  switch (v.kind()) {
+    case Variant::Kind::Empty:
+    case Variant::Kind::Null: return nullptr;
+    case Variant::Kind::Int16: return v.get<int16_t>();
+    case Variant::Kind::Int32: return v.get<int32_t>();
+    case Variant::Kind::Int64: return v.get<int64_t>();
+    case Variant::Kind::Double: return std::isfinite(v.get<double>()) ? Json(v.get<double>()) : Json(nullptr);
+    case Variant::Kind::Bool: return v.get<bool>();
+    case Variant::Kind::Text: return v.get<std::string>();
+    case Variant::Kind::Array: {
+      Json a = Json::array();
+      for (const Variant& item : v.get<Variant::Array>()) a.push_back(ToJson(item));
+      return a;
+    }
+  }
+  return nullptr;
+}
+
+Json ErrorJson(int32_t number) { return Json{{"$error", fmt::format("0x{:08X}", static_cast<uint32_t>(number))}}; }
+
+}  // namespace
+
+std::string WriteSnapshot(const Snapshot& s) {
+  Json doc = Json::object();
+  doc["format"] = kSnapshotFormat;
+  if (s.unreachable) doc["unreachable"] = ErrorJson(*s.unreachable)["$error"];
+  if (!s.keys.empty()) {
+    Json keys = Json::object();
+    for (const auto& [cls, key] : s.keys) keys[cls] = key;
+    doc["keys"] = keys;
+  }
+  Json classes = Json::object();
+  for (const auto& [cls, answer] : s.classes) {
+    if (answer.error) {
+      classes[cls] = ErrorJson(*answer.error);
+      continue;
+    }
+    Json list = Json::array();
+    for (const Instance& instance : answer.instances) {
+      if (instance.error) {
+        list.push_back(ErrorJson(*instance.error));
+        continue;
+      }
+      Json object = Json::object();
+      for (const Property& p : instance.properties) object[p.name] = p.error ? ErrorJson(*p.error) : ToJson(p.value);
+      list.push_back(std::move(object));
+    }
+    classes[cls] = std::move(list);
+  }
+  doc["classes"] = std::move(classes);
+  return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+SnapshotSource::SnapshotSource(Snapshot snapshot) : unreachable_(snapshot.unreachable) {
+  for (auto& [cls, key] : snapshot.keys) keys_[Lower(cls)] = key;
+  for (auto& [cls, answer] : snapshot.classes) {
+    classes_[Lower(cls)] = std::make_shared<const ClassAnswer>(std::move(answer));
+  }
+}
+
+std::shared_ptr<SnapshotSource> SnapshotSource::FromFile(const std::string& path) {
+  return std::make_shared<SnapshotSource>(ReadSnapshotFile(path));
+}
+
+std::shared_ptr<const ClassAnswer> SnapshotSource::Query(std::string_view className) const {
+  if (auto it = classes_.find(Lower(className)); it != classes_.end()) return it->second;
+  static const auto kMissing = std::make_shared<const ClassAnswer>(ClassAnswer{err::kWbemInvalidClass, {}});
+  return kMissing;
+}
+
+std::optional<std::string> SnapshotSource::KeyProperty(std::string_view className) const {
+  if (auto it = keys_.find(Lower(className)); it != keys_.end()) return it->second;
+  return std::nullopt;
+}
+
+}  // namespace brv

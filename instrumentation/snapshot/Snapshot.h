@@ -1,0 +1,53 @@
+#pragma once
+// A captured inventory: every class the collectors read, with its instances, in a
+// JSON document ("brvparts-snapshot/1", described in docs/snapshot-format.md). It
+// answers the instrumentation on any machine exactly as it was captured, and it is
+// the fixture format of the tests.
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "instrumentation/ClassSource.h"
+
+namespace brv {
+
+inline constexpr const char* kSnapshotFormat = "brvparts-snapshot/1";
+
+// A file that is not a snapshot: the message names the file and what is wrong
+// (with line and column for a JSON syntax error).
+class SnapshotError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct Snapshot {
+  std::optional<int32_t> unreachable;
+  std::vector<std::pair<std::string, std::string>> keys;  // class, key property
+  std::vector<std::pair<std::string, ClassAnswer>> classes;
+};
+
+// Reads a snapshot; `origin` names it in error messages.
+Snapshot ParseSnapshot(const std::string& text, const std::string& origin);
+Snapshot ReadSnapshotFile(const std::string& path);
+// The document of a snapshot, pretty-printed, classes in the order given.
+std::string WriteSnapshot(const Snapshot& snapshot);
+
+class SnapshotSource : public ClassSource {
+ public:
+  explicit SnapshotSource(Snapshot snapshot);
+  static std::shared_ptr<SnapshotSource> FromFile(const std::string& path);
+
+  std::optional<int32_t> Unreachable() const override { return unreachable_; }
+  std::shared_ptr<const ClassAnswer> Query(std::string_view className) const override;
+  std::optional<std::string> KeyProperty(std::string_view className) const override;
+
+ private:
+  std::optional<int32_t> unreachable_;
+  std::map<std::string, std::string> keys_;  // lower-case class name
+  std::map<std::string, std::shared_ptr<const ClassAnswer>> classes_;
+};
+
+}  // namespace brv
