@@ -1,0 +1,12 @@
+# Cross-builds the Windows in-process server with Debian's mingw-w64 (posix
+# thread model, for std::thread and thread_local support).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(BRV_MINGW_TRIPLET x86_64-w64-mingw32)
+set(CMAKE_CXX_COMPILER ${BRV_MINGW_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${BRV_MINGW_TRIPLET}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${BRV_MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

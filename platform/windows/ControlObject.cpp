@@ -1,0 +1,218 @@
+// The control as a COM class: its dispatch interface _BRVPartsCtl (SetSelectItem
+// and read-only views of the grid for a script), the scripting-safety interface
+// answered by the control's own IObjectSafety_* methods, and a connection point
+// for its event interface __BRVPartsCtl, which has no events.
+#include <objsafe.h>
+#include <olectl.h>
+#include <ocidl.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "control/BRVPartsCtl.h"
+#include "platform/windows/Classes.h"
+#include "platform/windows/Dispatch.h"
+
+namespace brv::win {
+namespace {
+
+enum : DISPID { kSetSelectItem = 1, kRows, kCols, kTextMatrix, kStartupError };
+
+constexpr Member kMembers[] = {
+    {L"SetSelectItem", kSetSelectItem}, {L"Rows", kRows},
+    {L"Cols", kCols},                   {L"TextMatrix", kTextMatrix},
+    {L"StartupError", kStartupError},
+};
+
+class ControlObject;
+
+// Interfaces answered by the control but implemented beside it; they share
+// the control's identity and reference count.
+class SafetyPart : public IObjectSafety {
+ public:
+  explicit SafetyPart(ControlObject& outer) : outer_(outer) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+  HRESULT STDMETHODCALLTYPE GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) override;
+  HRESULT STDMETHODCALLTYPE SetInterfaceSafetyOptions(REFIID riid, DWORD mask, DWORD enabled) override;
+
+ private:
+  ControlObject& outer_;
+};
+
+class EventsPart : public IConnectionPointContainer, public IConnectionPoint {
+ public:
+  explicit EventsPart(ControlObject& outer) : outer_(outer) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+  // IConnectionPointContainer
+  HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** out) override {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!IsEqualIID(riid, kControlEventsIid)) return CONNECT_E_NOCONNECTION;
+    *out = static_cast<IConnectionPoint*>(this);
+    AddRef();
+    return S_OK;
+  }
+  // IConnectionPoint
+  HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
+    if (!iid) return E_POINTER;
+    *iid = kControlEventsIid;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** out) override {
+    if (!out) return E_POINTER;
+    *out = static_cast<IConnectionPointContainer*>(this);
+    AddRef();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
+    if (!sink || !cookie) return E_POINTER;
+    ComPtr<IDispatch> events;
+    if (FAILED(sink->QueryInterface(kControlEventsIid, events.put_void())) &&
+        FAILED(sink->QueryInterface(IID_IDispatch, events.put_void()))) {
+      return CONNECT_E_CANNOTCONNECT;
+    }
+    sinks_.push_back({++lastCookie_, std::move(events)});
+    *cookie = lastCookie_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
+    auto it = std::find_if(sinks_.begin(), sinks_.end(), [&](const Sink& s) { return s.cookie == cookie; });
+    if (it == sinks_.end()) return CONNECT_E_NOCONNECTION;
+    sinks_.erase(it);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** out) override {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+  }
+
+ private:
+  struct Sink {
+    DWORD cookie;
+    ComPtr<IDispatch> events;
+  };
+  ControlObject& outer_;
+  std::vector<Sink> sinks_;
+  DWORD lastCookie_ = 0;
+};
+
+class ControlObject : public DispatchObject {
+ public:
+  ControlObject() : control_(std::make_unique<BRVPartsCtl>()), safety_(*this), events_(*this) {}
+  BRVPartsCtl& control() { return *control_; }
+
+ protected:
+  std::span<const Member> Members() const override { return kMembers; }
+  const wchar_t* Source() const override { return kControlProgId; }
+  const IID& DispatchIid() const override { return kControlIid; }
+
+  IUnknown* QueryOther(REFIID riid) override {
+    IUnknown* part = nullptr;
+    if (IsEqualIID(riid, IID_IObjectSafety)) part = static_cast<IObjectSafety*>(&safety_);
+    if (IsEqualIID(riid, IID_IConnectionPointContainer)) part = static_cast<IConnectionPointContainer*>(&events_);
+    if (part) AddRef();
+    return part;
+  }
+
+  HRESULT Run(DISPID id, WORD flags, std::vector<Argument>& args, Variant& result) override {
+    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) return DISP_E_MEMBERNOTFOUND;
+    switch (id) {
+      case kSetSelectItem: {
+        if (args.size() != 2) return DISP_E_BADPARAMCOUNT;
+        const Variant option = args[0].Value();
+        std::string optionStr = TextOf(option);
+        Variant nIndex = args[1].Value();
+        const Variant indexBefore = nIndex;
+        result = control_->SetSelectItem(optionStr, nIndex);
+        // Both arguments are by reference: hand changes back to the caller's variables.
+        if (!option.IsText() || optionStr != option.get<std::string>()) args[0].WriteBack(optionStr);
+        if (!(nIndex == indexBefore)) args[1].WriteBack(nIndex);
+        return S_OK;
+      }
+      case kRows:
+        if (!args.empty()) return DISP_E_BADPARAMCOUNT;
+        result = control_->MSHFlexGrid1().Rows();
+        return S_OK;
+      case kCols:
+        if (!args.empty()) return DISP_E_BADPARAMCOUNT;
+        result = control_->MSHFlexGrid1().Cols();
+        return S_OK;
+      case kTextMatrix: {
+        if (args.size() != 2) return DISP_E_BADPARAMCOUNT;
+        const int32_t row = ToInt32(args[0].Value());
+        const int32_t col = ToInt32(args[1].Value());
+        const GridState state = control_->MSHFlexGrid1().State();
+        if (row < 0 || row >= state.rows || col < 0 || col >= state.cols) {
+          Raise(err::kInvalidPropertyIndex, "TextMatrix(" + std::to_string(row) + ", " + std::to_string(col) + ")");
+        }
+        result = state.text[static_cast<size_t>(row)][static_cast<size_t>(col)];
+        return S_OK;
+      }
+      case kStartupError: {
+        if (!args.empty()) return DISP_E_BADPARAMCOUNT;
+        const auto& error = control_->startupError();
+        result = error ? std::to_string(error->number()) + ": " + error->description() : std::string();
+        return S_OK;
+      }
+      default: return DISP_E_MEMBERNOTFOUND;
+    }
+  }
+
+ private:
+  std::unique_ptr<BRVPartsCtl> control_;
+  SafetyPart safety_;
+  EventsPart events_;
+};
+
+HRESULT STDMETHODCALLTYPE SafetyPart::QueryInterface(REFIID riid, void** out) { return outer_.QueryInterface(riid, out); }
+ULONG STDMETHODCALLTYPE SafetyPart::AddRef() { return outer_.AddRef(); }
+ULONG STDMETHODCALLTYPE SafetyPart::Release() { return outer_.Release(); }
+
+HRESULT STDMETHODCALLTYPE SafetyPart::GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) {
+  if (!supported || !enabled) return E_POINTER;
+  uint32_t s = 0, e = 0;
+  const HRESULT hr = outer_.control().IObjectSafety_GetInterfaceSafetyOptions(&riid, s, e);
+  *supported = s;
+  *enabled = e;
+  return hr;
+}
+
+HRESULT STDMETHODCALLTYPE SafetyPart::SetInterfaceSafetyOptions(REFIID riid, DWORD mask, DWORD enabled) {
+  return outer_.control().IObjectSafety_SetInterfaceSafetyOptions(&riid, mask, enabled);
+}
+
+HRESULT STDMETHODCALLTYPE EventsPart::QueryInterface(REFIID riid, void** out) {
+  if (!out) return E_POINTER;
+  if (IsEqualIID(riid, IID_IConnectionPoint)) {
+    *out = static_cast<IConnectionPoint*>(this);
+    AddRef();
+    return S_OK;
+  }
+  return outer_.QueryInterface(riid, out);
+}
+ULONG STDMETHODCALLTYPE EventsPart::AddRef() { return outer_.AddRef(); }
+ULONG STDMETHODCALLTYPE EventsPart::Release() { return outer_.Release(); }
+
+}  // namespace
+
+IDispatch* NewControl(HRESULT& hr) {
+  try {
+    hr = S_OK;
+    return new ControlObject();
+  } catch (const std::bad_alloc&) {
+    hr = E_OUTOFMEMORY;
+  } catch (const std::exception&) {
+    hr = E_UNEXPECTED;
+  }
+  return nullptr;
+}
+
+}  // namespace brv::win

@@ -1,0 +1,111 @@
+#include "platform/windows/Dispatch.h"
+
+#include <exception>
+
+namespace brv::win {
+
+void Argument::WriteBack(const Variant& value) const {
+  if (raw_.vt == (VT_BYREF | VT_VARIANT) && raw_.pvarVal) {
+    OwnedVariant fresh;
+    ToVariant(value, fresh.v);
+    VariantClear(raw_.pvarVal);
+    *raw_.pvarVal = fresh.v;
+    VariantInit(&fresh.v);  // ownership moved to the caller's variable
+  } else if (raw_.vt == (VT_BYREF | VT_BSTR) && raw_.pbstrVal && value.IsText()) {
+    SysFreeString(*raw_.pbstrVal);
+    *raw_.pbstrVal = NewBstr(value.get<std::string>());
+  }
+}
+
+DispatchObject::DispatchObject() { ModuleAddRef(); }
+DispatchObject::~DispatchObject() { ModuleRelease(); }
+
+HRESULT STDMETHODCALLTYPE DispatchObject::QueryInterface(REFIID riid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, DispatchIid())) {
+    AddRef();
+    *out = static_cast<IDispatch*>(this);
+    return S_OK;
+  }
+  if (IUnknown* other = QueryOther(riid)) {
+    *out = other;
+    return S_OK;
+  }
+  return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE DispatchObject::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+
+ULONG STDMETHODCALLTYPE DispatchObject::Release() {
+  const LONG left = InterlockedDecrement(&references_);
+  if (left == 0) delete this;
+  return static_cast<ULONG>(left);
+}
+
+HRESULT STDMETHODCALLTYPE DispatchObject::GetTypeInfoCount(UINT* count) {
+  if (!count) return E_POINTER;
+  *count = 0;
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DispatchObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+  if (info) *info = nullptr;
+  return DISP_E_BADINDEX;
+}
+
+HRESULT STDMETHODCALLTYPE DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  if (!names || !ids) return E_POINTER;
+  if (count == 0) return S_OK;
+  HRESULT hr = S_OK;
+  ids[0] = DISPID_UNKNOWN;
+  for (const Member& m : Members()) {
+    if (names[0] && SameNameW(names[0], m.name)) ids[0] = m.id;
+  }
+  if (ids[0] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+  // No member takes named arguments.
+  for (UINT i = 1; i < count; ++i) {
+    ids[i] = DISPID_UNKNOWN;
+    hr = DISP_E_UNKNOWNNAME;
+  }
+  return hr;
+}
+
+HRESULT ReportException(const Error& error, const wchar_t* source, EXCEPINFO* exception) {
+  if (exception) {
+    *exception = EXCEPINFO{};
+    exception->scode = HresultOf(error.number());
+    exception->bstrSource = SysAllocString(source);
+    exception->bstrDescription = NewBstr(error.description());
+  }
+  return DISP_E_EXCEPTION;
+}
+
+HRESULT STDMETHODCALLTYPE DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                                 VARIANT* result, EXCEPINFO* exception, UINT* argError) {
+  if (argError) *argError = 0;
+  bool known = false;
+  for (const Member& m : Members()) known = known || m.id == id;
+  if (!known) return DISP_E_MEMBERNOTFOUND;
+  if (params && params->cNamedArgs > 0 && !(flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))) {
+    return DISP_E_NONAMEDARGS;
+  }
+  std::vector<Argument> args;
+  if (params) {
+    // rgvarg holds the arguments last to first.
+    for (UINT i = params->cArgs; i > 0; --i) args.emplace_back(params->rgvarg[i - 1]);
+  }
+  try {
+    Variant answer;
+    const HRESULT hr = Run(id, flags, args, answer);
+    if (FAILED(hr)) return hr;
+    if (result) ToVariant(answer, *result);
+    return S_OK;
+  } catch (const Error& e) {
+    return ReportException(e, Source(), exception);
+  } catch (const std::exception& e) {
+    return ReportException(Error(err::kInternal, e.what()), Source(), exception);
+  }
+}
+
+}  // namespace brv::win
