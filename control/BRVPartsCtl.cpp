@@ -4,6 +4,7 @@
 #include "control/ModuleState.h"
 #include "platform/MessageBox.h"
 #include "table/CategoryLabels.h"
+#include "table/CategoryView.h"
 #include "table/Layout.h"
 
 namespace brv {
@@ -42,9 +43,13 @@ void BRVPartsCtl::UserControl_Initialize() {
   MsgBox(prompt, 0, title);
 }
 
-int16_t BRVPartsCtl::SetSelectItem(std::string& /*optionStr*/, Variant& /*nIndex*/) {
+int16_t BRVPartsCtl::SetSelectItem(std::string& optionStr, Variant& nIndex) {
   grid_->SetRedraw(1);
-  return 0;
+  ShowCategory(*grid_, optionStr, nIndex);
+  // The count this very call's collector stored; "Display" keeps none.
+  const std::optional<Category> category = CategoryNamed(optionStr);
+  if (!category || *category == Category::Display) return 0;
+  return Module().CategoryCount[IndexOf(*category)];
 }
 
 int32_t BRVPartsCtl::IObjectSafety_GetInterfaceSafetyOptions(const void*, uint32_t&, uint32_t&) {
@@ -58,7 +63,8 @@ int32_t BRVPartsCtl::IObjectSafety_SetInterfaceSafetyOptions(const void*, uint32
 Variant BRVPartsCtl::Call(std::string_view method, std::vector<Variant>& args) {
   if (method == "SetSelectItem") {
     if (args.size() != 2) Raise(err::kInvalidCall, "SetSelectItem takes a category name and an instance number");
-    std::string optionStr = TextOf(args[0]);
+    if (!args[0].IsText()) Raise(err::kTypeMismatch, "the category name must be a text");
+    std::string optionStr = args[0].get<std::string>();
     return SetSelectItem(optionStr, args[1]);
   }
   Raise(err::kNoSuchMember, std::string(method));

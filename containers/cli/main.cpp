@@ -1,16 +1,155 @@
+// brvparts: the control in a terminal. Shows one category (or the whole
+// inventory) as a table, or lets a script drive the control by name.
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <fstream>
 #include <iostream>
+#include <string>
 
+#include "common/Category.h"
+#include "containers/common/ScriptSession.h"
 #include "control/BRVPartsCtl.h"
+#include "instrumentation/snapshot/Snapshot.h"
 #include "platform/standins/grid/GridText.h"
 
-int main() {
+namespace {
+
+constexpr int kOk = 0, kCallFailed = 1, kUsage = 2;
+
+bool ColourWanted() {
+  const char* term = std::getenv("TERM");
+  return isatty(STDOUT_FILENO) && std::getenv("NO_COLOR") == nullptr && !(term && std::string(term) == "dumb");
+}
+
+// The instance argument as a script would pass it: a whole number when it is one.
+brv::Variant InstanceArgument(const std::string& text) {
+  try {
+    size_t used = 0;
+    const long long n = std::stoll(text, &used);
+    if (used == text.size() && n >= INT32_MIN && n <= INT32_MAX) return static_cast<int32_t>(n);
+  } catch (const std::exception&) {
+  }
+  return text;
+}
+
+void Print(const brv::BRVPartsCtl& control, bool colour) {
+  std::cout << brv::RenderGridText(control.MSHFlexGrid1().State(), colour);
+}
+
+// One call of SetSelectItem; a failure is reported on standard error.
+bool Select(brv::BRVPartsCtl& control, std::string category, brv::Variant instance, int16_t& count) {
+  try {
+    count = control.SetSelectItem(category, instance);
+    return true;
+  } catch (const brv::Error& e) {
+    std::cerr << "brvparts: " << category << ": " << e.description() << " (error " << e.number() << ")\n";
+    return false;
+  }
+}
+
+int ShowOne(brv::BRVPartsCtl& control, const std::string& category, const brv::Variant& instance, bool colour) {
+  int16_t count = 0;
+  if (!Select(control, category, instance, count)) return kCallFailed;
+  Print(control, colour);
+  return kOk;
+}
+
+// Every category with every instance, each under a heading.
+int ShowAll(brv::BRVPartsCtl& control, bool colour) {
+  const std::string bold = colour ? "\x1b[1m" : "", plain = colour ? "\x1b[0m" : "";
+  int status = kOk;
+  for (std::string_view name : brv::kCategoryNames) {
+    const std::string category(name);
+    int16_t count = 0;
+    if (!Select(control, category, int32_t{1}, count)) {
+      status = kCallFailed;
+      continue;
+    }
+    if (category == "Display") {
+      // The display table describes the one display; it keeps no count.
+      std::cout << bold << category << plain << "\n";
+      Print(control, colour);
+    } else if (count <= 0) {
+      std::cout << bold << category << plain << ": none\n";
+    }
+    for (int32_t i = 1; i <= count; ++i) {
+      int16_t again = 0;
+      if (i > 1 && !Select(control, category, i, again)) {
+        status = kCallFailed;
+        continue;
+      }
+      std::cout << bold << category << " " << i << " of " << count << plain << "\n";
+      Print(control, colour);
+    }
+    std::cout << "\n";
+  }
+  return status;
+}
+
+int RunScript(const std::string& path) {
+  std::ifstream file;
+  if (path != "-") {
+    file.open(path);
+    if (!file) {
+      std::cerr << "brvparts: " << path << ": cannot be read\n";
+      return kUsage;
+    }
+  }
+  std::istream& in = path == "-" ? std::cin : file;
+  brv::ScriptSession session;
+  std::cout << session.Startup().dump() << '\n';
+  for (std::string line; std::getline(in, line);) {
+    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+    std::cout << session.Handle(line).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n'
+              << std::flush;
+  }
+  return session.failed() ? kCallFailed : kOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Shows the hardware parts of this machine, one category at a time."};
+  app.set_version_flag("--version", "brvparts 1.0");
+  std::string snapshot, script, category, instance = "1";
+  app.add_option("--snapshot", snapshot, "Answer the instrumentation from a captured inventory (JSON snapshot)")
+      ->type_name("FILE");
+  app.add_option("--script", script, "Script mode: JSON requests one a line from FILE (- for standard input)")
+      ->type_name("FILE|-");
+  app.add_option("category", category,
+                 "One of: CPU, Memory, Display, HDD, \"CD,DVD\", Modem, Bluetooth, \"Battery Pack\", "
+                 "\"Docking Station\", \"Network Adapter\", \"External Monitor\" (all when omitted)");
+  app.add_option("instance", instance, "The instance to show, counted from 1 (default 1)");
+  try {
+    app.parse(argc, argv);
+    if (!script.empty() && !category.empty()) throw CLI::ValidationError("--script takes no category");
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == 0) return app.exit(e);
+    std::cerr << "brvparts: " << e.what() << "\n";
+    return kUsage;
+  }
+
+  if (snapshot.empty()) {
+    std::cerr << "brvparts: this build reads the instrumentation from a captured inventory; "
+                 "give one with --snapshot FILE (samples/laptop.json is one)\n";
+    return kUsage;
+  }
+  try {
+    brv::UseClassSource(brv::SnapshotSource::FromFile(snapshot));
+  } catch (const brv::SnapshotError& e) {
+    std::cerr << "brvparts: " << e.what() << "\n";
+    return kUsage;
+  }
+
+  if (!script.empty()) return RunScript(script);
   brv::BRVPartsCtl control;
   if (control.startupError()) {
-    std::cerr << "brvparts: start-up failed: " << control.startupError()->description() << '\n';
-    return 1;
+    std::cerr << "brvparts: start-up failed: " << control.startupError()->description() << "\n";
+    return kCallFailed;
   }
-  std::cout << brv::RenderGridText(control.MSHFlexGrid1().State(), isatty(STDOUT_FILENO) != 0);
-  return 0;
+  const bool colour = ColourWanted();
+  if (category.empty()) return ShowAll(control, colour);
+  return ShowOne(control, category, InstanceArgument(instance), colour);
 }

@@ -1,6 +1,7 @@
 #include "tests/support/Support.h"
 
 #include "common/Trap.h"
+#include "instrumentation/snapshot/Snapshot.h"
 #include "platform/standins/resources/Resources.h"
 
 namespace brv::test {
@@ -34,6 +35,36 @@ BoxRecorder::BoxRecorder()
       })) {}
 
 BoxRecorder::~BoxRecorder() { SetMessageBoxHandler(std::move(previous_)); }
+
+namespace {
+int gQueries = 0;
+
+class CountingSource : public ClassSource {
+ public:
+  explicit CountingSource(std::shared_ptr<const ClassSource> inner) : inner_(std::move(inner)) {}
+  std::optional<int32_t> Unreachable() const override { return inner_->Unreachable(); }
+  std::shared_ptr<const ClassAnswer> Query(std::string_view className) const override {
+    ++gQueries;
+    return inner_->Query(className);
+  }
+  std::optional<std::string> KeyProperty(std::string_view c) const override { return inner_->KeyProperty(c); }
+
+ private:
+  std::shared_ptr<const ClassSource> inner_;
+};
+}  // namespace
+
+void UseSnapshot(const std::string& document) {
+  gQueries = 0;
+  UseClassSource(std::make_shared<CountingSource>(
+      std::make_shared<SnapshotSource>(ParseSnapshot(document, "test snapshot"))));
+}
+
+std::string SnapshotWith(const std::string& classes) {
+  return R"({"format": "brvparts-snapshot/1", "classes": {)" + classes + "}}";
+}
+
+int QueriesAnswered() { return gQueries; }
 
 void ResetModule() {
   Module() = ModuleState{};

@@ -49,3 +49,12 @@ class BoxRecorder {
 void ResetModule();
 
 }  // namespace brv::test
+
+namespace brv::test {
+// Answers the instrumentation from a snapshot document given inline.
+void UseSnapshot(const std::string& document);
+// A snapshot document holding the given classes ("classes" member body).
+std::string SnapshotWith(const std::string& classes);
+// Counts the queries the process source answers.
+int QueriesAnswered();
+}  // namespace brv::test

@@ -6,21 +6,21 @@ namespace brv {
 namespace {
 
 template <class T>
-nlohmann::json Optional(const std::optional<T>& v) {
-  return v ? nlohmann::json(*v) : nlohmann::json(nullptr);
+nlohmann::ordered_json Optional(const std::optional<T>& v) {
+  return v ? nlohmann::ordered_json(*v) : nlohmann::ordered_json(nullptr);
 }
 
-nlohmann::json Twips(float v) {
+nlohmann::ordered_json Twips(float v) {
   if (std::nearbyint(v) == v) return static_cast<int64_t>(v);
   return v;
 }
 
 }  // namespace
 
-nlohmann::json GridToJson(const GridState& s) {
-  nlohmann::json text = nlohmann::json::array(), fill = nlohmann::json::array(), cellFormat = nlohmann::json::array();
+nlohmann::ordered_json GridToJson(const GridState& s) {
+  nlohmann::ordered_json text = nlohmann::ordered_json::array(), fill = nlohmann::ordered_json::array(), cellFormat = nlohmann::ordered_json::array();
   for (int32_t r = 0; r < s.rows; ++r) {
-    nlohmann::json t = nlohmann::json::array(), f = nlohmann::json::array(), c = nlohmann::json::array();
+    nlohmann::ordered_json t = nlohmann::ordered_json::array(), f = nlohmann::ordered_json::array(), c = nlohmann::ordered_json::array();
     for (int32_t col = 0; col < s.cols; ++col) {
       t.push_back(s.text[r][col]);
       f.push_back(Optional(s.fill[r][col]));
@@ -30,9 +30,9 @@ nlohmann::json GridToJson(const GridState& s) {
     fill.push_back(std::move(f));
     cellFormat.push_back(std::move(c));
   }
-  nlohmann::json colFormat = nlohmann::json::array();
+  nlohmann::ordered_json colFormat = nlohmann::ordered_json::array();
   for (const auto& f : s.colFormat) colFormat.push_back(Optional(f));
-  return nlohmann::json{
+  return nlohmann::ordered_json{
       {"rows", s.rows},           {"cols", s.cols},
       {"text", std::move(text)},  {"rowHeight", s.rowHeight},
       {"colWidth", s.colWidth},   {"fill", std::move(fill)},

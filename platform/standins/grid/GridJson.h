@@ -6,6 +6,6 @@
 
 namespace brv {
 
-nlohmann::json GridToJson(const GridState& state);
+nlohmann::ordered_json GridToJson(const GridState& state);
 
 }  // namespace brv

@@ -64,7 +64,7 @@ TEST(MemoryGrid, JsonCarriesTheWholeState) {
   g.SetRow(1);
   g.SetCellFillColor(0xFEF5F2);
   g.SetScrollBars(1);
-  EXPECT_EQ(GridToJson(g.State()), nlohmann::json::parse(R"({
+  EXPECT_EQ(GridToJson(g.State()), nlohmann::ordered_json::parse(R"({
     "rows": 2, "cols": 2, "text": [["", ""], ["Index", ""]], "rowHeight": [240, 240],
     "colWidth": [960, 960], "fill": [[null, null], [16709106, null]],
     "cellFormat": [[null, null], [null, null]], "colFormat": [null, null],

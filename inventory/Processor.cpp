@@ -1,0 +1,17 @@
+// "CPU": one row per processor package.
+#include "inventory/Collectors.h"
+#include "inventory/QueryFrame.h"
+
+namespace brv {
+
+ValueTable GetCPUInfo() {
+  static const frame::StandardCollector kProcessor{
+      Category::CPU,
+      "CIM_Processor",
+      6,
+      {{"Manufacturer", 1}, {"Name", 2}, {"MaxClockSpeed", 4}, {"SocketDesignation", 5}, {"Version", 3, true}},
+  };
+  return frame::Run(kProcessor);
+}
+
+}  // namespace brv

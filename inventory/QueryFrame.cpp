@@ -1,0 +1,110 @@
+#include "inventory/QueryFrame.h"
+
+#include "common/Trap.h"
+#include "control/Module1.h"
+#include "control/ModuleState.h"
+#include "platform/MessageBox.h"
+
+namespace brv::frame {
+
+std::string Moniker() { return "winmgmts://" + Module().ComputerName + "/root/cimv2"; }
+
+void ShowFailureBox() {
+  const LocalTexts texts;
+  const std::string prompt = texts(102, "Failed to create object.");
+  const std::string title = texts(103, "Parts Information - Error");
+  MsgBox(prompt, 0, title);
+}
+
+void CheckPendingError() {
+  if (ThreadError().pending()) ShowFailureBox();
+}
+
+std::unique_ptr<wmi::ObjectSet> Query(std::string_view className) {
+  auto services = Try([] { return wmi::BindServices(Moniker()); });
+  if (!services) {
+    // Without a service object the query fails too.
+    ThreadError().Set(err::kObjectNotSet, "no instrumentation service to query");
+    return nullptr;
+  }
+  const std::string query = "select * from " + std::string(className);
+  auto answer = Try([&] { return (*services)->ExecQuery(query); });
+  return answer ? std::move(*answer) : nullptr;
+}
+
+int32_t ForEachInstance(wmi::ObjectSet* answer, const std::function<void(const wmi::Object*)>& pass) {
+  std::unique_ptr<wmi::Enumerator> enumerator;
+  std::unique_ptr<wmi::Object> current;
+  const bool started = answer && Try([&] {
+                         enumerator = answer->Enumerate();
+                         current = enumerator->Next();
+                       });
+  if (!started) {
+    pass(nullptr);
+    return 1;
+  }
+  int32_t passes = 0;
+  while (current) {
+    if (passes == kMaxInstances) {
+      ThreadError().Set(err::kOverflow, "more instances than can be numbered");
+      break;
+    }
+    pass(current.get());
+    ++passes;
+    auto next = Try([&] { return enumerator->Next(); });
+    if (!next) break;
+    current = std::move(*next);
+  }
+  return passes;
+}
+
+namespace {
+
+std::optional<Variant> Read(const wmi::Object* instance, std::string_view property) {
+  if (!instance) {
+    ThreadError().Set(err::kObjectNotSet, "no instance to read " + std::string(property) + " from");
+    return std::nullopt;
+  }
+  auto value = Try([&] { return instance->Get(property); });
+  if (value && value->IsNull()) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+Variant ReadValue(const wmi::Object* instance, std::string_view property) {
+  auto value = Read(instance, property);
+  return value ? std::move(*value) : Variant(Module().EmptyText);
+}
+
+Variant ReadText(const wmi::Object* instance, std::string_view property) {
+  auto value = Read(instance, property);
+  if (!value) return Module().EmptyText;
+  auto text = Try([&] { return TextOf(*value); });
+  return text ? Variant(std::move(*text)) : Variant("");
+}
+
+ValueTable Run(const StandardCollector& c) {
+  ThreadError().Clear();
+  std::vector<std::vector<Variant>> rows;
+  auto answer = Query(c.className);
+  const int32_t count = ForEachInstance(answer.get(), [&](const wmi::Object* instance) {
+    CheckPendingError();
+    std::vector<Variant>& row = rows.emplace_back(c.columns);
+    row[0] = static_cast<int16_t>(rows.size());
+    for (const Field& f : c.fields) {
+      row[f.column] = f.text ? ReadText(instance, f.property) : ReadValue(instance, f.property);
+    }
+  });
+  // Instances the counter could not number are not left unnoticed.
+  if (ThreadError().pending() && ThreadError().number() == err::kOverflow) ShowFailureBox();
+  Module().CategoryCount[IndexOf(c.category)] = static_cast<int16_t>(count);
+  ValueTable table(count + 1, c.columns);
+  for (int32_t i = 0; i < count; ++i) {
+    for (int col = 0; col < c.columns; ++col) table.at(i, col) = std::move(rows[i][col]);
+  }
+  ThreadError().Clear();
+  return table;
+}
+
+}  // namespace brv::frame

@@ -1,0 +1,76 @@
+#include "table/CategoryView.h"
+
+#include <array>
+
+#include "common/Error.h"
+#include "control/ModuleState.h"
+#include "inventory/Collectors.h"
+#include "table/Layout.h"
+
+namespace brv {
+namespace {
+
+using Collector = ValueTable (*)();
+
+struct Entry {
+  Category category;
+  Collector collect;
+};
+
+// Tried in this order; the first exact, case-sensitive match wins.
+constexpr Entry kDispatch[] = {
+    {Category::CPU, GetCPUInfo},
+};
+
+constexpr int32_t kPaddingAllowance = 80;  // twips kept free below the last padded row
+
+}  // namespace
+
+void ShowCategory(Grid& grid, std::string& optionStr, Variant& nIndex) {
+  ModuleState& m = Module();
+  for (const Entry& e : kDispatch) {
+    if (NameOf(e.category) == optionStr) {
+      m.CurrentValues = e.collect();
+      m.CurrentLabels = m.CategoryLabels[IndexOf(e.category)];
+      break;
+    }
+  }
+  // Nothing shown yet on this thread: there is no caption list to show.
+  if (!m.CurrentLabels) Raise(err::kSubscript, "no category has been shown yet");
+  const int64_t u = static_cast<int64_t>(m.CurrentLabels->size()) - 1;
+  grid.SetRows(static_cast<int32_t>(u + 2));
+
+  int16_t index = ToInt16(Subtract(nIndex, 1));
+  FillRows(grid, index);
+
+  const float height = grid.SiteHeight();
+  const int64_t headerHeight = grid.RowHeight(0);
+  const bool fit = height > static_cast<float>(headerHeight * grid.Rows());
+  int32_t mode = 3;
+  if (fit) {
+    const int32_t hr = grid.RowHeight(0);
+    const double h = grid.SiteHeight();
+    if (hr == 0) Raise(11, "Division by zero");
+    const int16_t v = RoundToInt16((h - kPaddingAllowance) / hr);
+    int16_t lastRow = Narrow16(static_cast<int64_t>(v) - 1);
+    int16_t afterRow = Narrow16(u + 1);
+    AddBlankRows(grid, lastRow, afterRow);
+    mode = 1;
+  }
+  grid.SetScrollBars(mode);
+  SetRowColors(grid);
+  grid.SetRow(1);
+  grid.SetCol(0);
+}
+
+void FillRows(Grid& grid, int16_t& index) {
+  const ModuleState& m = Module();
+  const int16_t k = Narrow16(static_cast<int64_t>(m.CurrentLabels->size()));
+  for (int16_t r = 1; r <= k; ++r) {
+    int16_t c0 = 0, c1 = 1;
+    grid.SetCellText(GetCellIndex(grid, r, c0), (*m.CurrentLabels)[r - 1]);
+    grid.SetCellText(GetCellIndex(grid, r, c1), TextOf(m.CurrentValues.at(index, r - 1)));
+  }
+}
+
+}  // namespace brv

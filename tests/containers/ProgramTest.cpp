@@ -1,0 +1,99 @@
+// The program as a user runs it: exit statuses, one-line reasons, script mode.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <nlohmann/json.hpp>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+Outcome Program(const std::string& args, const std::string& input = "") {
+  // Tests run in parallel processes: every run has files of its own.
+  static int runs = 0;
+  const auto dir = std::filesystem::temp_directory_path();
+  const std::string tag = std::to_string(getpid()) + "-" + std::to_string(++runs);
+  const std::string in = (dir / ("brv-in-" + tag)).string(), err = (dir / ("brv-err-" + tag)).string();
+  std::ofstream(in) << input;
+  const std::string cmd = std::string("LANG=C ") + BRV_PROGRAM + " " + args + " <" + in + " 2>" + err;
+  Outcome r{};
+  FILE* p = popen(cmd.c_str(), "r");
+  std::array<char, 4096> buf;
+  for (size_t n; (n = fread(buf.data(), 1, buf.size(), p)) > 0;) r.out.append(buf.data(), n);
+  r.status = WEXITSTATUS(pclose(p));
+  std::ifstream e(err);
+  r.err.assign(std::istreambuf_iterator<char>(e), {});
+  std::filesystem::remove(in);
+  std::filesystem::remove(err);
+  return r;
+}
+
+std::string Fixture(const std::string& name, const std::string& body) {
+  const auto path = std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "-" + name);
+  std::ofstream(path) << body;
+  return path.string();
+}
+
+TEST(Program, ExitStatusesAndReasons) {
+  const std::string laptop = std::string(BRV_SOURCE_DIR) + "/samples/laptop.json";
+  const std::string broken = Fixture("brv-broken.json", "{\"format\": \"brvparts-snapshot/1\",\n \"classes\": [}");
+  const struct {
+    std::string args;
+    int status;
+    std::string errStart;  // what the one-line reason starts with; "" when nothing goes to stderr
+  } cases[] = {
+      {"--snapshot " + laptop + " CPU", 0, ""},
+      {"--snapshot " + laptop + " CPU 2", 0, ""},  // one past the count: the empty last row
+      {"--snapshot " + laptop + " CPU 0", 1, "brvparts: CPU: Subscript out of range"},
+      {"--snapshot " + laptop + " CPU x", 1, "brvparts: CPU: Type mismatch"},
+      {"--snapshot " + broken + " CPU", 2, "brvparts: " + broken + ": line 2, column 14: not valid JSON"},
+      {"--snapshot /nonexistent.json", 2, "brvparts: /nonexistent.json: cannot be read"},
+      {"--snapshot " + laptop + " --bogus", 2, "brvparts: "},
+      {"--snapshot " + laptop + " --script /nonexistent", 2, "brvparts: /nonexistent: cannot be read"},
+  };
+  for (const auto& c : cases) {
+    const Outcome r = Program(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+    if (c.errStart.empty()) {
+      EXPECT_EQ(r.err, "") << c.args;
+    } else {
+      EXPECT_EQ(r.err.rfind(c.errStart, 0), 0u) << c.args << ": " << r.err;
+      EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    if (c.status == 2) {
+      EXPECT_EQ(r.out, "") << "nothing is shown from a refused run";
+    }
+  }
+}
+
+TEST(Program, ScriptModeAnswersEveryLineInOrder) {
+  const std::string laptop = std::string(BRV_SOURCE_DIR) + "/samples/laptop.json";
+  const Outcome r = Program("--snapshot " + laptop + " --script -",
+                        "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", 1]}\n\n"
+                        "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", 0]}\n"
+                        "}{\n"
+                        "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", \"1\"]}\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "");
+  std::vector<nlohmann::json> lines;
+  std::istringstream out(r.out);
+  for (std::string line; std::getline(out, line);) lines.push_back(nlohmann::json::parse(line));
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0]["startup"], true);
+  EXPECT_EQ(lines[1]["result"], 1);
+  EXPECT_EQ(lines[2]["error"]["number"], 9);
+  EXPECT_EQ(lines[3]["error"]["number"], 5);
+  EXPECT_EQ(lines[4]["result"], 1);
+}
+
+}  // namespace

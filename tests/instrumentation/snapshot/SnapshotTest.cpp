@@ -1,0 +1,135 @@
+// Reading snapshots and answering the instrumentation from them.
+#include "instrumentation/snapshot/Snapshot.h"
+
+#include <gtest/gtest.h>
+
+#include "common/Error.h"
+#include "instrumentation/SourceService.h"
+#include "tests/support/Support.h"
+
+namespace brv {
+namespace {
+
+int32_t FailureOf(auto&& f) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+TEST(SnapshotReader, RefusesWhatIsNotASnapshot) {
+  const struct {
+    std::string text, message;
+  } cases[] = {
+      {"", "t.json: line 1, column 1: not valid JSON"},
+      {"{\n  \"format\": \"brvparts-snapshot/1\",\n  \"classes\": {,}\n}", "t.json: line 3, column 15: not valid JSON"},
+      {"[]", "t.json: the document is not a JSON object"},
+      {"{}", "t.json: no \"format\" member"},
+      {R"({"format": "brvparts-snapshot/2"})", "t.json: format: expected \"brvparts-snapshot/1\""},
+      {R"({"format": "brvparts-snapshot/1", "extra": 1})", "t.json: extra: unknown member"},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": 3}})", "t.json: classes.A: a class must be"},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [], "a": []}})", "t.json: classes.a: the class is given twice"},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [[]]}})", "t.json: classes.A[0]: an instance must be"},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"P": {"x": 1}}]}})", "classes.A[0].P: an object stands only for"},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"P": [[1]]}]}})", "classes.A[0].P: an array holds only plain values"},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"P": 1, "p": 2}]}})", "classes.A[0].p: the property is given twice"},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": {"$error": "0xZZ"}}})", "classes.A: error number \"0xZZ\""},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": {"$error": 1.5}}})", "classes.A: an error number must be"},
+      {R"({"format": "brvparts-snapshot/1", "unreachable": "0x1FFFFFFFF"})", "unreachable: error number"},
+  };
+  for (const auto& c : cases) {
+    try {
+      ParseSnapshot(c.text, "t.json");
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const SnapshotError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind("t.json: ", 0), 0u) << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+      EXPECT_EQ(std::string(e.what()).find('\n'), std::string::npos) << "one line: " << e.what();
+    }
+  }
+  EXPECT_THROW(ReadSnapshotFile("/nonexistent/x.json"), SnapshotError);
+}
+
+TEST(SnapshotReader, ValuesKeepTheirKinds) {
+  const Snapshot s = ParseSnapshot(R"({"format": "brvparts-snapshot/1", "classes": {"A": [
+      {"i": 7, "big": 512110190592, "d": 3.5, "t": "x", "b": true, "n": null, "a": ["10.0.0.2", "::1"],
+       "huge": 18446744073709551615, "e": {"$error": 2147749889}}]}})", "t");
+  const Instance& i = s.classes[0].second.instances[0];
+  EXPECT_EQ(i.Find("I")->value, Variant(int32_t{7}));
+  EXPECT_EQ(i.Find("big")->value, Variant(int64_t{512110190592}));
+  EXPECT_EQ(i.Find("d")->value, Variant(3.5));
+  EXPECT_EQ(i.Find("t")->value, Variant("x"));
+  EXPECT_EQ(i.Find("b")->value, Variant(true));
+  EXPECT_TRUE(i.Find("n")->value.IsNull());
+  EXPECT_EQ(i.Find("a")->value, Variant(Variant::Array{"10.0.0.2", "::1"}));
+  EXPECT_EQ(i.Find("huge")->value.kind(), Variant::Kind::Double);
+  EXPECT_EQ(i.Find("e")->error, err::kWbemFailed);
+}
+
+TEST(SnapshotReader, WritesWhatItReads) {
+  const std::string text = R"({"format": "brvparts-snapshot/1", "unreachable": "0x800706BA",
+      "keys": {"K": "Id"}, "classes": {"A": [{"x": 1, "y": ["a"], "z": {"$error": "0x80041002"}}, {"$error": "0x80041001"}],
+      "B": {"$error": "0x80041010"}}})";
+  const Snapshot once = ParseSnapshot(text, "t");
+  const Snapshot twice = ParseSnapshot(WriteSnapshot(once), "t");
+  EXPECT_EQ(WriteSnapshot(once), WriteSnapshot(twice));
+  EXPECT_EQ(twice.unreachable, err::kRpcUnavailable);
+  EXPECT_EQ(twice.classes[0].second.instances[1].error, err::kWbemFailed);
+  EXPECT_EQ(twice.classes[1].second.error, err::kWbemInvalidClass);
+}
+
+class SnapshotService : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::UseSnapshot(test::SnapshotWith(R"(
+      "Win32_NetworkAdapterConfiguration": [{"Index": 0, "IPAddress": ["10.0.0.2"]}, {"Index": 7, "IPAddress": null}],
+      "Custom": [{"Tag": "a b", "V": 1}])"));
+  }
+};
+
+TEST_F(SnapshotService, ObjectPaths) {
+  const struct {
+    std::string path;
+    int32_t error;
+  } cases[] = {
+      {"Win32_NetworkAdapterConfiguration='7'", 0},
+      {"win32_networkadapterconfiguration=7", 0},
+      {"Win32_NetworkAdapterConfiguration.Index='0'", 0},
+      {"Win32_NetworkAdapterConfiguration.Index=0", 0},
+      {"Win32_NetworkAdapterConfiguration='8'", err::kWbemNotFound},
+      {"Custom.Tag='a b'", 0},
+      {"Custom='a b'", static_cast<int32_t>(0x8004103A)},
+      {"Missing='1'", err::kWbemInvalidClass},
+      {"NoEquals", static_cast<int32_t>(0x8004103A)},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FailureOf([&] { wmi::BindSourceObject("winmgmts://./root/cimv2:" + c.path); }), c.error) << c.path;
+  }
+  auto o = wmi::BindSourceObject("winmgmts://./root/cimv2:Win32_NetworkAdapterConfiguration='0'");
+  EXPECT_EQ(o->Get("IPAddress"), Variant(Variant::Array{"10.0.0.2"}));
+  EXPECT_EQ(FailureOf([&] { o->Get("Nope"); }), err::kWbemNotFound);
+}
+
+TEST_F(SnapshotService, MonikersAndQueries) {
+  const struct {
+    std::string moniker, query;
+    int32_t error;
+  } cases[] = {
+      {"winmgmts://./root/cimv2", "select * from Custom", 0},
+      {"WINMGMTS://./ROOT\\CIMV2", "SELECT  *  FROM  custom", 0},
+      {"winmgmts://server/root/cimv2", "select * from Custom", err::kRpcUnavailable},
+      {"winmgmts://./root/default", "select * from Custom", static_cast<int32_t>(0x8004100E)},
+      {"winmgmts://./root/cimv2", "select Name from Custom", err::kWbemInvalidQuery},
+      {"winmgmts://./root/cimv2", "select * from Custom where 1", err::kWbemInvalidQuery},
+      {"winmgmts://./root/cimv2", "select * from Nothing", err::kWbemInvalidClass},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FailureOf([&] { wmi::BindSourceServices(c.moniker)->ExecQuery(c.query)->Enumerate()->Next(); }), c.error)
+        << c.moniker << " " << c.query;
+  }
+}
+
+}  // namespace
+}  // namespace brv

@@ -1,0 +1,132 @@
+// The query frame, through the processor collector: rows, counts, the null rule
+// and when the failure box appears.
+#include <gtest/gtest.h>
+
+#include "control/BRVPartsCtl.h"
+#include "control/ModuleState.h"
+#include "inventory/Collectors.h"
+#include "tests/support/Support.h"
+
+namespace brv {
+namespace {
+
+const Variant E("<Empty>");
+
+struct Case {
+  const char* name;
+  std::string snapshot;
+  int16_t count;
+  size_t boxes;
+  std::vector<std::vector<Variant>> rows;  // the filled rows; the last row must be empty
+};
+
+std::string Cpu(int n, const std::string& extra = "") {
+  std::string list;
+  for (int i = 0; i < n; ++i) {
+    if (i) list += ",";
+    list += R"({"Manufacturer": "GenuineIntel", "Name": "Core )" + std::to_string(i) +
+            R"(", "MaxClockSpeed": 2600, "SocketDesignation": "CPU)" + std::to_string(i) + R"(", "Version": "v"})";
+  }
+  return test::SnapshotWith(R"("CIM_Processor": [)" + list + "]" + extra);
+}
+
+std::vector<Variant> Row(int i) {
+  return {int16_t(i + 1), "GenuineIntel", "Core " + std::to_string(i), "v", int32_t{2600}, "CPU" + std::to_string(i)};
+}
+
+class Processor : public ::testing::TestWithParam<Case> {
+ protected:
+  void SetUp() override {
+    test::ResetModule();
+    control = std::make_unique<BRVPartsCtl>();
+  }
+  test::ProviderScope provider{test::ProviderMode::Missing};
+  test::BoxRecorder boxes;
+  std::unique_ptr<BRVPartsCtl> control;
+};
+
+TEST_P(Processor, TableCountAndBoxes) {
+  const Case& c = GetParam();
+  test::UseSnapshot(c.snapshot);
+  const ValueTable table = GetCPUInfo();
+  EXPECT_EQ(Module().CategoryCount[IndexOf(Category::CPU)], c.count);
+  ASSERT_EQ(table.rows(), c.rows.size() + 1);
+  ASSERT_EQ(table.cols(), 6u);
+  for (size_t r = 0; r < c.rows.size(); ++r) {
+    for (size_t col = 0; col < 6; ++col) EXPECT_EQ(table.at(r, col), c.rows[r][col]) << "row " << r << " col " << col;
+  }
+  for (size_t col = 0; col < 6; ++col) EXPECT_TRUE(table.at(c.rows.size(), col).IsEmpty());
+  EXPECT_EQ(boxes.boxes.size(), c.boxes);
+  for (const test::Box& b : boxes.boxes) {
+    EXPECT_EQ(b, (test::Box{"Failed to create object.", "Parts Information - Error", 0}));
+  }
+}
+
+std::vector<Case> Cases() {
+  std::vector<Case> cases = {
+      {"None", test::SnapshotWith(R"("CIM_Processor": [])"), 0, 0, {}},
+      {"One", Cpu(1), 1, 0, {Row(0)}},
+      {"Two", Cpu(2), 2, 0, {Row(0), Row(1)}},
+      {"NullVersionAndSpeed",
+       test::SnapshotWith(R"("CIM_Processor": [{"Manufacturer": "AuthenticAMD", "Name": "Ryzen",
+          "MaxClockSpeed": null, "SocketDesignation": "AM4", "Version": null}])"),
+       1, 0, {{int16_t{1}, "AuthenticAMD", "Ryzen", E, E, "AM4"}}},
+      {"ClassMissing", test::SnapshotWith(R"("Other": [])"), 1, 1, {{int16_t{1}, E, E, E, E, E}}},
+      {"Unreachable", R"({"format": "brvparts-snapshot/1", "unreachable": "0x800706BA", "classes": {}})", 1, 1,
+       {{int16_t{1}, E, E, E, E, E}}},
+      {"ClassRefused", test::SnapshotWith(R"("CIM_Processor": {"$error": "0x80041001"})"), 1, 1,
+       {{int16_t{1}, E, E, E, E, E}}},
+      {"ReadFailsOnFirstOfThree",
+       test::SnapshotWith(R"("CIM_Processor": [
+          {"Manufacturer": {"$error": "0x80041001"}, "Name": "Core 0", "MaxClockSpeed": 2600, "SocketDesignation": "CPU0", "Version": "v"},
+          {"Manufacturer": "GenuineIntel", "Name": "Core 1", "MaxClockSpeed": 2600, "SocketDesignation": "CPU1", "Version": "v"},
+          {"Manufacturer": "GenuineIntel", "Name": "Core 2", "MaxClockSpeed": 2600, "SocketDesignation": "CPU2", "Version": "v"}])"),
+       3, 1, {{int16_t{1}, E, "Core 0", "v", int32_t{2600}, "CPU0"}, Row(1), Row(2)}},
+      {"ReadFailsOnFirstTwo",
+       test::SnapshotWith(R"("CIM_Processor": [
+          {"Manufacturer": "GenuineIntel", "Name": "Core 0", "MaxClockSpeed": 2600, "SocketDesignation": "CPU0"},
+          {"Manufacturer": "GenuineIntel", "Name": "Core 1", "MaxClockSpeed": 2600, "SocketDesignation": "CPU1"},
+          {"Manufacturer": "GenuineIntel", "Name": "Core 2", "MaxClockSpeed": 2600, "SocketDesignation": "CPU2", "Version": "v"}])"),
+       3, 2,
+       {{int16_t{1}, "GenuineIntel", "Core 0", E, int32_t{2600}, "CPU0"},
+        {int16_t{2}, "GenuineIntel", "Core 1", E, int32_t{2600}, "CPU1"}, Row(2)}},
+      {"ReadFailsOnLast",
+       test::SnapshotWith(R"("CIM_Processor": [
+          {"Manufacturer": "GenuineIntel", "Name": "Core 0", "MaxClockSpeed": 2600, "SocketDesignation": "CPU0", "Version": "v"},
+          {"Manufacturer": "GenuineIntel", "Name": "Core 1", "MaxClockSpeed": 2600, "SocketDesignation": "CPU1", "Version": ["a"]}])"),
+       2, 0, {Row(0), {int16_t{2}, "GenuineIntel", "Core 1", "", int32_t{2600}, "CPU1"}}},
+      {"FetchFailsMidway",
+       test::SnapshotWith(R"("CIM_Processor": [
+          {"Manufacturer": "GenuineIntel", "Name": "Core 0", "MaxClockSpeed": 2600, "SocketDesignation": "CPU0", "Version": "v"},
+          {"$error": "0x80041001"},
+          {"Manufacturer": "GenuineIntel", "Name": "Core 2", "MaxClockSpeed": 2600, "SocketDesignation": "CPU2", "Version": "v"}])"),
+       1, 0, {Row(0)}},
+      {"FetchFailsFirst", test::SnapshotWith(R"("CIM_Processor": [{"$error": "0x80041001"}])"), 1, 1,
+       {{int16_t{1}, E, E, E, E, E}}},
+  };
+  // Every instance gets its row, however many there are.
+  for (int n : {7, 8, 40}) {
+    Case c{n == 7 ? "Seven" : n == 8 ? "Eight" : "Forty", Cpu(n), static_cast<int16_t>(n), 0, {}};
+    for (int i = 0; i < n; ++i) c.rows.push_back(Row(i));
+    cases.push_back(c);
+  }
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Frame, Processor, ::testing::ValuesIn(Cases()),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST(ProcessorFrame, EveryRunStartsAndEndsWithNoPendingError) {
+  test::ResetModule();
+  test::ProviderScope provider(test::ProviderMode::Missing);
+  test::BoxRecorder boxes;
+  BRVPartsCtl control;
+  test::UseSnapshot(test::SnapshotWith(R"("CIM_Processor": [{"Name": "x"}, {"Name": "y"}])"));
+  GetCPUInfo();  // the last pass's failed reads are never shown...
+  EXPECT_TRUE(boxes.boxes.size() == 1u);
+  GetCPUInfo();  // ...and do not leak into the next run
+  EXPECT_EQ(boxes.boxes.size(), 2u);
+}
+
+}  // namespace
+}  // namespace brv
