@@ -1,0 +1,36 @@
+#pragma once
+// Decoding of /proc/cpuinfo text. The layout differs by architecture: x86 gives a
+// block per logical processor with vendor_id, "model name" and "physical id";
+// ARM gives "CPU implementer"/"CPU part" (older kernels a global "Processor"
+// line); PowerPC gives "cpu" and "clock"; s390 gives "cpu number" blocks with the
+// vendor in a global line.
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brv {
+
+struct CpuInfoProcessor {
+  int number = -1;                        // "processor" (or "cpu number")
+  std::optional<int> physicalId;          // the package, where the kernel says it
+  std::optional<std::string> vendorId;    // "GenuineIntel", "AuthenticAMD", "IBM/S390", ARM implementer name
+  std::optional<std::string> modelName;   // "model name", PowerPC "cpu", old ARM "Processor"
+  std::optional<double> mhz;              // current clock, "cpu MHz" or PowerPC "clock"
+};
+
+struct CpuInfo {
+  std::vector<CpuInfoProcessor> processors;
+  // Lines outside the processor blocks (the first value of each key).
+  std::map<std::string, std::string> global;
+};
+
+// Never fails: text that is not cpuinfo gives no processors. Global vendor and
+// name lines fill the processors that lack their own.
+CpuInfo ParseCpuInfo(std::string_view text);
+
+// The name of an ARM implementer code ("0x41" -> "ARM"); nothing when unknown.
+std::optional<std::string> ArmImplementerName(std::string_view code);
+
+}  // namespace brv

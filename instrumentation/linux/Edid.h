@@ -1,0 +1,28 @@
+#pragma once
+// Decoding of a display's EDID base block: who made it, what it is called, its
+// serial number and its preferred mode. Takes the bytes as the kernel exposes
+// them (/sys/class/drm/<connector>/edid) and never reads past them.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace brv {
+
+struct EdidInfo {
+  std::string manufacturerId;               // three-letter PNP id, "DEL"
+  uint16_t productCode = 0;
+  uint32_t serial32 = 0;                    // 0 when the display gives none
+  std::optional<std::string> name;          // monitor-name descriptors (0xFC), joined
+  std::optional<std::string> serialText;    // serial-number descriptor (0xFF)
+  std::optional<uint32_t> preferredWidth;   // active pixels of the first detailed timing
+  std::optional<uint32_t> preferredHeight;
+  bool checksumValid = false;               // the base block's bytes add up to 0 mod 256
+};
+
+// Nothing when the bytes are shorter than a base block or do not start with the
+// EDID header (00 FF FF FF FF FF FF 00). A wrong checksum is reported, not refused:
+// real displays ship with them.
+std::optional<EdidInfo> DecodeEdid(std::string_view bytes);
+
+}  // namespace brv

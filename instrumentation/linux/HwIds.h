@@ -1,0 +1,45 @@
+#pragma once
+// Names of PCI and USB vendors and devices and of display manufacturers (PNP ids)
+// from hwdata's id lists (pci.ids, usb.ids, pnp.ids under /usr/share/hwdata or
+// /usr/share/misc, read through the root). The lists are megabytes long, so they
+// are searched for the one id asked, never parsed whole; each list is read once
+// and kept for later look-ups.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "instrumentation/linux/RootFs.h"
+
+namespace brv {
+
+struct IdNames {
+  std::optional<std::string> vendor;
+  std::optional<std::string> device;
+};
+
+// The look-ups on the text of one list, for the tests and for HwIds.
+// pci.ids and usb.ids: "vvvv  Vendor" lines, each followed by "\tdddd  Device" lines.
+IdNames FindIdNames(std::string_view list, uint16_t vendor, std::optional<uint16_t> device);
+// pnp.ids: "AAA\tName" lines.
+std::optional<std::string> FindPnpName(std::string_view list, std::string_view id);
+
+class HwIds {
+ public:
+  explicit HwIds(const RootFs& fs) : fs_(fs) {}
+  IdNames Pci(uint16_t vendor, std::optional<uint16_t> device) const;
+  IdNames Usb(uint16_t vendor, std::optional<uint16_t> product) const;
+  std::optional<std::string> Pnp(std::string_view id) const;
+
+ private:
+  const std::string& List(const std::string& name) const;
+
+  const RootFs& fs_;
+  mutable std::mutex lock_;
+  mutable std::map<std::string, std::unique_ptr<const std::string>> lists_;
+};
+
+}  // namespace brv

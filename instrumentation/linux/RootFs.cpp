@@ -1,0 +1,217 @@
+#include "instrumentation/linux/RootFs.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "instrumentation/linux/FirmwareText.h"
+
+namespace brv {
+namespace {
+
+// Splits a path into its non-empty components.
+std::vector<std::string> Components(std::string_view path) {
+  std::vector<std::string> out;
+  size_t at = 0;
+  while (at < path.size()) {
+    size_t slash = path.find('/', at);
+    if (slash == std::string_view::npos) slash = path.size();
+    if (slash > at) out.emplace_back(path.substr(at, slash - at));
+    at = slash + 1;
+  }
+  return out;
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+bool NaturalLess(std::string_view a, std::string_view b) {
+  size_t i = 0, j = 0;
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  while (i < a.size() && j < b.size()) {
+    if (digit(a[i]) && digit(b[j])) {
+      size_t ie = i, je = j;
+      while (ie < a.size() && a[ie] == '0') ++ie;
+      while (je < b.size() && b[je] == '0') ++je;
+      size_t ie2 = ie, je2 = je;
+      while (ie2 < a.size() && digit(a[ie2])) ++ie2;
+      while (je2 < b.size() && digit(b[je2])) ++je2;
+      if (ie2 - ie != je2 - je) return ie2 - ie < je2 - je;
+      if (const int c = a.substr(ie, ie2 - ie).compare(b.substr(je, je2 - je)); c != 0) return c < 0;
+      i = ie2;
+      j = je2;
+      continue;
+    }
+    if (a[i] != b[j]) return a[i] < b[j];
+    ++i;
+    ++j;
+  }
+  return a.size() - i < b.size() - j;
+}
+
+std::string JoinPath(std::string_view dir, std::string_view name) {
+  std::string out(dir);
+  if (out.empty() || out.back() != '/') out.push_back('/');
+  while (!name.empty() && name.front() == '/') name.remove_prefix(1);
+  out.append(name);
+  return out;
+}
+
+std::string_view BaseName(std::string_view path) {
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  const size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string_view DirName(std::string_view path) {
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  const size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+RootFs::RootFs(std::string root) : root_(std::move(root)) {
+  while (!root_.empty() && root_.back() == '/') root_.pop_back();
+}
+
+std::string RootFs::HostPath(std::string_view canonical) const {
+  std::string out = root_;
+  if (canonical.empty() || canonical.front() != '/') out.push_back('/');
+  out.append(canonical);
+  return out;
+}
+
+std::optional<std::string> RootFs::Resolve(std::string_view path) const {
+  // Work list of components still to walk; a link's target is spliced in front.
+  std::vector<std::string> pending = Components(path);
+  std::reverse(pending.begin(), pending.end());
+  std::vector<std::string> done;  // resolved components so far
+  int links = 0;
+  while (!pending.empty()) {
+    std::string part = std::move(pending.back());
+    pending.pop_back();
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!done.empty()) done.pop_back();  // ".." at the root stays at the root
+      continue;
+    }
+    std::string current;
+    for (const std::string& d : done) current += "/" + d;
+    current += "/" + part;
+    const std::string host = HostPath(current);
+    struct stat st {};
+    if (::lstat(host.c_str(), &st) != 0) return std::nullopt;
+    if (!S_ISLNK(st.st_mode)) {
+      done.push_back(std::move(part));
+      continue;
+    }
+    if (++links > 40) return std::nullopt;
+    std::string target(4096, '\0');
+    const ssize_t n = ::readlink(host.c_str(), target.data(), target.size());
+    if (n <= 0 || static_cast<size_t>(n) >= target.size()) return std::nullopt;
+    target.resize(static_cast<size_t>(n));
+    if (target.front() == '/') done.clear();  // absolute: from the root again
+    std::vector<std::string> more = Components(target);
+    for (auto it = more.rbegin(); it != more.rend(); ++it) pending.push_back(std::move(*it));
+  }
+  std::string out;
+  for (const std::string& d : done) out += "/" + d;
+  return out.empty() ? std::string("/") : out;
+}
+
+std::optional<std::string> RootFs::Read(std::string_view path, size_t limit) const {
+  const std::optional<std::string> canonical = Resolve(path);
+  if (!canonical) return std::nullopt;
+  // Non-blocking and without following a last-moment link: a FIFO or device
+  // never stalls the reader, and the checks below refuse anything but a file.
+  const Fd fd(::open(HostPath(*canonical).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+  if (fd.get() < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  std::string out;
+  // procfs and sysfs report a size of 0 or 4096 whatever the content; read on
+  // until the end.
+  out.resize(std::min<size_t>(limit, st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 4096));
+  size_t used = 0;
+  while (used < limit) {
+    if (used == out.size()) out.resize(std::min(limit, out.size() * 2));
+    const ssize_t n = ::read(fd.get(), out.data() + used, out.size() - used);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return std::nullopt;  // EIO and friends: sysfs attributes the device cannot give
+    }
+    if (n == 0) break;
+    used += static_cast<size_t>(n);
+  }
+  out.resize(used);
+  return out;
+}
+
+std::optional<std::string> RootFs::ReadLine(std::string_view path) const {
+  std::optional<std::string> text = Read(path, 64 * 1024);
+  if (!text) return std::nullopt;
+  const size_t eol = text->find('\n');
+  return std::string(TrimText(std::string_view(*text).substr(0, eol)));
+}
+
+std::optional<int64_t> RootFs::ReadInt(std::string_view path) const {
+  const std::optional<std::string> line = ReadLine(path);
+  if (!line) return std::nullopt;
+  std::string_view s = *line;
+  int base = 10;
+  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+    s.remove_prefix(2);
+    base = 16;
+  }
+  int64_t v = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, base);
+  if (ec != std::errc() || end != s.data() + s.size() || s.empty()) return std::nullopt;
+  return v;
+}
+
+std::vector<std::string> RootFs::List(std::string_view dir) const {
+  std::vector<std::string> out;
+  const std::optional<std::string> canonical = Resolve(dir);
+  if (!canonical) return out;
+  DIR* d = ::opendir(HostPath(*canonical).c_str());
+  if (!d) return out;
+  while (const dirent* e = ::readdir(d)) {
+    const std::string_view name = e->d_name;
+    if (name == "." || name == "..") continue;
+    out.emplace_back(name);
+  }
+  ::closedir(d);
+  std::sort(out.begin(), out.end(), [](const std::string& x, const std::string& y) {
+    return NaturalLess(x, y) || (!NaturalLess(y, x) && x < y);
+  });
+  return out;
+}
+
+bool RootFs::Exists(std::string_view path) const { return Resolve(path).has_value(); }
+
+bool RootFs::IsDirectory(std::string_view path) const {
+  const std::optional<std::string> canonical = Resolve(path);
+  if (!canonical) return false;
+  struct stat st {};
+  return ::stat(HostPath(*canonical).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace brv

@@ -1,0 +1,175 @@
+#include "instrumentation/linux/Smbios.h"
+
+#include <cstring>
+#include <fmt/format.h>
+
+#include "instrumentation/linux/FirmwareText.h"
+
+namespace brv {
+namespace {
+
+uint16_t Le16(std::string_view b, size_t at) {
+  return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8));
+}
+uint32_t Le32(std::string_view b, size_t at) { return Le16(b, at) | (static_cast<uint32_t>(Le16(b, at + 2)) << 16); }
+uint64_t Le64(std::string_view b, size_t at) { return Le32(b, at) | (static_cast<uint64_t>(Le32(b, at + 4)) << 32); }
+
+}  // namespace
+
+std::optional<uint8_t> SmbiosStructure::Byte(size_t offset) const {
+  if (offset + 1 > formatted.size()) return std::nullopt;
+  return static_cast<uint8_t>(formatted[offset]);
+}
+std::optional<uint16_t> SmbiosStructure::Word(size_t offset) const {
+  if (offset + 2 > formatted.size()) return std::nullopt;
+  return Le16(formatted, offset);
+}
+std::optional<uint32_t> SmbiosStructure::Dword(size_t offset) const {
+  if (offset + 4 > formatted.size()) return std::nullopt;
+  return Le32(formatted, offset);
+}
+std::optional<uint64_t> SmbiosStructure::Qword(size_t offset) const {
+  if (offset + 8 > formatted.size()) return std::nullopt;
+  return Le64(formatted, offset);
+}
+
+std::optional<std::string> SmbiosStructure::String(size_t offset) const {
+  const std::optional<uint8_t> number = Byte(offset);
+  if (!number || *number == 0 || *number > strings.size()) return std::nullopt;
+  return CleanFirmwareText(strings[*number - 1]);
+}
+
+std::vector<SmbiosStructure> SplitSmbiosTable(std::string_view table) {
+  std::vector<SmbiosStructure> out;
+  size_t at = 0;
+  while (at + 4 <= table.size()) {
+    const auto type = static_cast<uint8_t>(table[at]);
+    const auto length = static_cast<uint8_t>(table[at + 1]);
+    if (length < 4 || at + length > table.size()) break;
+    // The string set follows the formatted area and ends with two NULs; a
+    // structure without strings has just the two NULs.
+    size_t end = at + length;
+    size_t stringsEnd = std::string_view::npos;
+    for (size_t i = end; i + 1 < table.size(); ++i) {
+      if (table[i] == '\0' && table[i + 1] == '\0') {
+        stringsEnd = i;
+        break;
+      }
+    }
+    if (stringsEnd == std::string_view::npos) break;
+    SmbiosStructure s;
+    s.type = type;
+    s.handle = Le16(table, at + 2);
+    s.formatted.assign(table.substr(at, length));
+    size_t p = end;
+    while (p < stringsEnd) {
+      const size_t nul = table.find('\0', p);
+      const size_t stop = (nul == std::string_view::npos || nul > stringsEnd) ? stringsEnd : nul;
+      s.strings.emplace_back(table.substr(p, stop - p));
+      p = stop + 1;
+    }
+    out.push_back(std::move(s));
+    if (type == 127) break;
+    at = stringsEnd + 2;
+  }
+  return out;
+}
+
+std::optional<std::string> SmbiosTableFromDump(std::string_view dump) {
+  if (dump.size() >= 24 && dump.substr(0, 5) == "_SM3_") {
+    const uint32_t maxLength = Le32(dump, 0x0C);
+    const uint64_t address = Le64(dump, 0x10);
+    if (address >= dump.size()) return std::nullopt;
+    const size_t length = static_cast<size_t>(std::min<uint64_t>(maxLength, dump.size() - address));
+    return std::string(dump.substr(static_cast<size_t>(address), length));
+  }
+  if (dump.size() >= 31 && dump.substr(0, 4) == "_SM_" && dump.substr(0x10, 5) == "_DMI_") {
+    const uint16_t length = Le16(dump, 0x16);
+    const uint32_t address = Le32(dump, 0x18);
+    if (address >= dump.size()) return std::nullopt;
+    const size_t take = std::min<size_t>(length, dump.size() - address);
+    return std::string(dump.substr(address, take));
+  }
+  // A legacy entry point with only the "_DMI_" anchor.
+  if (dump.size() >= 15 && dump.substr(0, 5) == "_DMI_") {
+    const uint16_t length = Le16(dump, 0x06);
+    const uint32_t address = Le32(dump, 0x08);
+    if (address >= dump.size()) return std::nullopt;
+    const size_t take = std::min<size_t>(length, dump.size() - address);
+    return std::string(dump.substr(address, take));
+  }
+  return std::nullopt;
+}
+
+std::vector<SmbiosProcessor> DecodeSmbiosProcessors(const std::vector<SmbiosStructure>& table) {
+  std::vector<SmbiosProcessor> out;
+  for (const SmbiosStructure& s : table) {
+    if (s.type != 4) continue;
+    SmbiosProcessor p;
+    p.socket = s.String(0x04);
+    p.processorType = s.Byte(0x05).value_or(0);
+    p.manufacturer = s.String(0x07);
+    p.version = s.String(0x10);
+    if (const auto v = s.Word(0x14); v && *v != 0) p.maxSpeedMHz = *v;
+    if (const auto v = s.Word(0x16); v && *v != 0) p.currentSpeedMHz = *v;
+    p.populated = (s.Byte(0x18).value_or(0) & 0x40) != 0;
+    out.push_back(std::move(p));
+  }
+  return out;
+}
+
+std::vector<SmbiosMemoryDevice> DecodeSmbiosMemoryDevices(const std::vector<SmbiosStructure>& table) {
+  std::vector<SmbiosMemoryDevice> out;
+  for (const SmbiosStructure& s : table) {
+    if (s.type != 17) continue;
+    SmbiosMemoryDevice d;
+    d.handle = s.handle;
+    if (const auto size = s.Word(0x0C); size && *size != 0 && *size != 0xFFFF) {
+      if (*size == 0x7FFF) {
+        // The size is in the extended field, in MB (bits 0-30).
+        if (const auto ext = s.Dword(0x1C); ext && (*ext & 0x7FFFFFFFu) != 0) {
+          d.sizeBytes = static_cast<uint64_t>(*ext & 0x7FFFFFFFu) << 20;
+        }
+      } else if (*size & 0x8000) {
+        d.sizeBytes = static_cast<uint64_t>(*size & 0x7FFF) << 10;  // in KB
+      } else {
+        d.sizeBytes = static_cast<uint64_t>(*size) << 20;  // in MB
+      }
+    }
+    d.installed = d.sizeBytes.has_value();
+    d.deviceLocator = s.String(0x10);
+    d.bankLocator = s.String(0x11);
+    d.memoryType = s.Byte(0x12).value_or(0);
+    if (const auto v = s.Word(0x15); v && *v != 0 && *v != 0xFFFF) d.speedMTs = *v;
+    d.manufacturer = s.String(0x17);
+    d.serialNumber = s.String(0x18);
+    d.partNumber = s.String(0x1A);
+    out.push_back(std::move(d));
+  }
+  return out;
+}
+
+std::vector<SmbiosBattery> DecodeSmbiosBatteries(const std::vector<SmbiosStructure>& table) {
+  std::vector<SmbiosBattery> out;
+  for (const SmbiosStructure& s : table) {
+    if (s.type != 22) continue;
+    SmbiosBattery b;
+    b.location = s.String(0x04);
+    b.manufacturer = s.String(0x05);
+    b.serialNumber = s.String(0x07);
+    b.deviceName = s.String(0x08);
+    // Without a text serial, a smart battery gives a 16-bit serial number.
+    if (!b.serialNumber && s.Byte(0x07).value_or(0) == 0) {
+      if (const auto sbds = s.Word(0x10); sbds && *sbds != 0) b.serialNumber = fmt::format("{:04X}", *sbds);
+    }
+    if (const auto capacity = s.Word(0x0A); capacity && *capacity != 0) {
+      const uint8_t multiplier = s.Byte(0x15).value_or(1);
+      b.designCapacityMWh = static_cast<uint32_t>(*capacity) * (multiplier == 0 ? 1u : multiplier);
+    }
+    if (const auto v = s.Word(0x0C); v && *v != 0) b.designVoltageMV = *v;
+    out.push_back(std::move(b));
+  }
+  return out;
+}
+
+}  // namespace brv

@@ -1,0 +1,82 @@
+#pragma once
+// Decoding of the firmware's SMBIOS structure table (the bytes of
+// /sys/firmware/dmi/tables/DMI): splitting it into structures and reading the
+// processor (type 4), memory device (type 17) and portable battery (type 22)
+// structures. The decoders take bytes and never read past them: a damaged or
+// truncated table yields the structures before the damage.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brv {
+
+struct SmbiosStructure {
+  uint8_t type = 0;
+  uint16_t handle = 0;
+  std::string formatted;             // the formatted area, header included
+  std::vector<std::string> strings;  // the string set, string 1 first
+
+  // Fields of the formatted area by offset; nothing when the structure is too
+  // short to hold them (older SMBIOS versions have shorter structures).
+  std::optional<uint8_t> Byte(size_t offset) const;
+  std::optional<uint16_t> Word(size_t offset) const;
+  std::optional<uint32_t> Dword(size_t offset) const;
+  std::optional<uint64_t> Qword(size_t offset) const;
+  // The string whose number is at `offset`, cleaned of padding and firmware
+  // placeholders; nothing for number 0, a number past the string set, or a
+  // placeholder.
+  std::optional<std::string> String(size_t offset) const;
+};
+
+// The structures of a table, in order, up to the end-of-table structure (type
+// 127), the end of the bytes, or the first damaged structure (a header that
+// claims fewer than 4 bytes or runs past the end, or a string set without its
+// closing double NUL).
+std::vector<SmbiosStructure> SplitSmbiosTable(std::string_view table);
+
+// The structure table held in a `dmidecode --dump-bin` file: a 32-byte entry point
+// area (SMBIOS 2.x "_SM_" or 3.x "_SM3_") and the table at the address that entry
+// point gives. Nothing when no entry point is found or the table lies outside the
+// bytes; a table length past the end of the file is cut to what is there.
+std::optional<std::string> SmbiosTableFromDump(std::string_view dump);
+
+struct SmbiosProcessor {
+  std::optional<std::string> socket;        // socket designation
+  std::optional<std::string> manufacturer;
+  std::optional<std::string> version;       // the processor's marketing name
+  std::optional<uint16_t> maxSpeedMHz;      // nothing when the firmware gives 0
+  std::optional<uint16_t> currentSpeedMHz;
+  uint8_t processorType = 0;                // 3 = central processor
+  bool populated = false;                   // a processor sits in the socket
+};
+
+struct SmbiosMemoryDevice {
+  uint16_t handle = 0;
+  bool installed = false;              // size neither 0 (empty slot) nor unknown
+  std::optional<uint64_t> sizeBytes;
+  std::optional<std::string> deviceLocator;
+  std::optional<std::string> bankLocator;
+  std::optional<std::string> manufacturer;
+  std::optional<std::string> serialNumber;
+  std::optional<std::string> partNumber;
+  std::optional<uint16_t> speedMTs;
+  uint8_t memoryType = 0;
+};
+
+struct SmbiosBattery {
+  std::optional<std::string> location;
+  std::optional<std::string> manufacturer;
+  std::optional<std::string> deviceName;
+  std::optional<std::string> serialNumber;        // text serial, or the smart-battery serial in hex
+  std::optional<uint32_t> designCapacityMWh;      // with the multiplier applied; nothing when unknown
+  std::optional<uint16_t> designVoltageMV;
+};
+
+std::vector<SmbiosProcessor> DecodeSmbiosProcessors(const std::vector<SmbiosStructure>& table);
+// Every memory device structure, installed or not, in table order.
+std::vector<SmbiosMemoryDevice> DecodeSmbiosMemoryDevices(const std::vector<SmbiosStructure>& table);
+std::vector<SmbiosBattery> DecodeSmbiosBatteries(const std::vector<SmbiosStructure>& table);
+
+}  // namespace brv

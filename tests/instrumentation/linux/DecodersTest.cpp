@@ -1,0 +1,303 @@
+// The byte and text decoders, on real samples and on damaged copies of them.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "instrumentation/linux/CpuInfo.h"
+#include "instrumentation/linux/Edid.h"
+#include "instrumentation/linux/FirmwareText.h"
+#include "instrumentation/linux/Smbios.h"
+#include "tests/instrumentation/linux/TestFiles.h"
+
+namespace brv {
+namespace {
+
+using test::ReadTestFile;
+
+std::vector<SmbiosStructure> LoadTable(const std::string& name) {
+  const std::string bytes = ReadTestFile("real/smbios/" + name);
+  if (name.find(".dumpbin.") != std::string::npos) {
+    const std::optional<std::string> table = SmbiosTableFromDump(bytes);
+    EXPECT_TRUE(table) << name;
+    return table ? SplitSmbiosTable(*table) : std::vector<SmbiosStructure>{};
+  }
+  return SplitSmbiosTable(bytes);
+}
+
+TEST(SmbiosTable, FirmwareTextPlaceholdersAreNoValue) {
+  struct Case {
+    std::string in;
+    std::optional<std::string> out;
+  } cases[] = {
+      {"To be filled by O.E.M.", std::nullopt}, {"  To Be Filled By O.E.M.  ", std::nullopt},
+      {"Default string", std::nullopt},         {"Not Specified", std::nullopt},
+      {"System Product Name", std::nullopt},    {"0123456789", std::nullopt},
+      {"        ", std::nullopt},                 {"00000000", std::nullopt},
+      {std::string("\0\0\0", 3), std::nullopt}, {"FFFFFFFF", std::nullopt},
+      {"417B9BB7", "417B9BB7"},                  {" HMAA51S6AMR6N-UH    ", "HMAA51S6AMR6N-UH"},
+      {"NP52H\x80" "140QH1", "NP52H?140QH1"},   {"\xe4\xb8\x96\xe6\x81\x92", "\xe4\xb8\x96\xe6\x81\x92"},
+      {"ab\xe4\xb8", "ab??"},                    {std::string("LQ133Z1JW26\0x", 13), "LQ133Z1JW26"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CleanFirmwareText(c.in), c.out) << c.in;
+}
+
+// Expectations from the dmidecode text of the same machines and the collection's notes.
+TEST(SmbiosTable, RealTables) {
+  struct Case {
+    std::string file;
+    size_t structures;
+    std::vector<std::string> cpuVersions;
+    std::optional<std::string> socket;
+    std::optional<uint16_t> maxSpeed;
+    size_t slots, installed;
+    uint64_t firstSize;
+    size_t batteries;
+  } cases[] = {
+      {"Lenovo-ThinkPad-T480.dumpbin.bin", 63, {"Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz"}, "U3E1", 2100, 2, 2, 8ull << 30, 1},
+      {"Lenovo-ThinkPad-W510.dumpbin.bin", 82, {"Intel(R) Core(TM) i7 CPU       Q 720  @ 1.60GHz"}, std::nullopt, 1600, 4, 2,
+       4ull << 30, 1},
+      {"Gigabyte-GA-MA74GMT-S2.dumpbin.bin", 54, {"AMD Athlon(tm) II X2 240 Processor"}, "Socket M2", 3200, 4, 2, 1ull << 30, 0},
+      {"ASRock-Single-Ryzen.rawtable.bin", 28, {"AMD Ryzen 9 5900X 12-Core Processor"}, "CPUSocket", 4950, 4, 2, 32ull << 30, 0},
+      {"SuperMicro-Dual-Xeon.rawtable.bin", 149,
+       {"Intel(R) Xeon(R) CPU E5-2650 v2 @ 2.60GHz", "Intel(R) Xeon(R) CPU E5-2650 v2 @ 2.60GHz"}, "CPU 1", 4000, 16, 16,
+       4ull << 30, 0},
+      {"SuperMicro-Quad-Opteron.rawtable.bin", 96, std::vector<std::string>(4, "AMD Opteron(tm) Processor 6174"), "CPU 1", 2200,
+       32, 32, 4ull << 30, 0},
+      // Damaged after the fifth structure: decoding stops there.
+      {"HyperV.rawtable.bin", 5, {}, std::nullopt, std::nullopt, 0, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::vector<SmbiosStructure> table = LoadTable(c.file);
+    EXPECT_EQ(table.size(), c.structures);
+    const auto cpus = DecodeSmbiosProcessors(table);
+    ASSERT_EQ(cpus.size(), c.cpuVersions.size());
+    for (size_t i = 0; i < cpus.size(); ++i) {
+      EXPECT_EQ(cpus[i].version, c.cpuVersions[i]);
+      EXPECT_TRUE(cpus[i].populated);
+    }
+    if (!cpus.empty()) {
+      EXPECT_EQ(cpus[0].socket, c.socket);
+      EXPECT_EQ(cpus[0].maxSpeedMHz, c.maxSpeed);
+    }
+    const auto memory = DecodeSmbiosMemoryDevices(table);
+    EXPECT_EQ(memory.size(), c.slots);
+    size_t installed = 0;
+    std::optional<uint64_t> first;
+    for (const auto& m : memory) {
+      if (!m.installed) continue;
+      ++installed;
+      if (!first) first = m.sizeBytes;
+    }
+    EXPECT_EQ(installed, c.installed);
+    if (c.installed) {
+      EXPECT_EQ(first, c.firstSize);
+    }
+    EXPECT_EQ(DecodeSmbiosBatteries(table).size(), c.batteries);
+  }
+}
+
+TEST(SmbiosTable, ThinkPadDetails) {
+  const auto table = LoadTable("Lenovo-ThinkPad-T480.dumpbin.bin");
+  const auto memory = DecodeSmbiosMemoryDevices(table);
+  ASSERT_EQ(memory.size(), 2u);
+  EXPECT_EQ(memory[0].deviceLocator, "ChannelA-DIMM0");
+  EXPECT_EQ(memory[0].serialNumber, std::nullopt);  // "00000000"
+  EXPECT_EQ(memory[0].partNumber, "HMAA51S6AMR6N-UH");
+  EXPECT_EQ(memory[1].sizeBytes, 16ull << 30);
+  EXPECT_EQ(memory[1].serialNumber, "417B9BB7");
+  const auto batteries = DecodeSmbiosBatteries(table);
+  ASSERT_EQ(batteries.size(), 1u);
+  EXPECT_EQ(batteries[0].manufacturer, "LGC");
+  EXPECT_EQ(batteries[0].deviceName, "01AV478");
+  EXPECT_EQ(batteries[0].serialNumber, "070B");  // the smart-battery serial
+  EXPECT_EQ(batteries[0].designCapacityMWh, 57000u);
+  EXPECT_EQ(batteries[0].designVoltageMV, 11580u);
+  const auto cpus = DecodeSmbiosProcessors(table);
+  EXPECT_EQ(cpus[0].manufacturer, "Intel(R) Corporation");
+}
+
+// Every prefix and a sweep of corrupted bytes: no crash, no read past the end
+// (the sanitizers watch), and never more structures than the intact table.
+TEST(SmbiosTable, TruncatedAndCorruptedTablesStopCleanly) {
+  for (const char* file : {"Lenovo-ThinkPad-T480.dumpbin.bin", "SuperMicro-Dual-Xeon.rawtable.bin"}) {
+    SCOPED_TRACE(file);
+    const std::string bytes = ReadTestFile(std::string("real/smbios/") + file);
+    const std::string table = SmbiosTableFromDump(bytes).value_or(bytes);
+    const size_t whole = SplitSmbiosTable(table).size();
+    for (size_t cut = 0; cut < table.size(); cut += 61) {
+      const auto part = SplitSmbiosTable(std::string_view(table).substr(0, cut));
+      EXPECT_LE(part.size(), whole);
+      DecodeSmbiosProcessors(part);
+      DecodeSmbiosMemoryDevices(part);
+      DecodeSmbiosBatteries(part);
+    }
+    for (size_t at = 0; at < table.size(); at += 89) {
+      std::string damaged = table;
+      for (const char value : {'\0', '\x01', '\xff'}) {
+        damaged[at] = value;
+        const auto s = SplitSmbiosTable(damaged);
+        DecodeSmbiosProcessors(s);
+        DecodeSmbiosMemoryDevices(s);
+        DecodeSmbiosBatteries(s);
+      }
+    }
+  }
+}
+
+TEST(SmbiosTable, HostileStructures) {
+  using namespace std::string_literals;
+  // Type 4, length 0x30 claimed but only the header present.
+  EXPECT_TRUE(SplitSmbiosTable("\x04\x30\x00\x00"s).empty());
+  // A length below the header size.
+  EXPECT_TRUE(SplitSmbiosTable("\x04\x02\x00\x00\x00\x00"s).empty());
+  // No closing double NUL after the strings.
+  EXPECT_TRUE(SplitSmbiosTable("\x11\x04\x00\x00" "abc"s).empty());
+  // A short type 17 whose string numbers point past the string set.
+  const auto s = SplitSmbiosTable("\x11\x12\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x40\x00\x00\x09\x07" "A\0\0"s);
+  ASSERT_EQ(s.size(), 1u);
+  const auto m = DecodeSmbiosMemoryDevices(s);
+  ASSERT_EQ(m.size(), 1u);
+  EXPECT_EQ(m[0].sizeBytes, 16384ull << 20);
+  EXPECT_EQ(m[0].deviceLocator, std::nullopt);  // string 9 of 1
+  EXPECT_EQ(m[0].manufacturer, std::nullopt);   // beyond the structure
+  // Extended size (0x7FFF) without the extended field.
+  const auto e = DecodeSmbiosMemoryDevices(
+      SplitSmbiosTable("\x11\x0E\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\xff\x7f\0\0"s));
+  ASSERT_EQ(e.size(), 1u);
+  EXPECT_FALSE(e[0].installed);
+  // Entry points that place the table outside the dump.
+  std::string dump(0x20, '\0');
+  dump.replace(0, 5, "_SM3_");
+  dump[0x10] = '\x40';
+  EXPECT_EQ(SmbiosTableFromDump(dump), std::nullopt);
+  EXPECT_EQ(SmbiosTableFromDump("_SM3_"), std::nullopt);
+  EXPECT_EQ(SmbiosTableFromDump("garbage that is long enough to hold an entry point"), std::nullopt);
+}
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+  std::vector<std::string> out;
+  size_t at = 0;
+  while (true) {
+    const size_t tab = line.find('\t', at);
+    out.push_back(line.substr(at, tab == std::string::npos ? std::string::npos : tab - at));
+    if (tab == std::string::npos) break;
+    at = tab + 1;
+  }
+  return out;
+}
+
+// Every EDID sample against the collection's index (decoded there by another tool).
+TEST(EdidDecode, EverySampleMatchesTheIndex) {
+  const std::string index = ReadTestFile("real/edid/INDEX.tsv");
+  ASSERT_FALSE(index.empty());
+  size_t at = index.find('\n') + 1, checked = 0;
+  while (at < index.size()) {
+    size_t eol = index.find('\n', at);
+    if (eol == std::string::npos) eol = index.size();
+    const std::vector<std::string> f = SplitTabs(index.substr(at, eol - at));
+    at = eol + 1;
+    if (f.size() < 12) continue;
+    SCOPED_TRACE(f[0]);
+    const std::optional<EdidInfo> info = DecodeEdid(ReadTestFile("real/edid/" + f[0]));
+    ASSERT_TRUE(info);
+    ++checked;
+    EXPECT_EQ(info->manufacturerId, f[4]);
+    EXPECT_EQ(std::to_string(info->productCode), f[5]);
+    EXPECT_EQ(std::to_string(info->serial32), f[6]);
+    // The index joins split names with " + " and writes stray bytes as \xNN.
+    std::string name = f[8];
+    for (size_t p; (p = name.find(" + ")) != std::string::npos;) name.replace(p, 3, " ");
+    if (const size_t esc = name.find("\\x00"); esc != std::string::npos) name.resize(esc);
+    EXPECT_EQ(info->name.value_or(""), name);
+    EXPECT_EQ(info->serialText.value_or(""), f[9]);
+    const std::string mode = f[11].substr(0, f[11].find('@'));
+    const std::string got = info->preferredWidth ? std::to_string(*info->preferredWidth) + "x" +
+                                                        std::to_string(*info->preferredHeight)
+                                                  : "";
+    EXPECT_EQ(got, mode);
+    EXPECT_TRUE(info->checksumValid);
+  }
+  EXPECT_EQ(checked, 41u);
+}
+
+TEST(EdidDecode, HostileInputs) {
+  const std::string good = ReadTestFile("real/edid/mon-DELA0BC-44E9F52C6628.bin");
+  ASSERT_EQ(good.size(), 256u);
+  for (size_t cut = 0; cut < 128; ++cut) EXPECT_FALSE(DecodeEdid(good.substr(0, cut))) << cut;
+  EXPECT_TRUE(DecodeEdid(good.substr(0, 128)));  // the base block alone is enough
+  std::string header = good;
+  header[3] = 0;
+  EXPECT_FALSE(DecodeEdid(header));
+  // A flipped byte breaks the checksum but the block still decodes.
+  std::string flipped = good;
+  flipped[20] = static_cast<char>(flipped[20] ^ 0x55);
+  const auto f = DecodeEdid(flipped);
+  ASSERT_TRUE(f);
+  EXPECT_FALSE(f->checksumValid);
+  EXPECT_EQ(f->name, "DELL U2415");
+  // Descriptors full of junk: texts come back cleaned, never as raw bytes.
+  std::string junk = good.substr(0, 128);
+  for (size_t i = 54; i < 126; ++i) junk[i] = static_cast<char>(0xFC);
+  for (size_t d = 0; d < 4; ++d) junk[54 + d * 18] = junk[55 + d * 18] = junk[56 + d * 18] = 0;
+  const auto j = DecodeEdid(junk);
+  ASSERT_TRUE(j);
+  ASSERT_TRUE(j->name);
+  for (char c : *j->name) EXPECT_TRUE(c == '?' || c == ' ');
+  EXPECT_FALSE(j->preferredWidth);
+  // An all-zero manufacturer id gives '?' letters rather than control bytes.
+  std::string zero = good;
+  zero[8] = zero[9] = 0;
+  EXPECT_EQ(DecodeEdid(zero)->manufacturerId, "???");
+}
+
+TEST(CpuInfoParse, Architectures) {
+  struct Case {
+    std::string file;
+    size_t processors;
+    std::optional<std::string> vendor, name;
+    std::vector<int> packages;  // distinct physical ids, in order of appearance
+  } cases[] = {
+      {"real/cpuinfo/opteron-4socket.txt", 64, "AuthenticAMD", "AMD Opteron(TM) Processor 6276", {0, 1, 2, 3}},
+      {"real/cpuinfo/arm64-2packages.txt", 128, "HiSilicon", std::nullopt, {}},
+      {"real/cpuinfo/arm64-neoverse.txt", 1, "ARM", std::nullopt, {}},
+      {"real/cpuinfo/armv7.txt", 2, "ARM", "ARMv7 Processor rev 1 (v7l)", {}},
+      {"real/cpuinfo/power7.txt", 256, std::nullopt, "POWER7 (architected)", {}},
+      {"real/cpuinfo/s390x.txt", 8, "IBM/S390", std::nullopt, {2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const CpuInfo info = ParseCpuInfo(ReadTestFile(c.file));
+    ASSERT_EQ(info.processors.size(), c.processors);
+    EXPECT_EQ(info.processors.front().vendorId, c.vendor);
+    EXPECT_EQ(info.processors.back().modelName, c.name);
+    std::vector<int> packages;
+    for (const auto& p : info.processors) {
+      if (p.physicalId && (packages.empty() || packages.back() != *p.physicalId)) packages.push_back(*p.physicalId);
+    }
+    EXPECT_EQ(packages, c.packages);
+  }
+}
+
+TEST(CpuInfoParse, ClockAndHostileText) {
+  const CpuInfo ppc = ParseCpuInfo(ReadTestFile("real/cpuinfo/power7.txt"));
+  EXPECT_EQ(ppc.processors[0].mhz, 3864.0);
+  const std::string opteron = ReadTestFile("real/cpuinfo/opteron-4socket.txt");
+  // Cut anywhere: never more processors than the whole text, never a crash.
+  for (size_t cut = 0; cut < 4000; cut += 37) {
+    EXPECT_LE(ParseCpuInfo(std::string_view(opteron).substr(0, cut)).processors.size(), 64u);
+  }
+  EXPECT_TRUE(ParseCpuInfo("").processors.empty());
+  EXPECT_TRUE(ParseCpuInfo(std::string(5000, ':')).processors.empty());
+  const CpuInfo odd = ParseCpuInfo("processor : x\nprocessor : 3\nphysical id : -\ncpu MHz : fast\nmodel name :   \n");
+  ASSERT_EQ(odd.processors.size(), 1u);
+  EXPECT_EQ(odd.processors[0].number, 3);
+  EXPECT_EQ(odd.processors[0].physicalId, std::nullopt);
+  EXPECT_EQ(odd.processors[0].mhz, std::nullopt);
+  EXPECT_EQ(odd.processors[0].modelName, std::nullopt);
+}
+
+}  // namespace
+}  // namespace brv
