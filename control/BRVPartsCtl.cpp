@@ -52,12 +52,48 @@ int16_t BRVPartsCtl::SetSelectItem(std::string& optionStr, Variant& nIndex) {
   return Module().CategoryCount[IndexOf(*category)];
 }
 
-int32_t BRVPartsCtl::IObjectSafety_GetInterfaceSafetyOptions(const void*, uint32_t&, uint32_t&) {
-  return static_cast<int32_t>(0x80004002u);
+namespace {
+
+constexpr int32_t kSOk = 0;
+constexpr int32_t kENoInterface = static_cast<int32_t>(0x80004002u);
+constexpr int32_t kEFail = static_cast<int32_t>(0x80004005u);
+constexpr uint32_t kSafeForUntrustedCaller = 1;  // may be driven by script
+constexpr uint32_t kSafeForUntrustedData = 2;    // may be initialized from persisted data
+
+constexpr const char* kIDispatch = "{00020400-0000-0000-C000-000000000046}";
+constexpr const char* kInitializationInterfaces[] = {
+    "{0000010A-0000-0000-C000-000000000046}",  // IPersistStorage
+    "{00000109-0000-0000-C000-000000000046}",  // IPersistStream
+    "{37D84F60-42CB-11CE-8135-00AA004BB851}",  // IPersistPropertyBag
+};
+
+// The option the control offers for an interface, 0 for an interface it does not know.
+uint32_t OfferedOption(const void* riid) {
+  const std::string id = GetGuidString(riid);
+  if (id == kIDispatch) return kSafeForUntrustedCaller;
+  for (const char* persist : kInitializationInterfaces) {
+    if (id == persist) return kSafeForUntrustedData;
+  }
+  return 0;
 }
 
-int32_t BRVPartsCtl::IObjectSafety_SetInterfaceSafetyOptions(const void*, uint32_t, uint32_t) {
-  return static_cast<int32_t>(0x80004002u);
+}  // namespace
+
+int32_t BRVPartsCtl::IObjectSafety_GetInterfaceSafetyOptions(const void* riid, uint32_t& pdwSupportedOptions,
+                                                             uint32_t& pdwEnabledOptions) {
+  pdwSupportedOptions = kSafeForUntrustedCaller | kSafeForUntrustedData;
+  const uint32_t offered = OfferedOption(riid);
+  if (offered == 0) return kENoInterface;
+  pdwEnabledOptions = offered;
+  return kSOk;
+}
+
+int32_t BRVPartsCtl::IObjectSafety_SetInterfaceSafetyOptions(const void* riid, uint32_t dwOptionsSetMask,
+                                                             uint32_t dwEnabledOptions) {
+  const uint32_t offered = OfferedOption(riid);
+  if (offered == 0) return kENoInterface;
+  // Exactly the one option the interface has: both at once, or none, is refused.
+  return (dwOptionsSetMask & dwEnabledOptions) == offered ? kSOk : kEFail;
 }
 
 Variant BRVPartsCtl::Call(std::string_view method, std::vector<Variant>& args) {

@@ -1,8 +1,9 @@
 #include "control/Module1.h"
 
+#include <fmt/format.h>
+
 #include <cctype>
 #include <cstring>
-#include <fmt/format.h>
 #include <vector>
 
 #include "common/Error.h"
@@ -43,7 +44,9 @@ std::string GetGuidString(const void* riid) {
   if (riid == nullptr) return "";
   unsigned char b[16];
   std::memcpy(b, riid, sizeof b);
-  const auto le32 = [&](int i) { return b[i] | b[i + 1] << 8 | b[i + 2] << 16 | static_cast<uint32_t>(b[i + 3]) << 24; };
+  const auto le32 = [&](int i) {
+    return b[i] | b[i + 1] << 8 | b[i + 2] << 16 | static_cast<uint32_t>(b[i + 3]) << 24;
+  };
   const auto le16 = [&](int i) { return static_cast<unsigned>(b[i] | b[i + 1] << 8); };
   std::string text = fmt::format("{{{:08X}-{:04X}-{:04X}-{:02X}{:02X}-{:02X}{:02X}{:02X}{:02X}{:02X}{:02X}}}", le32(0),
                                  le16(4), le16(6), b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);

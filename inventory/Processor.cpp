@@ -5,13 +5,11 @@
 namespace brv {
 
 ValueTable GetCPUInfo() {
-  static const frame::StandardCollector kProcessor{
-      Category::CPU,
-      "CIM_Processor",
-      6,
-      {{"Manufacturer", 1}, {"Name", 2}, {"MaxClockSpeed", 4}, {"SocketDesignation", 5}, {"Version", 3, true}},
-  };
-  return frame::Run(kProcessor);
+  return frame::Run(
+      {Category::CPU,
+       "CIM_Processor",
+       6,
+       {{"Manufacturer", 1}, {"Name", 2}, {"MaxClockSpeed", 4}, {"SocketDesignation", 5}, {"Version", 3, true}}});
 }
 
 }  // namespace brv

@@ -32,7 +32,7 @@ std::unique_ptr<wmi::ObjectSet> Query(std::string_view className) {
   return answer ? std::move(*answer) : nullptr;
 }
 
-int32_t ForEachInstance(wmi::ObjectSet* answer, const std::function<void(const wmi::Object*)>& pass) {
+int32_t ForEachInstance(wmi::ObjectSet* answer, const std::function<void(const wmi::Object*)>& pass, int32_t limit) {
   std::unique_ptr<wmi::Enumerator> enumerator;
   std::unique_ptr<wmi::Object> current;
   const bool started = answer && Try([&] {
@@ -51,14 +51,13 @@ int32_t ForEachInstance(wmi::ObjectSet* answer, const std::function<void(const w
     }
     pass(current.get());
     ++passes;
+    if (passes == limit && limit < kMaxInstances) break;
     auto next = Try([&] { return enumerator->Next(); });
     if (!next) break;
     current = std::move(*next);
   }
   return passes;
 }
-
-namespace {
 
 std::optional<Variant> Read(const wmi::Object* instance, std::string_view property) {
   if (!instance) {
@@ -69,8 +68,6 @@ std::optional<Variant> Read(const wmi::Object* instance, std::string_view proper
   if (value && value->IsNull()) return std::nullopt;
   return value;
 }
-
-}  // namespace
 
 Variant ReadValue(const wmi::Object* instance, std::string_view property) {
   auto value = Read(instance, property);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,9 +39,14 @@ inline constexpr int32_t kMaxInstances = 32767;
 // Enumerates the answer, one pass per instance in the service's order. When the
 // enumeration cannot start, the pass runs exactly once with no instance (null).
 // A failed fetch ends the enumeration with its error pending. Answers the number
-// of passes; past kMaxInstances the enumeration stops with an overflow pending.
-int32_t ForEachInstance(wmi::ObjectSet* answer, const std::function<void(const wmi::Object*)>& pass);
+// of passes. With a limit, the enumeration stops after that many passes; past
+// kMaxInstances it stops with an overflow pending.
+int32_t ForEachInstance(wmi::ObjectSet* answer, const std::function<void(const wmi::Object*)>& pass,
+                        int32_t limit = kMaxInstances);
 
+// A property's value; nullopt when it is null or cannot be read (a failed read
+// stays pending). With no instance every read fails.
+std::optional<Variant> Read(const wmi::Object* instance, std::string_view property);
 // A property's value, or EmptyText when it is null or cannot be read (a failed
 // read stays pending). With no instance every read fails.
 Variant ReadValue(const wmi::Object* instance, std::string_view property);

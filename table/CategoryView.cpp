@@ -20,6 +20,16 @@ struct Entry {
 // Tried in this order; the first exact, case-sensitive match wins.
 constexpr Entry kDispatch[] = {
     {Category::CPU, GetCPUInfo},
+    {Category::Memory, GetMemoryInfo},
+    {Category::Display, GetDisplayInfo},
+    {Category::HDD, GetHDDInfo},
+    {Category::CDDVD, GetCDDVDInfo},
+    {Category::Modem, GetModemInfo},
+    {Category::Bluetooth, GetBluetoothInfo},
+    {Category::BatteryPack, GetBatteryInfo},
+    {Category::DockingStation, GetDockingInfo},
+    {Category::NetworkAdapter, GetNetworkInfo},
+    {Category::ExternalMonitor, GetExternalMonitorInfo},
 };
 
 constexpr int32_t kPaddingAllowance = 80;  // twips kept free below the last padded row

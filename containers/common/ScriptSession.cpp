@@ -53,8 +53,10 @@ std::optional<std::array<unsigned char, 16>> ParseGuid(std::string_view t) {
 
 std::optional<Variant> VariantFromJson(const json& v) {
   switch (v.type()) {
-    case json::value_t::null: return Variant(Null{});
-    case json::value_t::boolean: return Variant(v.get<bool>());
+    case json::value_t::null:
+      return Variant(Null{});
+    case json::value_t::boolean:
+      return Variant(v.get<bool>());
     case json::value_t::number_integer:
     case json::value_t::number_unsigned: {
       if (v.is_number_integer() && v.get<int64_t>() >= std::numeric_limits<int32_t>::min() &&
@@ -63,8 +65,10 @@ std::optional<Variant> VariantFromJson(const json& v) {
       }
       return Variant(v.get<double>());
     }
-    case json::value_t::number_float: return Variant(v.get<double>());
-    case json::value_t::string: return Variant(v.get<std::string>());
+    case json::value_t::number_float:
+      return Variant(v.get<double>());
+    case json::value_t::string:
+      return Variant(v.get<std::string>());
     case json::value_t::array: {
       Variant::Array items;
       for (const json& item : v) {
@@ -74,7 +78,8 @@ std::optional<Variant> VariantFromJson(const json& v) {
       }
       return Variant(std::move(items));
     }
-    default: return std::nullopt;
+    default:
+      return std::nullopt;
   }
 }
 

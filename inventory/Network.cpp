@@ -1,0 +1,97 @@
+// "Network Adapter": the adapters that report a MAC address and whose maker is
+// not "Microsoft" (in any letter case), each with the first IP address of its
+// configuration. Departures from the standard run: the two filters; two
+// counters (kept adapters give the rows shown and the count, every adapter of
+// the answer one row of the table); and a nested lookup per kept adapter, which
+// clears the pending error in the middle of a pass.
+#include <algorithm>
+#include <cctype>
+
+#include "common/Trap.h"
+#include "control/ModuleState.h"
+#include "inventory/Collectors.h"
+#include "inventory/QueryFrame.h"
+
+namespace brv {
+namespace {
+
+bool ContainsNoCase(const std::string& text, std::string_view word) {
+  return std::search(text.begin(), text.end(), word.begin(), word.end(), [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+         }) != text.end();
+}
+
+// The manufacturer filter. A null maker is no match; a maker that cannot be
+// read (or has no text form) skips the adapter.
+bool SkippedByMaker(const wmi::Object* adapter) {
+  auto maker = Try([&] {
+    if (!adapter) Raise(err::kObjectNotSet);
+    return adapter->Get("Manufacturer");
+  });
+  if (!maker) return true;
+  if (maker->IsNull()) return false;
+  auto text = Try([&] { return TextOf(*maker); });
+  return !text || ContainsNoCase(*text, "Microsoft");
+}
+
+// The MAC filter: only a MAC address known to be null skips the adapter; one
+// that cannot be read lets it through to the next filter.
+bool SkippedByMac(const wmi::Object* adapter) {
+  auto mac = Try([&] {
+    if (!adapter) Raise(err::kObjectNotSet);
+    return adapter->Get("MACAddress");
+  });
+  return mac && mac->IsNull();
+}
+
+}  // namespace
+
+Variant GetIPAddress(int32_t index) {
+  ThreadError().Clear();
+  const std::string moniker = frame::Moniker() + ":Win32_NetworkAdapterConfiguration='" + std::to_string(index) + "'";
+  auto configuration = Try([&] { return wmi::BindObject(moniker); });
+  frame::CheckPendingError();
+  const std::optional<Variant> addresses = frame::Read(configuration ? configuration->get() : nullptr, "IPAddress");
+  if (!addresses) return Module().EmptyText;
+  // The first address; when there is none to read, the empty text.
+  auto first = Try([&] {
+    const auto* list = addresses->get_if<Variant::Array>();
+    if (!list || list->empty()) Raise(err::kSubscript, "no first address");
+    return TextOf(list->front());
+  });
+  return first ? Variant(std::move(*first)) : Variant("");
+}
+
+ValueTable GetNetworkInfo() {
+  ThreadError().Clear();
+  std::vector<std::vector<Variant>> kept;
+  auto adapters = frame::Query("Win32_NetworkAdapter");
+  const int32_t e = frame::ForEachInstance(adapters.get(), [&](const wmi::Object* adapter) {
+    frame::CheckPendingError();
+    if (SkippedByMac(adapter) || SkippedByMaker(adapter)) return;
+    std::vector<Variant>& row = kept.emplace_back(7);
+    row[0] = static_cast<int16_t>(kept.size());
+    if (auto mac = Try([&] { return adapter->Get("MACAddress"); })) row[4] = std::move(*mac);
+    row[1] = frame::ReadValue(adapter, "AdapterType");
+    row[2] = frame::ReadValue(adapter, "Description");
+    row[5] = frame::ReadValue(adapter, "Manufacturer");
+    row[6] = frame::ReadText(adapter, "Name");
+    // The configuration is looked up by the adapter's index, whatever its size.
+    if (auto index = Try([&] { return ToInt32(adapter->Get("Index")); })) row[3] = GetIPAddress(*index);
+  });
+  const int32_t k = static_cast<int32_t>(kept.size());
+  Module().CategoryCount[IndexOf(Category::NetworkAdapter)] = static_cast<int16_t>(k);
+
+  ValueTable table(e + 1, 7);
+  for (int32_t r = 0; r < e; ++r) {
+    if (r < k) {
+      for (int c = 0; c < 7; ++c) table.at(r, c) = std::move(kept[r][c]);
+    } else {
+      table.at(r, 6) = "";  // rows of skipped adapters show nothing
+    }
+  }
+  ThreadError().Clear();
+  return table;
+}
+
+}  // namespace brv
