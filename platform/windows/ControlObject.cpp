@@ -26,6 +26,12 @@ constexpr Member kMembers[] = {
 
 class ControlObject;
 
+// A wrong number of arguments raises 5, as calling the control by name does on
+// every platform.
+void ArgumentCount(const std::vector<Argument>& args, size_t wanted, const char* usage) {
+  if (args.size() != wanted) Raise(err::kInvalidCall, usage);
+}
+
 // Interfaces answered by the control but implemented beside it; they share
 // the control's identity and reference count.
 class SafetyPart : public IObjectSafety {
@@ -126,7 +132,7 @@ class ControlObject : public DispatchObject {
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) return DISP_E_MEMBERNOTFOUND;
     switch (id) {
       case kSetSelectItem: {
-        if (args.size() != 2) return DISP_E_BADPARAMCOUNT;
+        ArgumentCount(args, 2, "SetSelectItem takes a category name and an instance number");
         const Variant option = args[0].Value();
         std::string optionStr = TextOf(option);
         Variant nIndex = args[1].Value();
@@ -138,15 +144,15 @@ class ControlObject : public DispatchObject {
         return S_OK;
       }
       case kRows:
-        if (!args.empty()) return DISP_E_BADPARAMCOUNT;
+        ArgumentCount(args, 0, "the property takes no arguments");
         result = control_->MSHFlexGrid1().Rows();
         return S_OK;
       case kCols:
-        if (!args.empty()) return DISP_E_BADPARAMCOUNT;
+        ArgumentCount(args, 0, "the property takes no arguments");
         result = control_->MSHFlexGrid1().Cols();
         return S_OK;
       case kTextMatrix: {
-        if (args.size() != 2) return DISP_E_BADPARAMCOUNT;
+        ArgumentCount(args, 2, "TextMatrix takes a row and a column");
         const int32_t row = ToInt32(args[0].Value());
         const int32_t col = ToInt32(args[1].Value());
         const GridState state = control_->MSHFlexGrid1().State();
@@ -157,7 +163,7 @@ class ControlObject : public DispatchObject {
         return S_OK;
       }
       case kStartupError: {
-        if (!args.empty()) return DISP_E_BADPARAMCOUNT;
+        ArgumentCount(args, 0, "the property takes no arguments");
         const auto& error = control_->startupError();
         result = error ? std::to_string(error->number()) + ": " + error->description() : std::string();
         return S_OK;

@@ -55,9 +55,8 @@ class DispatchObject : public IDispatch {
   virtual const IID& DispatchIid() const = 0;
   // Other interfaces the object answers (already AddRef'd), or null.
   virtual IUnknown* QueryOther(REFIID /*riid*/) { return nullptr; }
-  // Runs a member. Raises brv::Error for failures; answers an HRESULT only for
-  // the calling mistakes automation has codes for (wrong count, put on a
-  // read-only member).
+  // Runs a member. Raises brv::Error for failures; answers a failed HRESULT
+  // only for a member that cannot be used so (a put on a read-only member).
   virtual HRESULT Run(DISPID id, WORD flags, std::vector<Argument>& args, Variant& result) = 0;
 
  private:

@@ -184,9 +184,10 @@ std::unique_ptr<Object> BindObject(const std::string& moniker) {
   win::ComPtr<IWbemClassObject> object;
   HRESULT hr = GetObjectAt(*services.get(), m.path, object);
   // "Class='value'" leaves the key property for the service to infer from the
-  // class, which Wine's service refuses. Naming the key ourselves
-  // ("Class.Key='value'") asks for the same instance; what the service says to
-  // that is what is reported.
+  // class. Wine's service refuses that form (0x80041017, invalid query), so
+  // when it fails the path is asked again with the key named
+  // ("Class.Key='value'"), which means the same instance; what the service
+  // answers to that is what is reported.
   const size_t equals = m.path.find(L'=');
   if (FAILED(hr) && equals != std::wstring::npos && m.path.substr(0, equals).find(L'.') == std::wstring::npos) {
     const std::wstring className = m.path.substr(0, equals);

@@ -51,7 +51,7 @@ class ResourcesObject : public DispatchObject {
   HRESULT Run(DISPID id, WORD flags, std::vector<Argument>& args, Variant& result) override {
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) return DISP_E_MEMBERNOTFOUND;
     if (id != kGetResourceString) return DISP_E_MEMBERNOTFOUND;
-    if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
+    if (args.size() != 1) Raise(err::kInvalidCall, "GetResourceString takes one argument");
     result = resources_.GetResourceString(ToInt32(args[0].Value()));
     return S_OK;
   }

@@ -1,0 +1,29 @@
+// After DllUnregisterServer: neither class can be created by name and none of
+// the registry keys registration wrote is left.
+// Ends with WScript.Quit(0) only when every check passed.
+var passed = 0, failed = 0;
+function check(ok, what) {
+  if (ok) { passed++; } else { failed++; WScript.Echo("FAIL: " + what); }
+}
+
+var progIds = ["BRVPartsInf.BRVPartsCtl", "BRVPartsInf.clsResources"];
+var keys = ["HKCR\\BRVPartsInf.BRVPartsCtl\\", "HKCR\\BRVPartsInf.clsResources\\",
+            "HKCR\\CLSID\\{2AC50EA5-755A-4553-B48B-A1C7FA95D214}\\",
+            "HKCR\\CLSID\\{5E6C78FB-708A-404E-8066-B3F5A51DD955}\\"];
+try {
+  for (var i = 0; i < progIds.length; i++) {
+    var created = false;
+    try { new ActiveXObject(progIds[i]); created = true; } catch (e) { check(true, ""); }
+    check(!created, progIds[i] + " can still be created");
+  }
+  var shell = new ActiveXObject("WScript.Shell");
+  for (var k = 0; k < keys.length; k++) {
+    var present = false;
+    try { shell.RegRead(keys[k]); present = true; } catch (e) { check(true, ""); }
+    check(!present, keys[k] + " is still registered");
+  }
+} catch (e) {
+  check(false, "unexpected error " + (e.number >>> 0).toString(16) + ": " + e.description);
+}
+WScript.Echo("unregistered.js: " + passed + " passed, " + failed + " failed");
+WScript.Quit(failed == 0 && passed > 0 ? 0 : 1);
