@@ -18,14 +18,14 @@ struct Outcome {
   std::string out, err;
 };
 
-Outcome Program(const std::string& args, const std::string& input = "") {
+Outcome Program(const std::string& args, const std::string& input = "", const std::string& lang = "C") {
   // Tests run in parallel processes: every run has files of its own.
   static int runs = 0;
   const auto dir = std::filesystem::temp_directory_path();
   const std::string tag = std::to_string(getpid()) + "-" + std::to_string(++runs);
   const std::string in = (dir / ("brv-in-" + tag)).string(), err = (dir / ("brv-err-" + tag)).string();
   std::ofstream(in) << input;
-  const std::string cmd = std::string("LANG=C ") + BRV_PROGRAM + " " + args + " <" + in + " 2>" + err;
+  const std::string cmd = "LC_ALL= LC_MESSAGES= LANGUAGE= LANG=" + lang + " " + BRV_PROGRAM + " " + args + " <" + in + " 2>" + err;
   Outcome r{};
   FILE* p = popen(cmd.c_str(), "r");
   std::array<char, 4096> buf;
@@ -73,6 +73,18 @@ TEST(Program, ExitStatusesAndReasons) {
     if (c.status == 2) {
       EXPECT_EQ(r.out, "") << "nothing is shown from a refused run";
     }
+  }
+}
+
+TEST(Program, WholeInventoryReadsAsExpected) {
+  // Every category with every instance, in the user's language.
+  const std::string laptop = std::string(BRV_SOURCE_DIR) + "/samples/laptop.json";
+  for (const char* lang : {"en", "ja"}) {
+    const Outcome r = Program("--snapshot " + laptop, "", lang == std::string("en") ? "C" : "ja_JP.UTF-8");
+    std::ifstream expected(std::string(BRV_TEST_DATA) + "/expected/laptop." + lang + ".txt");
+    EXPECT_EQ(r.out, std::string(std::istreambuf_iterator<char>(expected), {})) << lang;
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
   }
 }
 

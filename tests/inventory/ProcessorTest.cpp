@@ -20,6 +20,8 @@ struct Case {
   std::vector<std::vector<Variant>> rows;  // the filled rows; the last row must be empty
 };
 
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
 std::string Cpu(int n, const std::string& extra = "") {
   std::string list;
   for (int i = 0; i < n; ++i) {

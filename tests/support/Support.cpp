@@ -73,3 +73,16 @@ void ResetModule() {
 }
 
 }  // namespace brv::test
+
+namespace brv {
+void PrintTo(const Variant& value, std::ostream* out) {
+  *out << KindName(value.kind());
+  if (!value.IsNull() && !value.IsEmpty()) {
+    try {
+      *out << " " << TextOf(value);
+    } catch (const Error&) {
+      *out << " [...]";
+    }
+  }
+}
+}  // namespace brv

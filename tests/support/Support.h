@@ -2,6 +2,7 @@
 // Shared test fixtures: a recording string provider, a recorded message box, and
 // a fresh module state for the test's thread.
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,11 @@ class BoxRecorder {
 void ResetModule();
 
 }  // namespace brv::test
+
+namespace brv {
+// Shows a variant readably in test failures.
+void PrintTo(const Variant& value, std::ostream* out);
+}  // namespace brv
 
 namespace brv::test {
 // Answers the instrumentation from a snapshot document given inline.

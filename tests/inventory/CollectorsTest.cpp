@@ -1,0 +1,223 @@
+// Every collector on snapshot fixtures: the rows it returns, the count it keeps,
+// and the failure boxes it shows.
+#include <gtest/gtest.h>
+
+#include "control/BRVPartsCtl.h"
+#include "control/ModuleState.h"
+#include "inventory/Collectors.h"
+#include "tests/support/Support.h"
+
+namespace brv {
+namespace {
+
+const Variant E("<Empty>");
+const Variant None;  // an empty cell
+
+struct Case {
+  const char* name;
+  ValueTable (*collect)();
+  std::optional<Category> counted;  // the category whose count the collector keeps
+  std::string classes;              // the snapshot's "classes" body ("!" + document for a whole one)
+  int16_t count;
+  size_t boxes;
+  std::vector<std::vector<Variant>> rows;  // every row but the empty last one
+};
+
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
+class Collector : public ::testing::TestWithParam<Case> {
+ protected:
+  void SetUp() override {
+    test::ResetModule();
+    control = std::make_unique<BRVPartsCtl>();
+  }
+  test::ProviderScope provider{test::ProviderMode::Missing};
+  test::BoxRecorder boxes;
+  std::unique_ptr<BRVPartsCtl> control;
+};
+
+TEST_P(Collector, RowsCountAndBoxes) {
+  const Case& c = GetParam();
+  test::UseSnapshot(c.classes[0] == '!' ? c.classes.substr(1) : test::SnapshotWith(c.classes));
+  Module().CategoryCount.fill(-1);
+  const ValueTable table = c.collect();
+  if (c.counted) {
+    EXPECT_EQ(Module().CategoryCount[IndexOf(*c.counted)], c.count);
+  }
+  ASSERT_EQ(table.rows(), c.rows.size() + 1);
+  for (size_t r = 0; r < c.rows.size(); ++r) {
+    ASSERT_EQ(table.cols(), c.rows[r].size());
+    for (size_t col = 0; col < table.cols(); ++col) {
+      EXPECT_EQ(table.at(r, col), c.rows[r][col]) << "row " << r << " column " << col;
+    }
+  }
+  for (size_t col = 0; col < table.cols(); ++col) EXPECT_TRUE(table.at(c.rows.size(), col).IsEmpty());
+  EXPECT_EQ(boxes.boxes.size(), c.boxes);
+}
+
+const char* kUnreachable = R"(!{"format": "brvparts-snapshot/1", "unreachable": "0x800706BA", "classes": {}})";
+
+std::string Adapter(const std::string& index, const std::string& mac, const std::string& maker, const std::string& name) {
+  return R"({"Index": )" + index + R"(, "MACAddress": )" + mac + R"(, "Manufacturer": )" + maker +
+         R"(, "AdapterType": "Ethernet 802.3", "Description": "NIC", "Name": ")" + name + R"("})";
+}
+
+std::vector<Variant> Kept(int16_t n, const char* mac, Variant maker, const char* name, Variant ip) {
+  return {n, "Ethernet 802.3", "NIC", std::move(ip), mac, std::move(maker), name};
+}
+
+std::vector<Case> Cases() {
+  const std::vector<Variant> skipped = {None, None, None, None, None, None, ""};
+  return {
+      // The standard collectors.
+      {"MemoryTwo", GetMemoryInfo, Category::Memory,
+       R"("DMTF_MemoryDevice": [{"Index": 0, "Size": 8589934592}, {"Index": 1, "Size": null}])", 2, 0,
+       {{int16_t{1}, int32_t{0}, "8589934592"}, {int16_t{2}, int32_t{1}, E}}},
+      {"MemoryNone", GetMemoryInfo, Category::Memory, R"("DMTF_MemoryDevice": [])", 0, 0, {}},
+      {"MemoryUnreachable", GetMemoryInfo, Category::Memory, kUnreachable, 1, 1, {{int16_t{1}, E, E}}},
+      {"OpticalNullModel", GetCDDVDInfo, Category::CDDVD,
+       R"("Brovik_CDROMDrive": [{"DeviceID": null, "SerialNO": "K1", "FirmwareRevision": 102}])", 1, 0,
+       {{int16_t{1}, E, "K1", "102"}}},
+      {"OpticalClassMissing", GetCDDVDInfo, Category::CDDVD, R"("X": [])", 1, 1, {{int16_t{1}, E, E, E}}},
+      {"Modem", GetModemInfo, Category::Modem,
+       R"("Win32_POTSModem": [{"AttachedTo": null, "Caption": "C", "Description": "D", "DeviceID": "I", "DeviceType": "T"}])",
+       1, 0, {{int16_t{1}, E, "C", "D", "I", "T"}}},
+      {"Bluetooth", GetBluetoothInfo, Category::Bluetooth,
+       R"("Brovik_Bluetooth": [{"Description": "D", "MACAddress": null, "Manufacturer": "M", "Name": "hci0"}])", 1, 0,
+       {{int16_t{1}, "D", E, "M", "hci0"}}},
+      {"Battery", GetBatteryInfo, Category::BatteryPack,
+       R"("DMTF_PortableBattery": [{"PortableBatterySerialNumber": null, "PortableBatteryDesignCapacity": 4400}])", 1,
+       0, {{int16_t{1}, E, "4400"}}},
+      {"DockingNumericStatus", GetDockingInfo, Category::DockingStation,
+       R"("Brovik_DockingStation": [{"SerialNO": "S", "status": 3}, {"SerialNO": null, "status": null}])", 2, 0,
+       {{int16_t{1}, "S", "3"}, {int16_t{2}, E, E}}},
+      {"MonitorsInOrder", GetExternalMonitorInfo, Category::ExternalMonitor,
+       R"("Brovik_ExternalMonitor": [{"Manufacturer": "A", "Model": null, "SerialNO": 1234}, {"Manufacturer": "B", "Model": "M", "SerialNO": "S"}])",
+       2, 0, {{int16_t{1}, "A", E, "1234"}, {int16_t{2}, "B", "M", "S"}}},
+      {"MonitorsUnreachable", GetExternalMonitorInfo, Category::ExternalMonitor, kUnreachable, 1, 1,
+       {{int16_t{1}, E, E, E}}},
+      {"TwelveMonitors", GetExternalMonitorInfo, Category::ExternalMonitor,
+       R"("Brovik_ExternalMonitor": [)" + [] {
+         std::string s;
+         for (int i = 0; i < 12; ++i) s += std::string(i ? "," : "") + R"({"Manufacturer": "A", "Model": "M", "SerialNO": "S"})";
+         return s + "]";
+       }(),
+       12, 0, [] {
+         std::vector<std::vector<Variant>> rows;
+         for (int16_t i = 1; i <= 12; ++i) rows.push_back({i, "A", "M", "S"});
+         return rows;
+       }()},
+
+      // The display: one row from two classes.
+      {"Display", GetDisplayInfo, std::nullopt,
+       R"("Brovik_LCDPanel": [{"HorizontalResolution": 1024, "VerticalResolution": 768}, {"HorizontalResolution": 1, "VerticalResolution": 1}],
+          "Win32_VideoConfiguration": [{"AdapterChipType": "Chip", "AdapterRAM": 16777216}])",
+       0, 0, {{int16_t{1}, int32_t{1024}, int32_t{768}, "Chip", int32_t{16}}}},
+      {"DisplayRoundsHalfToEven", GetDisplayInfo, std::nullopt,
+       R"("Brovik_LCDPanel": [], "Win32_VideoConfiguration": [{"AdapterChipType": "C", "AdapterRAM": 3670016}])", 0, 0,
+       {{int16_t{1}, E, E, "C", int32_t{4}}}},
+      {"DisplayRoundsDown", GetDisplayInfo, std::nullopt,
+       R"("Brovik_LCDPanel": [], "Win32_VideoConfiguration": [{"AdapterChipType": "C", "AdapterRAM": 2621440}])", 0, 0,
+       {{int16_t{1}, E, E, "C", int32_t{2}}}},
+      {"DisplayJustUnderOneMebibyte", GetDisplayInfo, std::nullopt,
+       R"("Brovik_LCDPanel": [], "Win32_VideoConfiguration": [{"AdapterChipType": "C", "AdapterRAM": 1048575}])", 0, 0,
+       {{int16_t{1}, E, E, "C", int32_t{1}}}},
+      {"DisplayEightyGibibytes", GetDisplayInfo, std::nullopt,
+       R"("Brovik_LCDPanel": [], "Win32_VideoConfiguration": [{"AdapterChipType": "C", "AdapterRAM": 85899345920}])", 0, 0,
+       {{int16_t{1}, E, E, "C", int32_t{81920}}}},
+      {"DisplayRamNotANumber", GetDisplayInfo, std::nullopt,
+       R"("Brovik_LCDPanel": [], "Win32_VideoConfiguration": [{"AdapterChipType": "C", "AdapterRAM": "lots"}])", 0, 1,
+       {{int16_t{1}, E, E, "C", int32_t{0}}}},
+      {"DisplayBothEmpty", GetDisplayInfo, std::nullopt,
+       R"("Brovik_LCDPanel": [], "Win32_VideoConfiguration": [])", 0, 0, {{"", "", "", "", ""}}},
+      {"DisplayPanelClassMissing", GetDisplayInfo, std::nullopt,
+       R"("Win32_VideoConfiguration": [{"AdapterChipType": "C", "AdapterRAM": null}])", 0, 1,
+       {{int16_t{1}, E, E, "C", E}}},
+      {"DisplayUnreachable", GetDisplayInfo, std::nullopt, kUnreachable, 0, 2, {{int16_t{1}, E, E, E, E}}},
+
+      // The hard disk join.
+      {"DiskOneEach", GetHDDInfo, Category::HDD,
+       R"("Win32_DiskDrive": [{"Model": "M", "Size": 512110190592}],
+          "Brovik_DiskDrive": [{"SerialNO": "S", "FirmwareRevision": "F"}])",
+       1, 0, {{int16_t{1}, "M", int64_t{512110190592}, "S", "F"}}},
+      {"DiskTwoDisksOneRecord", GetHDDInfo, Category::HDD,
+       R"("Win32_DiskDrive": [{"Model": "A", "Size": 1}, {"Model": "B", "Size": 2}],
+          "Brovik_DiskDrive": [{"SerialNO": "S", "FirmwareRevision": "F"}])",
+       2, 0, {{int16_t{1}, "A", int32_t{1}, "S", "F"}, {int16_t{2}, "B", int32_t{2}, None, ""}}},
+      {"DiskOneDiskTwoRecords", GetHDDInfo, Category::HDD,
+       R"("Win32_DiskDrive": [{"Model": "A", "Size": 1}],
+          "Brovik_DiskDrive": [{"SerialNO": "S", "FirmwareRevision": "F"}, {"SerialNO": "T", "FirmwareRevision": "G"}])",
+       1, 0, {{int16_t{1}, "A", int32_t{1}, "S", "F"}}},
+      {"DiskMakerGenericFailureShowsNoBox", GetHDDInfo, Category::HDD,
+       R"("Win32_DiskDrive": [{"Model": "A", "Size": 1}], "Brovik_DiskDrive": {"$error": "0x80041001"})", 1, 0,
+       {{int16_t{1}, "A", int32_t{1}, E, E}}},
+      {"DiskMakerClassMissingShowsBox", GetHDDInfo, Category::HDD, R"("Win32_DiskDrive": [{"Model": "A", "Size": 1}])",
+       1, 1, {{int16_t{1}, "A", int32_t{1}, E, E}}},
+      {"DiskNone", GetHDDInfo, Category::HDD, R"("Win32_DiskDrive": [], "Brovik_DiskDrive": [])", 0, 0, {}},
+      {"DiskUnreachable", GetHDDInfo, Category::HDD, kUnreachable, 1, 2, {{int16_t{1}, E, E, E, E}}},
+
+      // The network filters, the split counters and the address lookup.
+      {"NetworkFilters", GetNetworkInfo, Category::NetworkAdapter,
+       R"("Win32_NetworkAdapter": [)" + Adapter("1", R"("00:00:00:00:00:01")", R"("Microsoft")", "a") + "," +
+           Adapter("2", R"("00:00:00:00:00:02")", R"("Intel")", "b") + "," +
+           Adapter("3", "null", R"("Intel")", "c") + "," +
+           Adapter("4", R"("00:00:00:00:00:04")", R"("MICROSOFT Corp.")", "d") + "," +
+           Adapter("5", R"("00:00:00:00:00:05")", R"("The microsoft")", "e") + "," +
+           Adapter("6", R"("00:00:00:00:00:06")", "null", "f") + "," +
+           Adapter("7", R"("00:00:00:00:00:07")", R"("Micro soft")", "g") + R"(],
+          "Win32_NetworkAdapterConfiguration": [{"Index": 2, "IPAddress": ["10.0.0.2", "10.0.0.3"]},
+            {"Index": 6, "IPAddress": null}, {"Index": 7, "IPAddress": []}])",
+       3, 0,
+       {Kept(1, "00:00:00:00:00:02", "Intel", "b", "10.0.0.2"), Kept(2, "00:00:00:00:00:06", E, "f", E),
+        Kept(3, "00:00:00:00:00:07", "Micro soft", "g", ""), skipped, skipped, skipped, skipped}},
+      {"NetworkLargeAndZeroIndexes", GetNetworkInfo, Category::NetworkAdapter,
+       R"("Win32_NetworkAdapter": [)" + Adapter("0", R"("00:00:00:00:00:01")", "null", "z") + "," +
+           Adapter("40000", R"("00:00:00:00:00:02")", "null", "big") + R"(],
+          "Win32_NetworkAdapterConfiguration": [{"Index": 0, "IPAddress": ["10.0.0.1"]}, {"Index": 40000, "IPAddress": ["fe80::1"]}])",
+       2, 0, {Kept(1, "00:00:00:00:00:01", E, "z", "10.0.0.1"), Kept(2, "00:00:00:00:00:02", E, "big", "fe80::1")}},
+      {"NetworkConfigurationMissing", GetNetworkInfo, Category::NetworkAdapter,
+       R"("Win32_NetworkAdapter": [)" + Adapter("9", R"("00:00:00:00:00:09")", R"("Intel")", "n") + R"(],
+          "Win32_NetworkAdapterConfiguration": [])",
+       1, 1, {Kept(1, "00:00:00:00:00:09", "Intel", "n", E)}},
+      {"NetworkUnreachable", GetNetworkInfo, Category::NetworkAdapter, kUnreachable, 0, 1, {skipped}},
+      {"NetworkNone", GetNetworkInfo, Category::NetworkAdapter, R"("Win32_NetworkAdapter": [])", 0, 0, {}},
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(Snapshots, Collector, ::testing::ValuesIn(Cases()),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST(Safety, AnswersByInterfaceAndOption) {
+  test::ProviderScope provider(test::ProviderMode::Missing);
+  BRVPartsCtl control;
+  const unsigned char dispatch[16] = {0x00, 0x04, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+  const unsigned char stream[16] = {0x09, 0x01, 0, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+  const unsigned char storage[16] = {0x0A, 0x01, 0, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+  const unsigned char bag[16] = {0x60, 0x4F, 0xD8, 0x37, 0xCB, 0x42, 0xCE, 0x11, 0x81, 0x35, 0x00, 0xAA, 0x00, 0x4B, 0xB8, 0x51};
+  const unsigned char unknown[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};  // IUnknown
+  constexpr int32_t ok = 0, noInterface = static_cast<int32_t>(0x80004002), fail = static_cast<int32_t>(0x80004005);
+  const struct {
+    const void* iid;
+    int32_t getResult;
+    uint32_t enabledAfterGet;
+    uint32_t mask, enabled;
+    int32_t setResult;
+  } cases[] = {
+      {dispatch, ok, 1, 1, 1, ok},       {dispatch, ok, 1, 3, 1, ok},        {dispatch, ok, 1, 3, 3, fail},
+      {dispatch, ok, 1, 1, 0, fail},     {dispatch, ok, 1, 2, 2, fail},      {stream, ok, 2, 2, 2, ok},
+      {stream, ok, 2, 1, 1, fail},       {storage, ok, 2, 3, 2, ok},         {bag, ok, 2, 2, 2, ok},
+      {bag, ok, 2, 3, 3, fail},          {unknown, noInterface, 77, 1, 1, noInterface},
+      {nullptr, noInterface, 77, 2, 2, noInterface},
+  };
+  for (const auto& c : cases) {
+    uint32_t supported = 0, enabled = 77;
+    EXPECT_EQ(control.IObjectSafety_GetInterfaceSafetyOptions(c.iid, supported, enabled), c.getResult);
+    EXPECT_EQ(supported, 3u);
+    EXPECT_EQ(enabled, c.enabledAfterGet);
+    EXPECT_EQ(control.IObjectSafety_SetInterfaceSafetyOptions(c.iid, c.mask, c.enabled), c.setResult)
+        << c.mask << "/" << c.enabled;
+  }
+}
+
+}  // namespace
+}  // namespace brv
