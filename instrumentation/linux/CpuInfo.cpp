@@ -66,6 +66,9 @@ CpuInfo ParseCpuInfo(std::string_view text) {
       // PowerPC: "POWER7 (architected), altivec supported".
       if (auto cpu = get("cpu")) current->modelName = cpu->substr(0, cpu->find(','));
     }
+    current->family = get("cpu family");
+    current->model = get("model");
+    current->stepping = get("stepping");
     if (auto it = block.find("physical id"); it != block.end()) current->physicalId = ToInt(it->second);
     if (auto it = block.find("cpu MHz"); it != block.end()) current->mhz = LeadingNumber(it->second);
     if (auto it = block.find("clock"); !current->mhz && it != block.end()) current->mhz = LeadingNumber(it->second);

@@ -18,6 +18,7 @@ struct CpuInfoProcessor {
   std::optional<std::string> vendorId;    // "GenuineIntel", "AuthenticAMD", "IBM/S390", ARM implementer name
   std::optional<std::string> modelName;   // "model name", PowerPC "cpu", old ARM "Processor"
   std::optional<double> mhz;              // current clock, "cpu MHz" or PowerPC "clock"
+  std::optional<std::string> family, model, stepping;  // x86 "cpu family", "model", "stepping"
 };
 
 struct CpuInfo {

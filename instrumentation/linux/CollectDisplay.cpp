@@ -1,0 +1,123 @@
+// The laptop panel, the graphics adapters and external monitors from the DRM
+// class (/sys/class/drm: cards "card0", connectors "card0-eDP-1").
+#include <algorithm>
+#include <charconv>
+
+#include "instrumentation/linux/Edid.h"
+#include "instrumentation/linux/FirmwareText.h"
+#include "instrumentation/linux/Machine.h"
+
+namespace brv::live {
+namespace {
+
+struct Connector {
+  std::string name;  // "card0-HDMI-A-1"
+  std::string type;  // "HDMI-A"
+  std::string dir;
+};
+
+bool IsInternal(const std::string& type) { return type == "eDP" || type == "LVDS" || type == "DSI"; }
+
+std::vector<Connector> Connectors(const RootFs& fs) {
+  std::vector<Connector> out;
+  for (const std::string& name : fs.List("/sys/class/drm")) {
+    if (name.compare(0, 4, "card") != 0) continue;
+    const size_t first = name.find('-'), last = name.rfind('-');
+    if (first == std::string::npos || last <= first + 1) continue;
+    out.push_back({name, name.substr(first + 1, last - first - 1), "/sys/class/drm/" + name});
+  }
+  return out;
+}
+
+bool Connected(const RootFs& fs, const Connector& c) {
+  const auto status = fs.ReadLine(c.dir + "/status");
+  return !status || *status == "connected";
+}
+
+// "1920x1080" (interlaced modes end in "i").
+std::optional<std::pair<int32_t, int32_t>> ParseMode(std::string_view mode) {
+  const size_t x = mode.find('x');
+  if (x == std::string_view::npos) return std::nullopt;
+  int32_t w = 0, h = 0;
+  const auto [wEnd, wEc] = std::from_chars(mode.data(), mode.data() + x, w);
+  const auto [hEnd, hEc] = std::from_chars(mode.data() + x + 1, mode.data() + mode.size(), h);
+  if (wEc != std::errc() || hEc != std::errc() || wEnd != mode.data() + x || w <= 0 || h <= 0) return std::nullopt;
+  return std::pair{w, h};
+}
+
+}  // namespace
+
+ClassAnswer LcdPanels(const Machine& m) {
+  const RootFs& fs = m.fs();
+  ClassAnswer answer;
+  for (const Connector& c : Connectors(fs)) {
+    if (!IsInternal(c.type) || !Connected(fs, c)) continue;
+    // The first listed mode is the preferred one; without a mode list, the
+    // panel's EDID gives it.
+    std::optional<std::pair<int32_t, int32_t>> mode;
+    if (const auto first = fs.ReadLine(c.dir + "/modes")) mode = ParseMode(*first);
+    if (!mode) {
+      if (const auto bytes = fs.Read(c.dir + "/edid", 64 * 1024)) {
+        if (const auto edid = DecodeEdid(*bytes); edid && edid->preferredWidth) {
+          mode = std::pair{static_cast<int32_t>(*edid->preferredWidth), static_cast<int32_t>(*edid->preferredHeight)};
+        }
+      }
+    }
+    Instance instance;
+    instance.Set("HorizontalResolution", mode ? Variant(mode->first) : Variant(Null{}));
+    instance.Set("VerticalResolution", mode ? Variant(mode->second) : Variant(Null{}));
+    answer.instances.push_back(std::move(instance));
+  }
+  return answer;
+}
+
+ClassAnswer VideoConfigurations(const Machine& m) {
+  const RootFs& fs = m.fs();
+  ClassAnswer answer;
+  std::vector<std::string> seen;
+  for (const std::string& name : fs.List("/sys/class/drm")) {
+    if (name.compare(0, 4, "card") != 0 || name.find('-') != std::string::npos) continue;
+    const auto device = fs.Resolve("/sys/class/drm/" + name + "/device");
+    if (!device) continue;
+    std::string pci;
+    const IdNames names = m.DeviceNames(*device, &pci);
+    if (pci.empty() || std::find(seen.begin(), seen.end(), pci) != seen.end()) continue;
+    seen.push_back(pci);
+    std::optional<std::string> full = names.device;
+    if (full && names.vendor) full = *names.vendor + " " + *full;
+    // Dedicated memory where the driver tells it (amdgpu); shared-memory
+    // adapters and drivers without such a file give none.
+    Variant ram = Null{};
+    if (const auto bytes = fs.ReadInt(*device + "/mem_info_vram_total"); bytes && *bytes > 0) {
+      ram = ByteCount(static_cast<uint64_t>(*bytes));
+    }
+    Instance instance;
+    instance.Set("AdapterChipType", TextOrNull(names.device));
+    instance.Set("AdapterRAM", ram);
+    instance.Set("Name", TextOrNull(full));
+    answer.instances.push_back(std::move(instance));
+  }
+  return answer;
+}
+
+ClassAnswer ExternalMonitors(const Machine& m) {
+  const RootFs& fs = m.fs();
+  ClassAnswer answer;
+  for (const Connector& c : Connectors(fs)) {
+    if (IsInternal(c.type) || fs.ReadLine(c.dir + "/status") != "connected") continue;
+    const auto bytes = fs.Read(c.dir + "/edid", 64 * 1024);
+    if (!bytes) continue;
+    const std::optional<EdidInfo> edid = DecodeEdid(*bytes);
+    if (!edid) continue;
+    std::optional<std::string> serial = edid->serialText;
+    if (!serial && edid->serial32 != 0) serial = std::to_string(edid->serial32);
+    Instance instance;
+    instance.Set("Manufacturer", m.ids().Pnp(edid->manufacturerId).value_or(edid->manufacturerId));
+    instance.Set("Model", TextOrNull(edid->name));
+    instance.Set("SerialNO", TextOrNull(serial));
+    answer.instances.push_back(std::move(instance));
+  }
+  return answer;
+}
+
+}  // namespace brv::live

@@ -1,0 +1,210 @@
+// Network interfaces and their addresses.
+#include <algorithm>
+#include <arpa/inet.h>
+#include <bit>
+#include <charconv>
+#include <map>
+
+#include "instrumentation/linux/FirmwareText.h"
+#include "instrumentation/linux/Machine.h"
+
+namespace brv::live {
+namespace {
+
+struct Interface {
+  int32_t index = 0;
+  std::string name;
+  std::string dir;
+};
+
+std::vector<Interface> Interfaces(const RootFs& fs) {
+  std::vector<Interface> out;
+  for (const std::string& name : fs.List("/sys/class/net")) {
+    const std::string dir = "/sys/class/net/" + name;
+    const auto index = fs.ReadInt(dir + "/ifindex");  // also skips bonding_masters and other files
+    if (!index || *index <= 0 || *index > INT32_MAX) continue;
+    out.push_back({static_cast<int32_t>(*index), name, dir});
+  }
+  std::stable_sort(out.begin(), out.end(), [](const Interface& a, const Interface& b) { return a.index < b.index; });
+  return out;
+}
+
+std::vector<std::string_view> Fields(std::string_view line) {
+  std::vector<std::string_view> out;
+  size_t at = 0;
+  while (at < line.size()) {
+    while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
+    size_t end = at;
+    while (end < line.size() && line[end] != ' ' && line[end] != '\t') ++end;
+    if (end > at) out.push_back(line.substr(at, end - at));
+    at = end;
+  }
+  return out;
+}
+
+template <class F>
+void ForEachLine(std::string_view text, F f) {
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t eol = text.find('\n', at);
+    if (eol == std::string_view::npos) eol = text.size();
+    f(text.substr(at, eol - at));
+    at = eol + 1;
+  }
+}
+
+std::optional<uint32_t> Hex32(std::string_view s) {
+  uint32_t v = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, 16);
+  if (ec != std::errc() || end != s.data() + s.size() || s.empty()) return std::nullopt;
+  return v;
+}
+
+// IPv6 addresses by interface index: /proc/net/if_inet6 lists each address as
+// 32 hex digits, the interface index (hex), prefix length, scope, flags, name.
+std::map<int32_t, std::vector<std::string>> Ipv6Addresses(const RootFs& fs) {
+  std::map<int32_t, std::vector<std::string>> out;
+  const auto text = fs.Read("/proc/net/if_inet6");
+  if (!text) return out;
+  ForEachLine(*text, [&](std::string_view line) {
+    const auto f = Fields(line);
+    if (f.size() < 6 || f[0].size() != 32) return;
+    const auto index = Hex32(f[1]);
+    if (!index || *index > INT32_MAX) return;
+    unsigned char bytes[16];
+    for (size_t i = 0; i < 16; ++i) {
+      const auto byte = Hex32(f[0].substr(i * 2, 2));
+      if (!byte) return;
+      bytes[i] = static_cast<unsigned char>(*byte);
+    }
+    char buffer[INET6_ADDRSTRLEN] = {};
+    if (!inet_ntop(AF_INET6, bytes, buffer, sizeof buffer)) return;
+    out[static_cast<int32_t>(*index)].emplace_back(buffer);
+  });
+  return out;
+}
+
+// IPv4 addresses by interface name. The kernel lists the machine's own
+// addresses as the "/32 host LOCAL" leaves of /proc/net/fib_trie, and each
+// interface's connected networks in /proc/net/route; an address belongs to
+// the interface whose route covers it most closely (the loopback network to
+// "lo"). Both are plain files, so a captured tree answers like the machine.
+// Two interfaces on one network cannot be told apart this way: the first
+// listed route wins.
+std::map<std::string, std::vector<std::string>> Ipv4Addresses(const RootFs& fs) {
+  std::map<std::string, std::vector<std::string>> out;
+  const auto trie = fs.Read("/proc/net/fib_trie");
+  if (!trie) return out;
+  std::vector<uint32_t> local;  // as a.b.c.d packed a | b<<8 | c<<16 | d<<24, the route file's order
+  std::vector<std::string> texts;
+  std::optional<std::pair<uint32_t, std::string>> leaf;
+  ForEachLine(*trie, [&](std::string_view line) {
+    const auto f = Fields(line);
+    if (f.size() == 2 && f[0] == "|--") {
+      in_addr a{};
+      const std::string text(f[1]);
+      leaf.reset();
+      if (inet_pton(AF_INET, text.c_str(), &a) == 1) {
+        const auto* b = reinterpret_cast<const unsigned char*>(&a.s_addr);
+        leaf = {static_cast<uint32_t>(b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24)), text};
+      }
+      return;
+    }
+    if (leaf && f.size() >= 3 && f[0] == "/32" && f[1] == "host" && f[2] == "LOCAL") {
+      if (std::find(local.begin(), local.end(), leaf->first) == local.end()) {
+        local.push_back(leaf->first);
+        texts.push_back(leaf->second);
+      }
+    }
+  });
+  struct Route {
+    std::string iface;
+    uint32_t destination, mask;
+  };
+  std::vector<Route> routes;
+  if (const auto table = fs.Read("/proc/net/route")) {
+    ForEachLine(*table, [&](std::string_view line) {
+      const auto f = Fields(line);
+      if (f.size() < 8 || f[0] == "Iface") return;
+      const auto destination = Hex32(f[1]), mask = Hex32(f[7]);
+      if (!destination || !mask || *mask == 0) return;  // the default route covers everything
+      routes.push_back({std::string(f[0]), *destination, *mask});
+    });
+  }
+  for (size_t i = 0; i < local.size(); ++i) {
+    const Route* best = nullptr;
+    for (const Route& r : routes) {
+      if ((local[i] & r.mask) == r.destination && (!best || std::popcount(r.mask) > std::popcount(best->mask))) best = &r;
+    }
+    if (best) {
+      out[best->iface].push_back(texts[i]);
+    } else if ((local[i] & 0xFF) == 127) {
+      out["lo"].push_back(texts[i]);
+    }
+  }
+  return out;
+}
+
+Variant AdapterType(const RootFs& fs, const std::string& dir) {
+  if (fs.Exists(dir + "/wireless") || fs.Exists(dir + "/phy80211")) return "Wireless";
+  const auto type = fs.ReadInt(dir + "/type");
+  if (!type) return Null{};
+  switch (*type) {  // ARPHRD_* link types
+    case 1: return "Ethernet 802.3";
+    case 7: return "ARCNET";
+    case 19: return "ATM";
+    case 24: return "1394";
+    case 512: return "Wide Area Network (WAN)";  // PPP
+    case 774: return "Fiber Distributed Data Interface (FDDI)";
+    case 800: return "Token Ring 802.5";
+    default: return Null{};
+  }
+}
+
+}  // namespace
+
+ClassAnswer NetworkAdapters(const Machine& m) {
+  const RootFs& fs = m.fs();
+  ClassAnswer answer;
+  for (const Interface& i : Interfaces(fs)) {
+    IdNames names;
+    if (const auto device = fs.Resolve(i.dir + "/device")) names = m.DeviceNames(*device);
+    std::optional<std::string> mac;
+    if (fs.ReadInt(i.dir + "/addr_len") == 6 && fs.ReadInt(i.dir + "/type") != 772) {
+      if (const auto address = fs.ReadLine(i.dir + "/address")) mac = MacAddress(*address);
+    }
+    Instance instance;
+    instance.Set("AdapterType", AdapterType(fs, i.dir));
+    instance.Set("Description", TextOrNull(names.device));
+    instance.Set("DeviceID", std::to_string(i.index));
+    instance.Set("Index", i.index);
+    instance.Set("MACAddress", TextOrNull(mac));
+    instance.Set("Manufacturer", TextOrNull(names.vendor));
+    instance.Set("Name", i.name);
+    answer.instances.push_back(std::move(instance));
+  }
+  return answer;
+}
+
+ClassAnswer NetworkConfigurations(const Machine& m) {
+  const RootFs& fs = m.fs();
+  const auto v4 = Ipv4Addresses(fs);
+  const auto v6 = Ipv6Addresses(fs);
+  ClassAnswer answer;
+  for (const Interface& i : Interfaces(fs)) {
+    Variant::Array addresses;
+    if (auto it = v4.find(i.name); it != v4.end()) {
+      for (const std::string& a : it->second) addresses.emplace_back(a);
+    }
+    if (auto it = v6.find(i.index); it != v6.end()) {
+      for (const std::string& a : it->second) addresses.emplace_back(a);
+    }
+    Instance instance;
+    instance.Set("Index", i.index);
+    instance.Set("IPAddress", addresses.empty() ? Variant(Null{}) : Variant(std::move(addresses)));
+    answer.instances.push_back(std::move(instance));
+  }
+  return answer;
+}
+
+}  // namespace brv::live

@@ -1,0 +1,70 @@
+#include "instrumentation/linux/LiveSource.h"
+
+#include "common/Error.h"
+#include "instrumentation/linux/HwIds.h"
+#include "instrumentation/linux/Machine.h"
+#include "instrumentation/linux/RootFs.h"
+
+namespace brv {
+
+struct LiveSource::State {
+  explicit State(std::string root) : fs(std::move(root)), ids(fs) {}
+  RootFs fs;
+  HwIds ids;  // the id lists are read once and kept: the searches stay cheap
+};
+
+namespace {
+
+using Collector = ClassAnswer (*)(const live::Machine&);
+
+struct LiveClass {
+  const char* name;
+  Collector collect;
+};
+
+constexpr LiveClass kClasses[] = {
+    {"CIM_Processor", live::Processors},
+    {"DMTF_MemoryDevice", live::MemoryDevices},
+    {"Win32_DiskDrive", live::DiskDrives},
+    {"Brovik_DiskDrive", live::DiskDriveDetails},
+    {"Brovik_CDROMDrive", live::CdromDrives},
+    {"Win32_POTSModem", live::Modems},
+    {"Brovik_Bluetooth", live::Bluetooth},
+    {"DMTF_PortableBattery", live::Batteries},
+    {"Brovik_DockingStation", live::DockingStations},
+    {"Win32_NetworkAdapter", live::NetworkAdapters},
+    {"Win32_NetworkAdapterConfiguration", live::NetworkConfigurations},
+    {"Brovik_LCDPanel", live::LcdPanels},
+    {"Win32_VideoConfiguration", live::VideoConfigurations},
+    {"Brovik_ExternalMonitor", live::ExternalMonitors},
+};
+
+}  // namespace
+
+const std::vector<std::string>& LiveClassNames() {
+  static const std::vector<std::string> kNames = [] {
+    std::vector<std::string> names;
+    for (const LiveClass& c : kClasses) names.emplace_back(c.name);
+    return names;
+  }();
+  return kNames;
+}
+
+LiveSource::LiveSource(std::string root) : state_(std::make_unique<State>(std::move(root))) {}
+LiveSource::~LiveSource() = default;
+
+std::shared_ptr<const ClassAnswer> LiveSource::Query(std::string_view className) const {
+  for (const LiveClass& c : kClasses) {
+    if (!SameName(c.name, className)) continue;
+    const live::Machine machine(state_->fs, state_->ids);
+    return std::make_shared<const ClassAnswer>(c.collect(machine));
+  }
+  static const auto kMissing = std::make_shared<const ClassAnswer>(ClassAnswer{err::kWbemInvalidClass, {}});
+  return kMissing;
+}
+
+std::optional<std::string> LiveSource::KeyProperty(std::string_view className) const {
+  return BuiltinKeyProperty(className);
+}
+
+}  // namespace brv

@@ -1,0 +1,160 @@
+#include "instrumentation/linux/Machine.h"
+
+#include <charconv>
+#include <limits>
+
+#include "instrumentation/linux/FirmwareText.h"
+
+namespace brv::live {
+namespace {
+
+bool IsHex(std::string_view s) {
+  if (s.empty()) return false;
+  for (char c : s) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return false;
+  }
+  return true;
+}
+
+// "0000:00:1f.6": a PCI function's directory name.
+bool IsPciAddress(std::string_view name) {
+  return name.size() == 12 && name[4] == ':' && name[7] == ':' && name[10] == '.' && IsHex(name.substr(0, 4)) &&
+         IsHex(name.substr(5, 2)) && IsHex(name.substr(8, 2)) && IsHex(name.substr(11, 1));
+}
+
+std::optional<uint16_t> HexId(const std::optional<std::string>& text) {
+  if (!text) return std::nullopt;
+  std::string_view s = TrimText(*text);
+  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.remove_prefix(2);
+  unsigned value = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, 16);
+  if (ec != std::errc() || end != s.data() + s.size() || s.empty() || value > 0xFFFF) return std::nullopt;
+  return static_cast<uint16_t>(value);
+}
+
+}  // namespace
+
+const std::optional<std::vector<SmbiosStructure>>& Machine::Smbios() const {
+  if (smbiosLoaded_) return smbios_;
+  smbiosLoaded_ = true;
+  if (const auto table = fs_.Read("/sys/firmware/dmi/tables/DMI")) {
+    std::vector<SmbiosStructure> s = SplitSmbiosTable(*table);
+    if (!s.empty()) {
+      smbios_ = std::move(s);
+      return smbios_;
+    }
+  }
+  // The kernel also shows each structure on its own; read only the types the
+  // collectors use, in the kernel's order (type, then instance).
+  std::vector<SmbiosStructure> entries;
+  for (const char* type : {"4", "17", "22"}) {
+    const std::string prefix = std::string(type) + "-";
+    for (const std::string& name : fs_.List("/sys/firmware/dmi/entries")) {
+      if (name.compare(0, prefix.size(), prefix) != 0) continue;
+      const auto raw = fs_.Read("/sys/firmware/dmi/entries/" + name + "/raw", 64 * 1024);
+      if (!raw) continue;
+      std::vector<SmbiosStructure> one = SplitSmbiosTable(*raw);
+      if (!one.empty()) entries.push_back(std::move(one.front()));
+    }
+  }
+  if (!entries.empty()) smbios_ = std::move(entries);
+  return smbios_;
+}
+
+std::optional<std::string> Machine::Text(std::string_view path) const {
+  const auto raw = fs_.Read(path, 64 * 1024);
+  if (!raw) return std::nullopt;
+  return CleanFirmwareText(*raw);
+}
+
+std::vector<std::pair<std::string, std::string>> Machine::UdevProperties(std::string_view id) const {
+  std::vector<std::pair<std::string, std::string>> out;
+  const auto text = fs_.Read("/run/udev/data/" + std::string(id), 1 << 20);
+  if (!text) return out;
+  size_t at = 0;
+  while (at < text->size()) {
+    size_t eol = text->find('\n', at);
+    if (eol == std::string::npos) eol = text->size();
+    const std::string_view line = std::string_view(*text).substr(at, eol - at);
+    at = eol + 1;
+    if (line.size() < 3 || line.substr(0, 2) != "E:") continue;
+    const size_t eq = line.find('=');
+    if (eq == std::string_view::npos) continue;
+    out.emplace_back(line.substr(2, eq - 2), line.substr(eq + 1));
+  }
+  return out;
+}
+
+std::optional<std::string> Machine::UdevProperty(std::string_view id, std::string_view key) const {
+  for (auto& [k, v] : UdevProperties(id)) {
+    if (k == key) return CleanFirmwareText(v);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> Machine::AncestorWith(const std::string& devicePath, std::string_view file) const {
+  std::string p = devicePath;
+  while (p.size() > 1 && p.rfind("/sys/devices", 0) == 0) {
+    if (fs_.Exists(JoinPath(p, file))) return p;
+    if (p == "/sys/devices") break;
+    p = std::string(DirName(p));
+  }
+  return std::nullopt;
+}
+
+IdNames Machine::DeviceNames(const std::string& devicePath, std::string* busPath) const {
+  std::string p = devicePath;
+  while (p.size() > std::string_view("/sys/devices").size() && p.rfind("/sys/devices/", 0) == 0) {
+    const auto usbVendor = HexId(fs_.ReadLine(JoinPath(p, "idVendor")));
+    if (usbVendor) {
+      IdNames names = ids_.Usb(*usbVendor, HexId(fs_.ReadLine(JoinPath(p, "idProduct"))));
+      if (!names.vendor) names.vendor = Text(JoinPath(p, "manufacturer"));
+      if (!names.device) names.device = Text(JoinPath(p, "product"));
+      if (busPath) *busPath = p;
+      return names;
+    }
+    if (IsPciAddress(BaseName(p))) {
+      const auto vendor = HexId(fs_.ReadLine(JoinPath(p, "vendor")));
+      if (vendor) {
+        if (busPath) *busPath = p;
+        return ids_.Pci(*vendor, HexId(fs_.ReadLine(JoinPath(p, "device"))));
+      }
+    }
+    p = std::string(DirName(p));
+  }
+  return {};
+}
+
+Variant ByteCount(uint64_t bytes) {
+  if (bytes <= static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) return static_cast<int32_t>(bytes);
+  if (bytes <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return static_cast<int64_t>(bytes);
+  return Null{};
+}
+
+Variant TextOrNull(const std::optional<std::string>& text) {
+  if (!text) return Null{};
+  return *text;
+}
+
+std::optional<std::string> MacAddress(std::string_view text) {
+  text = TrimText(text);
+  if (text.size() != 17) return std::nullopt;
+  std::string out;
+  bool allZero = true;
+  for (size_t i = 0; i < 17; ++i) {
+    char c = text[i];
+    if (i % 3 == 2) {
+      if (c != ':' && c != '-') return std::nullopt;
+      out.push_back(':');
+      continue;
+    }
+    if (!IsHex(std::string_view(&c, 1))) return std::nullopt;
+    if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
+    if (c != '0') allZero = false;
+    out.push_back(c);
+  }
+  if (allZero) return std::nullopt;
+  return out;
+}
+
+}  // namespace brv::live

@@ -1,0 +1,73 @@
+#pragma once
+// What the live source's collectors share: the root-relative reader, hwdata's id
+// lists, the SMBIOS structures (when readable) and helpers for sysfs devices.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/Variant.h"
+#include "instrumentation/ClassSource.h"
+#include "instrumentation/linux/HwIds.h"
+#include "instrumentation/linux/RootFs.h"
+#include "instrumentation/linux/Smbios.h"
+
+namespace brv::live {
+
+class Machine {
+ public:
+  Machine(const RootFs& fs, const HwIds& ids) : fs_(fs), ids_(ids) {}
+
+  const RootFs& fs() const { return fs_; }
+  const HwIds& ids() const { return ids_; }
+
+  // The SMBIOS structures: the whole table (/sys/firmware/dmi/tables/DMI), else
+  // the per-structure entries (/sys/firmware/dmi/entries/T-N/raw) of the types
+  // the collectors use; nothing when neither can be read (an unprivileged user).
+  const std::optional<std::vector<SmbiosStructure>>& Smbios() const;
+
+  // A file of the machine holding one cleaned text (placeholders are nothing).
+  std::optional<std::string> Text(std::string_view path) const;
+  // The udev database entry of a device ("b8:0", "+dmi:id", "c188:0"): its
+  // E: properties, in order.
+  std::vector<std::pair<std::string, std::string>> UdevProperties(std::string_view id) const;
+  std::optional<std::string> UdevProperty(std::string_view id, std::string_view key) const;
+
+  // Names of a device from its bus ids: a PCI function (vendor/device files) or a
+  // USB device (idVendor/idProduct), walking up from `devicePath` (canonical)
+  // to the nearest such device. `busPath` gets the device found.
+  IdNames DeviceNames(const std::string& devicePath, std::string* busPath = nullptr) const;
+  // The nearest ancestor (or the path itself) holding `file`.
+  std::optional<std::string> AncestorWith(const std::string& devicePath, std::string_view file) const;
+
+ private:
+  const RootFs& fs_;
+  const HwIds& ids_;
+  mutable bool smbiosLoaded_ = false;
+  mutable std::optional<std::vector<SmbiosStructure>> smbios_;
+};
+
+// A count of bytes as the service gives it: a 32-bit whole number when it fits,
+// a 64-bit one otherwise.
+Variant ByteCount(uint64_t bytes);
+Variant TextOrNull(const std::optional<std::string>& text);
+// "aa:bb:cc:dd:ee:ff" in upper case; nothing for malformed or all-zero addresses.
+std::optional<std::string> MacAddress(std::string_view text);
+
+ClassAnswer Processors(const Machine& m);
+ClassAnswer MemoryDevices(const Machine& m);
+ClassAnswer DiskDrives(const Machine& m);
+ClassAnswer DiskDriveDetails(const Machine& m);
+ClassAnswer CdromDrives(const Machine& m);
+ClassAnswer Modems(const Machine& m);
+ClassAnswer Bluetooth(const Machine& m);
+ClassAnswer Batteries(const Machine& m);
+ClassAnswer DockingStations(const Machine& m);
+ClassAnswer NetworkAdapters(const Machine& m);
+ClassAnswer NetworkConfigurations(const Machine& m);
+ClassAnswer LcdPanels(const Machine& m);
+ClassAnswer VideoConfigurations(const Machine& m);
+ClassAnswer ExternalMonitors(const Machine& m);
+
+}  // namespace brv::live
