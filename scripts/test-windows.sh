@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# The Windows build under Wine: cross-builds BRVPartsInf.dll with mingw-w64,
+# registers it in a fresh Wine prefix, and runs the script tests in
+# tests/windows/ with the script host (cscript): against Wine's own
+# instrumentation service, against a snapshot, and after unregistration.
+# Exits non-zero when any step or check fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+began=$SECONDS
+phase() { echo "== $1 ($((SECONDS - began)) s)"; }
+
+# Wine comes with its recommended libraries (the instrumentation service reads
+# the machine through some of them); 64-bit only, no i386 architecture needed.
+phase "packages"
+BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 nlohmann-json3-dev libfmt-dev)
+WINE_PACKAGES=(wine wine64)
+missing() { for p in "$@"; do dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || echo "$p"; done; }
+mapfile -t need_build < <(missing "${BUILD_PACKAGES[@]}")
+mapfile -t need_wine < <(missing "${WINE_PACKAGES[@]}")
+if ((${#need_build[@]} + ${#need_wine[@]})); then
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update -qq
+  if ((${#need_build[@]})); then
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need_build[@]}" >/dev/null
+  fi
+  if ((${#need_wine[@]})); then
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need_wine[@]}" >/dev/null
+  fi
+fi
+
+phase "cross-build"
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j2
+
+phase "Wine prefix"
+WINEPREFIX=$(mktemp -d /tmp/brvparts-wine.XXXXXX)
+export WINEPREFIX WINEDEBUG=-all WINEARCH=win64
+# No Mono or Gecko: nothing here needs them, and they cannot be downloaded.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  rm -rf "$WINEPREFIX"
+}
+trap cleanup EXIT
+wine wineboot -i >/dev/null 2>&1
+
+dll=$(winepath -w build-windows/BRVPartsInf.dll)
+boxes_unix="$WINEPREFIX/drive_c/brvparts-boxes.log"
+boxes=$(winepath -w "$boxes_unix")
+total_passed=0
+total_failed=0
+
+# Runs one test script with the given environment; it must exit 0 and report
+# "NAME: N passed, 0 failed" (the script host exits 0 on a script it could not
+# run, so the line is required too).
+run_script() {
+  local name=$1; shift
+  local out rc=0
+  out=$(env BRVPARTS_MSGBOX_LOG="$boxes" "$@" wine cscript //nologo "$(winepath -w "tests/windows/$name")" 2>&1) || rc=$?
+  out=${out//$'\r'/}  # the script host ends its lines with CR LF
+  printf '%s\n' "$out"
+  local summary
+  summary=$(printf '%s\n' "$out" | grep -E "^$name: [0-9]+ passed, [0-9]+ failed$" | tail -1 || true)
+  if [[ $rc -ne 0 || -z $summary || $summary != *", 0 failed" ]]; then
+    echo "FAIL: $name (exit code $rc)"
+    total_failed=$((total_failed + 1))
+  else
+    total_passed=$((total_passed + 1))
+  fi
+}
+
+phase "register"
+if wine regsvr32 /s "$dll"; then
+  total_passed=$((total_passed + 1))
+else
+  echo "FAIL: regsvr32 $dll (exit code $?)"
+  exit 1
+fi
+
+phase "tests against Wine's instrumentation service"
+run_script live.js
+run_script live.vbs
+if [[ -s $boxes_unix ]]; then
+  echo "message boxes shown:"
+  sed 's/^/  /' "$boxes_unix"
+fi
+
+phase "tests against tests/windows/fixture.json"
+run_script snapshot.js BRVPARTS_SNAPSHOT="$(winepath -w tests/windows/fixture.json)"
+
+phase "unregister"
+if wine regsvr32 /u /s "$dll"; then
+  total_passed=$((total_passed + 1))
+else
+  echo "FAIL: regsvr32 /u $dll (exit code $?)"
+  total_failed=$((total_failed + 1))
+fi
+run_script unregistered.js
+
+phase "done"
+echo "test-windows: $total_passed passed, $total_failed failed"
+[[ $total_failed -eq 0 ]]
