@@ -5,18 +5,10 @@
 #include <limits>
 
 #include "common/Error.h"
+#include "tests/support/Support.h"
 
 namespace brv {
 namespace {
-
-int32_t ErrorOf(auto&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.number();
-  }
-  return 0;
-}
 
 TEST(VariantText, WholeNumbersTextAndEmpty) {
   const struct {
@@ -37,8 +29,8 @@ TEST(VariantText, WholeNumbersTextAndEmpty) {
 }
 
 TEST(VariantText, NullAndArraysHaveNone) {
-  EXPECT_EQ(ErrorOf([] { TextOf(Variant(Null{})); }), err::kInvalidUseOfNull);
-  EXPECT_EQ(ErrorOf([] { TextOf(Variant(Variant::Array{Variant("10.0.0.2")})); }), err::kTypeMismatch);
+  EXPECT_EQ(test::ErrorNumberOf([] { TextOf(Variant(Null{})); }), err::kInvalidUseOfNull);
+  EXPECT_EQ(test::ErrorNumberOf([] { TextOf(Variant(Variant::Array{Variant("10.0.0.2")})); }), err::kTypeMismatch);
 }
 
 TEST(VariantConversion, Int16RoundsHalfToEvenAndOverflows) {
@@ -62,7 +54,7 @@ TEST(VariantConversion, Int16RoundsHalfToEvenAndOverflows) {
   for (const auto& c : cases) {
     SCOPED_TRACE(TextOf(Variant(KindName(c.value.kind()))));
     if (c.error) {
-      EXPECT_EQ(ErrorOf([&] { ToInt16(c.value); }), c.error);
+      EXPECT_EQ(test::ErrorNumberOf([&] { ToInt16(c.value); }), c.error);
     } else {
       EXPECT_EQ(ToInt16(c.value), c.expected);
     }
@@ -73,9 +65,9 @@ TEST(VariantConversion, Int32Edges) {
   EXPECT_EQ(RoundToInt32(4725.5), 4726);
   EXPECT_EQ(RoundToInt32(4724.5), 4724);
   EXPECT_EQ(RoundToInt32(2147483647.0), 2147483647);
-  EXPECT_EQ(ErrorOf([] { RoundToInt32(2147483647.5); }), err::kOverflow);
+  EXPECT_EQ(test::ErrorNumberOf([] { RoundToInt32(2147483647.5); }), err::kOverflow);
   EXPECT_EQ(ToInt32(Variant(int64_t{-2147483648LL})), std::numeric_limits<int32_t>::min());
-  EXPECT_EQ(ErrorOf([] { ToInt32(Variant(int64_t{2147483648LL})); }), err::kOverflow);
+  EXPECT_EQ(test::ErrorNumberOf([] { ToInt32(Variant(int64_t{2147483648LL})); }), err::kOverflow);
 }
 
 TEST(VariantArithmetic, SubtractOne) {
@@ -94,8 +86,8 @@ TEST(VariantArithmetic, SubtractOne) {
       {Variant(Null{}), Variant(Null{})},
   };
   for (const auto& c : cases) EXPECT_EQ(Subtract(c.value, 1), c.expected) << KindName(c.value.kind());
-  EXPECT_EQ(ErrorOf([] { Subtract(Variant("two"), 1); }), err::kTypeMismatch);
-  EXPECT_EQ(ErrorOf([] { Subtract(Variant(Variant::Array{}), 1); }), err::kTypeMismatch);
+  EXPECT_EQ(test::ErrorNumberOf([] { Subtract(Variant("two"), 1); }), err::kTypeMismatch);
+  EXPECT_EQ(test::ErrorNumberOf([] { Subtract(Variant(Variant::Array{}), 1); }), err::kTypeMismatch);
 }
 
 }  // namespace

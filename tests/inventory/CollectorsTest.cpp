@@ -25,16 +25,7 @@ struct Case {
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
-class Collector : public ::testing::TestWithParam<Case> {
- protected:
-  void SetUp() override {
-    test::ResetModule();
-    control = std::make_unique<BRVPartsCtl>();
-  }
-  test::ProviderScope provider{test::ProviderMode::Missing};
-  test::BoxRecorder boxes;
-  std::unique_ptr<BRVPartsCtl> control;
-};
+class Collector : public test::WithControl<::testing::TestWithParam<Case>> {};
 
 TEST_P(Collector, RowsCountAndBoxes) {
   const Case& c = GetParam();

@@ -36,16 +36,7 @@ std::vector<Variant> Row(int i) {
   return {int16_t(i + 1), "GenuineIntel", "Core " + std::to_string(i), "v", int32_t{2600}, "CPU" + std::to_string(i)};
 }
 
-class Processor : public ::testing::TestWithParam<Case> {
- protected:
-  void SetUp() override {
-    test::ResetModule();
-    control = std::make_unique<BRVPartsCtl>();
-  }
-  test::ProviderScope provider{test::ProviderMode::Missing};
-  test::BoxRecorder boxes;
-  std::unique_ptr<BRVPartsCtl> control;
-};
+class Processor : public test::WithControl<::testing::TestWithParam<Case>> {};
 
 TEST_P(Processor, TableCountAndBoxes) {
   const Case& c = GetParam();

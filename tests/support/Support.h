@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "common/Error.h"
+#include "control/BRVPartsCtl.h"
 #include "control/ModuleState.h"
 #include "platform/Automation.h"
 #include "platform/MessageBox.h"
@@ -63,4 +67,32 @@ void UseSnapshot(const std::string& document);
 std::string SnapshotWith(const std::string& classes);
 // Counts the queries the process source answers.
 int QueriesAnswered();
+}  // namespace brv::test
+
+namespace brv::test {
+
+// The number of the error a call raises, 0 when it raises none.
+template <class Call>
+int32_t ErrorNumberOf(Call&& call) {
+  try {
+    call();
+  } catch (const Error& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+// A fresh control on a fresh thread state, with English texts and the boxes recorded.
+template <class Base = ::testing::Test>
+class WithControl : public Base {
+ protected:
+  void SetUp() override {
+    ResetModule();
+    control = std::make_unique<BRVPartsCtl>();
+  }
+  ProviderScope provider{ProviderMode::Missing};
+  BoxRecorder boxes;
+  std::unique_ptr<BRVPartsCtl> control;
+};
+
 }  // namespace brv::test

@@ -10,15 +10,6 @@
 namespace brv {
 namespace {
 
-int32_t FailureOf(auto&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.number();
-  }
-  return 0;
-}
-
 TEST(SnapshotReader, RefusesWhatIsNotASnapshot) {
   const struct {
     std::string text, message;
@@ -105,11 +96,11 @@ TEST_F(SnapshotService, ObjectPaths) {
       {"NoEquals", static_cast<int32_t>(0x8004103A)},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(FailureOf([&] { wmi::BindSourceObject("winmgmts://./root/cimv2:" + c.path); }), c.error) << c.path;
+    EXPECT_EQ(test::ErrorNumberOf([&] { wmi::BindSourceObject("winmgmts://./root/cimv2:" + c.path); }), c.error) << c.path;
   }
   auto o = wmi::BindSourceObject("winmgmts://./root/cimv2:Win32_NetworkAdapterConfiguration='0'");
   EXPECT_EQ(o->Get("IPAddress"), Variant(Variant::Array{"10.0.0.2"}));
-  EXPECT_EQ(FailureOf([&] { o->Get("Nope"); }), err::kWbemNotFound);
+  EXPECT_EQ(test::ErrorNumberOf([&] { o->Get("Nope"); }), err::kWbemNotFound);
 }
 
 TEST_F(SnapshotService, MonikersAndQueries) {
@@ -126,7 +117,7 @@ TEST_F(SnapshotService, MonikersAndQueries) {
       {"winmgmts://./root/cimv2", "select * from Nothing", err::kWbemInvalidClass},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(FailureOf([&] { wmi::BindSourceServices(c.moniker)->ExecQuery(c.query)->Enumerate()->Next(); }), c.error)
+    EXPECT_EQ(test::ErrorNumberOf([&] { wmi::BindSourceServices(c.moniker)->ExecQuery(c.query)->Enumerate()->Next(); }), c.error)
         << c.moniker << " " << c.query;
   }
 }
