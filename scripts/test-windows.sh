@@ -50,14 +50,14 @@ boxes=$(winepath -w "$boxes_unix")
 total_passed=0
 total_failed=0
 
-# Runs one test script with the given environment; it must exit 0 and report
-# "NAME: N passed, 0 failed" (the script host exits 0 on a script it could not
-# run, so the line is required too).
-run_script() {
+# Runs one test under Wine; it must exit 0 and report "NAME: N passed, 0 failed"
+# (the script host exits 0 on a script it could not run, so the line is
+# required too). Arguments: NAME, then VAR=value settings, then the command.
+run_check() {
   local name=$1; shift
   local out rc=0
-  out=$(env BRVPARTS_MSGBOX_LOG="$boxes" "$@" wine cscript //nologo "$(winepath -w "tests/windows/$name")" 2>&1) || rc=$?
-  out=${out//$'\r'/}  # the script host ends its lines with CR LF
+  out=$(env BRVPARTS_MSGBOX_LOG="$boxes" "$@" 2>&1) || rc=$?
+  out=${out//$'\r'/}  # Windows programs end their lines with CR LF
   printf '%s\n' "$out"
   local summary
   summary=$(printf '%s\n' "$out" | grep -E "^$name: [0-9]+ passed, [0-9]+ failed$" | tail -1 || true)
@@ -67,6 +67,11 @@ run_script() {
   else
     total_passed=$((total_passed + 1))
   fi
+}
+# A script in tests/windows/, after any VAR=value settings.
+run_script() {
+  local name=$1; shift
+  run_check "$name" "$@" wine cscript //nologo "$(winepath -w "tests/windows/$name")"
 }
 
 phase "register"
@@ -78,6 +83,7 @@ else
 fi
 
 phase "tests against Wine's instrumentation service"
+run_check ComServerTest wine build-windows/brvparts_windows_tests.exe
 run_script live.js
 run_script live.vbs
 if [[ -s $boxes_unix ]]; then

@@ -1,0 +1,345 @@
+// The Windows pieces in-process, run under Wine by scripts/test-windows.sh:
+// automation values in both directions, error numbers, the class objects and
+// the interfaces the control answers, the message-box log, and the
+// instrumentation monikers against the machine's own service.
+// Prints "N passed, M failed" and exits non-zero on any failure.
+// Com.h first: it takes back winuser.h's RegisterClass macro before the
+// system's own RegisterClass is declared.
+#include "platform/windows/Com.h"
+
+#include <objsafe.h>
+#include <ocidl.h>
+#include <olectl.h>
+#include <wbemcli.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <vector>
+
+#include "control/BRVPartsCtl.h"
+#include "platform/Automation.h"
+#include "platform/Instrumentation.h"
+#include "platform/MessageBox.h"
+#include "platform/windows/Classes.h"
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** out);
+
+using namespace brv;
+using namespace brv::win;
+
+namespace {
+
+int passed = 0, failed = 0;
+
+void Check(bool ok, const std::string& what) {
+  if (ok) {
+    ++passed;
+  } else {
+    ++failed;
+    std::printf("FAIL: %s\n", what.c_str());
+  }
+}
+
+std::string Hex(int32_t n) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(n));
+  return text;
+}
+
+// The error number a call raises, 0 when it raises none.
+int32_t Raised(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Error& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+SAFEARRAY* BstrArray(const std::vector<std::wstring>& items) {
+  SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(items.size()));
+  for (LONG i = 0; i < static_cast<LONG>(items.size()); ++i) {
+    BSTR b = SysAllocString(items[static_cast<size_t>(i)].c_str());
+    SafeArrayPutElement(array, &i, b);
+    SysFreeString(b);
+  }
+  return array;
+}
+
+void FromVariantCases() {
+  struct Case {
+    const char* name;
+    std::function<void(VARIANT&)> fill;
+    Variant expected;
+  };
+  static BSTR text = SysAllocString(L"Gr\u00f6\u00dfe");
+  static VARIANT inner;
+  static int16_t shortValue = -7;
+  inner.vt = VT_I4;
+  inner.lVal = 42;
+  const Case cases[] = {
+      {"VT_EMPTY", [](VARIANT&) {}, Empty{}},
+      {"VT_NULL", [](VARIANT& v) { v.vt = VT_NULL; }, Null{}},
+      {"VT_I2", [](VARIANT& v) { v.vt = VT_I2; v.iVal = -300; }, int16_t{-300}},
+      {"VT_UI1", [](VARIANT& v) { v.vt = VT_UI1; v.bVal = 200; }, int16_t{200}},
+      {"VT_I4", [](VARIANT& v) { v.vt = VT_I4; v.lVal = -70000; }, int32_t{-70000}},
+      {"VT_UI4 in range", [](VARIANT& v) { v.vt = VT_UI4; v.ulVal = 4700; }, int32_t{4700}},
+      {"VT_UI4 past 31 bits", [](VARIANT& v) { v.vt = VT_UI4; v.ulVal = 0xFFFFFFFFu; }, int64_t{4294967295}},
+      {"VT_I8", [](VARIANT& v) { v.vt = VT_I8; v.llVal = 512110190592; }, int64_t{512110190592}},
+      {"VT_UI8 past 63 bits", [](VARIANT& v) { v.vt = VT_UI8; v.ullVal = 1ull << 63; }, 9223372036854775808.0},
+      {"VT_R8", [](VARIANT& v) { v.vt = VT_R8; v.dblVal = 2.5; }, 2.5},
+      {"VT_BOOL", [](VARIANT& v) { v.vt = VT_BOOL; v.boolVal = VARIANT_TRUE; }, true},
+      {"VT_BSTR", [](VARIANT& v) { v.vt = VT_BSTR; v.bstrVal = SysAllocString(text); }, "Gr\xc3\xb6\xc3\x9f" "e"},
+      {"VT_BSTR null", [](VARIANT& v) { v.vt = VT_BSTR; v.bstrVal = nullptr; }, ""},
+      {"by reference to a VARIANT", [](VARIANT& v) { v.vt = VT_BYREF | VT_VARIANT; v.pvarVal = &inner; }, int32_t{42}},
+      {"by reference to a BSTR", [](VARIANT& v) { v.vt = VT_BYREF | VT_BSTR; v.pbstrVal = &text; }, "Gr\xc3\xb6\xc3\x9f" "e"},
+      {"by reference to a short", [](VARIANT& v) { v.vt = VT_BYREF | VT_I2; v.piVal = &shortValue; }, int16_t{-7}},
+      {"array of BSTR",
+       [](VARIANT& v) { v.vt = VT_ARRAY | VT_BSTR; v.parray = BstrArray({L"10.20.30.40", L"fe80::1"}); },
+       Variant::Array{"10.20.30.40", "fe80::1"}},
+      {"empty array", [](VARIANT& v) { v.vt = VT_ARRAY | VT_BSTR; v.parray = BstrArray({}); }, Variant::Array{}},
+      {"array of VT_I4",
+       [](VARIANT& v) {
+         v.vt = VT_ARRAY | VT_I4;
+         v.parray = SafeArrayCreateVector(VT_I4, 0, 2);
+         for (LONG i = 0; i < 2; ++i) {
+           LONG value = 100 + i;
+           SafeArrayPutElement(v.parray, &i, &value);
+         }
+       },
+       Variant::Array{int32_t{100}, int32_t{101}}},
+  };
+  for (const Case& c : cases) {
+    OwnedVariant v;
+    c.fill(v.v);
+    Variant got;
+    const int32_t error = Raised([&] { got = FromVariant(v.v); });
+    Check(error == 0 && got == c.expected, std::string("FromVariant ") + c.name);
+    // Values the system hands out come back unchanged.
+    if (error == 0 && !c.expected.IsEmpty()) {
+      OwnedVariant back;
+      ToVariant(c.expected, back.v);
+      Check(FromVariant(back.v) == c.expected, std::string("ToVariant round trip ") + c.name);
+    }
+  }
+  OwnedVariant object;
+  object.v.vt = VT_DISPATCH;
+  object.v.pdispVal = nullptr;
+  Check(Raised([&] { FromVariant(object.v); }) == err::kTypeMismatch, "an object is a type mismatch");
+
+  OwnedVariant count;
+  ToVariant(Variant(int16_t{3}), count.v);
+  Check(count.v.vt == VT_I2, "a 16-bit count goes out as VT_I2");
+}
+
+void ErrorNumberCases() {
+  const struct {
+    int32_t number;
+    HRESULT hr;
+  } cases[] = {
+      {err::kInvalidCall, static_cast<HRESULT>(0x800A0005u)},
+      {err::kInvalidPropertyIndex, static_cast<HRESULT>(0x800A017Du)},
+      {err::kWbemInvalidClass, static_cast<HRESULT>(0x80041010u)},
+      {err::kRpcUnavailable, static_cast<HRESULT>(0x800706BAu)},
+  };
+  for (const auto& c : cases) {
+    Check(HresultOf(c.number) == c.hr, "HresultOf " + std::to_string(c.number));
+    Check(NumberOf(c.hr) == c.number, "NumberOf " + Hex(c.hr));
+  }
+  Check(NumberOf(DISP_E_UNKNOWNNAME) == err::kNoSuchMember, "an unknown name is 438");
+  Check(NumberOf(DISP_E_TYPEMISMATCH) == err::kTypeMismatch, "a mismatched argument is 13");
+}
+
+ComPtr<IClassFactory> Factory(const CLSID& clsid) {
+  ComPtr<IClassFactory> factory;
+  DllGetClassObject(clsid, IID_IClassFactory, factory.put_void());
+  return factory;
+}
+
+void ClassObjectCases() {
+  ComPtr<IClassFactory> none;
+  Check(DllGetClassObject(IID_IDispatch, IID_IClassFactory, none.put_void()) == CLASS_E_CLASSNOTAVAILABLE,
+        "an unknown class id");
+  ComPtr<IClassFactory> factory = Factory(kControlClsid);
+  Check(static_cast<bool>(factory), "the control's class object");
+  if (!factory) return;
+  ComPtr<IDispatch> outer;
+  Check(factory->CreateInstance(reinterpret_cast<IUnknown*>(&outer), IID_IUnknown, outer.put_void()) ==
+            CLASS_E_NOAGGREGATION,
+        "aggregation is refused");
+
+  ComPtr<IDispatch> control;
+  Check(SUCCEEDED(factory->CreateInstance(nullptr, kControlIid, control.put_void())), "creating through _BRVPartsCtl");
+  if (!control) return;
+
+  // IObjectSafety answers exactly what the control's own methods answer.
+  ComPtr<IObjectSafety> safety;
+  Check(SUCCEEDED(control->QueryInterface(IID_IObjectSafety, safety.put_void())), "IObjectSafety");
+  if (safety) {
+    BRVPartsCtl reference;
+    for (const IID* iid : {&IID_IDispatch, &IID_IPersistStream, &IID_IUnknown, &kControlIid}) {
+      DWORD supported = 99, enabled = 99;
+      uint32_t wantSupported = 99, wantEnabled = 99;
+      const HRESULT got = safety->GetInterfaceSafetyOptions(*iid, &supported, &enabled);
+      const int32_t want = reference.IObjectSafety_GetInterfaceSafetyOptions(iid, wantSupported, wantEnabled);
+      Check(got == want && supported == wantSupported && (FAILED(got) || enabled == wantEnabled),
+            "GetInterfaceSafetyOptions as the control answers, " + Hex(got));
+      for (DWORD options : {1ul, 2ul, 3ul}) {
+        Check(safety->SetInterfaceSafetyOptions(*iid, options, options) ==
+                  reference.IObjectSafety_SetInterfaceSafetyOptions(iid, options, options),
+              "SetInterfaceSafetyOptions as the control answers");
+      }
+    }
+    ComPtr<IDispatch> same;
+    Check(SUCCEEDED(safety->QueryInterface(IID_IDispatch, same.put_void())) && same.get() == control.get(),
+          "IObjectSafety shares the control's identity");
+  }
+
+  // The event interface has a connection point that takes and drops sinks.
+  ComPtr<IConnectionPointContainer> container;
+  Check(SUCCEEDED(control->QueryInterface(IID_IConnectionPointContainer, container.put_void())),
+        "IConnectionPointContainer");
+  if (container) {
+    ComPtr<IConnectionPoint> point;
+    Check(container->FindConnectionPoint(IID_IPropertyNotifySink, point.put()) == CONNECT_E_NOCONNECTION,
+          "no connection point for other interfaces");
+    Check(SUCCEEDED(container->FindConnectionPoint(kControlEventsIid, point.put())), "the __BRVPartsCtl point");
+    if (point) {
+      IID iid{};
+      point->GetConnectionInterface(&iid);
+      Check(IsEqualIID(iid, kControlEventsIid), "the point's interface");
+      DWORD cookie = 0;
+      Check(SUCCEEDED(point->Advise(control.get(), &cookie)) && cookie != 0, "Advise");
+      Check(point->Unadvise(cookie) == S_OK, "Unadvise");
+      Check(point->Unadvise(cookie) == CONNECT_E_NOCONNECTION, "Unadvise twice");
+    }
+  }
+
+  // Late-bound calls reach the control by name, whatever the letter case.
+  std::wstring name = L"rOwS";
+  LPOLESTR names[] = {name.data()};
+  DISPID id = 0;
+  Check(control->GetIDsOfNames(IID_NULL, names, 1, 0, &id) == S_OK, "GetIDsOfNames ignores case");
+  DISPPARAMS none_params{nullptr, nullptr, 0, 0};
+  OwnedVariant rows;
+  Check(control->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none_params, &rows.v, nullptr, nullptr) == S_OK &&
+            rows.v.vt == VT_I4 && rows.v.lVal >= 1,
+        "Rows");
+  OwnedVariant ignored;
+  Check(control->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &none_params, &ignored.v, nullptr, nullptr) ==
+            DISP_E_MEMBERNOTFOUND,
+        "Rows is read-only");
+  EXCEPINFO exception{};
+  name = L"TextMatrix";
+  names[0] = name.data();
+  Check(control->GetIDsOfNames(IID_NULL, names, 1, 0, &id) == S_OK, "GetIDsOfNames TextMatrix");
+  VARIANT args[2];
+  args[0].vt = VT_I4;  // the column (arguments go last to first)
+  args[0].lVal = 0;
+  args[1].vt = VT_I4;
+  args[1].lVal = 10000;
+  DISPPARAMS params{args, nullptr, 2, 0};
+  Check(control->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, &ignored.v, &exception, nullptr) ==
+            DISP_E_EXCEPTION &&
+            exception.scode == HresultOf(err::kInvalidPropertyIndex),
+        "TextMatrix out of range raises 381: " + Hex(exception.scode));
+  SysFreeString(exception.bstrSource);
+  SysFreeString(exception.bstrDescription);
+}
+
+void ObjectRegistryCases() {
+  Check(Raised([] { CreateObject("BRVPartsInf.NoSuchClass"); }) == err::kCannotCreateObject,
+        "an unknown programmatic name raises 429");
+  // A class registered in the process is created without COM.
+  struct Echo : AutomationObject {
+    Variant Call(std::string_view, std::vector<Variant>& args) override { return args.empty() ? Variant() : args[0]; }
+  };
+  RegisterClass("BRVPartsTest.Echo", [] { return std::make_shared<Echo>(); });
+  std::vector<Variant> args{Variant("x")};
+  Check(CreateObject("BRVPartsTest.Echo")->Call("Anything", args) == Variant("x"), "an in-process class");
+  RegisterClass("BRVPartsTest.Echo", nullptr);
+  Check(Raised([] { CreateObject("BRVPartsTest.Echo"); }) == err::kCannotCreateObject, "a removed class");
+}
+
+void MessageBoxCases() {
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring path = std::wstring(folder) + L"brvparts-box-test.log";
+  DeleteFileW(path.c_str());
+  SetEnvironmentVariableW(L"BRVPARTS_MSGBOX_LOG", path.c_str());
+  _wputenv_s(L"BRVPARTS_MSGBOX_LOG", path.c_str());
+  MsgBox("Failed to create object.", 0, "Parts Information - Error");
+  MsgBox("Zweite \xc3\x9c" "berschrift", 0, "Titel");
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  Check(text.str() == "Parts Information - Error: Failed to create object.\nTitel: Zweite \xc3\x9c" "berschrift\n",
+        "boxes go to the log, in UTF-8: [" + text.str() + "]");
+  in.close();
+  DeleteFileW(path.c_str());
+}
+
+void MonikerCases() {
+  const struct {
+    const char* moniker;
+    int32_t number;
+  } refused[] = {
+      {"nonsense", static_cast<int32_t>(0x800401E4u)},
+      {"winmgmts:root/cimv2", static_cast<int32_t>(0x800401E4u)},
+      {"winmgmts://./root/cimv2:Win32_Processor", static_cast<int32_t>(0x800401E4u)},
+      {"winmgmts://./root/nothere", static_cast<int32_t>(0x8004100Eu)},  // the service's own number
+  };
+  for (const auto& c : refused) {
+    const int32_t got = Raised([&] { wmi::BindServices(c.moniker); });
+    Check(got == c.number, std::string("BindServices ") + c.moniker + ": " + Hex(got));
+  }
+
+  // The machine's own service: every configuration can be bound by the
+  // object-path form with and without the key named.
+  std::unique_ptr<wmi::Services> services;
+  Check(Raised([&] { services = wmi::BindServices("winmgmts:{impersonationLevel=impersonate}!//./root/cimv2"); }) == 0,
+        "binding the namespace");
+  if (!services) return;
+  std::vector<Variant> indexes;
+  Check(Raised([&] {
+          auto e = services->ExecQuery("select * from Win32_NetworkAdapterConfiguration")->Enumerate();
+          while (auto o = e->Next()) indexes.push_back(o->Get("Index"));
+        }) == 0,
+        "enumerating the configurations");
+  for (const Variant& index : indexes) {
+    const std::string value = TextOf(index);
+    for (const std::string& path : {"Win32_NetworkAdapterConfiguration='" + value + "'",
+                                    "Win32_NetworkAdapterConfiguration.Index=" + value}) {
+      Variant got;
+      const int32_t error = Raised([&] { got = wmi::BindObject("winmgmts://./root/cimv2:" + path)->Get("Index"); });
+      Check(error == 0 && got == index, path + ": " + Hex(error));
+    }
+  }
+  const int32_t missing = Raised([] { wmi::BindObject("winmgmts://./root/cimv2:Win32_NetworkAdapterConfiguration='987654'"); });
+  Check(missing == err::kWbemNotFound, "an absent instance: " + Hex(missing));
+  const int32_t noProperty = Raised([&] {
+    auto e = services->ExecQuery("select * from Win32_Processor")->Enumerate();
+    if (auto o = e->Next()) o->Get("NoSuchProperty");
+  });
+  Check(noProperty == err::kWbemNotFound, "an unknown property: " + Hex(noProperty));
+  const int32_t badQuery = Raised([&] { services->ExecQuery("selec * frm")->Enumerate()->Next(); });
+  Check(badQuery == err::kWbemInvalidQuery, "a malformed query: " + Hex(badQuery));
+}
+
+}  // namespace
+
+int main() {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  FromVariantCases();
+  ErrorNumberCases();
+  ClassObjectCases();
+  ObjectRegistryCases();
+  MessageBoxCases();
+  MonikerCases();
+  std::printf("ComServerTest: %d passed, %d failed\n", passed, failed);
+  return failed == 0 && passed > 0 ? 0 : 1;
+}
