@@ -68,10 +68,13 @@ run_check() {
     total_passed=$((total_passed + 1))
   fi
 }
-# A script in tests/windows/, after any VAR=value settings.
+# A script in tests/windows/: NAME [VAR=value...] [-- script arguments...].
 run_script() {
   local name=$1; shift
-  run_check "$name" "$@" wine cscript //nologo "$(winepath -w "tests/windows/$name")"
+  local settings=()
+  while (($#)) && [[ $1 != -- ]]; do settings+=("$1"); shift; done
+  (($#)) && shift
+  run_check "$name" "${settings[@]}" wine cscript //nologo "$(winepath -w "tests/windows/$name")" "$@"
 }
 
 phase "register"
@@ -90,6 +93,14 @@ if [[ -s $boxes_unix ]]; then
   echo "message boxes shown:"
   sed 's/^/  /' "$boxes_unix"
 fi
+
+phase "tests in other languages"
+# A catalogue text as UTF-16 code units in hexadecimal.
+utf16() { grep -P "^$2\t" "messages/$1.msg" | cut -f2 | tr -d '\n' | iconv -f UTF-8 -t UTF-16LE | od -An -tx2 | tr -s ' \n' ' '; }
+for lang in de ja; do
+  locale=${lang}_$(tr '[:lower:]' '[:upper:]' <<<"${lang/ja/jp}").UTF-8
+  run_script localized.js LC_ALL="$locale" -- "$(utf16 "$lang" 201)" "$(utf16 "$lang" 202)"
+done
 
 phase "tests against tests/windows/fixture.json"
 run_script snapshot.js BRVPARTS_SNAPSHOT="$(winepath -w tests/windows/fixture.json)"
