@@ -10,6 +10,7 @@
 
 #include "common/Category.h"
 #include "containers/common/ScriptSession.h"
+#include "containers/web/WebServer.h"
 #include "control/BRVPartsCtl.h"
 #include "instrumentation/snapshot/Snapshot.h"
 #include "platform/standins/grid/GridText.h"
@@ -122,9 +123,17 @@ int main(int argc, char** argv) {
                  "One of: CPU, Memory, Display, HDD, \"CD,DVD\", Modem, Bluetooth, \"Battery Pack\", "
                  "\"Docking Station\", \"Network Adapter\", \"External Monitor\" (all when omitted)");
   app.add_option("instance", instance, "The instance to show, counted from 1 (default 1)");
+  brv::web::ServeOptions web;
+  CLI::App* serve = app.add_subcommand("serve", "Show the control on a web page served over HTTP");
+  serve->add_option("--snapshot", snapshot, "Answer the instrumentation from a captured inventory (JSON snapshot)")
+      ->type_name("FILE");
+  serve->add_option("--port", web.port, "The port to listen on (0 picks a free one)")
+      ->check(CLI::Range(0, 65535))->capture_default_str();
+  serve->add_option("--bind", web.bind, "The address to listen on")->capture_default_str();
   try {
     app.parse(argc, argv);
     if (!script.empty() && !category.empty()) throw CLI::ValidationError("--script takes no category");
+    if (*serve && (!script.empty() || !category.empty())) throw CLI::ValidationError("serve takes no --script or category");
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);
     std::cerr << "brvparts: " << e.what() << "\n";
@@ -143,6 +152,7 @@ int main(int argc, char** argv) {
     return kUsage;
   }
 
+  if (*serve) return brv::web::Serve(web, std::cout, std::cerr);
   if (!script.empty()) return RunScript(script);
   brv::BRVPartsCtl control;
   if (control.startupError()) {

@@ -1,0 +1,70 @@
+#include "containers/web/ContainerThread.h"
+
+#include <future>
+#include <stdexcept>
+
+#include "platform/standins/grid/GridJson.h"
+
+namespace brv::web {
+
+std::string DumpJson(const nlohmann::ordered_json& value) {
+  return value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+ContainerThread::ContainerThread() {
+  std::promise<nlohmann::ordered_json> started;
+  auto startup = started.get_future();
+  thread_ = std::thread([this, &started] {
+    ScriptSession session;  // the control lives and dies on this thread
+    started.set_value(session.Startup());
+    for (;;) {
+      std::function<void(ScriptSession&)> task;
+      {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
+        if (tasks_.empty()) return;  // stopping, and nothing left to run
+        task = std::move(tasks_.front());
+        tasks_.pop_front();
+      }
+      task(session);
+    }
+  });
+  startup_ = startup.get();
+}
+
+ContainerThread::~ContainerThread() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_one();
+  thread_.join();
+}
+
+void ContainerThread::RunOnThread(std::function<void(ScriptSession&)> task) {
+  std::packaged_task<void(ScriptSession&)> work(std::move(task));
+  auto done = work.get_future();
+  {
+    std::lock_guard lock(mutex_);
+    if (stopping_) throw std::runtime_error("the control has been closed");
+    // packaged_task is move-only and std::function wants a copyable target.
+    auto shared = std::make_shared<std::packaged_task<void(ScriptSession&)>>(std::move(work));
+    tasks_.emplace_back([shared](ScriptSession& session) { (*shared)(session); });
+  }
+  wake_.notify_one();
+  done.get();  // rethrows what the task threw
+}
+
+std::string ContainerThread::Call(std::string line) {
+  std::string answer;
+  RunOnThread([&](ScriptSession& session) { answer = DumpJson(session.Handle(line)); });
+  return answer;
+}
+
+nlohmann::ordered_json ContainerThread::CurrentGrid() {
+  nlohmann::ordered_json grid;
+  RunOnThread([&](ScriptSession& session) { grid = GridToJson(session.control().MSHFlexGrid1().State()); });
+  return grid;
+}
+
+}  // namespace brv::web

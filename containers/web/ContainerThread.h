@@ -1,0 +1,51 @@
+#pragma once
+// The web container's own thread: it creates the one control (a ScriptSession)
+// and runs every call on it. Any other thread hands a call over and waits for the
+// answer, so calls run one at a time in the order they arrive.
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "containers/common/ScriptSession.h"
+
+namespace brv::web {
+
+// The JSON text of an answer; text that is not UTF-8 is shown with replacement
+// characters rather than refused.
+std::string DumpJson(const nlohmann::ordered_json& value);
+
+class ContainerThread {
+ public:
+  // Starts the thread and waits until the control has started up.
+  ContainerThread();
+  // Runs what was already handed over, then ends the control on its thread.
+  ~ContainerThread();
+  ContainerThread(const ContainerThread&) = delete;
+  ContainerThread& operator=(const ContainerThread&) = delete;
+
+  // The start-up line of the control.
+  const nlohmann::ordered_json& Startup() const { return startup_; }
+  // One request line answered on the container's thread.
+  std::string Call(std::string line);
+  // The grid as it stands now, read on the container's thread.
+  nlohmann::ordered_json CurrentGrid();
+
+ private:
+  // Runs `task` on the container's thread and waits for it to finish.
+  void RunOnThread(std::function<void(ScriptSession&)> task);
+  void Loop();
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::function<void(ScriptSession&)>> tasks_;
+  bool stopping_ = false;
+  nlohmann::ordered_json startup_;
+  std::thread thread_;
+};
+
+}  // namespace brv::web
