@@ -8,9 +8,10 @@
 namespace brv {
 
 struct LiveSource::State {
-  explicit State(std::string root) : fs(std::move(root)), ids(fs) {}
-  RootFs fs;
-  HwIds ids;  // the id lists are read once and kept: the searches stay cheap
+  explicit State(std::string r) : root(std::move(r)), listsFs(root), ids(listsFs) {}
+  std::string root;
+  RootFs listsFs;  // used only by `ids`, under its lock
+  HwIds ids;       // the id lists are read once and kept: the searches stay cheap
 };
 
 namespace {
@@ -56,7 +57,9 @@ LiveSource::~LiveSource() = default;
 std::shared_ptr<const ClassAnswer> LiveSource::Query(std::string_view className) const {
   for (const LiveClass& c : kClasses) {
     if (!SameName(c.name, className)) continue;
-    const live::Machine machine(state_->fs, state_->ids);
+    // A reader per query: what it remembers of the tree lasts one answer.
+    const RootFs fs(state_->root);
+    const live::Machine machine(fs, state_->ids);
     return std::make_shared<const ClassAnswer>(c.collect(machine));
   }
   static const auto kMissing = std::make_shared<const ClassAnswer>(ClassAnswer{err::kWbemInvalidClass, {}});

@@ -116,18 +116,30 @@ std::optional<std::string> RootFs::Resolve(std::string_view path) const {
     std::string current;
     for (const std::string& d : done) current += "/" + d;
     current += "/" + part;
-    const std::string host = HostPath(current);
-    struct stat st {};
-    if (::lstat(host.c_str(), &st) != 0) return std::nullopt;
-    if (!S_ISLNK(st.st_mode)) {
+    auto known = seen_.find(current);
+    if (known == seen_.end()) {
+      const std::string host = HostPath(current);
+      struct stat st {};
+      std::optional<std::string> entry;
+      if (::lstat(host.c_str(), &st) == 0) {
+        entry = std::string();
+        if (S_ISLNK(st.st_mode)) {
+          std::string target(4096, '\0');
+          const ssize_t n = ::readlink(host.c_str(), target.data(), target.size());
+          if (n <= 0 || static_cast<size_t>(n) >= target.size()) return std::nullopt;
+          target.resize(static_cast<size_t>(n));
+          entry = std::move(target);
+        }
+      }
+      known = seen_.emplace(current, std::move(entry)).first;
+    }
+    if (!known->second) return std::nullopt;
+    if (known->second->empty()) {
       done.push_back(std::move(part));
       continue;
     }
+    const std::string target = *known->second;
     if (++links > 40) return std::nullopt;
-    std::string target(4096, '\0');
-    const ssize_t n = ::readlink(host.c_str(), target.data(), target.size());
-    if (n <= 0 || static_cast<size_t>(n) >= target.size()) return std::nullopt;
-    target.resize(static_cast<size_t>(n));
     if (target.front() == '/') done.clear();  // absolute: from the root again
     std::vector<std::string> more = Components(target);
     for (auto it = more.rbegin(); it != more.rend(); ++it) pending.push_back(std::move(*it));

@@ -10,10 +10,15 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace brv {
 
+// Not to be shared between threads: it remembers the links and directories it
+// has seen, so that the many reads below one device directory cost one walk.
+// Make one per inventory (it costs nothing to make) so that a device added
+// since is seen the next time.
 class RootFs {
  public:
   explicit RootFs(std::string root = "/");
@@ -47,6 +52,9 @@ class RootFs {
 
  private:
   std::string root_;  // without a trailing "/" ("" for the real root)
+  // In-root paths already looked at: a link's target, "" for a directory or
+  // file, nothing for a path that does not exist.
+  mutable std::unordered_map<std::string, std::optional<std::string>> seen_;
 };
 
 // Path helpers for in-root paths.
