@@ -71,6 +71,7 @@ Variant FromVariant(const VARIANT& value) {
   }
   const VARTYPE vt = v->vt;
   const bool byRef = (vt & VT_BYREF) != 0;
+  if (byRef && !v->byref) return Empty{};
   if (vt & VT_ARRAY) {
     SAFEARRAY* array = byRef ? (v->pparray ? *v->pparray : nullptr) : v->parray;
     return FromArray(array, static_cast<VARTYPE>(vt & VT_TYPEMASK));

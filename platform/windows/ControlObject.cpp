@@ -133,13 +133,16 @@ class ControlObject : public DispatchObject {
     switch (id) {
       case kSetSelectItem: {
         ArgumentCount(args, 2, "SetSelectItem takes a category name and an instance number");
-        const Variant option = args[0].Value();
-        std::string optionStr = TextOf(option);
+        // The category name is a text parameter: other values are converted
+        // to their text, as a typed call would.
+        const std::string optionBefore = TextOf(args[0].Value());
+        std::string optionStr = optionBefore;
         Variant nIndex = args[1].Value();
         const Variant indexBefore = nIndex;
         result = control_->SetSelectItem(optionStr, nIndex);
-        // Both arguments are by reference: hand changes back to the caller's variables.
-        if (!option.IsText() || optionStr != option.get<std::string>()) args[0].WriteBack(optionStr);
+        // Both parameters are by reference: what the control changed goes
+        // back to the caller's variables (nothing is written when nothing changed).
+        if (optionStr != optionBefore) args[0].WriteBack(optionStr);
         if (!(nIndex == indexBefore)) args[1].WriteBack(nIndex);
         return S_OK;
       }

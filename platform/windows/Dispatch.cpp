@@ -1,5 +1,7 @@
 #include "platform/windows/Dispatch.h"
 
+#include <dispex.h>
+
 #include <exception>
 
 namespace brv::win {
@@ -87,13 +89,16 @@ HRESULT STDMETHODCALLTYPE DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD f
   bool known = false;
   for (const Member& m : Members()) known = known || m.id == id;
   if (!known) return DISP_E_MEMBERNOTFOUND;
-  if (params && params->cNamedArgs > 0 && !(flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))) {
-    return DISP_E_NONAMEDARGS;
-  }
   std::vector<Argument> args;
   if (params) {
-    // rgvarg holds the arguments last to first.
-    for (UINT i = params->cArgs; i > 0; --i) args.emplace_back(params->rgvarg[i - 1]);
+    // No member takes named arguments; a script engine may still name the
+    // object itself (DISPID_THIS), and a put names its value.
+    for (UINT i = 0; i < params->cNamedArgs; ++i) {
+      const DISPID named = params->rgdispidNamedArgs[i];
+      if (named != DISPID_THIS && named != DISPID_PROPERTYPUT) return DISP_E_NONAMEDARGS;
+    }
+    // rgvarg holds the named arguments first, then the others last to first.
+    for (UINT i = params->cArgs; i > params->cNamedArgs; --i) args.emplace_back(params->rgvarg[i - 1]);
   }
   try {
     Variant answer;
