@@ -251,6 +251,70 @@ void ClassObjectCases() {
   SysFreeString(exception.bstrDescription);
 }
 
+// SetSelectItem called as VBScript calls it with variables: both arguments by
+// reference. The count comes back as a 16-bit integer and the caller's
+// variables keep their values and types.
+void ByReferenceCases() {
+  ComPtr<IClassFactory> factory = Factory(kControlClsid);
+  ComPtr<IDispatch> control;
+  if (!factory || FAILED(factory->CreateInstance(nullptr, IID_IDispatch, control.put_void()))) {
+    Check(false, "creating the control");
+    return;
+  }
+  std::wstring name = L"setselectitem";
+  LPOLESTR names[] = {name.data()};
+  DISPID id = 0;
+  Check(control->GetIDsOfNames(IID_NULL, names, 1, 0, &id) == S_OK, "GetIDsOfNames SetSelectItem");
+  const struct {
+    const char* name;
+    VARTYPE instanceType;
+  } cases[] = {{"a BSTR and a VARIANT holding an Integer", VT_I2}, {"a BSTR and a VARIANT holding text", VT_BSTR}};
+  for (const auto& c : cases) {
+    BSTR category = SysAllocString(L"CPU");
+    OwnedVariant instance;
+    instance.v.vt = c.instanceType;
+    if (c.instanceType == VT_I2) {
+      instance.v.iVal = 1;
+    } else {
+      instance.v.bstrVal = SysAllocString(L"1");
+    }
+    VARIANT args[2];
+    args[1].vt = VT_BYREF | VT_BSTR;
+    args[1].pbstrVal = &category;
+    args[0].vt = VT_BYREF | VT_VARIANT;
+    args[0].pvarVal = &instance.v;
+    DISPPARAMS params{args, nullptr, 2, 0};
+    OwnedVariant result;
+    EXCEPINFO exception{};
+    const HRESULT hr = control->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, &result.v, &exception, nullptr);
+    Check(hr == S_OK && result.v.vt == VT_I2 && result.v.iVal >= 0, std::string("SetSelectItem with ") + c.name);
+    Check(std::wstring_view(category) == L"CPU" && instance.v.vt == c.instanceType,
+          std::string("the caller's variables are untouched: ") + c.name);
+    SysFreeString(category);
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+  }
+}
+
+// The string provider reached the way the control reaches it: created by
+// programmatic name through COM (the job runs this after registering the DLL)
+// and called late-bound, its errors coming back with their numbers.
+void ProviderThroughComCases() {
+  std::shared_ptr<AutomationObject> provider;
+  Check(Raised([&] { provider = CreateObject("BRVPartsInf.clsResources"); }) == 0, "creating the provider through COM");
+  if (!provider) return;
+  std::vector<Variant> args{Variant(int32_t{201})};
+  Variant text;
+  Check(Raised([&] { text = provider->Call("GetResourceString", args); }) == 0 && text.IsText() && !TextOf(text).empty(),
+        "GetResourceString(201) through COM");
+  Check(args[0] == Variant(int32_t{201}), "the argument comes back unchanged");
+  std::vector<Variant> unknown{Variant(int32_t{99999})};
+  Check(Raised([&] { provider->Call("GetResourceString", unknown); }) == err::kInvalidCall,
+        "an unknown message number raises 5 through COM");
+  std::vector<Variant> none;
+  Check(Raised([&] { provider->Call("NoSuchMethod", none); }) == err::kNoSuchMember, "an unknown method raises 438");
+}
+
 void ObjectRegistryCases() {
   Check(Raised([] { CreateObject("BRVPartsInf.NoSuchClass"); }) == err::kCannotCreateObject,
         "an unknown programmatic name raises 429");
@@ -337,7 +401,9 @@ int main() {
   FromVariantCases();
   ErrorNumberCases();
   ClassObjectCases();
+  ByReferenceCases();
   ObjectRegistryCases();
+  ProviderThroughComCases();
   MessageBoxCases();
   MonikerCases();
   std::printf("ComServerTest: %d passed, %d failed\n", passed, failed);
