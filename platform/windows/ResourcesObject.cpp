@@ -15,8 +15,8 @@ constexpr Member kMembers[] = {{L"GetResourceString", kGetResourceString}};
 
 // $BRVPARTS_MESSAGES when set, else the messages folder beside the DLL.
 std::string WindowsCatalogueFolder() {
-  if (const wchar_t* env = _wgetenv(L"BRVPARTS_MESSAGES"); env && *env) return Utf8(std::wstring_view(env));
-  return Utf8(ModuleFolder() + L"\\messages");
+  if (const wchar_t* env = _wgetenv(L"BRVPARTS_MESSAGES"); env && *env) return NarrowPath(env);
+  return NarrowPath(ModuleFolder() + L"\\messages");
 }
 
 // The user's interface language as catalogue names ("ja-JP" gives "ja_JP",

@@ -24,6 +24,7 @@
 #include "platform/Automation.h"
 #include "platform/Instrumentation.h"
 #include "platform/MessageBox.h"
+#include "platform/standins/resources/Resources.h"
 #include "platform/windows/Classes.h"
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** out);
@@ -347,6 +348,25 @@ void MessageBoxCases() {
   DeleteFileW(path.c_str());
 }
 
+// Catalogues in a folder whose name is not ASCII (a user's own folder often
+// is not) are still read.
+void NonAsciiFolderCases() {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = std::wstring(temp) + L"brvparts Gr\u00f6\u00dfe \u30c6\u30b9\u30c8";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring file = folder + L"\\en.msg";
+  if (FILE* out = _wfopen(file.c_str(), L"wb")) {
+    std::fputs("201\tItem\n", out);
+    std::fclose(out);
+  }
+  std::string text;
+  const int32_t error = Raised([&] { text = Resources(NarrowPath(folder), {"en"}).GetResourceString(201); });
+  Check(error == 0 && text == "Item", "a catalogue in a non-ASCII folder: error " + std::to_string(error));
+  DeleteFileW(file.c_str());
+  RemoveDirectoryW(folder.c_str());
+}
+
 void MonikerCases() {
   const struct {
     const char* moniker;
@@ -405,6 +425,7 @@ int main() {
   ObjectRegistryCases();
   ProviderThroughComCases();
   MessageBoxCases();
+  NonAsciiFolderCases();
   MonikerCases();
   std::printf("ComServerTest: %d passed, %d failed\n", passed, failed);
   return failed == 0 && passed > 0 ? 0 : 1;
