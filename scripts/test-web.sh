@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# The web page in headless Chromium: installs Chromium (apt) and the test driver
+# (npm ci in tests/web), builds the release program in build-web-release/ when
+# needed, starts `brvparts serve --port 0` over the sample laptop, a failing and
+# an injection snapshot, runs tests/web with node's test runner, and stops the
+# servers. Exits non-zero when any step or test fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+began=$SECONDS
+phase() { echo "== $1 ($((SECONDS - began)) s)"; }
+
+phase "packages"
+source scripts/deps.sh
+WEB_PACKAGES=(chromium nodejs npm)
+need=()
+for p in "${WEB_PACKAGES[@]}"; do
+  # nodejs from another archive may bring npm itself.
+  [[ $p == npm ]] && command -v npm >/dev/null && continue
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
+done
+if ((${#need[@]})); then
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+(cd tests/web && npm ci --no-audit --no-fund --loglevel=error)
+
+phase "build"
+BUILD=${BRV_WEB_BUILD:-build-web-release}
+if [[ ! -f $BUILD/CMakeCache.txt ]]; then
+  # -Wno-restrict: GCC 12 reports a false -Wrestrict inside libstdc++'s
+  # std::string when optimizing (GCC bug 105651).
+  cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DBRV_TESTS=OFF -DCMAKE_CXX_FLAGS=-Wno-restrict >/dev/null
+fi
+cmake --build "$BUILD" --target brvparts -j2 >/dev/null
+
+phase "servers"
+logs=$(mktemp -d /tmp/brvparts-web.XXXXXX)
+pids=()
+stop_servers() {
+  local failed=0
+  for pid in "${pids[@]}"; do
+    kill -TERM "$pid" 2>/dev/null || continue
+    if ! wait "$pid"; then failed=1; fi
+  done
+  pids=()
+  return $failed
+}
+cleanup() { stop_servers || true; rm -rf "$logs"; }
+trap cleanup EXIT
+
+# Starts one server over a snapshot and exports BRV_URL_NAME with its address.
+start_server() {
+  local name=$1 snapshot=$2 out="$logs/$1.out"
+  "$BUILD/brvparts" serve --port 0 --snapshot "$snapshot" >"$out" 2>"$logs/$name.err" &
+  pids+=($!)
+  local url=""
+  for _ in $(seq 100); do
+    url=$(sed -n 's/^Listening on //p' "$out")
+    [[ -n $url ]] && break
+    sleep 0.1
+  done
+  if [[ -z $url ]]; then
+    echo "FAIL: the $name server did not start"; cat "$logs/$name.err"; exit 1
+  fi
+  echo "$name: $url"
+  export "BRV_URL_${name^^}=$url"
+}
+start_server laptop samples/laptop.json
+start_server failing tests/web/fixtures/failing.json
+start_server injection tests/web/fixtures/injection.json
+
+phase "tests"
+status=0
+(cd tests/web && timeout 240 node --test --test-concurrency=1 --test-reporter=spec) || status=$?
+
+phase "stop"
+if ! stop_servers; then
+  echo "FAIL: a server did not stop cleanly"; status=1
+fi
+for f in "$logs"/*.err; do
+  if [[ -s $f ]]; then echo "stderr of $(basename "$f" .err):"; cat "$f"; fi
+done
+phase "done"
+exit $status

@@ -1,0 +1,185 @@
+// The page over the sample laptop snapshot: every category, the instance picker,
+// the grid's geometry and colours, the script object, and a screenshot.
+import assert from 'node:assert/strict';
+import { mkdirSync } from 'node:fs';
+import { dirname, join } from 'node:path';
+import { after, before, test } from 'node:test';
+import { fileURLToPath } from 'node:url';
+import { choose, gridText, openBrowser, openPage, serverUrl } from './support.js';
+
+const SCREENSHOT = process.env.BRV_SCREENSHOT
+  || join(dirname(fileURLToPath(import.meta.url)), '..', '..', 'docs', 'web-page.png');
+
+let browser;
+let url;
+before(async () => {
+  url = serverUrl('laptop');
+  browser = await openBrowser();
+});
+after(async () => browser?.close());
+
+// What each category of samples/laptop.json shows for its first instance: the
+// count SetSelectItem returns and some of the caption/value rows.
+const CATEGORIES = [
+  { name: 'CPU', count: 1, rows: [['Manufacturer', 'GenuineIntel'], ['Name', 'Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz'], ['MAX Clock Speed', '4200'], ['Socket Designation', 'U3E1']] },
+  { name: 'Memory', count: 2, rows: [['SLOTs', '0'], ['Capacity', '8589934592']] },
+  { name: 'Display', count: 0, rows: [['Horizontal Resolution', '1920'], ['Vertical Resolution', '1080'], ['Chip Type', 'Intel Corporation UHD Graphics 620'], ['RAM Size', '1024']] },
+  { name: 'HDD', count: 1, rows: [['Model', 'SAMSUNG MZVLB512HAJQ-000L7'], ['Size', '512110190592'], ['Serial No', 'S3TNNX0K812345'], ['Firmware Revision', '4L7QCXB7']] },
+  { name: 'CD,DVD', count: 1, rows: [['Model', 'HL-DT-ST DVDRAM GUD1N'], ['Serial No', 'KZ5H7GB4321'], ['Firmware Revision', 'LD02']] },
+  { name: 'Modem', count: 1, rows: [['Attached To', '/dev/ttyACM0'], ['Caption', 'Fibocom L850-GL'], ['Device Type', 'External Modem']] },
+  { name: 'Bluetooth', count: 1, rows: [['MAC Address', '9C:B6:D0:1A:2B:3C'], ['Manufacturer', 'Intel Corp.'], ['Name', 'hci0']] },
+  { name: 'Battery Pack', count: 1, rows: [['Serial No', '070B'], ['Capacity', '57000']] },
+  { name: 'Docking Station', count: 1, rows: [['Docking Reference Number', '40AY0090EU-1H3KF2'], ['Status', 'Docked']] },
+  { name: 'Network Adapter', count: 2, rows: [['Adapter Type', 'Ethernet 802.3'], ['IP Address', '<Empty>'], ['MAC Address', '54:E1:AD:12:34:56'], ['Name', 'enp0s31f6']] },
+  { name: 'External Monitor', count: 1, rows: [['Manufacturer', 'Dell Inc.'], ['Model', 'DELL U2415'], ['Serial No', 'CFV9N68B1FRL']] },
+];
+
+test('every category shows its captions and values, and the picker offers its count', async () => {
+  const { page, events } = await openPage(browser, url);
+  for (const c of CATEGORIES) {
+    await choose(page, c.name);
+    const rows = await gridText(page);
+    assert.deepEqual(rows[0], ['Item', 'Value'], c.name);
+    assert.deepEqual(rows[1], ['Index', '1'], c.name);
+    for (const row of c.rows) assert.ok(rows.some((r) => r[0] === row[0] && r[1] === row[1]), `${c.name}: ${row}`);
+    assert.equal(await page.textContent('#caption'), c.name);
+    assert.equal(await page.getAttribute(`#categories button[data-category="${c.name}"]`, 'aria-pressed'), 'true');
+    const options = await page.$$eval('#instance option', (o) => o.map((x) => x.value));
+    assert.deepEqual(options, Array.from({ length: c.count }, (_, i) => String(i + 1)), c.name);
+    assert.equal(await page.isDisabled('#instance'), c.count === 0, c.name);
+    assert.equal(await page.$$eval('dialog[open]', (d) => d.length), 0, c.name);
+  }
+  assert.deepEqual(events, { dialogs: [], errors: [] });
+  await page.close();
+});
+
+test('the instance picker shows the chosen instance', async () => {
+  const { page } = await openPage(browser, url);
+  const cases = [
+    { name: 'Memory', index: '2', rows: [['Index', '2'], ['Capacity', '17179869184']] },
+    { name: 'Network Adapter', index: '2', rows: [['Index', '2'], ['IP Address', '192.168.1.23'], ['Name', 'wlp61s0']] },
+    { name: 'Network Adapter', index: '1', rows: [['Index', '1'], ['Name', 'enp0s31f6']] },
+  ];
+  for (const c of cases) {
+    await choose(page, c.name);
+    await page.selectOption('#instance', c.index);
+    await page.waitForFunction((i) => document.body.dataset.state === 'idle'
+      && document.querySelector('#site .cell[data-row="1"][data-col="1"]')?.textContent === i, c.index);
+    const rows = await gridText(page);
+    for (const row of c.rows) assert.ok(rows.some((r) => r[0] === row[0] && r[1] === row[1]), `${c.name} ${c.index}: ${row}`);
+    assert.equal(await page.inputValue('#instance'), c.index);
+    assert.match(await page.textContent('#status'), new RegExp(`instance ${c.index} of 2`));
+  }
+  await page.close();
+});
+
+test('the grid keeps the control geometry, colours, header look and current cell', async () => {
+  const { page } = await openPage(browser, url);
+  await choose(page, 'CPU');
+  const look = await page.evaluate(() => {
+    const site = document.getElementById('site');
+    const cells = [...site.querySelectorAll('.cell')].map((cell) => {
+      const style = getComputedStyle(cell);
+      const box = cell.getBoundingClientRect();
+      return {
+        row: Number(cell.dataset.row), col: Number(cell.dataset.col),
+        fill: style.backgroundColor, textAlign: style.textAlign,
+        justify: style.justifyContent, alignItems: style.alignItems,
+        width: box.width, height: box.height, current: cell.classList.contains('current'),
+      };
+    });
+    return { width: site.clientWidth, height: site.clientHeight, overflowY: getComputedStyle(site).overflowY, cells };
+  });
+  assert.equal(look.width, 630);
+  assert.equal(look.height, 300);
+  assert.equal(look.overflowY, 'hidden');
+  assert.equal(look.cells.length, 22);
+  for (const cell of look.cells) {
+    const where = `cell ${cell.row},${cell.col}`;
+    assert.ok(Math.abs(cell.width - 315) < 0.5, `${where} width ${cell.width}`);
+    assert.ok(Math.abs(cell.height - 400 / 15) < 0.5, `${where} height ${cell.height}`);
+    if (cell.row === 0) {
+      // Format code 4: centred both ways.
+      assert.deepEqual([cell.textAlign, cell.justify, cell.alignItems], ['center', 'center', 'center'], where);
+    } else {
+      // 0xFEF5F2 on odd rows, 0xE6D4CD on even rows; format code 0: left, top.
+      assert.equal(cell.fill, cell.row % 2 ? 'rgb(242, 245, 254)' : 'rgb(205, 212, 230)', where);
+      assert.deepEqual([cell.textAlign, cell.alignItems], ['left', 'flex-start'], where);
+    }
+    assert.equal(cell.current, cell.row === 1 && cell.col === 0, where);
+  }
+  await page.close();
+});
+
+test('control.SetSelectItem returns the count or throws the control error', async () => {
+  const { page, events } = await openPage(browser, url);
+  const cases = [
+    { args: ['Memory', 2], result: 2 },
+    { args: ['Display', 1], result: 0 },
+    { args: ['CPU', 0], error: /Subscript out of range \(error 9\)/ },
+    { args: ['CPU', 'x'], error: /Type mismatch \(error 13\)/ },
+  ];
+  for (const c of cases) {
+    const outcome = await page.evaluate(async (args) => {
+      try {
+        return { result: await window.control.SetSelectItem(...args) };
+      } catch (e) {
+        return { error: e.message, number: e.number };
+      }
+    }, c.args);
+    if (c.error) assert.match(outcome.error ?? '', c.error, JSON.stringify(c.args));
+    else assert.deepEqual(outcome, { result: c.result }, JSON.stringify(c.args));
+  }
+  // A failed call from the page's own list is reported in the status line.
+  assert.deepEqual(events.dialogs, []);
+  await page.close();
+});
+
+test('several boxes in one answer come one after another, then the grid; mode 3 scrolls', async () => {
+  const { page } = await openPage(browser, url);
+  await choose(page, 'Memory');
+  // An answer the control could give: two boxes and a grid too tall for its site.
+  const rows = 14;
+  const grid = {
+    rows, cols: 2,
+    text: [['Item', 'Value'], ...Array.from({ length: rows - 1 }, (_, i) => [`Caption ${i + 1}`, `Value ${i + 1}`])],
+    rowHeight: Array(rows).fill(400), colWidth: [4725, 4725],
+    fill: [[null, null], ...Array.from({ length: rows - 1 }, (_, i) => Array(2).fill(i % 2 ? 15127757 : 16709106))],
+    cellFormat: [[4, 4], ...Array.from({ length: rows - 1 }, () => [null, null])],
+    colFormat: [0, 0], scrollBars: 3, row: 1, col: 0, width: 9450, height: 4500,
+  };
+  await page.route('**/api/call', (route) => route.fulfill({
+    contentType: 'application/json',
+    body: JSON.stringify({ result: 1, error: null, grid, messages: [
+      { prompt: 'First box.', title: 'Title one' }, { prompt: 'Second box.', title: 'Title two' }] }),
+  }));
+  await page.click('#categories button[data-category="CPU"]');
+  for (const [title, prompt] of [['Title one', 'First box.'], ['Title two', 'Second box.']]) {
+    await page.waitForSelector('dialog#box[open]');
+    assert.equal(await page.textContent('#box-title'), title);
+    assert.equal(await page.textContent('#box-prompt'), prompt);
+    assert.equal((await gridText(page))[2][0], 'SLOTs', 'the grid waits for the boxes');
+    await page.click('#box-ok');
+  }
+  await page.waitForSelector('body[data-state="idle"]');
+  assert.equal((await gridText(page))[13][1], 'Value 13');
+  // Headless Chromium hides scroll bars from view: the site asks for one, and
+  // its content is taller than the site.
+  const scroll = await page.$eval('#site', (s) => ({
+    overflowY: getComputedStyle(s).overflowY, scrolls: s.scrollHeight > s.clientHeight,
+  }));
+  assert.deepEqual(scroll, { overflowY: 'scroll', scrolls: true });
+  await page.close();
+});
+
+test('a screenshot of the page for review', async () => {
+  const { page } = await openPage(browser, url);
+  await choose(page, 'Network Adapter');
+  await page.selectOption('#instance', '2');
+  await page.waitForFunction(() => document.body.dataset.state === 'idle'
+    && document.querySelector('#site .cell[data-row="1"][data-col="1"]')?.textContent === '2');
+  await page.mouse.move(0, 0);
+  mkdirSync(dirname(SCREENSHOT), { recursive: true });
+  await page.screenshot({ path: SCREENSHOT });
+  await page.close();
+});
