@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -12,6 +13,8 @@
 #include "containers/common/ScriptSession.h"
 #include "containers/web/WebServer.h"
 #include "control/BRVPartsCtl.h"
+#include "instrumentation/linux/Capture.h"
+#include "instrumentation/linux/LiveSource.h"
 #include "instrumentation/snapshot/Snapshot.h"
 #include "platform/standins/grid/GridText.h"
 
@@ -89,6 +92,33 @@ int ShowAll(brv::BRVPartsCtl& control, bool colour) {
   return status;
 }
 
+// Writes the snapshot whole, or nothing: a file is replaced only once the capture is complete.
+int Capture(const std::string& output) {
+  const std::string text = brv::WriteSnapshot(brv::CaptureSnapshot(*brv::CurrentClassSource()));
+  if (output.empty() || output == "-") {
+    std::cout << text << std::flush;
+    return std::cout ? kOk : kCallFailed;
+  }
+  const std::string partial = output + ".partial";
+  {
+    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out.flush()) {
+      std::cerr << "brvparts: " << output << ": cannot be written\n";
+      std::filesystem::remove(partial);
+      return kUsage;
+    }
+  }
+  std::error_code ec;
+  std::filesystem::rename(partial, output, ec);
+  if (ec) {
+    std::cerr << "brvparts: " << output << ": " << ec.message() << "\n";
+    std::filesystem::remove(partial);
+    return kUsage;
+  }
+  return kOk;
+}
+
 int RunScript(const std::string& path) {
   std::ifstream file;
   if (path != "-") {
@@ -123,6 +153,16 @@ int main(int argc, char** argv) {
                  "One of: CPU, Memory, Display, HDD, \"CD,DVD\", Modem, Bluetooth, \"Battery Pack\", "
                  "\"Docking Station\", \"Network Adapter\", \"External Monitor\" (all when omitted)");
   app.add_option("instance", instance, "The instance to show, counted from 1 (default 1)");
+  std::string sysroot, output;
+  if (const char* env = std::getenv("BRVPARTS_SYSROOT")) sysroot = env;
+  app.add_option("--sysroot", sysroot,
+                 "Read the live machine's files below DIR instead of / (a captured tree; also $BRVPARTS_SYSROOT)")
+      ->type_name("DIR");
+  CLI::App* capture = app.add_subcommand(
+      "capture",
+      "Write a snapshot of every class the control reads, to open anywhere with --snapshot. It keeps the serial "
+      "numbers and addresses of this machine's parts: share it knowingly.");
+  capture->add_option("-o,--output", output, "Write to FILE instead of standard output")->type_name("FILE");
   brv::web::ServeOptions web;
   CLI::App* serve = app.add_subcommand("serve", "Show the control on a web page served over HTTP");
   serve->add_option("--snapshot", snapshot, "Answer the instrumentation from a captured inventory (JSON snapshot)")
@@ -134,24 +174,33 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
     if (!script.empty() && !category.empty()) throw CLI::ValidationError("--script takes no category");
     if (*serve && (!script.empty() || !category.empty())) throw CLI::ValidationError("serve takes no --script or category");
+    if (*capture && (!script.empty() || !category.empty())) {
+      throw CLI::ValidationError("capture takes no --script or category");
+    }
+    if (!snapshot.empty() && !sysroot.empty()) throw CLI::ValidationError("--snapshot and --sysroot exclude each other");
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);
     std::cerr << "brvparts: " << e.what() << "\n";
     return kUsage;
   }
 
-  if (snapshot.empty()) {
-    std::cerr << "brvparts: this build reads the instrumentation from a captured inventory; "
-                 "give one with --snapshot FILE (samples/laptop.json is one)\n";
-    return kUsage;
-  }
-  try {
-    brv::UseClassSource(brv::SnapshotSource::FromFile(snapshot));
-  } catch (const brv::SnapshotError& e) {
-    std::cerr << "brvparts: " << e.what() << "\n";
-    return kUsage;
+  if (!snapshot.empty()) {
+    try {
+      brv::UseClassSource(brv::SnapshotSource::FromFile(snapshot));
+    } catch (const brv::SnapshotError& e) {
+      std::cerr << "brvparts: " << e.what() << "\n";
+      return kUsage;
+    }
+  } else {
+    std::error_code ec;
+    if (!sysroot.empty() && !std::filesystem::is_directory(sysroot, ec)) {
+      std::cerr << "brvparts: " << sysroot << ": not a folder\n";
+      return kUsage;
+    }
+    brv::UseClassSource(std::make_shared<brv::LiveSource>(sysroot.empty() ? "/" : sysroot));
   }
 
+  if (*capture) return Capture(output);
   if (*serve) return brv::web::Serve(web, std::cout, std::cerr);
   if (!script.empty()) return RunScript(script);
   brv::BRVPartsCtl control;
