@@ -43,25 +43,27 @@ class Fd {
 }  // namespace
 
 bool NaturalLess(std::string_view a, std::string_view b) {
-  size_t i = 0, j = 0;
   auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  // The next run of digits or of other characters at `i`.
+  auto run = [&](std::string_view s, size_t& i) {
+    const size_t begin = i;
+    const bool d = digit(s[i]);
+    while (i < s.size() && digit(s[i]) == d) ++i;
+    return s.substr(begin, i - begin);
+  };
+  size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {
-    if (digit(a[i]) && digit(b[j])) {
-      size_t ie = i, je = j;
-      while (ie < a.size() && a[ie] == '0') ++ie;
-      while (je < b.size() && b[je] == '0') ++je;
-      size_t ie2 = ie, je2 = je;
-      while (ie2 < a.size() && digit(a[ie2])) ++ie2;
-      while (je2 < b.size() && digit(b[je2])) ++je2;
-      if (ie2 - ie != je2 - je) return ie2 - ie < je2 - je;
-      if (const int c = a.substr(ie, ie2 - ie).compare(b.substr(je, je2 - je)); c != 0) return c < 0;
-      i = ie2;
-      j = je2;
-      continue;
+    std::string_view x = run(a, i), y = run(b, j);
+    const bool dx = digit(x.front()), dy = digit(y.front());
+    if (dx != dy) return dx;
+    if (dx) {
+      while (x.size() > 1 && x.front() == '0') x.remove_prefix(1);
+      while (y.size() > 1 && y.front() == '0') y.remove_prefix(1);
     }
-    if (a[i] != b[j]) return a[i] < b[j];
-    ++i;
-    ++j;
+    // Numbers by value, and names by length first, the way the kernel counts
+    // them out: sdz before sdaa, nvme2n1 before nvme10n1.
+    if (x.size() != y.size()) return x.size() < y.size();
+    if (const int c = x.compare(y); c != 0) return c < 0;
   }
   return a.size() - i < b.size() - j;
 }

@@ -1,0 +1,268 @@
+// The root-relative reader, the id-list searches, and the live source on trees
+// made for one case each (damaged files, the unprivileged view of a machine).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "common/Error.h"
+#include "instrumentation/linux/HwIds.h"
+#include "instrumentation/linux/LiveSource.h"
+#include "instrumentation/linux/RootFs.h"
+#include "tests/instrumentation/linux/TestFiles.h"
+
+namespace brv {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A machine tree in a temporary folder, removed afterwards.
+class TempTree {
+ public:
+  TempTree() {
+    std::string pattern = (fs::temp_directory_path() / "brv-live-XXXXXX").string();
+    root_ = ::mkdtemp(pattern.data());
+  }
+  explicit TempTree(const std::string& copyOf) : TempTree() {
+    fs::copy(copyOf, root_, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+  }
+  ~TempTree() {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+  const std::string& root() const { return root_; }
+  void Write(const std::string& path, const std::string& content) const {
+    const fs::path full = root_ + path;
+    fs::create_directories(full.parent_path());
+    fs::remove(full);
+    std::ofstream(full, std::ios::binary) << content;
+  }
+  void Link(const std::string& path, const std::string& target) const {
+    const fs::path full = root_ + path;
+    fs::create_directories(full.parent_path());
+    fs::remove(full);
+    fs::create_symlink(target, full);
+  }
+  void Remove(const std::string& path) const { fs::remove_all(root_ + path); }
+
+ private:
+  std::string root_;
+};
+
+Instance Only(const std::shared_ptr<const ClassAnswer>& answer) {
+  EXPECT_FALSE(answer->error);
+  EXPECT_EQ(answer->instances.size(), 1u);
+  return answer->instances.empty() ? Instance{} : answer->instances.front();
+}
+
+Variant Value(const Instance& instance, const char* name) {
+  const Property* p = instance.Find(name);
+  return p ? p->value : Variant();
+}
+
+TEST(LiveRootFs, LinksStayInsideTheRoot) {
+  TempTree t;
+  t.Write("/etc/passwd", "inside");
+  t.Write("/sys/devices/pci0000:00/0000:00:1f.6/vendor", "0x8086\n");
+  t.Link("/sys/class/net/eth0", "../../devices/pci0000:00/0000:00:1f.6/net/eth0");
+  t.Link("/sys/devices/pci0000:00/0000:00:1f.6/net/eth0/device", "../../../0000:00:1f.6");
+  t.Link("/abs", "/etc/passwd");                     // absolute: taken from the root
+  t.Link("/up", "../../../../../../../etc/passwd");  // ".." stops at the root
+  t.Link("/loop1", "loop2");
+  t.Link("/loop2", "loop1");
+  t.Link("/dangling", "/nowhere");
+  const RootFs rootFs(t.root());
+  struct Case {
+    const char* path;
+    std::optional<std::string> content;
+  } cases[] = {
+      {"/abs", "inside"},
+      {"/up", "inside"},
+      {"/../../etc/passwd", "inside"},
+      {"/sys/class/net/eth0/device/vendor", "0x8086\n"},
+      {"/loop1", std::nullopt},
+      {"/dangling", std::nullopt},
+      {"/sys", std::nullopt},  // a directory is not a file
+      {"/missing/file", std::nullopt},
+      {"/etc/passwd/x", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(rootFs.Read(c.path), c.content) << c.path;
+  EXPECT_EQ(rootFs.Resolve("/sys/class/net/eth0/device"), "/sys/devices/pci0000:00/0000:00:1f.6");
+  EXPECT_EQ(rootFs.Resolve("/abs"), "/etc/passwd");
+}
+
+TEST(LiveRootFs, ReadsListsAndNumbers) {
+  TempTree t;
+  for (const char* name : {"sdb", "sda", "sdaa", "sdz"}) t.Write(std::string("/block/") + name, "");
+  for (const char* name : {"nvme10n1", "nvme2n1", "nvme2n10", "nvme2n2"}) t.Write(std::string("/nvme/") + name, "");
+  t.Write("/n/dec", "4200000\n");
+  t.Write("/n/hex", "0x8086\n");
+  t.Write("/n/junk", "12abc\n");
+  t.Write("/n/empty", "");
+  t.Write("/n/big", std::string(100000, 'x'));
+  ASSERT_EQ(::mkfifo((t.root() + "/n/fifo").c_str(), 0600), 0);
+  const RootFs rootFs(t.root());
+  EXPECT_EQ(rootFs.List("/block"), (std::vector<std::string>{"sda", "sdb", "sdz", "sdaa"}));
+  EXPECT_EQ(rootFs.List("/nvme"), (std::vector<std::string>{"nvme2n1", "nvme2n2", "nvme2n10", "nvme10n1"}));
+  EXPECT_TRUE(rootFs.List("/n/dec").empty());
+  EXPECT_TRUE(rootFs.List("/none").empty());
+  EXPECT_EQ(rootFs.ReadInt("/n/dec"), 4200000);
+  EXPECT_EQ(rootFs.ReadInt("/n/hex"), 0x8086);
+  EXPECT_EQ(rootFs.ReadInt("/n/junk"), std::nullopt);
+  EXPECT_EQ(rootFs.ReadInt("/n/empty"), std::nullopt);
+  EXPECT_EQ(rootFs.ReadLine("/n/empty"), "");
+  EXPECT_EQ(rootFs.Read("/n/big", 1000)->size(), 1000u);
+  EXPECT_EQ(rootFs.Read("/n/fifo"), std::nullopt);  // never waits for a writer
+}
+
+TEST(LiveHwIds, SearchesTheListForOneId) {
+  const std::string list =
+      "# comment\n"
+      "0001  First vendor\n"
+      "\t0002  Its device\n"
+      "\t\t0001 0003  A subsystem\n"
+      "# a comment between devices\n"
+      "\t0010  Another device\n"
+      "8086  Intel Corporation\n"
+      "\t0002  Not the first vendor's\n"
+      "C 02  Communications\n"
+      "\t02  Abstract (modem)\n";
+  struct Case {
+    uint16_t vendor;
+    std::optional<uint16_t> device;
+    std::optional<std::string> vendorName, deviceName;
+  } cases[] = {
+      {0x0001, 0x0002, "First vendor", "Its device"},
+      {0x0001, 0x0010, "First vendor", "Another device"},
+      {0x0001, 0x0003, "First vendor", std::nullopt},  // a subsystem line is no device
+      {0x8086, 0x0002, "Intel Corporation", "Not the first vendor's"},
+      {0x8086, 0x0010, "Intel Corporation", std::nullopt},
+      {0x8086, std::nullopt, "Intel Corporation", std::nullopt},
+      {0x0002, 0x0002, std::nullopt, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const IdNames names = FindIdNames(list, c.vendor, c.device);
+    EXPECT_EQ(names.vendor, c.vendorName) << c.vendor;
+    EXPECT_EQ(names.device, c.deviceName) << c.vendor;
+  }
+  EXPECT_EQ(FindIdNames("", 1, 2).vendor, std::nullopt);
+  EXPECT_EQ(FindIdNames("0001  Cut", 1, 2).vendor, "Cut");
+  const std::string pnp = "AAA\tAvolites Ltd\nDEL\tDell Inc.\nDELL\tnot an id\n";
+  EXPECT_EQ(FindPnpName(pnp, "DEL"), "Dell Inc.");
+  EXPECT_EQ(FindPnpName(pnp, "AAA"), "Avolites Ltd");
+  EXPECT_EQ(FindPnpName(pnp, "XYZ"), std::nullopt);
+  EXPECT_EQ(FindPnpName(pnp, "DE"), std::nullopt);
+}
+
+// What an unprivileged user sees of the laptop: no firmware table, so the
+// processor comes from cpuinfo and cpufreq, memory from udev, the battery from
+// the power-supply class (the mouse's battery left out).
+TEST(LiveSourceClasses, LaptopWithoutTheFirmwareTable) {
+  const TempTree t(test::TestDataPath("sysroot/laptop"));
+  t.Remove("/sys/firmware/dmi");
+  const LiveSource source(t.root());
+  const Instance cpu = Only(source.Query("CIM_Processor"));
+  EXPECT_EQ(Value(cpu, "Manufacturer"), Variant("GenuineIntel"));
+  EXPECT_EQ(Value(cpu, "Version"), Variant("Family 6, Model 142, Stepping 10"));
+  EXPECT_EQ(Value(cpu, "MaxClockSpeed"), Variant(int32_t{4200}));
+  EXPECT_EQ(Value(cpu, "SocketDesignation"), Variant(Null{}));
+  const auto memory = source.Query("DMTF_MemoryDevice");
+  ASSERT_EQ(memory->instances.size(), 2u);
+  EXPECT_EQ(Value(memory->instances[1], "Index"), Variant(int32_t{1}));
+  EXPECT_EQ(Value(memory->instances[1], "Size"), Variant(int64_t{17179869184}));
+  const Instance battery = Only(source.Query("DMTF_PortableBattery"));
+  EXPECT_EQ(Value(battery, "PortableBatterySerialNumber"), Variant("38109"));
+  EXPECT_EQ(Value(battery, "PortableBatteryDesignCapacity"), Variant(int32_t{47520}));
+}
+
+TEST(LiveSourceClasses, FirmwareSpeedBeyondTwiceTheKernelsGivesWay) {
+  const TempTree t(test::TestDataPath("sysroot/laptop"));
+  for (int n = 0; n < 8; ++n) t.Write("/sys/devices/system/cpu/cpu" + std::to_string(n) + "/cpufreq/cpuinfo_max_freq", "1000000\n");
+  EXPECT_EQ(Value(Only(LiveSource(t.root()).Query("CIM_Processor")), "MaxClockSpeed"), Variant(int32_t{1000}));
+  for (int n = 0; n < 8; ++n) t.Write("/sys/devices/system/cpu/cpu" + std::to_string(n) + "/cpufreq/cpuinfo_max_freq", "1100000\n");
+  EXPECT_EQ(Value(Only(LiveSource(t.root()).Query("CIM_Processor")), "MaxClockSpeed"), Variant(int32_t{2100}));
+}
+
+TEST(LiveSourceClasses, WwanModemAndChargeRatedBattery) {
+  TempTree t;
+  const std::string modem = "/sys/devices/pci0000:00/0000:00:1c.0/0000:55:00.0";
+  t.Write(modem + "/vendor", "0x14c3\n");
+  t.Write(modem + "/device", "0x4d75\n");
+  t.Write("/usr/share/hwdata/pci.ids", "14c3  MEDIATEK Corp.\n\t4d75  T700 5G modem\n");
+  t.Link(modem + "/wwan/wwan0/device", "../../../0000:55:00.0");
+  t.Link("/sys/class/wwan/wwan0", "../../devices/pci0000:00/0000:00:1c.0/0000:55:00.0/wwan/wwan0");
+  t.Link("/sys/class/wwan/wwan0at0", "../../devices/pci0000:00/0000:00:1c.0/0000:55:00.0/wwan/wwan0/wwan0at0");
+  t.Link("/sys/class/wwan/wwan0mbim0", "../../devices/pci0000:00/0000:00:1c.0/0000:55:00.0/wwan/wwan0/wwan0mbim0");
+  t.Write("/sys/class/power_supply/BAT1/type", "Battery\n");
+  t.Write("/sys/class/power_supply/BAT1/charge_full_design", "5800000\n");  // µAh
+  t.Write("/sys/class/power_supply/BAT1/voltage_min_design", "7600000\n");  // µV
+  t.Write("/sys/class/power_supply/BAT1/serial_number", "        \n");
+  t.Write("/sys/class/power_supply/ADP1/type", "Mains\n");
+  const LiveSource source(t.root());
+  const Instance m = Only(source.Query("Win32_POTSModem"));
+  EXPECT_EQ(Value(m, "AttachedTo"), Variant("/dev/wwan0at0"));
+  EXPECT_EQ(Value(m, "Description"), Variant("T700 5G modem"));
+  EXPECT_EQ(Value(m, "Caption"), Variant("MEDIATEK Corp. T700 5G modem"));
+  EXPECT_EQ(Value(m, "DeviceType"), Variant("Internal Modem"));
+  const Instance b = Only(source.Query("DMTF_PortableBattery"));
+  EXPECT_EQ(Value(b, "PortableBatteryDesignCapacity"), Variant(int32_t{44080}));
+  EXPECT_EQ(Value(b, "PortableBatterySerialNumber"), Variant(Null{}));
+}
+
+// Damaged or hostile files: every class still answers, with nulls where the
+// file says nothing usable.
+TEST(LiveSourceClasses, DamagedFilesGiveNullsNotFailures) {
+  const TempTree t(test::TestDataPath("sysroot/laptop"));
+  struct Damage {
+    std::string path, content;
+  } damages[] = {
+      {"/proc/cpuinfo", std::string("processor\t: 0\nmodel name\t: \xff\xfe\x01\nphysical id : 99999999999\n")},
+      {"/sys/firmware/dmi/tables/DMI", std::string("\x04\xff\x00", 3)},
+      {"/sys/class/net/wlp3s0/ifindex", "banana\n"},
+      {"/sys/class/net/enp0s31f6/address", "8c:16:45:5a:2b\n"},
+      {"/sys/block/nvme0n1/size", "-5\n"},
+      {"/sys/devices/pci0000:00/0000:00:1d.0/0000:04:00.0/nvme/nvme0/model", std::string(70000, '\x07')},
+      {"/sys/class/drm/card0-eDP-1/modes", "x\n"},
+      {"/sys/class/drm/card0-eDP-1/edid", "\x00\xff\xff"},
+      {"/sys/class/drm/card0-DP-1/edid", std::string(127, '\0')},
+      {"/proc/net/fib_trie", "|-- 999.1.1.1\n/32 host LOCAL\n|--\n/32\n"},
+      {"/proc/net/if_inet6", "zz 03 40 00 00 wlp3s0\n0000 03\n"},
+      {"/proc/net/route", "Iface\nwlp3s0\tzz\n"},
+      {"/run/udev/data/b11:0", "E:ID_SERIAL_SHORT\nE:=\n"},
+      {"/usr/share/hwdata/pci.ids", "8086"},
+      {"/sys/kernel/debug/bluetooth/hci0/identity", "short\n"},
+  };
+  for (const Damage& d : damages) t.Write(d.path, d.content);
+  const LiveSource source(t.root());
+  for (const std::string& cls : LiveClassNames()) EXPECT_FALSE(source.Query(cls)->error) << cls;
+  // The wireless interface has no usable index and is left out.
+  EXPECT_EQ(source.Query("Win32_NetworkAdapter")->instances.size(), 2u);
+  EXPECT_EQ(Value(source.Query("Win32_NetworkAdapter")->instances[1], "MACAddress"), Variant(Null{}));
+  const Instance disk = Only(source.Query("Win32_DiskDrive"));
+  EXPECT_EQ(Value(disk, "Size"), Variant(Null{}));
+  const Instance panel = Only(source.Query("Brovik_LCDPanel"));
+  EXPECT_EQ(Value(panel, "HorizontalResolution"), Variant(Null{}));
+  // The damaged monitor is left out; the other one remains.
+  EXPECT_EQ(source.Query("Brovik_ExternalMonitor")->instances.size(), 1u);
+  EXPECT_EQ(Value(Only(source.Query("Brovik_Bluetooth")), "MACAddress"), Variant(Null{}));
+  EXPECT_EQ(Value(Only(source.Query("CIM_Processor")), "Name"), Variant("???"));
+}
+
+// This machine: whatever its hardware, every class answers without error, and
+// the two network classes list the same interfaces.
+TEST(LiveSourceClasses, ThisMachineAnswersEveryClass) {
+  const LiveSource source;
+  for (const std::string& cls : LiveClassNames()) EXPECT_FALSE(source.Query(cls)->error) << cls;
+  const auto adapters = source.Query("Win32_NetworkAdapter");
+  const auto configurations = source.Query("Win32_NetworkAdapterConfiguration");
+  ASSERT_EQ(adapters->instances.size(), configurations->instances.size());
+  for (size_t i = 0; i < adapters->instances.size(); ++i) {
+    EXPECT_EQ(Value(adapters->instances[i], "Index"), Value(configurations->instances[i], "Index"));
+  }
+  EXPECT_EQ(source.Query("Win32_DiskDrive")->instances.size(), source.Query("Brovik_DiskDrive")->instances.size());
+}
+
+}  // namespace
+}  // namespace brv
