@@ -55,18 +55,17 @@ std::optional<std::string> FindPnpName(std::string_view list, std::string_view i
   return CleanFirmwareText(LineAt(list, at).substr(4));
 }
 
-const std::string& HwIds::List(const std::string& name) const {
+std::string_view HwIds::List(const std::string& name) const {
   std::lock_guard guard(lock_);
   auto& slot = lists_[name];
   if (!slot) {
-    std::optional<std::string> text;
     for (const char* dir : {"/usr/share/hwdata/", "/usr/share/misc/", "/usr/share/"}) {
-      text = fs_.Read(std::string(dir) + name, 64u << 20);
-      if (text) break;
+      slot = fs_.Map(std::string(dir) + name);
+      if (slot) break;
     }
-    slot = std::make_unique<const std::string>(text.value_or(std::string()));
+    if (!slot) slot = std::make_shared<const MappedFile>(nullptr, 0);
   }
-  return *slot;
+  return slot->text();
 }
 
 IdNames HwIds::Pci(uint16_t vendor, std::optional<uint16_t> device) const {

@@ -35,11 +35,11 @@ class HwIds {
   std::optional<std::string> Pnp(std::string_view id) const;
 
  private:
-  const std::string& List(const std::string& name) const;
+  std::string_view List(const std::string& name) const;
 
   const RootFs& fs_;
   mutable std::mutex lock_;
-  mutable std::map<std::string, std::unique_ptr<const std::string>> lists_;
+  mutable std::map<std::string, std::shared_ptr<const MappedFile>> lists_;
 };
 
 }  // namespace brv

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -177,6 +178,24 @@ std::optional<std::string> RootFs::Read(std::string_view path, size_t limit) con
   }
   out.resize(used);
   return out;
+}
+
+MappedFile::~MappedFile() {
+  if (size_ > 0) ::munmap(const_cast<void*>(data_), size_);
+}
+
+std::shared_ptr<const MappedFile> RootFs::Map(std::string_view path) const {
+  const std::optional<std::string> canonical = Resolve(path);
+  if (!canonical) return nullptr;
+  const Fd fd(::open(HostPath(*canonical).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+  if (fd.get() < 0) return nullptr;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return nullptr;
+  const auto size = static_cast<size_t>(st.st_size);
+  if (size == 0) return std::make_shared<const MappedFile>(nullptr, 0);
+  void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd.get(), 0);
+  if (data == MAP_FAILED) return nullptr;
+  return std::make_shared<const MappedFile>(data, size);
 }
 
 std::optional<std::string> RootFs::ReadLine(std::string_view path) const {

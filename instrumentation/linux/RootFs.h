@@ -7,6 +7,7 @@
 // unreadable or not a regular file is absence, not failure.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,22 @@
 #include <vector>
 
 namespace brv {
+
+// A read-only view of a whole file, mapped rather than copied (for the
+// megabyte-long id lists). The file is replaced, never rewritten in place, when
+// its package is updated, so the view stays valid while it is held.
+class MappedFile {
+ public:
+  MappedFile(const void* data, size_t size) : data_(data), size_(size) {}
+  ~MappedFile();
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  std::string_view text() const { return {static_cast<const char*>(data_), size_}; }
+
+ private:
+  const void* data_;
+  size_t size_;
+};
 
 // Not to be shared between threads: it remembers the links and directories it
 // has seen, so that the many reads below one device directory cost one walk.
@@ -32,6 +49,9 @@ class RootFs {
   // The whole content of a regular file, up to `limit` bytes; nothing when it
   // is missing, unreadable or not a regular file.
   std::optional<std::string> Read(std::string_view path, size_t limit = kDefaultLimit) const;
+  // A regular file mapped whole; an empty file gives an empty view, a missing
+  // or unreadable one nothing.
+  std::shared_ptr<const MappedFile> Map(std::string_view path) const;
   // The first line of a file without surrounding blanks; nothing when the file
   // is absent (an empty line is an empty text).
   std::optional<std::string> ReadLine(std::string_view path) const;
