@@ -4,6 +4,10 @@
 # needed, starts `brvparts serve --port 0` over the sample laptop, a failing and
 # an injection snapshot, runs tests/web with node's test runner, and stops the
 # servers. Exits non-zero when any step or test fails.
+#
+# The tests take a screenshot of the page, to $BUILD/web-page.png unless
+# BRV_SCREENSHOT names another file: BRV_SCREENSHOT=docs/web-page.png
+# scripts/test-web.sh renews the README's picture.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 began=$SECONDS
@@ -71,6 +75,7 @@ start_server failing tests/web/fixtures/failing.json
 start_server injection tests/web/fixtures/injection.json
 
 phase "tests"
+export BRV_SCREENSHOT=$(realpath -m "${BRV_SCREENSHOT:-$BUILD/web-page.png}")
 status=0
 (cd tests/web && timeout 240 node --test --test-concurrency=1 --test-reporter=spec) || status=$?
 
@@ -78,6 +83,7 @@ phase "stop"
 if ! stop_servers; then
   echo "FAIL: a server did not stop cleanly"; status=1
 fi
+echo "screenshot: $BRV_SCREENSHOT"
 for f in "$logs"/*.err; do
   if [[ -s $f ]]; then echo "stderr of $(basename "$f" .err):"; cat "$f"; fi
 done

@@ -1,6 +1,7 @@
 #include "containers/web/ContainerThread.h"
 
 #include <future>
+#include <memory>
 #include <stdexcept>
 
 #include "platform/standins/grid/GridJson.h"
@@ -14,9 +15,16 @@ std::string DumpJson(const nlohmann::ordered_json& value) {
 ContainerThread::ContainerThread() {
   std::promise<nlohmann::ordered_json> started;
   auto startup = started.get_future();
-  thread_ = std::thread([this, &started] {
-    ScriptSession session;  // the control lives and dies on this thread
-    started.set_value(session.Startup());
+  thread_ = std::thread([this, started = std::move(started)]() mutable {
+    // The control lives and dies on this thread.
+    std::unique_ptr<ScriptSession> session;
+    try {
+      session = std::make_unique<ScriptSession>();
+    } catch (...) {
+      started.set_exception(std::current_exception());
+      return;
+    }
+    started.set_value(session->Startup());
     for (;;) {
       std::function<void(ScriptSession&)> task;
       {
@@ -26,10 +34,15 @@ ContainerThread::ContainerThread() {
         task = std::move(tasks_.front());
         tasks_.pop_front();
       }
-      task(session);
+      task(*session);
     }
   });
-  startup_ = startup.get();
+  try {
+    startup_ = startup.get();
+  } catch (...) {
+    thread_.join();
+    throw;
+  }
 }
 
 ContainerThread::~ContainerThread() {

@@ -21,7 +21,8 @@ std::string DumpJson(const nlohmann::ordered_json& value);
 
 class ContainerThread {
  public:
-  // Starts the thread and waits until the control has started up.
+  // Starts the thread and waits until the control has started up; throws what
+  // creating the control threw.
   ContainerThread();
   // Runs what was already handed over, then ends the control on its thread.
   ~ContainerThread();

@@ -3,6 +3,7 @@
 #include <httplib.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <atomic>
@@ -91,6 +92,13 @@ class Site {
   explicit Site(bool loopbackOnly) : loopbackOnly_(loopbackOnly) {
     // A few threads are plenty: every call waits for the one control anyway.
     server_.new_task_queue = [] { return new httplib::ThreadPool(8); };
+    // The library's default also sets SO_REUSEPORT, which would let a second
+    // server share the port unnoticed; only SO_REUSEADDR is wanted (a restart
+    // can take the port while old connections linger).
+    server_.set_socket_options([](socket_t sock) {
+      const int yes = 1;
+      setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     server_.set_payload_max_length(kMaxBody);
     server_.set_keep_alive_timeout(2);
     server_.set_read_timeout(5);
@@ -213,7 +221,7 @@ int Serve(const ServeOptions& options, std::ostream& out, std::ostream& err) {
   signal(SIGPIPE, SIG_IGN);
 
   int status = 0;
-  {
+  try {
     Site site(IsLoopback(options.bind));
     const int port = site.Bind(options.bind, options.port);
     if (port < 0) {
@@ -237,6 +245,9 @@ int Serve(const ServeOptions& options, std::ostream& out, std::ostream& err) {
       finished = true;
       stopper.join();
     }
+  } catch (const std::exception& e) {
+    err << "brvparts: the control could not be started: " << e.what() << "\n";
+    status = 1;
   }
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   return status;

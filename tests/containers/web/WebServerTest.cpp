@@ -1,0 +1,347 @@
+// `brvparts serve` as a client sees it: the script mode over HTTP, the refusals,
+// many clients at once on the one control, and a clean stop on a signal.
+#include <fcntl.h>
+#include <httplib.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using json = nlohmann::ordered_json;
+using namespace std::chrono_literals;
+
+const std::string kLaptop = std::string(BRV_SOURCE_DIR) + "/samples/laptop.json";
+
+// The program serving on a free port of 127.0.0.1, its standard error kept in a file.
+class Server {
+ public:
+  explicit Server(const std::vector<std::string>& extra = {}) {
+    static int runs = 0;
+    errPath_ = (std::filesystem::temp_directory_path() /
+                ("brv-serve-" + std::to_string(getpid()) + "-" + std::to_string(++runs)))
+                   .string();
+    int out[2];
+    if (pipe(out) != 0) throw std::runtime_error("pipe");
+    std::vector<std::string> args = {BRV_PROGRAM, "serve", "--snapshot", kLaptop};
+    args.insert(args.end(), extra.begin(), extra.end());
+    if (std::find(extra.begin(), extra.end(), "--port") == extra.end()) {
+      args.insert(args.end(), {"--port", "0"});
+    }
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], STDOUT_FILENO);
+      const int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(err, STDERR_FILENO);
+      close(out[0]);
+      std::vector<char*> argv;
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(out[1]);
+    out_ = out[0];
+    line_ = ReadLine(20s);
+    const std::string prefix = "Listening on http://127.0.0.1:";
+    if (line_.rfind(prefix, 0) == 0) port = std::stoi(line_.substr(prefix.size()));
+  }
+  ~Server() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    close(out_);
+    std::filesystem::remove(errPath_);
+  }
+
+  // Sends the signal and waits (at most 20 s) for the program to end: its exit
+  // status, or -1 when it did not end by itself.
+  int Stop(int signal = SIGTERM) {
+    kill(pid_, signal);
+    int status = 0;
+    for (int i = 0; i < 200; ++i) {
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(100ms);
+    }
+    return -1;
+  }
+
+  std::string Stderr() const {
+    std::ifstream in(errPath_);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+  const std::string& line() const { return line_; }
+
+  httplib::Client Client() const {
+    httplib::Client client("127.0.0.1", port);
+    client.set_connection_timeout(5);
+    client.set_read_timeout(20);
+    return client;
+  }
+
+  int port = -1;
+
+ private:
+  std::string ReadLine(std::chrono::milliseconds limit) {
+    std::string line;
+    const auto end = std::chrono::steady_clock::now() + limit;
+    char c;
+    while (std::chrono::steady_clock::now() < end) {
+      pollfd p{out_, POLLIN, 0};
+      if (poll(&p, 1, 100) <= 0) continue;
+      if (read(out_, &c, 1) != 1 || c == '\n') break;
+      line += c;
+    }
+    return line;
+  }
+
+  pid_t pid_ = -1;
+  int out_ = -1;
+  std::string errPath_;
+  std::string line_;
+};
+
+std::string Call(httplib::Client& client, const std::string& line) {
+  auto res = client.Post("/api/call", line, "application/json");
+  if (!res) return "no answer: " + httplib::to_string(res.error());
+  if (res->status != 200) return "status " + std::to_string(res->status) + ": " + res->body;
+  return res->body;
+}
+
+// The answers of the program's script mode to the lines, start-up line first.
+std::vector<std::string> ScriptMode(const std::vector<std::string>& lines) {
+  const auto in = std::filesystem::temp_directory_path() / ("brv-web-script-" + std::to_string(getpid()));
+  {
+    std::ofstream file(in);
+    for (const auto& l : lines) file << l << "\n";
+  }
+  const std::string cmd = std::string(BRV_PROGRAM) + " --snapshot " + kLaptop + " --script " + in.string();
+  std::vector<std::string> out;
+  FILE* p = popen(cmd.c_str(), "r");
+  std::string all;
+  std::array<char, 4096> buf;
+  for (size_t n; (n = fread(buf.data(), 1, buf.size(), p)) > 0;) all.append(buf.data(), n);
+  pclose(p);
+  std::filesystem::remove(in);
+  for (size_t at = 0, nl; (nl = all.find('\n', at)) != std::string::npos; at = nl + 1) out.push_back(all.substr(at, nl - at));
+  return out;
+}
+
+std::string Select(const std::string& category, const json& instance) {
+  return json{{"method", "SetSelectItem"}, {"args", {category, instance}}}.dump();
+}
+
+TEST(WebServer, AnswersAsTheScriptModeDoes) {
+  Server server;
+  ASSERT_GT(server.port, 0) << server.line() << server.Stderr();
+  const std::vector<std::string> lines = {
+      Select("Memory", 2),
+      Select("Network Adapter", 2),
+      Select("Display", 1),
+      Select("CPU", 0),  // Subscript out of range
+      Select("CPU", "x"),  // Type mismatch
+      Select("Nothing", 1),
+      R"({"method":"GetInterfaceSafetyOptions","args":["{00020400-0000-0000-C000-000000000046}",0]})",
+      R"({"method":"Bogus"})",
+      "not json",
+      "[1,2]",
+      Select("CD,DVD", 1),
+  };
+  const auto expected = ScriptMode(lines);
+  ASSERT_EQ(expected.size(), lines.size() + 1);
+
+  auto client = server.Client();
+  auto state = client.Get("/api/state");
+  ASSERT_TRUE(state);
+  EXPECT_EQ(state->status, 200);
+  json startup = json::parse(state->body);
+  ASSERT_TRUE(startup.contains("currentGrid"));
+  EXPECT_EQ(startup["currentGrid"], startup["grid"]) << "nothing was called yet";
+  startup.erase("currentGrid");
+  EXPECT_EQ(startup, json::parse(expected[0]));
+
+  for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(Call(client, lines[i]), expected[i + 1]) << lines[i];
+
+  // The current grid is the one the last call left.
+  state = client.Get("/api/state");
+  ASSERT_TRUE(state);
+  EXPECT_EQ(json::parse(state->body)["currentGrid"], json::parse(expected.back())["grid"]);
+  EXPECT_EQ(server.Stop(), 0);
+  EXPECT_EQ(server.Stderr(), "");
+}
+
+TEST(WebServer, RefusesWithShortJsonErrors) {
+  Server server;
+  ASSERT_GT(server.port, 0) << server.line() << server.Stderr();
+  const std::string justFits = Select("CPU", 1) + std::string(65536 - Select("CPU", 1).size(), ' ');
+  const struct {
+    std::string name, method, path, contentType, body;
+    httplib::Headers headers;
+    int status;
+    std::string allow;
+  } cases[] = {
+      {"unknown path", "GET", "/nope", "", "", {}, 404, ""},
+      {"unknown path with a body", "POST", "/api/other", "application/json", "{}", {}, 404, ""},
+      {"GET of the call", "GET", "/api/call", "", "", {}, 405, "POST"},
+      {"POST of the state", "POST", "/api/state", "application/json", "{}", {}, 405, "GET, HEAD"},
+      {"DELETE of the page", "DELETE", "/", "", "", {}, 405, "GET, HEAD"},
+      {"text body", "POST", "/api/call", "text/plain", Select("CPU", 1), {}, 415, ""},
+      {"form body", "POST", "/api/call", "application/x-www-form-urlencoded", "a=1", {}, 415, ""},
+      {"JSON-like type", "POST", "/api/call", "application/json-seq", Select("CPU", 1), {}, 415, ""},
+      {"one byte too many", "POST", "/api/call", "application/json", justFits + " ", {}, 413, ""},
+      {"another site's name", "GET", "/", "", "", {{"Host", "attacker.example"}}, 403, ""},
+      // Taken:
+      {"64 KiB exactly", "POST", "/api/call", "application/json; charset=utf-8", justFits, {}, 200, ""},
+      {"HEAD of the page", "HEAD", "/", "", "", {}, 200, ""},
+      {"localhost by name", "GET", "/api/state", "", "", {{"Host", "localhost:1"}}, 200, ""},
+  };
+  for (const auto& c : cases) {
+    auto client = server.Client();
+    httplib::Result res{nullptr, httplib::Error::Unknown};
+    if (c.method == "GET") res = client.Get(c.path, c.headers);
+    if (c.method == "HEAD") res = client.Head(c.path, c.headers);
+    if (c.method == "POST") res = client.Post(c.path, c.headers, c.body, c.contentType);
+    if (c.method == "DELETE") res = client.Delete(c.path, c.headers);
+    ASSERT_TRUE(res) << c.name << ": " << httplib::to_string(res.error());
+    EXPECT_EQ(res->status, c.status) << c.name << ": " << res->body;
+    EXPECT_EQ(res->get_header_value("Allow"), c.allow) << c.name;
+    if (c.status >= 400) {
+      EXPECT_EQ(res->get_header_value("Content-Type"), "application/json") << c.name;
+      const json body = json::parse(res->body, nullptr, false);
+      ASSERT_TRUE(body.is_object()) << c.name << ": " << res->body;
+      EXPECT_EQ(body.value("status", 0), c.status) << c.name;
+      EXPECT_FALSE(body.value("message", "").empty()) << c.name;
+      EXPECT_LT(res->body.size(), 300u) << c.name;
+    }
+  }
+  auto client = server.Client();
+  EXPECT_EQ(json::parse(Call(client, justFits))["result"], 1) << "the server goes on after every refusal";
+  EXPECT_EQ(server.Stop(), 0);
+  EXPECT_EQ(server.Stderr(), "");
+}
+
+TEST(WebServer, ServesThePageWithSecurityHeaders) {
+  Server server;
+  ASSERT_GT(server.port, 0) << server.line() << server.Stderr();
+  const struct {
+    std::string path, type, contains;
+  } cases[] = {
+      {"/", "text/html; charset=utf-8", "<script src=\"/app.js\""},
+      {"/app.js", "text/javascript; charset=utf-8", "textContent"},
+      {"/app.css", "text/css; charset=utf-8", ".site"},
+      {"/favicon.svg", "image/svg+xml", "<svg"},
+  };
+  auto client = server.Client();
+  for (const auto& c : cases) {
+    auto res = client.Get(c.path);
+    ASSERT_TRUE(res) << c.path;
+    EXPECT_EQ(res->status, 200) << c.path;
+    EXPECT_EQ(res->get_header_value("Content-Type"), c.type) << c.path;
+    EXPECT_NE(res->body.find(c.contains), std::string::npos) << c.path;
+    EXPECT_EQ(res->get_header_value("X-Content-Type-Options"), "nosniff") << c.path;
+    const std::string csp = res->get_header_value("Content-Security-Policy");
+    EXPECT_NE(csp.find("script-src 'self'"), std::string::npos) << c.path;
+    EXPECT_EQ(csp.find("unsafe-inline"), std::string::npos) << c.path;
+  }
+  // The page's script never hands the control's text to the HTML parser.
+  auto script = client.Get("/app.js");
+  ASSERT_TRUE(script);
+  for (const char* sink : {"innerHTML", "outerHTML", "insertAdjacentHTML", "document.write", "eval("}) {
+    EXPECT_EQ(script->body.find(sink), std::string::npos) << sink;
+  }
+  EXPECT_EQ(server.Stop(), 0);
+}
+
+TEST(WebServer, ManyClientsAtOnceGetConsistentAnswers) {
+  Server server;
+  ASSERT_GT(server.port, 0) << server.line() << server.Stderr();
+  // Each successful call's answer depends on its own arguments only: the
+  // answers one client gets alone are the ones every client must get at once.
+  const std::vector<std::string> requests = {
+      Select("CPU", 1), Select("Memory", 1), Select("Memory", 2), Select("Display", 1),
+      Select("HDD", 1), Select("CD,DVD", 1), Select("Modem", 1), Select("Bluetooth", 1),
+      Select("Battery Pack", 1), Select("Docking Station", 1), Select("Network Adapter", 1),
+      Select("Network Adapter", 2), Select("External Monitor", 1),
+  };
+  std::map<std::string, std::string> alone;
+  {
+    auto client = server.Client();
+    for (const auto& r : requests) alone[r] = Call(client, r);
+  }
+  constexpr int kClients = 6, kCalls = 30;
+  std::vector<std::vector<std::string>> failures(kClients);
+  std::vector<std::thread> clients;
+  const auto began = std::chrono::steady_clock::now();
+  for (int t = 0; t < kClients; ++t) {
+    clients.emplace_back([&, t] {
+      auto client = server.Client();
+      for (int i = 0; i < kCalls; ++i) {
+        if (i % 10 == 9) {
+          // A failing call in between: well-formed, with the control's error.
+          const json answer = json::parse(Call(client, Select("CPU", 0)), nullptr, false);
+          if (!answer.is_object() || answer["error"]["number"] != 9 || !answer["grid"].is_object()) {
+            failures[t].push_back("failing call: " + answer.dump());
+          }
+          continue;
+        }
+        const std::string& r = requests[(t * 7 + i) % requests.size()];
+        const std::string got = Call(client, r);
+        if (got != alone.at(r)) failures[t].push_back(r + " answered " + got.substr(0, 200));
+      }
+    });
+  }
+  for (auto& c : clients) c.join();
+  for (int t = 0; t < kClients; ++t) EXPECT_TRUE(failures[t].empty()) << "client " << t << ": " << failures[t].front();
+  EXPECT_LT(std::chrono::steady_clock::now() - began, 60s);
+
+  auto client = server.Client();
+  auto state = client.Get("/api/state");
+  ASSERT_TRUE(state) << "the server is still up";
+  EXPECT_EQ(state->status, 200);
+  EXPECT_EQ(server.Stop(), 0);
+  EXPECT_EQ(server.Stderr(), "");
+}
+
+TEST(WebServer, StopsCleanlyOnEitherSignal) {
+  for (int signal : {SIGINT, SIGTERM}) {
+    Server server;
+    ASSERT_GT(server.port, 0) << server.line() << server.Stderr();
+    auto client = server.Client();
+    EXPECT_EQ(json::parse(Call(client, Select("CPU", 1)))["result"], 1);
+    EXPECT_EQ(server.Stop(signal), 0) << strsignal(signal);
+    EXPECT_EQ(server.Stderr(), "") << strsignal(signal);
+  }
+}
+
+TEST(WebServer, ReportsAnAddressItCannotListenOn) {
+  Server first;
+  ASSERT_GT(first.port, 0) << first.line() << first.Stderr();
+  Server second({"--port", std::to_string(first.port)});
+  EXPECT_EQ(second.line(), "");
+  EXPECT_EQ(second.Stop(), 1);
+  EXPECT_EQ(second.Stderr().rfind("brvparts: cannot listen on 127.0.0.1:" + std::to_string(first.port), 0), 0u)
+      << second.Stderr();
+  EXPECT_EQ(first.Stop(), 0);
+}
+
+}  // namespace
