@@ -162,6 +162,9 @@ ClassAnswer Batteries(const Machine& m) {
   ClassAnswer answer;
   if (const auto& s = m.Smbios()) {
     for (const SmbiosBattery& b : DecodeSmbiosBatteries(*s)) {
+      // A structure of placeholders only ("Battery Manufacturer", "Battery
+      // Name", no capacity) describes no battery.
+      if (!b.manufacturer && !b.deviceName && !b.serialNumber && !b.designCapacityMWh) continue;
       Instance instance;
       instance.Set("PortableBatterySerialNumber", TextOrNull(b.serialNumber));
       instance.Set("PortableBatteryDesignCapacity",
@@ -177,6 +180,8 @@ ClassAnswer Batteries(const Machine& m) {
     if (fs.ReadLine(dir + "/type") != "Battery") continue;
     // A peripheral's battery (mouse, headset) is not the machine's battery pack.
     if (fs.ReadLine(dir + "/scope") == "Device") continue;
+    // An empty battery bay.
+    if (fs.ReadLine(dir + "/present") == "0") continue;
     std::optional<int64_t> mwh;
     if (const auto uwh = fs.ReadInt(dir + "/energy_full_design"); uwh && *uwh > 0) {
       mwh = *uwh / 1000;

@@ -177,6 +177,18 @@ TEST(LiveSourceClasses, LaptopWithoutTheFirmwareTable) {
   EXPECT_EQ(Value(battery, "PortableBatteryDesignCapacity"), Variant(int32_t{47520}));
 }
 
+// A firmware battery made of placeholders is no battery: the kernel's is used.
+TEST(LiveSourceClasses, PlaceholderFirmwareBatteryGivesWay) {
+  const TempTree t(test::TestDataPath("sysroot/laptop"));
+  using namespace std::string_literals;
+  const std::string placeholder =
+      "\x16\x1a\x40\x00\x01\x02\x00\x00\x03\x02\x00\x00\x00\x00\x00\xff\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00"s +
+      "Front\0Battery Manufacturer\0Battery Name\0\0"s + "\x7f\x04\x41\x00\0\0"s;
+  t.Write("/sys/firmware/dmi/tables/DMI", placeholder);
+  const Instance battery = Only(LiveSource(t.root()).Query("DMTF_PortableBattery"));
+  EXPECT_EQ(Value(battery, "PortableBatterySerialNumber"), Variant("38109"));
+}
+
 TEST(LiveSourceClasses, FirmwareSpeedBeyondTwiceTheKernelsGivesWay) {
   const TempTree t(test::TestDataPath("sysroot/laptop"));
   for (int n = 0; n < 8; ++n) t.Write("/sys/devices/system/cpu/cpu" + std::to_string(n) + "/cpufreq/cpuinfo_max_freq", "1000000\n");
@@ -200,6 +212,8 @@ TEST(LiveSourceClasses, WwanModemAndChargeRatedBattery) {
   t.Write("/sys/class/power_supply/BAT1/voltage_min_design", "7600000\n");  // µV
   t.Write("/sys/class/power_supply/BAT1/serial_number", "        \n");
   t.Write("/sys/class/power_supply/ADP1/type", "Mains\n");
+  t.Write("/sys/class/power_supply/BAT2/type", "Battery\n");  // an empty second bay
+  t.Write("/sys/class/power_supply/BAT2/present", "0\n");
   const LiveSource source(t.root());
   const Instance m = Only(source.Query("Win32_POTSModem"));
   EXPECT_EQ(Value(m, "AttachedTo"), Variant("/dev/wwan0at0"));
