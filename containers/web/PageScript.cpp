@@ -134,8 +134,13 @@ const std::string_view kPageScript = R"page('use strict';
     });
   }
 
+  // The page follows every call that succeeds, the console's included.
   const control = {
-    SetSelectItem: (optionStr, nIndex) => invoke('SetSelectItem', [optionStr, nIndex]),
+    async SetSelectItem(optionStr, nIndex) {
+      const count = await invoke('SetSelectItem', [optionStr, nIndex]);
+      shown(String(optionStr), Number(nIndex), Number(count) || 0);
+      return count;
+    },
   };
   window.control = control;
 
@@ -166,26 +171,25 @@ const std::string_view kPageScript = R"page('use strict';
     countText.textContent = count < 1 ? 'none counted' : `of ${count}`;
   }
 
-  async function show(name, index) {
-    setBusy(true);
-    try {
-      const count = Number(await control.SetSelectItem(name, index)) || 0;
-      fillPicker(count, index);
-      say(count > 0 ? `${name}: instance ${index} of ${count}` : `${name}: no instances counted`);
-    } catch (e) {
-      say(`SetSelectItem("${name}", ${index}) failed: ${e.message}`, true);
-    } finally {
-      setBusy(false);
-    }
-  }
-
-  function choose(name) {
+  function shown(name, index, count) {
     chosen = name;
     caption.textContent = name;
     for (const button of document.querySelectorAll('#categories button')) {
       button.setAttribute('aria-pressed', button.dataset.category === name ? 'true' : 'false');
     }
-    return show(name, 1);
+    fillPicker(count, index);
+    say(count > 0 ? `${name}: instance ${index} of ${count}` : `${name}: no instances counted`);
+  }
+
+  async function show(name, index) {
+    setBusy(true);
+    try {
+      await control.SetSelectItem(name, index);
+    } catch (e) {
+      say(`SetSelectItem("${name}", ${index}) failed: ${e.message}`, true);
+    } finally {
+      setBusy(false);
+    }
   }
 
   const list = $('categories');
@@ -196,7 +200,7 @@ const std::string_view kPageScript = R"page('use strict';
     button.dataset.category = name;
     button.setAttribute('aria-pressed', 'false');
     button.textContent = name;
-    button.addEventListener('click', () => choose(name));
+    button.addEventListener('click', () => show(name, 1));
     item.append(button);
     list.append(item);
   }

@@ -130,7 +130,17 @@ test('control.SetSelectItem returns the count or throws the control error', asyn
     if (c.error) assert.match(outcome.error ?? '', c.error, JSON.stringify(c.args));
     else assert.deepEqual(outcome, { result: c.result }, JSON.stringify(c.args));
   }
+  // The page follows the last call that succeeded.
+  assert.equal(await page.textContent('#caption'), 'Display');
+  assert.equal(await page.$$eval('#instance option', (o) => o.length), 0);
+  await page.evaluate(() => window.control.SetSelectItem('Memory', 2));
+  assert.equal(await page.textContent('#caption'), 'Memory');
+  assert.equal(await page.inputValue('#instance'), '2');
   // A failed call from the page's own list is reported in the status line.
+  await page.route('**/api/call', (route) => route.fulfill({ status: 413, contentType: 'application/json',
+    body: JSON.stringify({ status: 413, error: 'Payload Too Large', message: 'Too big.' }) }));
+  await choose(page, 'CPU');
+  assert.equal(await page.textContent('#status'), 'SetSelectItem("CPU", 1) failed: Too big.');
   assert.deepEqual(events.dialogs, []);
   await page.close();
 });
