@@ -48,7 +48,8 @@ ClassAnswer Processors(const Machine& m) {
   // "physical id"; without that, one package holding every processor.
   std::map<int, Package> packages;
   for (int cpu : LogicalCpus(fs)) {
-    const auto id = fs.ReadInt(fmt::format("/sys/devices/system/cpu/cpu{}/topology/physical_package_id", cpu));
+    auto id = fs.ReadInt(fmt::format("/sys/devices/system/cpu/cpu{}/topology/physical_package_id", cpu));
+    if (id == -1) id = 0;  // the kernel's "not known" (s390, some virtual machines)
     if (!id || *id < 0 || *id > 1 << 20) continue;
     Package& p = packages[static_cast<int>(*id)];
     p.id = static_cast<int>(*id);

@@ -57,18 +57,22 @@ CpuInfo ParseCpuInfo(std::string_view text) {
       if (auto it = block.find(key); it != block.end()) return CleanFirmwareText(it->second);
       return std::nullopt;
     };
-    current->vendorId = get("vendor_id");
-    if (!current->vendorId) {
-      if (auto impl = block.find("CPU implementer"); impl != block.end()) current->vendorId = ArmImplementerName(impl->second);
+    // Only what this block says: a processor met twice (s390) keeps the rest.
+    auto keep = [](std::optional<std::string>& field, std::optional<std::string> value) {
+      if (value) field = std::move(value);
+    };
+    keep(current->vendorId, get("vendor_id"));
+    if (auto impl = block.find("CPU implementer"); !current->vendorId && impl != block.end()) {
+      current->vendorId = ArmImplementerName(impl->second);
     }
-    current->modelName = get("model name");
+    keep(current->modelName, get("model name"));
     if (!current->modelName) {
       // PowerPC: "POWER7 (architected), altivec supported".
       if (auto cpu = get("cpu")) current->modelName = cpu->substr(0, cpu->find(','));
     }
-    current->family = get("cpu family");
-    current->model = get("model");
-    current->stepping = get("stepping");
+    keep(current->family, get("cpu family"));
+    keep(current->model, get("model"));
+    keep(current->stepping, get("stepping"));
     if (auto it = block.find("physical id"); it != block.end()) current->physicalId = ToInt(it->second);
     if (auto it = block.find("cpu MHz"); it != block.end()) current->mhz = LeadingNumber(it->second);
     if (auto it = block.find("clock"); !current->mhz && it != block.end()) current->mhz = LeadingNumber(it->second);
@@ -92,14 +96,24 @@ CpuInfo ParseCpuInfo(std::string_view text) {
     if (colon == std::string_view::npos) continue;
     const std::string key(TrimText(line.substr(0, colon)));
     const std::string_view value = TrimText(line.substr(colon + 1));
-    if (key == "processor" || key == "cpu number") {
-      if (const auto n = ToInt(value)) {
-        finish();
-        info.processors.push_back({});
-        current = &info.processors.back();
-        current->number = *n;
-        continue;
+    // A processor's block starts with "processor : N" (s390: "cpu number : N");
+    // older s390 kernels give one line per processor, "processor N: version = ...".
+    std::optional<int> number;
+    if (key == "processor" || key == "cpu number") number = ToInt(value);
+    if (!number && key.compare(0, 10, "processor ") == 0) number = ToInt(std::string_view(key).substr(10));
+    if (number) {
+      finish();
+      CpuInfoProcessor* seen = nullptr;
+      for (CpuInfoProcessor& p : info.processors) {
+        if (p.number == *number) seen = &p;
       }
+      if (!seen) {
+        info.processors.push_back({});
+        seen = &info.processors.back();
+        seen->number = *number;
+      }
+      current = seen;
+      continue;
     }
     if (current) {
       block.emplace(key, std::string(value));

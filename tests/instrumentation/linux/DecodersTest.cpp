@@ -266,6 +266,7 @@ TEST(CpuInfoParse, Architectures) {
       {"real/cpuinfo/armv7.txt", 2, "ARM", "ARMv7 Processor rev 1 (v7l)", {}},
       {"real/cpuinfo/power7.txt", 256, std::nullopt, "POWER7 (architected)", {}},
       {"real/cpuinfo/s390x.txt", 8, "IBM/S390", std::nullopt, {2}},
+      {"real/cpuinfo/s390-old.txt", 20, "IBM/S390", std::nullopt, {}},  // one line per processor
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
