@@ -1,5 +1,6 @@
 #include "containers/web/WebServer.h"
 
+#include <arpa/inet.h>
 #include <httplib.h>
 #include <pthread.h>
 #include <signal.h>
@@ -77,8 +78,17 @@ void Refuse(httplib::Response& res, int status, const std::string& message) {
                   "application/json");
 }
 
+// A name for this machine: "localhost", the IPv6 loopback address, or an IPv4
+// address in 127.0.0.0/8 (written as one: "127.example.org" is not).
 bool IsLoopback(std::string_view host) {
-  return host == "localhost" || host == "::1" || host == "[::1]" || host.rfind("127.", 0) == 0;
+  if (host == "localhost" || host == "::1" || host == "[::1]") return true;
+  in_addr address{};
+  return inet_pton(AF_INET, std::string(host).c_str(), &address) == 1 && ntohl(address.s_addr) >> 24 == 127;
+}
+
+// A path as quoted in a message: long ones are cut short.
+std::string Quoted(const std::string& path) {
+  return path.size() <= 80 ? path : path.substr(0, 80) + "...";
 }
 
 // The host name of a Host header, without its port.
@@ -122,7 +132,7 @@ class Site {
         Refuse(res, 413, "A request body may hold at most " + std::to_string(kMaxBody) + " bytes.");
         res.set_header("Connection", "close");
       } else {
-        Refuse(res, res.status, "The request for " + req.path + " could not be answered.");
+        Refuse(res, res.status, "The request for " + Quoted(req.path) + " could not be answered.");
       }
     });
     server_.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr e) {
@@ -184,13 +194,13 @@ class Site {
     }
     const Route* route = FindRoute(req.path);
     if (!route) {
-      Refuse(res, 404, "There is nothing at " + req.path + ".");
+      Refuse(res, 404, "There is nothing at " + Quoted(req.path) + ".");
       res.set_header("Connection", "close");
       return false;
     }
     const bool allowed = req.method == route->method || (route->method == "GET" && req.method == "HEAD");
     if (!allowed) {
-      Refuse(res, 405, req.path + " takes " + std::string(route->method) + " only.");
+      Refuse(res, 405, Quoted(req.path) + " takes " + std::string(route->method) + " only.");
       res.set_header("Allow", route->method == "GET" ? "GET, HEAD" : std::string(route->method));
       res.set_header("Connection", "close");
       return false;

@@ -210,6 +210,8 @@ TEST(WebServer, RefusesWithShortJsonErrors) {
       {"JSON-like type", "POST", "/api/call", "application/json-seq", Select("CPU", 1), {}, 415, ""},
       {"one byte too many", "POST", "/api/call", "application/json", justFits + " ", {}, 413, ""},
       {"another site's name", "GET", "/", "", "", {{"Host", "attacker.example"}}, 403, ""},
+      {"a name that looks local", "GET", "/", "", "", {{"Host", "127.0.0.1.attacker.example:80"}}, 403, ""},
+      {"a long unknown path", "GET", "/" + std::string(4000, 'x'), "", "", {}, 404, ""},
       // Taken:
       {"64 KiB exactly", "POST", "/api/call", "application/json; charset=utf-8", justFits, {}, 200, ""},
       {"HEAD of the page", "HEAD", "/", "", "", {}, 200, ""},
