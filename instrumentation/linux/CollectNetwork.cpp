@@ -1,6 +1,7 @@
 // Network interfaces and their addresses.
-#include <algorithm>
 #include <arpa/inet.h>
+
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <map>
@@ -134,7 +135,8 @@ std::map<std::string, std::vector<std::string>> Ipv4Addresses(const RootFs& fs) 
   for (size_t i = 0; i < local.size(); ++i) {
     const Route* best = nullptr;
     for (const Route& r : routes) {
-      if ((local[i] & r.mask) == r.destination && (!best || std::popcount(r.mask) > std::popcount(best->mask))) best = &r;
+      if ((local[i] & r.mask) == r.destination && (!best || std::popcount(r.mask) > std::popcount(best->mask)))
+        best = &r;
     }
     if (best) {
       out[best->iface].push_back(texts[i]);
@@ -150,14 +152,22 @@ Variant AdapterType(const RootFs& fs, const std::string& dir) {
   const auto type = fs.ReadInt(dir + "/type");
   if (!type) return Null{};
   switch (*type) {  // ARPHRD_* link types
-    case 1: return "Ethernet 802.3";
-    case 7: return "ARCNET";
-    case 19: return "ATM";
-    case 24: return "1394";
-    case 512: return "Wide Area Network (WAN)";  // PPP
-    case 774: return "Fiber Distributed Data Interface (FDDI)";
-    case 800: return "Token Ring 802.5";
-    default: return Null{};
+    case 1:
+      return "Ethernet 802.3";
+    case 7:
+      return "ARCNET";
+    case 19:
+      return "ATM";
+    case 24:
+      return "1394";
+    case 512:
+      return "Wide Area Network (WAN)";  // PPP
+    case 774:
+      return "Fiber Distributed Data Interface (FDDI)";
+    case 800:
+      return "Token Ring 802.5";
+    default:
+      return Null{};
   }
 }
 

@@ -1,7 +1,8 @@
 // Processors, memory devices and batteries.
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <charconv>
-#include <fmt/format.h>
 #include <map>
 
 #include "instrumentation/linux/CpuInfo.h"
@@ -66,7 +67,10 @@ ClassAnswer Processors(const Machine& m) {
   std::vector<SmbiosProcessor> firmware;
   if (const auto& s = m.Smbios()) {
     for (SmbiosProcessor& p : DecodeSmbiosProcessors(*s)) {
-      if (p.populated && (p.processorType == 3 || p.processorType == 0 || p.processorType == 2)) firmware.push_back(std::move(p));
+      // Sockets with a processor in them; type 3 is a central processor (0 and 2
+      // are firmware that does not say).
+      const bool central = p.processorType == 3 || p.processorType == 0 || p.processorType == 2;
+      if (p.populated && central) firmware.push_back(std::move(p));
     }
   }
 
@@ -109,7 +113,8 @@ ClassAnswer Processors(const Machine& m) {
     instance.Set("Manufacturer", TextOrNull(manufacturer));
     instance.Set("Name", TextOrNull(name));
     instance.Set("Version", TextOrNull(version));
-    instance.Set("MaxClockSpeed", maxMHz && *maxMHz <= INT32_MAX ? Variant(static_cast<int32_t>(*maxMHz)) : Variant(Null{}));
+    instance.Set("MaxClockSpeed",
+                 maxMHz && *maxMHz <= INT32_MAX ? Variant(static_cast<int32_t>(*maxMHz)) : Variant(Null{}));
     instance.Set("SocketDesignation", TextOrNull(fw ? fw->socket : std::nullopt));
     answer.instances.push_back(std::move(instance));
   }
@@ -169,8 +174,9 @@ ClassAnswer Batteries(const Machine& m) {
       Instance instance;
       instance.Set("PortableBatterySerialNumber", TextOrNull(b.serialNumber));
       instance.Set("PortableBatteryDesignCapacity",
-                   b.designCapacityMWh ? Variant(static_cast<int32_t>(std::min<uint32_t>(*b.designCapacityMWh, INT32_MAX)))
-                                       : Variant(Null{}));
+                   b.designCapacityMWh
+                       ? Variant(static_cast<int32_t>(std::min<uint32_t>(*b.designCapacityMWh, INT32_MAX)))
+                       : Variant(Null{}));
       answer.instances.push_back(std::move(instance));
     }
     if (!answer.instances.empty()) return answer;

@@ -32,9 +32,9 @@ std::optional<std::string> ArmImplementerName(std::string_view code) {
     const char* name;
   };
   static constexpr Entry kImplementers[] = {
-      {0x41, "ARM"},      {0x42, "Broadcom"}, {0x43, "Cavium"},   {0x46, "Fujitsu"}, {0x48, "HiSilicon"},
-      {0x4E, "NVIDIA"},   {0x50, "APM"},      {0x51, "Qualcomm"}, {0x53, "Samsung"}, {0x56, "Marvell"},
-      {0x61, "Apple"},    {0x69, "Intel"},    {0x70, "Phytium"},  {0xC0, "Ampere"},
+      {0x41, "ARM"},    {0x42, "Broadcom"}, {0x43, "Cavium"},   {0x46, "Fujitsu"}, {0x48, "HiSilicon"},
+      {0x4E, "NVIDIA"}, {0x50, "APM"},      {0x51, "Qualcomm"}, {0x53, "Samsung"}, {0x56, "Marvell"},
+      {0x61, "Apple"},  {0x69, "Intel"},    {0x70, "Phytium"},  {0xC0, "Ampere"},
   };
   code = TrimText(code);
   if (code.size() > 2 && code[0] == '0' && (code[1] == 'x' || code[1] == 'X')) code.remove_prefix(2);
@@ -131,7 +131,8 @@ CpuInfo ParseCpuInfo(std::string_view text) {
     globalVendor = ArmImplementerName(it->second);
   }
   if (auto it = info.global.find("model name"); it != info.global.end()) globalName = CleanFirmwareText(it->second);
-  if (auto it = info.global.find("Processor"); !globalName && it != info.global.end()) globalName = CleanFirmwareText(it->second);
+  if (auto it = info.global.find("Processor"); !globalName && it != info.global.end())
+    globalName = CleanFirmwareText(it->second);
   for (CpuInfoProcessor& p : info.processors) {
     if (!p.vendorId) p.vendorId = globalVendor;
     if (!p.modelName) p.modelName = globalName;

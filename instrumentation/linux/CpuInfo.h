@@ -13,11 +13,11 @@
 namespace brv {
 
 struct CpuInfoProcessor {
-  int number = -1;                        // "processor" (or "cpu number")
-  std::optional<int> physicalId;          // the package, where the kernel says it
-  std::optional<std::string> vendorId;    // "GenuineIntel", "AuthenticAMD", "IBM/S390", ARM implementer name
-  std::optional<std::string> modelName;   // "model name", PowerPC "cpu", old ARM "Processor"
-  std::optional<double> mhz;              // current clock, "cpu MHz" or PowerPC "clock"
+  int number = -1;                       // "processor" (or "cpu number")
+  std::optional<int> physicalId;         // the package, where the kernel says it
+  std::optional<std::string> vendorId;   // "GenuineIntel", "AuthenticAMD", "IBM/S390", ARM implementer name
+  std::optional<std::string> modelName;  // "model name", PowerPC "cpu", old ARM "Processor"
+  std::optional<double> mhz;             // current clock, "cpu MHz" or PowerPC "clock"
   std::optional<std::string> family, model, stepping;  // x86 "cpu family", "model", "stepping"
 };
 

@@ -68,7 +68,8 @@ std::optional<EdidInfo> DecodeEdid(std::string_view bytes) {
       case 0xFF:
         if (!info.serialText) info.serialText = CleanFirmwareText(DescriptorText(desc));
         break;
-      default: break;
+      default:
+        break;
     }
   }
   info.name = CleanFirmwareText(name);

@@ -10,14 +10,14 @@
 namespace brv {
 
 struct EdidInfo {
-  std::string manufacturerId;               // three-letter PNP id, "DEL"
+  std::string manufacturerId;  // three-letter PNP id, "DEL"
   uint16_t productCode = 0;
-  uint32_t serial32 = 0;                    // 0 when the display gives none
-  std::optional<std::string> name;          // monitor-name descriptors (0xFC), joined
-  std::optional<std::string> serialText;    // serial-number descriptor (0xFF)
-  std::optional<uint32_t> preferredWidth;   // active pixels of the first detailed timing
+  uint32_t serial32 = 0;                   // 0 when the display gives none
+  std::optional<std::string> name;         // monitor-name descriptors (0xFC), joined
+  std::optional<std::string> serialText;   // serial-number descriptor (0xFF)
+  std::optional<uint32_t> preferredWidth;  // active pixels of the first detailed timing
   std::optional<uint32_t> preferredHeight;
-  bool checksumValid = false;               // the base block's bytes add up to 0 mod 256
+  bool checksumValid = false;  // the base block's bytes add up to 0 mod 256
 };
 
 // Nothing when the bytes are shorter than a base block or do not start with the

@@ -1,6 +1,5 @@
 #include "instrumentation/linux/FirmwareText.h"
 
-
 namespace brv {
 namespace {
 
@@ -18,14 +17,44 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 
 // Placeholders seen in real firmware tables, drive identify data and battery
 // descriptors. Compared without regard to case.
-constexpr std::string_view kPlaceholders[] = {
-    "To be filled by O.E.M.", "To be filled by O.E.M", "To be filled by OEM", "Default string",
-    "Default", "Not Specified", "Not Available", "Not Applicable", "Not Present", "N/A", "NA",
-    "None", "Unknown", "Unknow", "Undefined", "OEM", "O.E.M.", "OEM_Define", "Null",
-    "System Product Name", "System manufacturer", "System Manufacturer", "System Version",
-    "System Serial Number", "System Name", "Base Board Serial Number", "Chassis Serial Number",
-    "Type2 - Board Serial Number", "SerNum", "SerialNumber", "Serial Number", "0123456789",
-    "123456789", "1234567890", "Empty", "Battery Manufacturer", "Battery Name", "Battery Serial Number"};
+constexpr std::string_view kPlaceholders[] = {"To be filled by O.E.M.",
+                                              "To be filled by O.E.M",
+                                              "To be filled by OEM",
+                                              "Default string",
+                                              "Default",
+                                              "Not Specified",
+                                              "Not Available",
+                                              "Not Applicable",
+                                              "Not Present",
+                                              "N/A",
+                                              "NA",
+                                              "None",
+                                              "Unknown",
+                                              "Unknow",
+                                              "Undefined",
+                                              "OEM",
+                                              "O.E.M.",
+                                              "OEM_Define",
+                                              "Null",
+                                              "System Product Name",
+                                              "System manufacturer",
+                                              "System Manufacturer",
+                                              "System Version",
+                                              "System Serial Number",
+                                              "System Name",
+                                              "Base Board Serial Number",
+                                              "Chassis Serial Number",
+                                              "Type2 - Board Serial Number",
+                                              "SerNum",
+                                              "SerialNumber",
+                                              "Serial Number",
+                                              "0123456789",
+                                              "123456789",
+                                              "1234567890",
+                                              "Empty",
+                                              "Battery Manufacturer",
+                                              "Battery Name",
+                                              "Battery Serial Number"};
 
 }  // namespace
 
@@ -45,8 +74,7 @@ bool IsPlaceholder(std::string_view text) {
   // A field filled with one repeated filler character: "00000000", "FFFFFFFF",
   // "........", "--------", "xxxxxxxx".
   const char first = Lower(t.front());
-  if (first == '0' || first == 'f' || first == '.' || first == '-' || first == 'x' || first == '*' ||
-      first == '\xff') {
+  if (first == '0' || first == 'f' || first == '.' || first == '-' || first == 'x' || first == '*' || first == '\xff') {
     bool same = true;
     for (char c : t) same = same && Lower(c) == first;
     if (same) return true;
@@ -70,9 +98,12 @@ std::optional<std::string> CleanFirmwareText(std::string_view text) {
       continue;
     }
     size_t extra = 0;
-    if (u >= 0xC2 && u <= 0xDF) extra = 1;
-    else if (u >= 0xE0 && u <= 0xEF) extra = 2;
-    else if (u >= 0xF0 && u <= 0xF4) extra = 3;
+    if (u >= 0xC2 && u <= 0xDF)
+      extra = 1;
+    else if (u >= 0xE0 && u <= 0xEF)
+      extra = 2;
+    else if (u >= 0xF0 && u <= 0xF4)
+      extra = 3;
     bool valid = extra > 0;
     for (size_t k = 1; valid && k <= extra; ++k) {
       if (i + k >= t.size() || (static_cast<unsigned char>(t[i + k]) & 0xC0) != 0x80) valid = false;

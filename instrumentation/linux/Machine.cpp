@@ -92,16 +92,6 @@ std::optional<std::string> Machine::UdevProperty(std::string_view id, std::strin
   return std::nullopt;
 }
 
-std::optional<std::string> Machine::AncestorWith(const std::string& devicePath, std::string_view file) const {
-  std::string p = devicePath;
-  while (p.size() > 1 && p.rfind("/sys/devices", 0) == 0) {
-    if (fs_.Exists(JoinPath(p, file))) return p;
-    if (p == "/sys/devices") break;
-    p = std::string(DirName(p));
-  }
-  return std::nullopt;
-}
-
 IdNames Machine::DeviceNames(const std::string& devicePath, std::string* busPath) const {
   std::string p = devicePath;
   while (p.size() > std::string_view("/sys/devices").size() && p.rfind("/sys/devices/", 0) == 0) {

@@ -38,8 +38,6 @@ class Machine {
   // USB device (idVendor/idProduct), walking up from `devicePath` (canonical)
   // to the nearest such device. `busPath` gets the device found.
   IdNames DeviceNames(const std::string& devicePath, std::string* busPath = nullptr) const;
-  // The nearest ancestor (or the path itself) holding `file`.
-  std::optional<std::string> AncestorWith(const std::string& devicePath, std::string_view file) const;
 
  private:
   const RootFs& fs_;

@@ -1,13 +1,14 @@
 #include "instrumentation/linux/RootFs.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <charconv>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
 
 #include "instrumentation/linux/FirmwareText.h"
 

@@ -1,7 +1,8 @@
 #include "instrumentation/linux/Smbios.h"
 
-#include <cstring>
 #include <fmt/format.h>
+
+#include <cstring>
 
 #include "instrumentation/linux/FirmwareText.h"
 

@@ -43,18 +43,18 @@ std::vector<SmbiosStructure> SplitSmbiosTable(std::string_view table);
 std::optional<std::string> SmbiosTableFromDump(std::string_view dump);
 
 struct SmbiosProcessor {
-  std::optional<std::string> socket;        // socket designation
+  std::optional<std::string> socket;  // socket designation
   std::optional<std::string> manufacturer;
-  std::optional<std::string> version;       // the processor's marketing name
-  std::optional<uint16_t> maxSpeedMHz;      // nothing when the firmware gives 0
+  std::optional<std::string> version;   // the processor's marketing name
+  std::optional<uint16_t> maxSpeedMHz;  // nothing when the firmware gives 0
   std::optional<uint16_t> currentSpeedMHz;
-  uint8_t processorType = 0;                // 3 = central processor
-  bool populated = false;                   // a processor sits in the socket
+  uint8_t processorType = 0;  // 3 = central processor
+  bool populated = false;     // a processor sits in the socket
 };
 
 struct SmbiosMemoryDevice {
   uint16_t handle = 0;
-  bool installed = false;              // size neither 0 (empty slot) nor unknown
+  bool installed = false;  // size neither 0 (empty slot) nor unknown
   std::optional<uint64_t> sizeBytes;
   std::optional<std::string> deviceLocator;
   std::optional<std::string> bankLocator;
@@ -69,8 +69,8 @@ struct SmbiosBattery {
   std::optional<std::string> location;
   std::optional<std::string> manufacturer;
   std::optional<std::string> deviceName;
-  std::optional<std::string> serialNumber;        // text serial, or the smart-battery serial in hex
-  std::optional<uint32_t> designCapacityMWh;      // with the multiplier applied; nothing when unknown
+  std::optional<std::string> serialNumber;    // text serial, or the smart-battery serial in hex
+  std::optional<uint32_t> designCapacityMWh;  // with the multiplier applied; nothing when unknown
   std::optional<uint16_t> designVoltageMV;
 };
 

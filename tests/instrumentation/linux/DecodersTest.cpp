@@ -31,14 +31,24 @@ TEST(SmbiosTable, FirmwareTextPlaceholdersAreNoValue) {
     std::string in;
     std::optional<std::string> out;
   } cases[] = {
-      {"To be filled by O.E.M.", std::nullopt}, {"  To Be Filled By O.E.M.  ", std::nullopt},
-      {"Default string", std::nullopt},         {"Not Specified", std::nullopt},
-      {"System Product Name", std::nullopt},    {"0123456789", std::nullopt},
-      {"        ", std::nullopt},                 {"00000000", std::nullopt},
-      {std::string("\0\0\0", 3), std::nullopt}, {"FFFFFFFF", std::nullopt},
-      {"417B9BB7", "417B9BB7"},                  {" HMAA51S6AMR6N-UH    ", "HMAA51S6AMR6N-UH"},
-      {"NP52H\x80" "140QH1", "NP52H?140QH1"},   {"\xe4\xb8\x96\xe6\x81\x92", "\xe4\xb8\x96\xe6\x81\x92"},
-      {"ab\xe4\xb8", "ab??"},                    {std::string("LQ133Z1JW26\0x", 13), "LQ133Z1JW26"},
+      {"To be filled by O.E.M.", std::nullopt},
+      {"  To Be Filled By O.E.M.  ", std::nullopt},
+      {"Default string", std::nullopt},
+      {"Not Specified", std::nullopt},
+      {"System Product Name", std::nullopt},
+      {"0123456789", std::nullopt},
+      {"        ", std::nullopt},
+      {"00000000", std::nullopt},
+      {std::string("\0\0\0", 3), std::nullopt},
+      {"FFFFFFFF", std::nullopt},
+      {"417B9BB7", "417B9BB7"},
+      {" HMAA51S6AMR6N-UH    ", "HMAA51S6AMR6N-UH"},
+      {"NP52H\x80"
+       "140QH1",
+       "NP52H?140QH1"},
+      {"\xe4\xb8\x96\xe6\x81\x92", "\xe4\xb8\x96\xe6\x81\x92"},
+      {"ab\xe4\xb8", "ab??"},
+      {std::string("LQ133Z1JW26\0x", 13), "LQ133Z1JW26"},
   };
   for (const Case& c : cases) EXPECT_EQ(CleanFirmwareText(c.in), c.out) << c.in;
 }
@@ -55,16 +65,53 @@ TEST(SmbiosTable, RealTables) {
     uint64_t firstSize;
     size_t batteries;
   } cases[] = {
-      {"Lenovo-ThinkPad-T480.dumpbin.bin", 63, {"Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz"}, "U3E1", 2100, 2, 2, 8ull << 30, 1},
-      {"Lenovo-ThinkPad-W510.dumpbin.bin", 82, {"Intel(R) Core(TM) i7 CPU       Q 720  @ 1.60GHz"}, std::nullopt, 1600, 4, 2,
-       4ull << 30, 1},
-      {"Gigabyte-GA-MA74GMT-S2.dumpbin.bin", 54, {"AMD Athlon(tm) II X2 240 Processor"}, "Socket M2", 3200, 4, 2, 1ull << 30, 0},
-      {"ASRock-Single-Ryzen.rawtable.bin", 28, {"AMD Ryzen 9 5900X 12-Core Processor"}, "CPUSocket", 4950, 4, 2, 32ull << 30, 0},
-      {"SuperMicro-Dual-Xeon.rawtable.bin", 149,
-       {"Intel(R) Xeon(R) CPU E5-2650 v2 @ 2.60GHz", "Intel(R) Xeon(R) CPU E5-2650 v2 @ 2.60GHz"}, "CPU 1", 4000, 16, 16,
-       4ull << 30, 0},
-      {"SuperMicro-Quad-Opteron.rawtable.bin", 96, std::vector<std::string>(4, "AMD Opteron(tm) Processor 6174"), "CPU 1", 2200,
-       32, 32, 4ull << 30, 0},
+      {"Lenovo-ThinkPad-T480.dumpbin.bin",
+       63,
+       {"Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz"},
+       "U3E1",
+       2100,
+       2,
+       2,
+       8ull << 30,
+       1},
+      {"Lenovo-ThinkPad-W510.dumpbin.bin",
+       82,
+       {"Intel(R) Core(TM) i7 CPU       Q 720  @ 1.60GHz"},
+       std::nullopt,
+       1600,
+       4,
+       2,
+       4ull << 30,
+       1},
+      {"Gigabyte-GA-MA74GMT-S2.dumpbin.bin",
+       54,
+       {"AMD Athlon(tm) II X2 240 Processor"},
+       "Socket M2",
+       3200,
+       4,
+       2,
+       1ull << 30,
+       0},
+      {"ASRock-Single-Ryzen.rawtable.bin",
+       28,
+       {"AMD Ryzen 9 5900X 12-Core Processor"},
+       "CPUSocket",
+       4950,
+       4,
+       2,
+       32ull << 30,
+       0},
+      {"SuperMicro-Dual-Xeon.rawtable.bin",
+       149,
+       {"Intel(R) Xeon(R) CPU E5-2650 v2 @ 2.60GHz", "Intel(R) Xeon(R) CPU E5-2650 v2 @ 2.60GHz"},
+       "CPU 1",
+       4000,
+       16,
+       16,
+       4ull << 30,
+       0},
+      {"SuperMicro-Quad-Opteron.rawtable.bin", 96, std::vector<std::string>(4, "AMD Opteron(tm) Processor 6174"),
+       "CPU 1", 2200, 32, 32, 4ull << 30, 0},
       // Damaged after the fifth structure: decoding stops there.
       {"HyperV.rawtable.bin", 5, {}, std::nullopt, std::nullopt, 0, 0, 0, 0},
   };
@@ -154,9 +201,13 @@ TEST(SmbiosTable, HostileStructures) {
   // A length below the header size.
   EXPECT_TRUE(SplitSmbiosTable("\x04\x02\x00\x00\x00\x00"s).empty());
   // No closing double NUL after the strings.
-  EXPECT_TRUE(SplitSmbiosTable("\x11\x04\x00\x00" "abc"s).empty());
+  EXPECT_TRUE(SplitSmbiosTable("\x11\x04\x00\x00"
+                               "abc"s)
+                  .empty());
   // A short type 17 whose string numbers point past the string set.
-  const auto s = SplitSmbiosTable("\x11\x12\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x40\x00\x00\x09\x07" "A\0\0"s);
+  const auto s = SplitSmbiosTable(
+      "\x11\x12\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x40\x00\x00\x09\x07"
+      "A\0\0"s);
   ASSERT_EQ(s.size(), 1u);
   const auto m = DecodeSmbiosMemoryDevices(s);
   ASSERT_EQ(m.size(), 1u);
@@ -164,8 +215,8 @@ TEST(SmbiosTable, HostileStructures) {
   EXPECT_EQ(m[0].deviceLocator, std::nullopt);  // string 9 of 1
   EXPECT_EQ(m[0].manufacturer, std::nullopt);   // beyond the structure
   // Extended size (0x7FFF) without the extended field.
-  const auto e = DecodeSmbiosMemoryDevices(
-      SplitSmbiosTable("\x11\x0E\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\xff\x7f\0\0"s));
+  const auto e =
+      DecodeSmbiosMemoryDevices(SplitSmbiosTable("\x11\x0E\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\xff\x7f\0\0"s));
   ASSERT_EQ(e.size(), 1u);
   EXPECT_FALSE(e[0].installed);
   // Entry points that place the table outside the dump.
@@ -214,9 +265,9 @@ TEST(EdidDecode, EverySampleMatchesTheIndex) {
     EXPECT_EQ(info->name.value_or(""), name);
     EXPECT_EQ(info->serialText.value_or(""), f[9]);
     const std::string mode = f[11].substr(0, f[11].find('@'));
-    const std::string got = info->preferredWidth ? std::to_string(*info->preferredWidth) + "x" +
-                                                        std::to_string(*info->preferredHeight)
-                                                  : "";
+    const std::string got = info->preferredWidth
+                                ? std::to_string(*info->preferredWidth) + "x" + std::to_string(*info->preferredHeight)
+                                : "";
     EXPECT_EQ(got, mode);
     EXPECT_TRUE(info->checksumValid);
   }

@@ -1,11 +1,11 @@
 // The root-relative reader, the id-list searches, and the live source on trees
 // made for one case each (damaged files, the unprivileged view of a machine).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "common/Error.h"
 #include "instrumentation/linux/HwIds.h"
@@ -191,9 +191,14 @@ TEST(LiveSourceClasses, PlaceholderFirmwareBatteryGivesWay) {
 
 TEST(LiveSourceClasses, FirmwareSpeedBeyondTwiceTheKernelsGivesWay) {
   const TempTree t(test::TestDataPath("sysroot/laptop"));
-  for (int n = 0; n < 8; ++n) t.Write("/sys/devices/system/cpu/cpu" + std::to_string(n) + "/cpufreq/cpuinfo_max_freq", "1000000\n");
+  auto setMaxKHz = [&](const std::string& khz) {
+    for (int n = 0; n < 8; ++n) {
+      t.Write("/sys/devices/system/cpu/cpu" + std::to_string(n) + "/cpufreq/cpuinfo_max_freq", khz + "\n");
+    }
+  };
+  setMaxKHz("1000000");
   EXPECT_EQ(Value(Only(LiveSource(t.root()).Query("CIM_Processor")), "MaxClockSpeed"), Variant(int32_t{1000}));
-  for (int n = 0; n < 8; ++n) t.Write("/sys/devices/system/cpu/cpu" + std::to_string(n) + "/cpufreq/cpuinfo_max_freq", "1100000\n");
+  setMaxKHz("1100000");
   EXPECT_EQ(Value(Only(LiveSource(t.root()).Query("CIM_Processor")), "MaxClockSpeed"), Variant(int32_t{2100}));
 }
 
