@@ -56,6 +56,7 @@ trap cleanup EXIT
 # Starts one server over a snapshot and exports BRV_URL_NAME with its address.
 start_server() {
   local name=$1 snapshot=$2 out="$logs/$1.out"
+  : >"$out"  # the server's own redirection happens later, in its process
   "$BUILD/brvparts" serve --port 0 --snapshot "$snapshot" >"$out" 2>"$logs/$name.err" &
   pids+=($!)
   local url=""
@@ -77,7 +78,7 @@ start_server injection tests/web/fixtures/injection.json
 phase "tests"
 export BRV_SCREENSHOT=$(realpath -m "${BRV_SCREENSHOT:-$BUILD/web-page.png}")
 status=0
-(cd tests/web && timeout 240 node --test --test-concurrency=1 --test-reporter=spec) || status=$?
+(cd tests/web && timeout 240 node --test --test-concurrency=1) || status=$?
 
 phase "stop"
 if ! stop_servers; then
