@@ -14,16 +14,36 @@ bool Wide(char32_t c) {
 }
 
 // Control characters would move the terminal's cursor or change its state: a
-// device name must never be able to do that, so they are shown as U+FFFD.
+// device name must never be able to do that. C0 and C1 controls, DEL and bytes
+// that are not UTF-8 are shown as U+FFFD.
 std::string Printable(const std::string& text) {
+  static const std::string kReplacement = "\xEF\xBF\xBD";
   std::string out;
   out.reserve(text.size());
-  for (unsigned char c : text) {
-    if (c < 0x20 || c == 0x7F) {
-      out += "\xEF\xBF\xBD";
-    } else {
-      out += static_cast<char>(c);
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char b = static_cast<unsigned char>(text[i]);
+    size_t len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+    bool ok = len != 0 && i + len <= text.size();
+    char32_t c = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
+    for (size_t k = 1; ok && k < len; ++k) {
+      const unsigned char cont = static_cast<unsigned char>(text[i + k]);
+      ok = (cont & 0xC0) == 0x80;
+      c = (c << 6) | (cont & 0x3F);
     }
+    // Overlong forms and surrogates are not UTF-8 either.
+    static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+    ok = ok && c >= kMin[len] && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
+    if (!ok) {
+      out += kReplacement;
+      ++i;
+      continue;
+    }
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+      out += kReplacement;
+    } else {
+      out.append(text, i, len);
+    }
+    i += len;
   }
   return out;
 }
