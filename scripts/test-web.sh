@@ -32,9 +32,7 @@ fi
 phase "build"
 BUILD=${BRV_WEB_BUILD:-build-web-release}
 if [[ ! -f $BUILD/CMakeCache.txt ]]; then
-  # -Wno-restrict: GCC 12 reports a false -Wrestrict inside libstdc++'s
-  # std::string when optimizing (GCC bug 105651).
-  cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DBRV_TESTS=OFF -DCMAKE_CXX_FLAGS=-Wno-restrict >/dev/null
+  cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DBRV_TESTS=OFF >/dev/null
 fi
 cmake --build "$BUILD" --target brvparts -j2 >/dev/null
 
