@@ -3,7 +3,10 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -11,10 +14,9 @@
 
 #include "common/Category.h"
 #include "containers/common/ScriptSession.h"
-#include "containers/web/WebServer.h"
+#include "containers/common/SourceChoice.h"
 #include "control/BRVPartsCtl.h"
 #include "instrumentation/linux/Capture.h"
-#include "instrumentation/linux/LiveSource.h"
 #include "instrumentation/snapshot/Snapshot.h"
 #include "platform/standins/grid/GridText.h"
 
@@ -79,8 +81,10 @@ int ShowAll(brv::BRVPartsCtl& control, bool colour) {
       std::cout << bold << category << plain << ": none\n";
     }
     for (int32_t i = 1; i <= count; ++i) {
+      // The other instances come from the same answer: a name the control does not
+      // know redraws its current table for another instance without querying again.
       int16_t again = 0;
-      if (i > 1 && !Select(control, category, i, again)) {
+      if (i > 1 && !Select(control, "", i, again)) {
         status = kCallFailed;
         continue;
       }
@@ -90,6 +94,26 @@ int ShowAll(brv::BRVPartsCtl& control, bool colour) {
     std::cout << "\n";
   }
   return status;
+}
+
+// `brvparts serve` runs the web container, brvparts-serve, installed beside this
+// program; it takes over this process.
+int HandOverToWebContainer(const char* self, const std::string& snapshot, const std::string& sysroot, int port,
+                           const std::string& bind) {
+  std::error_code ec;
+  std::filesystem::path here = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) here = std::filesystem::absolute(self, ec);
+  const std::string program = (here.parent_path() / "brvparts-serve").string();
+  std::vector<std::string> args = {program, "--port", std::to_string(port), "--bind", bind};
+  if (!snapshot.empty()) args.insert(args.end(), {"--snapshot", snapshot});
+  if (!sysroot.empty()) args.insert(args.end(), {"--sysroot", sysroot});
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::cout.flush();
+  execv(program.c_str(), argv.data());
+  std::cerr << "brvparts: cannot start the web container " << program << ": " << std::strerror(errno) << "\n";
+  return kUsage;
 }
 
 // Writes the snapshot whole, or nothing: a file is replaced only once the capture is complete.
@@ -163,13 +187,14 @@ int main(int argc, char** argv) {
       "Write a snapshot of every class the control reads, to open anywhere with --snapshot. It keeps the serial "
       "numbers and addresses of this machine's parts: share it knowingly.");
   capture->add_option("-o,--output", output, "Write to FILE instead of standard output")->type_name("FILE");
-  brv::web::ServeOptions web;
+  int port = 8080;
+  std::string bind = "127.0.0.1";
   CLI::App* serve = app.add_subcommand("serve", "Show the control on a web page served over HTTP");
   serve->add_option("--snapshot", snapshot, "Answer the instrumentation from a captured inventory (JSON snapshot)")
       ->type_name("FILE");
-  serve->add_option("--port", web.port, "The port to listen on (0 picks a free one)")
+  serve->add_option("--port", port, "The port to listen on (0 picks a free one)")
       ->check(CLI::Range(0, 65535))->capture_default_str();
-  serve->add_option("--bind", web.bind, "The address to listen on")->capture_default_str();
+  serve->add_option("--bind", bind, "The address to listen on")->capture_default_str();
   try {
     app.parse(argc, argv);
     if (!script.empty() && !category.empty()) throw CLI::ValidationError("--script takes no category");
@@ -184,24 +209,10 @@ int main(int argc, char** argv) {
     return kUsage;
   }
 
-  if (!snapshot.empty()) {
-    try {
-      brv::UseClassSource(brv::SnapshotSource::FromFile(snapshot));
-    } catch (const brv::SnapshotError& e) {
-      std::cerr << "brvparts: " << e.what() << "\n";
-      return kUsage;
-    }
-  } else {
-    std::error_code ec;
-    if (!sysroot.empty() && !std::filesystem::is_directory(sysroot, ec)) {
-      std::cerr << "brvparts: " << sysroot << ": not a folder\n";
-      return kUsage;
-    }
-    brv::UseClassSource(std::make_shared<brv::LiveSource>(sysroot.empty() ? "/" : sysroot));
-  }
+  if (*serve) return HandOverToWebContainer(argv[0], snapshot, sysroot, port, bind);
+  if (!brv::ChooseClassSource(snapshot, sysroot, std::cerr)) return kUsage;
 
   if (*capture) return Capture(output);
-  if (*serve) return brv::web::Serve(web, std::cout, std::cerr);
   if (!script.empty()) return RunScript(script);
   brv::BRVPartsCtl control;
   if (control.startupError()) {

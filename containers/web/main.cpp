@@ -1,0 +1,33 @@
+// brvparts-serve: the web page container. `brvparts serve` hands over to it, so
+// that the terminal program stays free of the HTTP server and its libraries.
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "containers/common/SourceChoice.h"
+#include "containers/web/WebServer.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"Shows the control on a web page served over HTTP (run as: brvparts serve)."};
+  std::string snapshot, sysroot;
+  if (const char* env = std::getenv("BRVPARTS_SYSROOT")) sysroot = env;
+  brv::web::ServeOptions web;
+  app.add_option("--snapshot", snapshot, "Answer the instrumentation from a captured inventory (JSON snapshot)")
+      ->type_name("FILE");
+  app.add_option("--sysroot", sysroot, "Read the live machine's files below DIR instead of /")->type_name("DIR");
+  app.add_option("--port", web.port, "The port to listen on (0 picks a free one)")
+      ->check(CLI::Range(0, 65535))
+      ->capture_default_str();
+  app.add_option("--bind", web.bind, "The address to listen on")->capture_default_str();
+  try {
+    app.parse(argc, argv);
+    if (!snapshot.empty() && !sysroot.empty()) throw CLI::ValidationError("--snapshot and --sysroot exclude each other");
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == 0) return app.exit(e);
+    std::cerr << "brvparts: " << e.what() << "\n";
+    return 2;
+  }
+  if (!brv::ChooseClassSource(snapshot, sysroot, std::cerr)) return 2;
+  return brv::web::Serve(web, std::cout, std::cerr);
+}
