@@ -21,12 +21,72 @@ std::string_view LineAt(std::string_view text, size_t at) {
   return text.substr(at, (eol == std::string_view::npos ? text.size() : eol) - at);
 }
 
+// A vendor line: four lower-case hexadecimal digits and two blanks at the start
+// of a line. Its id, or -1 for any other line.
+int VendorIdAt(std::string_view text, size_t at) {
+  if (at + 6 > text.size() || text[at + 4] != ' ' || text[at + 5] != ' ') return -1;
+  int id = 0;
+  for (size_t i = at; i < at + 4; ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      id = id * 16 + (c - '0');
+    } else if (c >= 'a' && c <= 'f') {
+      id = id * 16 + (c - 'a' + 10);
+    } else {
+      return -1;
+    }
+  }
+  return id;
+}
+
+// The first vendor line that starts in [from, to); npos when there is none.
+size_t NextVendorLine(std::string_view text, size_t from, size_t to) {
+  size_t at = from;
+  if (at > 0 && text[at - 1] != '\n') {
+    at = text.find('\n', at);
+    if (at == std::string_view::npos) return at;
+    ++at;
+  }
+  while (at < to) {
+    if (VendorIdAt(text, at) >= 0) return at;
+    at = text.find('\n', at);
+    if (at == std::string_view::npos) return at;
+    ++at;
+  }
+  return std::string_view::npos;
+}
+
+// The id lists keep their vendors in ascending order, so the vendor's line is
+// found by bisecting the bytes: a few dozen probes instead of reading megabytes.
+size_t FindVendorLine(std::string_view text, uint16_t vendor) {
+  size_t lo = 0, hi = text.size();
+  while (hi - lo > 512) {
+    const size_t mid = lo + (hi - lo) / 2;
+    const size_t at = NextVendorLine(text, mid, hi);
+    if (at == std::string_view::npos) {
+      hi = mid;
+      continue;
+    }
+    const int id = VendorIdAt(text, at);
+    if (id == vendor) return at;
+    if (id < vendor) {
+      lo = at + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  for (size_t at = NextVendorLine(text, lo, hi); at != std::string_view::npos; at = NextVendorLine(text, at + 1, hi)) {
+    if (VendorIdAt(text, at) == vendor) return at;
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace
 
 IdNames FindIdNames(std::string_view list, uint16_t vendor, std::optional<uint16_t> device) {
   IdNames names;
   const std::string key = fmt::format("{:04x}  ", vendor);
-  const size_t at = FindLineStart(list, key);
+  const size_t at = FindVendorLine(list, vendor);
   if (at == std::string_view::npos) return names;
   const std::string_view vendorLine = LineAt(list, at);
   names.vendor = CleanFirmwareText(vendorLine.substr(key.size()));

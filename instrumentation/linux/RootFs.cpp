@@ -153,12 +153,27 @@ std::optional<std::string> RootFs::Resolve(std::string_view path) const {
   return out.empty() ? std::string("/") : out;
 }
 
-std::optional<std::string> RootFs::Read(std::string_view path, size_t limit) const {
+std::optional<std::string> RootFs::Locate(std::string_view path) const {
+  // Below the real root nothing can lead outside it, and the kernel resolves a
+  // path exactly as Resolve does: the walk, a system call per component, is
+  // only needed to keep a captured tree's links inside the tree.
+  if (root_.empty()) return JoinPath("/", path);
   const std::optional<std::string> canonical = Resolve(path);
   if (!canonical) return std::nullopt;
-  // Non-blocking and without following a last-moment link: a FIFO or device
-  // never stalls the reader, and the checks below refuse anything but a file.
-  const Fd fd(::open(HostPath(*canonical).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+  return HostPath(*canonical);
+}
+
+int RootFs::OpenFlags() const {
+  // Non-blocking, so that a FIFO or device never stalls the reader (the checks
+  // after opening refuse anything but a file), and inside a captured tree
+  // without following a last-moment link.
+  return O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (root_.empty() ? 0 : O_NOFOLLOW);
+}
+
+std::optional<std::string> RootFs::Read(std::string_view path, size_t limit) const {
+  const std::optional<std::string> host = Locate(path);
+  if (!host) return std::nullopt;
+  const Fd fd(::open(host->c_str(), OpenFlags()));
   if (fd.get() < 0) return std::nullopt;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
@@ -186,9 +201,9 @@ MappedFile::~MappedFile() {
 }
 
 std::shared_ptr<const MappedFile> RootFs::Map(std::string_view path) const {
-  const std::optional<std::string> canonical = Resolve(path);
-  if (!canonical) return nullptr;
-  const Fd fd(::open(HostPath(*canonical).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+  const std::optional<std::string> host = Locate(path);
+  if (!host) return nullptr;
+  const Fd fd(::open(host->c_str(), OpenFlags()));
   if (fd.get() < 0) return nullptr;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return nullptr;
@@ -223,9 +238,9 @@ std::optional<int64_t> RootFs::ReadInt(std::string_view path) const {
 
 std::vector<std::string> RootFs::List(std::string_view dir) const {
   std::vector<std::string> out;
-  const std::optional<std::string> canonical = Resolve(dir);
-  if (!canonical) return out;
-  DIR* d = ::opendir(HostPath(*canonical).c_str());
+  const std::optional<std::string> host = Locate(dir);
+  if (!host) return out;
+  DIR* d = ::opendir(host->c_str());
   if (!d) return out;
   while (const dirent* e = ::readdir(d)) {
     const std::string_view name = e->d_name;
@@ -239,13 +254,19 @@ std::vector<std::string> RootFs::List(std::string_view dir) const {
   return out;
 }
 
-bool RootFs::Exists(std::string_view path) const { return Resolve(path).has_value(); }
+bool RootFs::Exists(std::string_view path) const {
+  if (root_.empty()) {
+    struct stat st {};
+    return ::stat(JoinPath("/", path).c_str(), &st) == 0;
+  }
+  return Resolve(path).has_value();
+}
 
 bool RootFs::IsDirectory(std::string_view path) const {
-  const std::optional<std::string> canonical = Resolve(path);
-  if (!canonical) return false;
+  const std::optional<std::string> host = Locate(path);
+  if (!host) return false;
   struct stat st {};
-  return ::stat(HostPath(*canonical).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return ::stat(host->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace brv

@@ -67,6 +67,10 @@ class RootFs {
 
   // The path of a canonical in-root path on the host file system.
   std::string HostPath(std::string_view canonical) const;
+  // The path to open on the host for a path below the root; nullopt when it
+  // does not resolve inside the root.
+  std::optional<std::string> Locate(std::string_view path) const;
+  int OpenFlags() const;
 
   static constexpr size_t kDefaultLimit = 4u << 20;
 
