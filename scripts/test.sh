@@ -1,9 +1,38 @@
 #!/usr/bin/env bash
-# Builds the sanitizer build (AddressSanitizer and UndefinedBehaviorSanitizer) and
-# runs every test.
-set -euo pipefail
+# Runs every test: the web page in headless Chromium, the Windows build under
+# Wine, each fuzz target for a bounded time, and last the unit and program tests
+# of the sanitizer build (AddressSanitizer and UndefinedBehaviorSanitizer).
+# Every job runs even when an earlier one failed; the exit status says whether
+# all of them passed.
+set -uo pipefail
 cd "$(dirname "$0")/.."
-source scripts/deps.sh
-cmake --preset debug >/dev/null
-cmake --build --preset debug -j"$(nproc)"
-ctest --preset debug -j"$(nproc)"
+source scripts/deps.sh || exit 1
+
+failed=()
+job() {
+  local name=$1; shift
+  echo "=== $name"
+  local began=$SECONDS
+  if "$@"; then
+    echo "=== $name: passed ($((SECONDS - began)) s)"
+  else
+    echo "=== $name: FAILED ($((SECONDS - began)) s)"
+    failed+=("$name")
+  fi
+}
+
+job "web page (headless Chromium)" bash scripts/test-web.sh
+job "Windows build (Wine)" bash scripts/test-windows.sh
+job "fuzz targets" bash scripts/fuzz.sh "${BRV_FUZZ_SECONDS:-10}"
+
+unit() {
+  cmake --preset debug >/dev/null &&
+    cmake --build --preset debug -j"$(nproc)" &&
+    ctest --preset debug -j"$(nproc)"
+}
+job "unit and program tests (sanitizers)" unit
+
+if ((${#failed[@]})); then
+  echo "failed: ${failed[*]}"
+  exit 1
+fi
