@@ -60,6 +60,8 @@ TEST(Program, ExitStatusesAndReasons) {
       {"--snapshot /nonexistent.json", 2, "brvparts: /nonexistent.json: cannot be read"},
       {"--snapshot " + laptop + " --bogus", 2, "brvparts: "},
       {"--snapshot " + laptop + " --script /nonexistent", 2, "brvparts: /nonexistent: cannot be read"},
+      {"--sysroot /nonexistent CPU", 2, "brvparts: /nonexistent: not a folder"},
+      {"--sysroot / --snapshot " + laptop, 2, "brvparts: --snapshot and --sysroot exclude each other"},
   };
   for (const auto& c : cases) {
     const Outcome r = Program(c.args);
@@ -85,6 +87,23 @@ TEST(Program, WholeInventoryReadsAsExpected) {
     EXPECT_EQ(r.out, std::string(std::istreambuf_iterator<char>(expected), {})) << lang;
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
+  }
+}
+
+TEST(Program, ACaptureShowsWhatTheMachineShowed) {
+  // A captured tree, captured to a snapshot and opened again, reads the same.
+  for (const char* machine : {"laptop", "desktop", "server", "vm"}) {
+    const std::string tree = std::string(BRV_TEST_DATA) + "/sysroot/" + machine;
+    const std::string file = (std::filesystem::temp_directory_path() /
+                              (std::to_string(getpid()) + "-" + machine + ".json")).string();
+    const Outcome capture = Program("--sysroot " + tree + " capture -o " + file);
+    EXPECT_EQ(capture.status, 0) << capture.err;
+    const Outcome live = Program("--sysroot " + tree);
+    const Outcome replay = Program("--snapshot " + file);
+    EXPECT_EQ(live.out, replay.out) << machine;
+    EXPECT_EQ(live.status, replay.status);
+    EXPECT_NE(live.out.find("CPU 1 of"), std::string::npos) << machine;
+    std::filesystem::remove(file);
   }
 }
 
