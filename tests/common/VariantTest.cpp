@@ -62,8 +62,7 @@ TEST(VariantConversion, Int16RoundsHalfToEvenAndOverflows) {
 }
 
 TEST(VariantConversion, Int32Edges) {
-  EXPECT_EQ(RoundToInt32(4725.5), 4726);
-  EXPECT_EQ(RoundToInt32(4724.5), 4724);
+  // Halves round to even: LayoutTest (ColumnWidthsAreHalfTheSiteRoundedToEven).
   EXPECT_EQ(RoundToInt32(2147483647.0), 2147483647);
   EXPECT_EQ(test::ErrorNumberOf([] { RoundToInt32(2147483647.5); }), err::kOverflow);
   EXPECT_EQ(ToInt32(Variant(int64_t{-2147483648LL})), std::numeric_limits<int32_t>::min());

@@ -53,6 +53,14 @@ std::string Adapter(const std::string& index, const std::string& mac, const std:
          R"(, "AdapterType": "Ethernet 802.3", "Description": "NIC", "Name": ")" + name + R"("})";
 }
 
+// A display with no panel and a video adapter of the given memory size, shown
+// in whole mebibytes.
+Case VideoRam(const char* name, const std::string& ram, size_t boxes, int32_t mebibytes) {
+  return {name, GetDisplayInfo, std::nullopt,
+          R"("Brovik_LCDPanel": [], "Win32_VideoConfiguration": [{"AdapterChipType": "C", "AdapterRAM": )" + ram + "}]",
+          0, boxes, {{int16_t{1}, E, E, "C", mebibytes}}};
+}
+
 std::vector<Variant> Kept(int16_t n, const char* mac, Variant maker, const char* name, Variant ip) {
   return {n, "Ethernet 802.3", "NIC", std::move(ip), mac, std::move(maker), name};
 }
@@ -60,16 +68,15 @@ std::vector<Variant> Kept(int16_t n, const char* mac, Variant maker, const char*
 std::vector<Case> Cases() {
   const std::vector<Variant> skipped = {None, None, None, None, None, None, ""};
   return {
-      // The standard collectors.
+      // The collectors that only name their class and columns: one case each
+      // checks the columns. Empty, missing, unreachable and long answers go
+      // through the shared query frame, which ProcessorTest covers.
       {"MemoryTwo", GetMemoryInfo, Category::Memory,
        R"("DMTF_MemoryDevice": [{"Index": 0, "Size": 8589934592}, {"Index": 1, "Size": null}])", 2, 0,
        {{int16_t{1}, int32_t{0}, "8589934592"}, {int16_t{2}, int32_t{1}, E}}},
-      {"MemoryNone", GetMemoryInfo, Category::Memory, R"("DMTF_MemoryDevice": [])", 0, 0, {}},
-      {"MemoryUnreachable", GetMemoryInfo, Category::Memory, kUnreachable, 1, 1, {{int16_t{1}, E, E}}},
       {"OpticalNullModel", GetCDDVDInfo, Category::CDDVD,
        R"("Brovik_CDROMDrive": [{"DeviceID": null, "SerialNO": "K1", "FirmwareRevision": 102}])", 1, 0,
        {{int16_t{1}, E, "K1", "102"}}},
-      {"OpticalClassMissing", GetCDDVDInfo, Category::CDDVD, R"("X": [])", 1, 1, {{int16_t{1}, E, E, E}}},
       {"Modem", GetModemInfo, Category::Modem,
        R"("Win32_POTSModem": [{"AttachedTo": null, "Caption": "C", "Description": "D", "DeviceID": "I", "DeviceType": "T"}])",
        1, 0, {{int16_t{1}, E, "C", "D", "I", "T"}}},
@@ -85,40 +92,17 @@ std::vector<Case> Cases() {
       {"MonitorsInOrder", GetExternalMonitorInfo, Category::ExternalMonitor,
        R"("Brovik_ExternalMonitor": [{"Manufacturer": "A", "Model": null, "SerialNO": 1234}, {"Manufacturer": "B", "Model": "M", "SerialNO": "S"}])",
        2, 0, {{int16_t{1}, "A", E, "1234"}, {int16_t{2}, "B", "M", "S"}}},
-      {"MonitorsUnreachable", GetExternalMonitorInfo, Category::ExternalMonitor, kUnreachable, 1, 1,
-       {{int16_t{1}, E, E, E}}},
-      {"TwelveMonitors", GetExternalMonitorInfo, Category::ExternalMonitor,
-       R"("Brovik_ExternalMonitor": [)" + [] {
-         std::string s;
-         for (int i = 0; i < 12; ++i) s += std::string(i ? "," : "") + R"({"Manufacturer": "A", "Model": "M", "SerialNO": "S"})";
-         return s + "]";
-       }(),
-       12, 0, [] {
-         std::vector<std::vector<Variant>> rows;
-         for (int16_t i = 1; i <= 12; ++i) rows.push_back({i, "A", "M", "S"});
-         return rows;
-       }()},
 
       // The display: one row from two classes.
       {"Display", GetDisplayInfo, std::nullopt,
        R"("Brovik_LCDPanel": [{"HorizontalResolution": 1024, "VerticalResolution": 768}, {"HorizontalResolution": 1, "VerticalResolution": 1}],
           "Win32_VideoConfiguration": [{"AdapterChipType": "Chip", "AdapterRAM": 16777216}])",
        0, 0, {{int16_t{1}, int32_t{1024}, int32_t{768}, "Chip", int32_t{16}}}},
-      {"DisplayRoundsHalfToEven", GetDisplayInfo, std::nullopt,
-       R"("Brovik_LCDPanel": [], "Win32_VideoConfiguration": [{"AdapterChipType": "C", "AdapterRAM": 3670016}])", 0, 0,
-       {{int16_t{1}, E, E, "C", int32_t{4}}}},
-      {"DisplayRoundsDown", GetDisplayInfo, std::nullopt,
-       R"("Brovik_LCDPanel": [], "Win32_VideoConfiguration": [{"AdapterChipType": "C", "AdapterRAM": 2621440}])", 0, 0,
-       {{int16_t{1}, E, E, "C", int32_t{2}}}},
-      {"DisplayJustUnderOneMebibyte", GetDisplayInfo, std::nullopt,
-       R"("Brovik_LCDPanel": [], "Win32_VideoConfiguration": [{"AdapterChipType": "C", "AdapterRAM": 1048575}])", 0, 0,
-       {{int16_t{1}, E, E, "C", int32_t{1}}}},
-      {"DisplayEightyGibibytes", GetDisplayInfo, std::nullopt,
-       R"("Brovik_LCDPanel": [], "Win32_VideoConfiguration": [{"AdapterChipType": "C", "AdapterRAM": 85899345920}])", 0, 0,
-       {{int16_t{1}, E, E, "C", int32_t{81920}}}},
-      {"DisplayRamNotANumber", GetDisplayInfo, std::nullopt,
-       R"("Brovik_LCDPanel": [], "Win32_VideoConfiguration": [{"AdapterChipType": "C", "AdapterRAM": "lots"}])", 0, 1,
-       {{int16_t{1}, E, E, "C", int32_t{0}}}},
+      VideoRam("DisplayRoundsHalfToEven", "3670016", 0, 4),
+      VideoRam("DisplayRoundsDown", "2621440", 0, 2),
+      VideoRam("DisplayJustUnderOneMebibyte", "1048575", 0, 1),
+      VideoRam("DisplayEightyGibibytes", "85899345920", 0, 81920),
+      VideoRam("DisplayRamNotANumber", R"("lots")", 1, 0),
       {"DisplayBothEmpty", GetDisplayInfo, std::nullopt,
        R"("Brovik_LCDPanel": [], "Win32_VideoConfiguration": [])", 0, 0, {{"", "", "", "", ""}}},
       {"DisplayPanelClassMissing", GetDisplayInfo, std::nullopt,

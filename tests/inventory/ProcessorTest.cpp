@@ -22,14 +22,25 @@ struct Case {
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
-std::string Cpu(int n, const std::string& extra = "") {
+// Processor i as Row(i) shows it, unless its Version ("" for none) or
+// Manufacturer member is given.
+std::string CpuJson(int i, const std::string& version = R"("v")", const std::string& maker = R"("GenuineIntel")") {
+  const std::string n = std::to_string(i);
+  return R"({"Manufacturer": )" + maker + R"(, "Name": "Core )" + n +
+         R"(", "MaxClockSpeed": 2600, "SocketDesignation": "CPU)" + n + "\"" +
+         (version.empty() ? "" : R"(, "Version": )" + version) + "}";
+}
+
+std::string Cpus(const std::vector<std::string>& instances) {
   std::string list;
-  for (int i = 0; i < n; ++i) {
-    if (i) list += ",";
-    list += R"({"Manufacturer": "GenuineIntel", "Name": "Core )" + std::to_string(i) +
-            R"(", "MaxClockSpeed": 2600, "SocketDesignation": "CPU)" + std::to_string(i) + R"(", "Version": "v"})";
-  }
-  return test::SnapshotWith(R"("CIM_Processor": [)" + list + "]" + extra);
+  for (const std::string& i : instances) list += (list.empty() ? "" : ",") + i;
+  return test::SnapshotWith(R"("CIM_Processor": [)" + list + "]");
+}
+
+std::string Cpu(int n) {
+  std::vector<std::string> instances;
+  for (int i = 0; i < n; ++i) instances.push_back(CpuJson(i));
+  return Cpus(instances);
 }
 
 std::vector<Variant> Row(int i) {
@@ -69,31 +80,14 @@ std::vector<Case> Cases() {
        {{int16_t{1}, E, E, E, E, E}}},
       {"ClassRefused", test::SnapshotWith(R"("CIM_Processor": {"$error": "0x80041001"})"), 1, 1,
        {{int16_t{1}, E, E, E, E, E}}},
-      {"ReadFailsOnFirstOfThree",
-       test::SnapshotWith(R"("CIM_Processor": [
-          {"Manufacturer": {"$error": "0x80041001"}, "Name": "Core 0", "MaxClockSpeed": 2600, "SocketDesignation": "CPU0", "Version": "v"},
-          {"Manufacturer": "GenuineIntel", "Name": "Core 1", "MaxClockSpeed": 2600, "SocketDesignation": "CPU1", "Version": "v"},
-          {"Manufacturer": "GenuineIntel", "Name": "Core 2", "MaxClockSpeed": 2600, "SocketDesignation": "CPU2", "Version": "v"}])"),
+      {"ReadFailsOnFirstOfThree", Cpus({CpuJson(0, R"("v")", R"({"$error": "0x80041001"})"), CpuJson(1), CpuJson(2)}),
        3, 1, {{int16_t{1}, E, "Core 0", "v", int32_t{2600}, "CPU0"}, Row(1), Row(2)}},
-      {"ReadFailsOnFirstTwo",
-       test::SnapshotWith(R"("CIM_Processor": [
-          {"Manufacturer": "GenuineIntel", "Name": "Core 0", "MaxClockSpeed": 2600, "SocketDesignation": "CPU0"},
-          {"Manufacturer": "GenuineIntel", "Name": "Core 1", "MaxClockSpeed": 2600, "SocketDesignation": "CPU1"},
-          {"Manufacturer": "GenuineIntel", "Name": "Core 2", "MaxClockSpeed": 2600, "SocketDesignation": "CPU2", "Version": "v"}])"),
-       3, 2,
+      {"ReadFailsOnFirstTwo", Cpus({CpuJson(0, ""), CpuJson(1, ""), CpuJson(2)}), 3, 2,
        {{int16_t{1}, "GenuineIntel", "Core 0", E, int32_t{2600}, "CPU0"},
         {int16_t{2}, "GenuineIntel", "Core 1", E, int32_t{2600}, "CPU1"}, Row(2)}},
-      {"ReadFailsOnLast",
-       test::SnapshotWith(R"("CIM_Processor": [
-          {"Manufacturer": "GenuineIntel", "Name": "Core 0", "MaxClockSpeed": 2600, "SocketDesignation": "CPU0", "Version": "v"},
-          {"Manufacturer": "GenuineIntel", "Name": "Core 1", "MaxClockSpeed": 2600, "SocketDesignation": "CPU1", "Version": ["a"]}])"),
-       2, 0, {Row(0), {int16_t{2}, "GenuineIntel", "Core 1", "", int32_t{2600}, "CPU1"}}},
-      {"FetchFailsMidway",
-       test::SnapshotWith(R"("CIM_Processor": [
-          {"Manufacturer": "GenuineIntel", "Name": "Core 0", "MaxClockSpeed": 2600, "SocketDesignation": "CPU0", "Version": "v"},
-          {"$error": "0x80041001"},
-          {"Manufacturer": "GenuineIntel", "Name": "Core 2", "MaxClockSpeed": 2600, "SocketDesignation": "CPU2", "Version": "v"}])"),
-       1, 0, {Row(0)}},
+      {"ReadFailsOnLast", Cpus({CpuJson(0), CpuJson(1, R"(["a"])")}), 2, 0,
+       {Row(0), {int16_t{2}, "GenuineIntel", "Core 1", "", int32_t{2600}, "CPU1"}}},
+      {"FetchFailsMidway", Cpus({CpuJson(0), R"({"$error": "0x80041001"})", CpuJson(2)}), 1, 0, {Row(0)}},
       {"FetchFailsFirst", test::SnapshotWith(R"("CIM_Processor": [{"$error": "0x80041001"}])"), 1, 1,
        {{int16_t{1}, E, E, E, E, E}}},
   };

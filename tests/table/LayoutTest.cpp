@@ -4,6 +4,7 @@
 
 #include "common/Error.h"
 #include "platform/standins/grid/MemoryGrid.h"
+#include "tests/support/Support.h"
 
 namespace brv {
 namespace {
@@ -18,12 +19,7 @@ TEST(Layout, CellIndex) {
     EXPECT_EQ(GetCellIndex(g, r, col), c.index);
   }
   int16_t r = 16384, col = 0;
-  try {
-    GetCellIndex(g, r, col);
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kOverflow);
-  }
+  EXPECT_EQ(test::ErrorNumberOf([&] { GetCellIndex(g, r, col); }), err::kOverflow);
 }
 
 TEST(Layout, AddBlankRows) {

@@ -1,7 +1,10 @@
-// The byte and text decoders, on real samples and on damaged copies of them.
+// The byte and text decoders on real samples and on hand-made hostile input.
+// Crashes and reads past the end on damaged copies of the samples are left to
+// fuzz/FuzzDecoders.cpp, which scripts/fuzz.sh seeds with the same samples.
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -65,51 +68,16 @@ TEST(SmbiosTable, RealTables) {
     uint64_t firstSize;
     size_t batteries;
   } cases[] = {
-      {"Lenovo-ThinkPad-T480.dumpbin.bin",
-       63,
-       {"Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz"},
-       "U3E1",
-       2100,
-       2,
-       2,
-       8ull << 30,
-       1},
-      {"Lenovo-ThinkPad-W510.dumpbin.bin",
-       82,
-       {"Intel(R) Core(TM) i7 CPU       Q 720  @ 1.60GHz"},
-       std::nullopt,
-       1600,
-       4,
-       2,
-       4ull << 30,
-       1},
-      {"Gigabyte-GA-MA74GMT-S2.dumpbin.bin",
-       54,
-       {"AMD Athlon(tm) II X2 240 Processor"},
-       "Socket M2",
-       3200,
-       4,
-       2,
-       1ull << 30,
-       0},
-      {"ASRock-Single-Ryzen.rawtable.bin",
-       28,
-       {"AMD Ryzen 9 5900X 12-Core Processor"},
-       "CPUSocket",
-       4950,
-       4,
-       2,
-       32ull << 30,
-       0},
-      {"SuperMicro-Dual-Xeon.rawtable.bin",
-       149,
-       {"Intel(R) Xeon(R) CPU E5-2650 v2 @ 2.60GHz", "Intel(R) Xeon(R) CPU E5-2650 v2 @ 2.60GHz"},
-       "CPU 1",
-       4000,
-       16,
-       16,
-       4ull << 30,
-       0},
+      {"Lenovo-ThinkPad-T480.dumpbin.bin", 63, {"Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz"}, "U3E1", 2100, 2, 2,
+       8ull << 30, 1},
+      {"Lenovo-ThinkPad-W510.dumpbin.bin", 82, {"Intel(R) Core(TM) i7 CPU       Q 720  @ 1.60GHz"}, std::nullopt, 1600,
+       4, 2, 4ull << 30, 1},
+      {"Gigabyte-GA-MA74GMT-S2.dumpbin.bin", 54, {"AMD Athlon(tm) II X2 240 Processor"}, "Socket M2", 3200, 4, 2,
+       1ull << 30, 0},
+      {"ASRock-Single-Ryzen.rawtable.bin", 28, {"AMD Ryzen 9 5900X 12-Core Processor"}, "CPUSocket", 4950, 4, 2,
+       32ull << 30, 0},
+      {"SuperMicro-Dual-Xeon.rawtable.bin", 149,
+       std::vector<std::string>(2, "Intel(R) Xeon(R) CPU E5-2650 v2 @ 2.60GHz"), "CPU 1", 4000, 16, 16, 4ull << 30, 0},
       {"SuperMicro-Quad-Opteron.rawtable.bin", 96, std::vector<std::string>(4, "AMD Opteron(tm) Processor 6174"),
        "CPU 1", 2200, 32, 32, 4ull << 30, 0},
       // Damaged after the fifth structure: decoding stops there.
@@ -146,52 +114,21 @@ TEST(SmbiosTable, RealTables) {
   }
 }
 
-TEST(SmbiosTable, ThinkPadDetails) {
+// The string fields nothing else reads (sizes, the battery's serial and capacity
+// are checked through the laptop tree in SysRootTest).
+TEST(SmbiosTable, ThinkPadStrings) {
   const auto table = LoadTable("Lenovo-ThinkPad-T480.dumpbin.bin");
   const auto memory = DecodeSmbiosMemoryDevices(table);
   ASSERT_EQ(memory.size(), 2u);
   EXPECT_EQ(memory[0].deviceLocator, "ChannelA-DIMM0");
   EXPECT_EQ(memory[0].serialNumber, std::nullopt);  // "00000000"
   EXPECT_EQ(memory[0].partNumber, "HMAA51S6AMR6N-UH");
-  EXPECT_EQ(memory[1].sizeBytes, 16ull << 30);
   EXPECT_EQ(memory[1].serialNumber, "417B9BB7");
   const auto batteries = DecodeSmbiosBatteries(table);
   ASSERT_EQ(batteries.size(), 1u);
   EXPECT_EQ(batteries[0].manufacturer, "LGC");
   EXPECT_EQ(batteries[0].deviceName, "01AV478");
-  EXPECT_EQ(batteries[0].serialNumber, "070B");  // the smart-battery serial
-  EXPECT_EQ(batteries[0].designCapacityMWh, 57000u);
   EXPECT_EQ(batteries[0].designVoltageMV, 11580u);
-  const auto cpus = DecodeSmbiosProcessors(table);
-  EXPECT_EQ(cpus[0].manufacturer, "Intel(R) Corporation");
-}
-
-// Every prefix and a sweep of corrupted bytes: no crash, no read past the end
-// (the sanitizers watch), and never more structures than the intact table.
-TEST(SmbiosTable, TruncatedAndCorruptedTablesStopCleanly) {
-  for (const char* file : {"Lenovo-ThinkPad-T480.dumpbin.bin", "SuperMicro-Dual-Xeon.rawtable.bin"}) {
-    SCOPED_TRACE(file);
-    const std::string bytes = ReadTestFile(std::string("real/smbios/") + file);
-    const std::string table = SmbiosTableFromDump(bytes).value_or(bytes);
-    const size_t whole = SplitSmbiosTable(table).size();
-    for (size_t cut = 0; cut < table.size(); cut += 61) {
-      const auto part = SplitSmbiosTable(std::string_view(table).substr(0, cut));
-      EXPECT_LE(part.size(), whole);
-      DecodeSmbiosProcessors(part);
-      DecodeSmbiosMemoryDevices(part);
-      DecodeSmbiosBatteries(part);
-    }
-    for (size_t at = 0; at < table.size(); at += 89) {
-      std::string damaged = table;
-      for (const char value : {'\0', '\x01', '\xff'}) {
-        damaged[at] = value;
-        const auto s = SplitSmbiosTable(damaged);
-        DecodeSmbiosProcessors(s);
-        DecodeSmbiosMemoryDevices(s);
-        DecodeSmbiosBatteries(s);
-      }
-    }
-  }
 }
 
 TEST(SmbiosTable, HostileStructures) {
@@ -201,9 +138,7 @@ TEST(SmbiosTable, HostileStructures) {
   // A length below the header size.
   EXPECT_TRUE(SplitSmbiosTable("\x04\x02\x00\x00\x00\x00"s).empty());
   // No closing double NUL after the strings.
-  EXPECT_TRUE(SplitSmbiosTable("\x11\x04\x00\x00"
-                               "abc"s)
-                  .empty());
+  EXPECT_TRUE(SplitSmbiosTable("\x11\x04\x00\x00" "abc"s).empty());
   // A short type 17 whose string numbers point past the string set.
   const auto s = SplitSmbiosTable(
       "\x11\x12\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x40\x00\x00\x09\x07"
@@ -228,28 +163,16 @@ TEST(SmbiosTable, HostileStructures) {
   EXPECT_EQ(SmbiosTableFromDump("garbage that is long enough to hold an entry point"), std::nullopt);
 }
 
-std::vector<std::string> SplitTabs(const std::string& line) {
-  std::vector<std::string> out;
-  size_t at = 0;
-  while (true) {
-    const size_t tab = line.find('\t', at);
-    out.push_back(line.substr(at, tab == std::string::npos ? std::string::npos : tab - at));
-    if (tab == std::string::npos) break;
-    at = tab + 1;
-  }
-  return out;
-}
-
 // Every EDID sample against the collection's index (decoded there by another tool).
 TEST(EdidDecode, EverySampleMatchesTheIndex) {
-  const std::string index = ReadTestFile("real/edid/INDEX.tsv");
-  ASSERT_FALSE(index.empty());
-  size_t at = index.find('\n') + 1, checked = 0;
-  while (at < index.size()) {
-    size_t eol = index.find('\n', at);
-    if (eol == std::string::npos) eol = index.size();
-    const std::vector<std::string> f = SplitTabs(index.substr(at, eol - at));
-    at = eol + 1;
+  std::istringstream index(ReadTestFile("real/edid/INDEX.tsv"));
+  std::string line;
+  std::getline(index, line);  // the column names
+  size_t checked = 0;
+  while (std::getline(index, line)) {
+    std::vector<std::string> f;
+    std::istringstream fields(line);
+    for (std::string field; std::getline(fields, field, '\t');) f.push_back(field);
     if (f.size() < 12) continue;
     SCOPED_TRACE(f[0]);
     const std::optional<EdidInfo> info = DecodeEdid(ReadTestFile("real/edid/" + f[0]));
@@ -336,11 +259,6 @@ TEST(CpuInfoParse, Architectures) {
 TEST(CpuInfoParse, ClockAndHostileText) {
   const CpuInfo ppc = ParseCpuInfo(ReadTestFile("real/cpuinfo/power7.txt"));
   EXPECT_EQ(ppc.processors[0].mhz, 3864.0);
-  const std::string opteron = ReadTestFile("real/cpuinfo/opteron-4socket.txt");
-  // Cut anywhere: never more processors than the whole text, never a crash.
-  for (size_t cut = 0; cut < 4000; cut += 37) {
-    EXPECT_LE(ParseCpuInfo(std::string_view(opteron).substr(0, cut)).processors.size(), 64u);
-  }
   EXPECT_TRUE(ParseCpuInfo("").processors.empty());
   EXPECT_TRUE(ParseCpuInfo(std::string(5000, ':')).processors.empty());
   const CpuInfo odd = ParseCpuInfo("processor : x\nprocessor : 3\nphysical id : -\ncpu MHz : fast\nmodel name :   \n");

@@ -1,11 +1,11 @@
 // Every class of the live source against the captured machine trees.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "common/Error.h"
-#include "instrumentation/linux/Capture.h"
 #include "instrumentation/linux/LiveSource.h"
 #include "instrumentation/snapshot/Snapshot.h"
 #include "tests/instrumentation/linux/TestFiles.h"
@@ -24,7 +24,8 @@ struct Machine {
 };
 
 // What each tree must answer, class by class, written from the trees' sources:
-// the dmidecode text of the T480, the EDID index, the captured attributes.
+// the dmidecode text of the T480, the EDID index, the captured attributes. A
+// class left out must answer no instances.
 const std::vector<Machine>& Machines() {
   static const std::vector<Machine> kMachines = {
       {"laptop",
@@ -50,14 +51,8 @@ const std::vector<Machine>& Machines() {
          {"DMTF_MemoryDevice", R"([{"Index": 1, "Size": 8589934592}, {"Index": 3, "Size": 8589934592}])"},
          {"Win32_DiskDrive", R"([{"DeviceID": "/dev/sda", "Model": "Samsung SSD 850 EVO 250GB", "Size": 256060514304}, {"DeviceID": "/dev/sdb", "Model": "WDC WD10EZEX-08WN4A0", "Size": 1000204886016}, {"DeviceID": "/dev/sdc", "Model": "ST500DM002-1BD142", "Size": 500107862016}])"},
          {"Brovik_DiskDrive", R"([{"SerialNO": "S21PNXAG441016B", "FirmwareRevision": "EMT02B6Q"}, {"SerialNO": "WD-WCC6Y0RL2KLX", "FirmwareRevision": "01.01A01"}, {"SerialNO": "Z3T2FD5Q", "FirmwareRevision": "KC45"}])"},
-         {"Brovik_CDROMDrive", R"([])"},
-         {"Win32_POTSModem", R"([])"},
-         {"Brovik_Bluetooth", R"([])"},
-         {"DMTF_PortableBattery", R"([])"},
-         {"Brovik_DockingStation", R"([])"},
          {"Win32_NetworkAdapter", R"([{"AdapterType": null, "Description": null, "DeviceID": "1", "Index": 1, "MACAddress": null, "Manufacturer": null, "Name": "lo"}, {"AdapterType": "Ethernet 802.3", "Description": "RTL8111/8168/8411 PCI Express Gigabit Ethernet Controller", "DeviceID": "2", "Index": 2, "MACAddress": "70:85:C2:4E:19:A3", "Manufacturer": "Realtek Semiconductor Co., Ltd.", "Name": "enp3s0"}, {"AdapterType": "Ethernet 802.3", "Description": "I350 Gigabit Network Connection", "DeviceID": "3", "Index": 3, "MACAddress": "A0:36:9F:12:7C:E0", "Manufacturer": "Intel Corporation", "Name": "enp6s0f0"}, {"AdapterType": "Ethernet 802.3", "Description": "I350 Gigabit Network Connection", "DeviceID": "4", "Index": 4, "MACAddress": "A0:36:9F:12:7C:E1", "Manufacturer": "Intel Corporation", "Name": "enp6s0f1"}, {"AdapterType": "Ethernet 802.3", "Description": "RTL8111/8168/8411 PCI Express Gigabit Ethernet Controller", "DeviceID": "5", "Index": 5, "MACAddress": "70:85:C2:4E:19:A5", "Manufacturer": "Realtek Semiconductor Co., Ltd.", "Name": "enp8s0"}])"},
          {"Win32_NetworkAdapterConfiguration", R"([{"Index": 1, "IPAddress": ["127.0.0.1", "::1"]}, {"Index": 2, "IPAddress": ["198.51.100.23", "fe80::7285:c2ff:fe4e:19a3"]}, {"Index": 3, "IPAddress": ["10.0.4.7"]}, {"Index": 4, "IPAddress": null}, {"Index": 5, "IPAddress": null}])"},
-         {"Brovik_LCDPanel", R"([])"},
          {"Win32_VideoConfiguration", R"([{"AdapterChipType": "Vega 10 XL/XT [Radeon RX Vega 56/64]", "AdapterRAM": 8573157376, "Name": "Advanced Micro Devices, Inc. [AMD/ATI] Vega 10 XL/XT [Radeon RX Vega 56/64]"}])"},
          {"Brovik_ExternalMonitor", R"([{"Manufacturer": "LG Electronics", "Model": "LG FHD", "SerialNO": "203NTXR28370"}, {"Manufacturer": "MST", "Model": "MStar Demo", "SerialNO": "1"}, {"Manufacturer": "Acer Technologies", "Model": "SB220Q", "SerialNO": "2485133387"}])"},
        }},
@@ -67,33 +62,16 @@ const std::vector<Machine>& Machines() {
          {"DMTF_MemoryDevice", R"([{"Index": 0, "Size": 4294967296}, {"Index": 1, "Size": 4294967296}, {"Index": 2, "Size": 4294967296}, {"Index": 3, "Size": 4294967296}, {"Index": 12, "Size": 4294967296}, {"Index": 13, "Size": 4294967296}, {"Index": 14, "Size": 4294967296}, {"Index": 15, "Size": 4294967296}])"},
          {"Win32_DiskDrive", R"([{"DeviceID": "/dev/sda", "Model": "ST9250610NS", "Size": 250059350016}])"},
          {"Brovik_DiskDrive", R"([{"SerialNO": "9XE0AB1C", "FirmwareRevision": null}])"},
-         {"Brovik_CDROMDrive", R"([])"},
-         {"Win32_POTSModem", R"([])"},
-         {"Brovik_Bluetooth", R"([])"},
-         {"DMTF_PortableBattery", R"([])"},
-         {"Brovik_DockingStation", R"([])"},
          {"Win32_NetworkAdapter", R"([{"AdapterType": null, "Description": null, "DeviceID": "1", "Index": 1, "MACAddress": null, "Manufacturer": null, "Name": "lo"}, {"AdapterType": "Ethernet 802.3", "Description": "I350 Gigabit Network Connection", "DeviceID": "2", "Index": 2, "MACAddress": "84:8F:69:FE:CC:40", "Manufacturer": "Intel Corporation", "Name": "eth0"}, {"AdapterType": "Ethernet 802.3", "Description": "I350 Gigabit Network Connection", "DeviceID": "3", "Index": 3, "MACAddress": "84:8F:69:FE:CC:41", "Manufacturer": "Intel Corporation", "Name": "eth1"}, {"AdapterType": "Ethernet 802.3", "Description": null, "DeviceID": "4", "Index": 4, "MACAddress": "4C:79:BA:5C:01:6F", "Manufacturer": null, "Name": "mic0"}, {"AdapterType": null, "Description": "MT27500 Family [ConnectX-3]", "DeviceID": "5", "Index": 5, "MACAddress": null, "Manufacturer": "Mellanox Technologies", "Name": "ib0"}, {"AdapterType": "Ethernet 802.3", "Description": null, "DeviceID": "6", "Index": 6, "MACAddress": "84:8F:69:FE:CC:40", "Manufacturer": null, "Name": "br0"}, {"AdapterType": "Ethernet 802.3", "Description": null, "DeviceID": "7", "Index": 7, "MACAddress": "84:8F:69:FE:CC:40", "Manufacturer": null, "Name": "eth0.1015"}])"},
          {"Win32_NetworkAdapterConfiguration", R"([{"Index": 1, "IPAddress": ["127.0.0.1", "::1"]}, {"Index": 2, "IPAddress": null}, {"Index": 3, "IPAddress": null}, {"Index": 4, "IPAddress": ["172.31.1.254"]}, {"Index": 5, "IPAddress": ["198.18.5.10"]}, {"Index": 6, "IPAddress": ["203.0.113.10", "2001:db8:a::10", "fe80::868f:69ff:fefe:cc40"]}, {"Index": 7, "IPAddress": ["10.15.0.10", "fe80::868f:69ff:fefe:cc40"]}])"},
-         {"Brovik_LCDPanel", R"([])"},
-         {"Win32_VideoConfiguration", R"([])"},
-         {"Brovik_ExternalMonitor", R"([])"},
        }},
       {"vm",
        {
          {"CIM_Processor", R"([{"DeviceID": "CPU0", "Manufacturer": "AuthenticAMD", "Name": "AMD EPYC", "Version": "Family 25, Model 1, Stepping 1", "MaxClockSpeed": null, "SocketDesignation": null}])"},
-         {"DMTF_MemoryDevice", R"([])"},
          {"Win32_DiskDrive", R"([{"DeviceID": "/dev/vda", "Model": "Virtio 1.0 block device", "Size": 274877906944}])"},
          {"Brovik_DiskDrive", R"([{"SerialNO": "overlayblk", "FirmwareRevision": null}])"},
-         {"Brovik_CDROMDrive", R"([])"},
-         {"Win32_POTSModem", R"([])"},
-         {"Brovik_Bluetooth", R"([])"},
-         {"DMTF_PortableBattery", R"([])"},
-         {"Brovik_DockingStation", R"([])"},
          {"Win32_NetworkAdapter", R"([{"AdapterType": null, "Description": null, "DeviceID": "1", "Index": 1, "MACAddress": null, "Manufacturer": null, "Name": "lo"}, {"AdapterType": "Ethernet 802.3", "Description": null, "DeviceID": "2", "Index": 2, "MACAddress": "32:1C:13:6D:BD:51", "Manufacturer": null, "Name": "ifb0"}, {"AdapterType": "Ethernet 802.3", "Description": null, "DeviceID": "3", "Index": 3, "MACAddress": "52:D9:B6:40:13:C3", "Manufacturer": null, "Name": "ifb1"}, {"AdapterType": "Ethernet 802.3", "Description": "Virtio 1.0 network device", "DeviceID": "4", "Index": 4, "MACAddress": "02:FC:00:00:00:01", "Manufacturer": "Red Hat, Inc.", "Name": "eth0"}])"},
          {"Win32_NetworkAdapterConfiguration", R"([{"Index": 1, "IPAddress": ["127.0.0.1", "::1"]}, {"Index": 2, "IPAddress": null}, {"Index": 3, "IPAddress": null}, {"Index": 4, "IPAddress": ["192.0.2.2", "fe80::fc:ff:fe00:1", "fd00::2"]}])"},
-         {"Brovik_LCDPanel", R"([])"},
-         {"Win32_VideoConfiguration", R"([])"},
-         {"Brovik_ExternalMonitor", R"([])"},
        }},
   };
   return kMachines;
@@ -126,27 +104,18 @@ void ExpectSameAnswer(const ClassAnswer& actual, const ClassAnswer& expected) {
 TEST(SysRootTrees, EveryClassOfEveryMachine) {
   for (const Machine& m : Machines()) {
     const LiveSource source(test::TestDataPath("sysroot/") + m.tree);
-    ASSERT_EQ(m.classes.size(), LiveClassNames().size()) << m.tree;
-    for (const Expected& e : m.classes) {
-      SCOPED_TRACE(std::string(m.tree) + " " + e.cls);
-      ExpectSameAnswer(*source.Query(e.cls), ParseExpected(e.cls, e.instances));
+    size_t listed = 0;
+    for (const std::string& cls : LiveClassNames()) {
+      SCOPED_TRACE(std::string(m.tree) + " " + cls);
+      const auto e = std::find_if(m.classes.begin(), m.classes.end(), [&](const Expected& x) { return x.cls == cls; });
+      listed += e != m.classes.end();
+      ExpectSameAnswer(*source.Query(cls), ParseExpected(cls, e == m.classes.end() ? "[]" : e->instances));
     }
+    EXPECT_EQ(listed, m.classes.size()) << m.tree << ": a listed class is not a live class";
   }
 }
 
-// The capture holds the fourteen classes in order and answers as the source did.
-TEST(SysRootTrees, CaptureRoundTrips) {
-  const LiveSource live(test::TestDataPath("sysroot/laptop"));
-  const Snapshot snapshot = CaptureSnapshot(live);
-  ASSERT_EQ(snapshot.classes.size(), 14u);
-  for (size_t i = 0; i < snapshot.classes.size(); ++i) EXPECT_EQ(snapshot.classes[i].first, CollectorClassNames()[i]);
-  const SnapshotSource replay(ParseSnapshot(WriteSnapshot(snapshot), "capture"));
-  for (const std::string& cls : CollectorClassNames()) {
-    SCOPED_TRACE(cls);
-    ExpectSameAnswer(*replay.Query(cls), *live.Query(cls));
-    EXPECT_EQ(replay.KeyProperty(cls), live.KeyProperty(cls));
-  }
-}
+// Capturing a tree and replaying it is ProgramTest's (ACaptureShowsWhatTheMachineShowed).
 
 TEST(SysRootTrees, UnknownClassesAndNames) {
   const LiveSource source(test::TestDataPath("sysroot/vm"));
