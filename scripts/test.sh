@@ -22,6 +22,7 @@ job() {
 }
 
 job "web page (headless Chromium)" bash scripts/test-web.sh
+job "web page under load (wrk)" bash scripts/load-web.sh 10
 job "Windows build (Wine)" bash scripts/test-windows.sh
 job "fuzz targets" bash scripts/fuzz.sh "${BRV_FUZZ_SECONDS:-10}"
 
