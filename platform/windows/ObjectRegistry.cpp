@@ -1,24 +1,12 @@
 // Object creation by programmatic name on Windows: classes registered in this
 // process come first; every other name is created through COM (the registry's
 // ProgID, then CoCreateInstance) and called late-bound through its IDispatch.
-#include <map>
-#include <mutex>
-
 #include "platform/Automation.h"
+#include "platform/standins/automation/ClassTable.h"
 #include "platform/windows/Com.h"
 
 namespace brv {
 namespace {
-
-struct Registry {
-  std::mutex lock;
-  std::map<std::string, ObjectFactory> factories;
-};
-
-Registry& TheRegistry() {
-  static Registry registry;
-  return registry;
-}
 
 // An automation object reached through IDispatch. Arguments go by reference
 // (VT_BYREF | VT_VARIANT), so whatever the callee changes comes back in `args`.
@@ -89,33 +77,13 @@ std::shared_ptr<AutomationObject> CreateComObject(const std::string& progId) {
 
 }  // namespace
 
-void RegisterClass(const std::string& progId, ObjectFactory factory) {
-  Registry& r = TheRegistry();
-  std::lock_guard guard(r.lock);
-  if (factory) {
-    r.factories[progId] = std::move(factory);
-  } else {
-    r.factories.erase(progId);
-  }
-}
+// Every class of the DLL is reached through COM, the string provider included.
+void AddInstalledClasses(std::map<std::string, ObjectFactory>&) {}
 
 std::shared_ptr<AutomationObject> CreateObject(const std::string& progId) {
-  ObjectFactory factory;
-  {
-    Registry& r = TheRegistry();
-    std::lock_guard guard(r.lock);
-    auto it = r.factories.find(progId);
-    if (it != r.factories.end()) factory = it->second;
-  }
+  const ObjectFactory factory = RegisteredClass(progId);
   if (!factory) return CreateComObject(progId);
-  std::shared_ptr<AutomationObject> object;
-  try {
-    object = factory();
-  } catch (const Error& e) {
-    Raise(err::kCannotCreateObject, e.description());
-  }
-  if (!object) Raise(err::kCannotCreateObject, progId);
-  return object;
+  return MakeObject(factory, progId);
 }
 
 }  // namespace brv
