@@ -76,8 +76,8 @@ void ShowCategory(Grid& grid, std::string& optionStr, Variant& nIndex) {
 void FillRows(Grid& grid, int16_t& index) {
   const ModuleState& m = Module();
   const int16_t k = Narrow16(static_cast<int64_t>(m.CurrentLabels->size()));
-  for (int16_t r = 1; r <= k; ++r) {
-    int16_t c0 = 0, c1 = 1;
+  for (int32_t next = 1; next <= k; ++next) {
+    int16_t r = static_cast<int16_t>(next), c0 = 0, c1 = 1;
     grid.SetCellText(GetCellIndex(grid, r, c0), (*m.CurrentLabels)[r - 1]);
     grid.SetCellText(GetCellIndex(grid, r, c1), TextOf(m.CurrentValues.at(index, r - 1)));
   }
