@@ -13,6 +13,13 @@ ValueTable GetDisplayInfo() {
   ThreadError().Clear();
   const std::string& emptyText = Module().EmptyText;
   ValueTable table(2, 5);
+  // A class that answered without a record still numbers the row and shows
+  // its two cells as having no value.
+  const auto noRecord = [&](int first, int second) {
+    table.at(0, 0) = int16_t{1};
+    table.at(0, first) = emptyText;
+    table.at(0, second) = emptyText;
+  };
 
   auto panels = frame::Query("Brovik_LCDPanel");
   const int32_t p = frame::ForEachInstance(
@@ -23,11 +30,7 @@ ValueTable GetDisplayInfo() {
         table.at(0, 2) = frame::ReadValue(panel, "VerticalResolution");
       },
       1);
-  if (p == 0) {
-    table.at(0, 0) = int16_t{1};
-    table.at(0, 1) = emptyText;
-    table.at(0, 2) = emptyText;
-  }
+  if (p == 0) noRecord(1, 2);
   frame::CheckPendingError();
 
   auto adapters = frame::Query("Win32_VideoConfiguration");
@@ -48,11 +51,7 @@ ValueTable GetDisplayInfo() {
         table.at(0, 4) = mebibytes;
       },
       1);
-  if (a == 0) {
-    table.at(0, 0) = int16_t{1};
-    table.at(0, 3) = emptyText;
-    table.at(0, 4) = emptyText;
-  }
+  if (a == 0) noRecord(3, 4);
   // Neither class has a record: nothing to show at all.
   if (p == 0 && a == 0) {
     for (int c = 0; c < 5; ++c) table.at(0, c) = "";
