@@ -44,6 +44,13 @@ class ClassSource {
   // The answer to "select * from CLASS". A class the source does not know
   // answers with 0x80041010 (invalid class).
   virtual std::shared_ptr<const ClassAnswer> Query(std::string_view className) const = 0;
+  // The instances an object path may name, `key` equal to `value`: by default
+  // the whole class, which the caller sifts. A source that can find one
+  // instance without reading the whole class answers with fewer.
+  virtual std::shared_ptr<const ClassAnswer> QueryByKey(std::string_view className, std::string_view /*key*/,
+                                                        std::string_view /*value*/) const {
+    return Query(className);
+  }
   // The key property used by object paths, when the source names one.
   virtual std::optional<std::string> KeyProperty(std::string_view /*className*/) const { return std::nullopt; }
 };

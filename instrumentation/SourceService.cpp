@@ -49,8 +49,8 @@ std::shared_ptr<const ClassSource> Connect() {
   return source;
 }
 
-std::shared_ptr<const ClassAnswer> Answer(const ClassSource& source, std::string_view className) {
-  std::shared_ptr<const ClassAnswer> answer = source.Query(className);
+// Checks an answer: a class that failed raises its number.
+std::shared_ptr<const ClassAnswer> Checked(std::shared_ptr<const ClassAnswer> answer, std::string_view className) {
   if (!answer) Fail(err::kWbemInvalidClass, std::string(className));
   if (answer->error) Fail(*answer->error, std::string(className));
   return answer;
@@ -97,7 +97,7 @@ class QueryAnswer : public ObjectSet {
       : source_(std::move(source)), className_(std::move(className)) {}
   // The query is answered when its enumeration starts, as the service does by default.
   std::unique_ptr<Enumerator> Enumerate() override {
-    return std::make_unique<AnswerEnumerator>(Answer(*source_, className_));
+    return std::make_unique<AnswerEnumerator>(Checked(source_->Query(className_), className_));
   }
 
  private:
@@ -160,8 +160,11 @@ std::unique_ptr<Object> BindSourceObject(const std::string& moniker) {
   if (name.find('.') != std::string_view::npos) key = std::string(name.substr(name.find('.') + 1));
   if (!key) key = source->KeyProperty(className);
   if (!key) key = BuiltinKeyProperty(className);
-  const auto answer = Answer(*source, className);
-  if (!key) Fail(kInvalidObjectPath, "the class " + className + " has no key property");
+  if (!key) {
+    Checked(source->Query(className), className);  // an unknown class is named as such first
+    Fail(kInvalidObjectPath, "the class " + className + " has no key property");
+  }
+  const auto answer = Checked(source->QueryByKey(className, *key, value), className);
   for (const Instance& instance : answer->instances) {
     if (instance.error) Fail(*instance.error, "fetching an instance");
     const Property* p = instance.Find(*key);

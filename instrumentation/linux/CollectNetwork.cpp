@@ -8,25 +8,67 @@
 
 #include "instrumentation/linux/FirmwareText.h"
 #include "instrumentation/linux/Machine.h"
+#include "instrumentation/linux/RouteNetlink.h"
 
 namespace brv::live {
 namespace {
 
+// What both classes need of an interface. The link type and the hardware
+// address come with the list from the kernel; from files they are read only for
+// the adapters class.
 struct Interface {
   int32_t index = 0;
   std::string name;
   std::string dir;
+  std::optional<int64_t> type;     // the link type (ARPHRD_*)
+  std::optional<std::string> mac;  // a 6-byte hardware address, on a link that is not loopback
 };
 
-std::vector<Interface> Interfaces(const RootFs& fs) {
+constexpr int64_t kLoopback = 772;  // ARPHRD_LOOPBACK
+
+void SortByIndex(std::vector<Interface>& list) {
+  std::stable_sort(list.begin(), list.end(), [](const Interface& a, const Interface& b) { return a.index < b.index; });
+}
+
+std::vector<Interface> InterfacesFromFiles(const RootFs& fs, bool details) {
   std::vector<Interface> out;
   for (const std::string& name : fs.List("/sys/class/net")) {
     const std::string dir = "/sys/class/net/" + name;
     const auto index = fs.ReadInt(dir + "/ifindex");  // also skips bonding_masters and other files
     if (!index || *index <= 0 || *index > INT32_MAX) continue;
-    out.push_back({static_cast<int32_t>(*index), name, dir});
+    Interface i{static_cast<int32_t>(*index), name, dir, std::nullopt, std::nullopt};
+    if (details) {
+      i.type = fs.ReadInt(dir + "/type");
+      if (fs.ReadInt(dir + "/addr_len") == 6 && i.type != kLoopback) {
+        if (const auto address = fs.ReadLine(dir + "/address")) i.mac = MacAddress(*address);
+      }
+    }
+    out.push_back(std::move(i));
   }
-  std::stable_sort(out.begin(), out.end(), [](const Interface& a, const Interface& b) { return a.index < b.index; });
+  SortByIndex(out);
+  return out;
+}
+
+std::vector<Interface> Interfaces(const RootFs& fs, bool details) {
+  if (!fs.root().empty()) return InterfacesFromFiles(fs, details);
+  const auto links = RouteNetlink().Links();
+  if (!links) return InterfacesFromFiles(fs, details);
+  std::vector<Interface> out;
+  for (const NetLink& link : *links) {
+    Interface i{link.index, link.name, "/sys/class/net/" + link.name, link.type, std::nullopt};
+    if (link.hardware.size() == 6 && link.type != kLoopback) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      std::string text;
+      for (const unsigned char byte : link.hardware) {
+        if (!text.empty()) text += ':';
+        text += kHex[byte >> 4];
+        text += kHex[byte & 15];
+      }
+      i.mac = MacAddress(text);
+    }
+    out.push_back(std::move(i));
+  }
+  SortByIndex(out);
   return out;
 }
 
@@ -147,9 +189,11 @@ std::map<std::string, std::vector<std::string>> Ipv4Addresses(const RootFs& fs) 
   return out;
 }
 
-Variant AdapterType(const RootFs& fs, const std::string& dir) {
-  if (fs.Exists(dir + "/wireless") || fs.Exists(dir + "/phy80211")) return "Wireless";
-  const auto type = fs.ReadInt(dir + "/type");
+// A wireless interface always has a device behind it (its radio); one without
+// is not asked, which spares two failed look-ups per virtual interface.
+Variant AdapterType(const RootFs& fs, const Interface& i, bool hasDevice) {
+  if (hasDevice && (fs.Exists(i.dir + "/wireless") || fs.Exists(i.dir + "/phy80211"))) return "Wireless";
+  const auto& type = i.type;
   if (!type) return Null{};
   switch (*type) {  // ARPHRD_* link types
     case 1:
@@ -171,24 +215,42 @@ Variant AdapterType(const RootFs& fs, const std::string& dir) {
   }
 }
 
+// The addresses of each interface by index, IPv4 before IPv6.
+std::map<int32_t, std::vector<std::string>> Addresses(const RootFs& fs, const std::vector<Interface>& interfaces) {
+  std::map<int32_t, std::vector<std::string>> out;
+  if (fs.root().empty()) {
+    if (auto addresses = RouteNetlink().Addresses()) {
+      for (NetAddress& a : *addresses) out[a.index].push_back(std::move(a.text));
+      return out;
+    }
+  }
+  auto v4 = Ipv4Addresses(fs);
+  auto v6 = Ipv6Addresses(fs);
+  for (const Interface& i : interfaces) {
+    std::vector<std::string>& list = out[i.index];
+    if (auto it = v4.find(i.name); it != v4.end()) list = std::move(it->second);
+    if (auto it = v6.find(i.index); it != v6.end()) {
+      for (std::string& a : it->second) list.push_back(std::move(a));
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 ClassAnswer NetworkAdapters(const Machine& m) {
   const RootFs& fs = m.fs();
   ClassAnswer answer;
-  for (const Interface& i : Interfaces(fs)) {
+  for (const Interface& i : Interfaces(fs, true)) {
     IdNames names;
-    if (const auto device = fs.Resolve(i.dir + "/device")) names = m.DeviceNames(*device);
-    std::optional<std::string> mac;
-    if (fs.ReadInt(i.dir + "/addr_len") == 6 && fs.ReadInt(i.dir + "/type") != 772) {
-      if (const auto address = fs.ReadLine(i.dir + "/address")) mac = MacAddress(*address);
-    }
+    const auto device = fs.Resolve(i.dir + "/device");
+    if (device) names = m.DeviceNames(*device);
     Instance instance;
-    instance.Set("AdapterType", AdapterType(fs, i.dir));
+    instance.Set("AdapterType", AdapterType(fs, i, device.has_value()));
     instance.Set("Description", TextOrNull(names.device));
     instance.Set("DeviceID", std::to_string(i.index));
     instance.Set("Index", i.index);
-    instance.Set("MACAddress", TextOrNull(mac));
+    instance.Set("MACAddress", TextOrNull(i.mac));
     instance.Set("Manufacturer", TextOrNull(names.vendor));
     instance.Set("Name", i.name);
     answer.instances.push_back(std::move(instance));
@@ -198,22 +260,40 @@ ClassAnswer NetworkAdapters(const Machine& m) {
 
 ClassAnswer NetworkConfigurations(const Machine& m) {
   const RootFs& fs = m.fs();
-  const auto v4 = Ipv4Addresses(fs);
-  const auto v6 = Ipv6Addresses(fs);
+  const std::vector<Interface> interfaces = Interfaces(fs, false);
+  auto addresses = Addresses(fs, interfaces);
   ClassAnswer answer;
-  for (const Interface& i : Interfaces(fs)) {
-    Variant::Array addresses;
-    if (auto it = v4.find(i.name); it != v4.end()) {
-      for (const std::string& a : it->second) addresses.emplace_back(a);
-    }
-    if (auto it = v6.find(i.index); it != v6.end()) {
-      for (const std::string& a : it->second) addresses.emplace_back(a);
+  for (const Interface& i : interfaces) {
+    Variant::Array list;
+    if (auto it = addresses.find(i.index); it != addresses.end()) {
+      for (std::string& a : it->second) list.emplace_back(std::move(a));
     }
     Instance instance;
     instance.Set("Index", i.index);
-    instance.Set("IPAddress", addresses.empty() ? Variant(Null{}) : Variant(std::move(addresses)));
+    instance.Set("IPAddress", list.empty() ? Variant(Null{}) : Variant(std::move(list)));
     answer.instances.push_back(std::move(instance));
   }
+  return answer;
+}
+
+ClassAnswer NetworkConfiguration(const Machine& m, int32_t index) {
+  if (!m.fs().root().empty()) return NetworkConfigurations(m);
+  RouteNetlink kernel;
+  auto addresses = kernel.Addresses(index);
+  if (!addresses) return NetworkConfigurations(m);
+  ClassAnswer answer;
+  // An interface without an address may still exist; one with an address does.
+  if (addresses->empty()) {
+    const auto link = kernel.Links(index);
+    if (!link) return NetworkConfigurations(m);
+    if (link->empty()) return answer;
+  }
+  Variant::Array list;
+  for (NetAddress& a : *addresses) list.emplace_back(std::move(a.text));
+  Instance instance;
+  instance.Set("Index", index);
+  instance.Set("IPAddress", list.empty() ? Variant(Null{}) : Variant(std::move(list)));
+  answer.instances.push_back(std::move(instance));
   return answer;
 }
 

@@ -10,8 +10,11 @@ namespace {
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
 bool IsOptical(const Machine& m, const std::string& name) {
-  // SCSI peripheral type 5 is a CD/DVD drive, whatever its name.
-  return StartsWith(name, "sr") || m.fs().ReadLine("/sys/block/" + name + "/device/type") == "5";
+  // SCSI peripheral type 5 is a CD/DVD drive, whatever its name. Only the SCSI
+  // layer's devices have a type; asking the others would cost a failed open
+  // (several microseconds in sysfs) per disk and query.
+  if (StartsWith(name, "sr")) return true;
+  return StartsWith(name, "sd") && m.fs().ReadLine("/sys/block/" + name + "/device/type") == "5";
 }
 
 // The whole disks: block devices backed by hardware, without the virtual ones
@@ -26,7 +29,8 @@ std::vector<std::string> WholeDisks(const Machine& m) {
     }
     if (virtualDevice || IsOptical(m, name)) continue;
     if (name.find("boot") != std::string::npos || name.find("rpmb") != std::string::npos) continue;  // eMMC areas
-    if (m.fs().ReadLine("/sys/block/" + name + "/hidden") == "1") continue;
+    // Only NVMe multipath hides the per-controller paths (nvme0c0n1 and so on).
+    if (StartsWith(name, "nvme") && m.fs().ReadLine("/sys/block/" + name + "/hidden") == "1") continue;
     if (!m.fs().Exists("/sys/block/" + name + "/device")) continue;
     out.push_back(name);
   }

@@ -128,13 +128,21 @@ std::string_view HwIds::List(const std::string& name) const {
   return slot->text();
 }
 
-IdNames HwIds::Pci(uint16_t vendor, std::optional<uint16_t> device) const {
-  return FindIdNames(List("pci.ids"), vendor, device);
+IdNames HwIds::Names(const std::string& list, uint16_t vendor, std::optional<uint16_t> device) const {
+  const auto key = std::make_tuple(list, vendor, device ? int32_t{*device} : -1);
+  {
+    std::lock_guard guard(foundLock_);
+    if (auto it = found_.find(key); it != found_.end()) return it->second;
+  }
+  IdNames names = FindIdNames(List(list), vendor, device);
+  std::lock_guard guard(foundLock_);
+  found_.emplace(key, names);
+  return names;
 }
 
-IdNames HwIds::Usb(uint16_t vendor, std::optional<uint16_t> product) const {
-  return FindIdNames(List("usb.ids"), vendor, product);
-}
+IdNames HwIds::Pci(uint16_t vendor, std::optional<uint16_t> device) const { return Names("pci.ids", vendor, device); }
+
+IdNames HwIds::Usb(uint16_t vendor, std::optional<uint16_t> product) const { return Names("usb.ids", vendor, product); }
 
 std::optional<std::string> HwIds::Pnp(std::string_view id) const { return FindPnpName(List("pnp.ids"), id); }
 

@@ -3,7 +3,7 @@
 // from hwdata's id lists (pci.ids, usb.ids, pnp.ids under /usr/share/hwdata or
 // /usr/share/misc, read through the root). The lists are megabytes long, so they
 // are searched for the one id asked, never parsed whole; each list is read once
-// and kept for later look-ups.
+// and kept, and so is each name found, for later look-ups.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 
 #include "instrumentation/linux/RootFs.h"
 
@@ -36,10 +37,15 @@ class HwIds {
 
  private:
   std::string_view List(const std::string& name) const;
+  IdNames Names(const std::string& list, uint16_t vendor, std::optional<uint16_t> device) const;
 
   const RootFs& fs_;
   mutable std::mutex lock_;
   mutable std::map<std::string, std::shared_ptr<const MappedFile>> lists_;
+  // A search may cross the whole block of a vendor with thousands of devices;
+  // the answers, by list, vendor and device (-1 for none), are kept.
+  mutable std::mutex foundLock_;
+  mutable std::map<std::tuple<std::string, uint16_t, int32_t>, IdNames> found_;
 };
 
 }  // namespace brv

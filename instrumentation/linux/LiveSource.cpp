@@ -1,5 +1,7 @@
 #include "instrumentation/linux/LiveSource.h"
 
+#include <charconv>
+
 #include "common/Error.h"
 #include "instrumentation/linux/HwIds.h"
 #include "instrumentation/linux/Machine.h"
@@ -64,6 +66,20 @@ std::shared_ptr<const ClassAnswer> LiveSource::Query(std::string_view className)
   }
   static const auto kMissing = std::make_shared<const ClassAnswer>(ClassAnswer{err::kWbemInvalidClass, {}});
   return kMissing;
+}
+
+std::shared_ptr<const ClassAnswer> LiveSource::QueryByKey(std::string_view className, std::string_view key,
+                                                          std::string_view value) const {
+  int32_t index = 0;
+  const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), index);
+  // Only the index's own spelling names it, as when the whole class is sifted.
+  if (!SameName(className, "Win32_NetworkAdapterConfiguration") || !SameName(key, "Index") || ec != std::errc() ||
+      end != value.data() + value.size() || std::to_string(index) != value) {
+    return Query(className);
+  }
+  const RootFs fs(state_->root);
+  const live::Machine machine(fs, state_->ids);
+  return std::make_shared<const ClassAnswer>(live::NetworkConfiguration(machine, index));
 }
 
 std::optional<std::string> LiveSource::KeyProperty(std::string_view className) const {

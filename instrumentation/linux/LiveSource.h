@@ -22,6 +22,9 @@ class LiveSource : public ClassSource {
   // Every answer is read afresh: a disk, monitor or dock plugged in since the
   // last query shows up in the next one.
   std::shared_ptr<const ClassAnswer> Query(std::string_view className) const override;
+  // A network adapter's configuration is found by its index alone.
+  std::shared_ptr<const ClassAnswer> QueryByKey(std::string_view className, std::string_view key,
+                                                std::string_view value) const override;
   std::optional<std::string> KeyProperty(std::string_view className) const override;
 
  private:

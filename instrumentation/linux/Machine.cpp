@@ -22,6 +22,27 @@ bool IsPciAddress(std::string_view name) {
          IsHex(name.substr(5, 2)) && IsHex(name.substr(8, 2)) && IsHex(name.substr(11, 1));
 }
 
+// "usb1" (a root hub) or "1-2", "1-2.4": the directory of a USB device, the
+// only kind that has idVendor (its interfaces, "1-2:1.0", do not).
+bool IsUsbDeviceName(std::string_view name) {
+  auto digits = [&](size_t& at) {
+    const size_t from = at;
+    while (at < name.size() && name[at] >= '0' && name[at] <= '9') ++at;
+    return at > from;
+  };
+  size_t at = 0;
+  if (name.substr(0, 3) == "usb") {
+    at = 3;
+    return digits(at) && at == name.size();
+  }
+  if (!digits(at) || at == name.size() || name[at] != '-') return false;
+  do {
+    ++at;
+    if (!digits(at)) return false;
+  } while (at < name.size() && name[at] == '.');
+  return at == name.size();
+}
+
 std::optional<uint16_t> HexId(const std::optional<std::string>& text) {
   if (!text) return std::nullopt;
   std::string_view s = TrimText(*text);
@@ -95,7 +116,10 @@ std::optional<std::string> Machine::UdevProperty(std::string_view id, std::strin
 IdNames Machine::DeviceNames(const std::string& devicePath, std::string* busPath) const {
   std::string p = devicePath;
   while (p.size() > std::string_view("/sys/devices").size() && p.rfind("/sys/devices/", 0) == 0) {
-    const auto usbVendor = HexId(fs_.ReadLine(JoinPath(p, "idVendor")));
+    // Only the directories named as USB devices are asked for a USB id: a
+    // failed open costs microseconds in sysfs.
+    const std::string_view name = BaseName(p);
+    const auto usbVendor = IsUsbDeviceName(name) ? HexId(fs_.ReadLine(JoinPath(p, "idVendor"))) : std::nullopt;
     if (usbVendor) {
       IdNames names = ids_.Usb(*usbVendor, HexId(fs_.ReadLine(JoinPath(p, "idProduct"))));
       if (!names.vendor) names.vendor = Text(JoinPath(p, "manufacturer"));
@@ -103,7 +127,7 @@ IdNames Machine::DeviceNames(const std::string& devicePath, std::string* busPath
       if (busPath) *busPath = p;
       return names;
     }
-    if (IsPciAddress(BaseName(p))) {
+    if (IsPciAddress(name)) {
       const auto vendor = HexId(fs_.ReadLine(JoinPath(p, "vendor")));
       if (vendor) {
         if (busPath) *busPath = p;

@@ -64,6 +64,9 @@ ClassAnswer Batteries(const Machine& m);
 ClassAnswer DockingStations(const Machine& m);
 ClassAnswer NetworkAdapters(const Machine& m);
 ClassAnswer NetworkConfigurations(const Machine& m);
+// The configuration of the adapter of that index (none when there is no such
+// adapter), or every configuration when only the whole class can be read.
+ClassAnswer NetworkConfiguration(const Machine& m, int32_t index);
 ClassAnswer LcdPanels(const Machine& m);
 ClassAnswer VideoConfigurations(const Machine& m);
 ClassAnswer ExternalMonitors(const Machine& m);

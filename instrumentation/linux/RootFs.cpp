@@ -104,6 +104,19 @@ std::string RootFs::HostPath(std::string_view canonical) const {
 }
 
 std::optional<std::string> RootFs::Resolve(std::string_view path) const {
+  // Below the real root the kernel follows the links itself: open the path
+  // without reading it and ask /proc what it became (three system calls, where
+  // the walk takes one or two per component). Without /proc, walk.
+  if (root_.empty()) {
+    const Fd fd(::open(JoinPath("/", path).c_str(), O_PATH | O_CLOEXEC));
+    if (fd.get() < 0) return std::nullopt;
+    const std::string link = "/proc/self/fd/" + std::to_string(fd.get());
+    char target[4096];
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target);
+    if (n > 0 && static_cast<size_t>(n) < sizeof target && target[0] == '/') {
+      return std::string(target, static_cast<size_t>(n));
+    }
+  }
   // Work list of components still to walk; a link's target is spliced in front.
   std::vector<std::string> pending = Components(path);
   std::reverse(pending.begin(), pending.end());
@@ -175,12 +188,21 @@ std::optional<std::string> RootFs::Read(std::string_view path, size_t limit) con
   if (!host) return std::nullopt;
   const Fd fd(::open(host->c_str(), OpenFlags()));
   if (fd.get() < 0) return std::nullopt;
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  // In a captured tree anything may stand where a file is expected, so only a
+  // regular file is read. Below the real root the paths read are the kernel's
+  // own files and the system's, and the check would cost a system call on
+  // every read; a device or FIFO there still cannot stall the reader (it is
+  // opened non-blocking) or overrun it (the limit holds).
+  size_t size = 0;
+  if (!root_.empty()) {
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    size = static_cast<size_t>(std::max<off_t>(st.st_size, 0));
+  }
   std::string out;
   // procfs and sysfs report a size of 0 or 4096 whatever the content; read on
   // until the end.
-  out.resize(std::min<size_t>(limit, st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 4096));
+  out.resize(std::min<size_t>(limit, size > 0 ? size + 1 : 4096));
   size_t used = 0;
   while (used < limit) {
     if (used == out.size()) out.resize(std::min(limit, out.size() * 2));
