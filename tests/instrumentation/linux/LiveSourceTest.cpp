@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -272,6 +273,60 @@ TEST(LiveSourceClasses, ThisMachineAnswersEveryClass) {
     EXPECT_EQ(Value(adapters->instances[i], "Index"), Value(configurations->instances[i], "Index"));
   }
   EXPECT_EQ(source.Query("Win32_DiskDrive")->instances.size(), source.Query("Brovik_DiskDrive")->instances.size());
+}
+
+// This machine read two ways: "/" asks the kernel (netlink, links resolved in
+// one open), "/." walks the same files as a captured tree would be walked.
+// Both must tell the same story.
+TEST(LiveSourceClasses, ThisMachineKernelAnswersMatchItsFiles) {
+  const LiveSource kernel("/");
+  const LiveSource files("/.");
+  const RootFs fast("/");
+  const RootFs walk("/.");
+  for (const char* dir : {"/sys/class/net", "/sys/block"}) {
+    for (const std::string& name : fast.List(dir)) {
+      const std::string link = std::string(dir) + "/" + name + "/device";
+      EXPECT_EQ(fast.Resolve(link), walk.Resolve(link)) << link;
+    }
+  }
+  EXPECT_EQ(fast.Resolve("/no/such/path"), std::nullopt);
+
+  const auto adapters = kernel.Query("Win32_NetworkAdapter");
+  const auto adaptersFromFiles = files.Query("Win32_NetworkAdapter");
+  ASSERT_EQ(adapters->instances.size(), adaptersFromFiles->instances.size());
+  for (size_t i = 0; i < adapters->instances.size(); ++i) {
+    for (const char* p : {"AdapterType", "Description", "Index", "MACAddress", "Manufacturer", "Name"}) {
+      EXPECT_EQ(Value(adapters->instances[i], p), Value(adaptersFromFiles->instances[i], p)) << p;
+    }
+  }
+
+  // Addresses as sets: the files list them in numeric order, the kernel in
+  // the order they were configured.
+  auto addresses = [](const Instance& instance) {
+    std::vector<std::string> out;
+    const Variant value = Value(instance, "IPAddress");
+    if (const auto* list = value.get_if<Variant::Array>()) {
+      for (const Variant& a : *list) out.push_back(TextOf(a));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  const auto configurations = kernel.Query("Win32_NetworkAdapterConfiguration");
+  const auto configurationsFromFiles = files.Query("Win32_NetworkAdapterConfiguration");
+  ASSERT_EQ(configurations->instances.size(), configurationsFromFiles->instances.size());
+  for (size_t i = 0; i < configurations->instances.size(); ++i) {
+    const Instance& c = configurations->instances[i];
+    EXPECT_EQ(addresses(c), addresses(configurationsFromFiles->instances[i])) << TextOf(Value(c, "Index"));
+    // The look-up by index finds the same instance the whole class holds.
+    const std::string index = TextOf(Value(c, "Index"));
+    const Instance one = Only(kernel.QueryByKey("Win32_NetworkAdapterConfiguration", "Index", index));
+    EXPECT_EQ(Value(one, "Index"), Value(c, "Index"));
+    EXPECT_EQ(addresses(one), addresses(c)) << index;
+  }
+  EXPECT_TRUE(kernel.QueryByKey("Win32_NetworkAdapterConfiguration", "Index", "2147483647")->instances.empty());
+  // A value the index is not spelled as cannot name it; the caller sifts the whole class.
+  EXPECT_EQ(kernel.QueryByKey("Win32_NetworkAdapterConfiguration", "Index", "01")->instances.size(),
+            configurations->instances.size());
 }
 
 }  // namespace
