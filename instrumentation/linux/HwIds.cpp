@@ -56,6 +56,8 @@ size_t NextVendorLine(std::string_view text, size_t from, size_t to) {
   return std::string_view::npos;
 }
 
+}  // namespace
+
 // The id lists keep their vendors in ascending order, so the vendor's line is
 // found by bisecting the bytes: a few dozen probes instead of reading megabytes.
 size_t FindVendorLine(std::string_view text, uint16_t vendor) {
@@ -81,15 +83,15 @@ size_t FindVendorLine(std::string_view text, uint16_t vendor) {
   return std::string_view::npos;
 }
 
-}  // namespace
-
 IdNames FindIdNames(std::string_view list, uint16_t vendor, std::optional<uint16_t> device) {
+  return NamesAtVendorLine(list, FindVendorLine(list, vendor), device);
+}
+
+IdNames NamesAtVendorLine(std::string_view list, size_t at, std::optional<uint16_t> device) {
   IdNames names;
-  const std::string key = fmt::format("{:04x}  ", vendor);
-  const size_t at = FindVendorLine(list, vendor);
-  if (at == std::string_view::npos) return names;
+  if (at >= list.size()) return names;
   const std::string_view vendorLine = LineAt(list, at);
-  names.vendor = CleanFirmwareText(vendorLine.substr(key.size()));
+  names.vendor = CleanFirmwareText(vendorLine.substr(6));  // after "vvvv  "
   if (!device) return names;
   const std::string deviceKey = fmt::format("\t{:04x}  ", *device);
   // The vendor's devices follow its line until the next line that is not
@@ -130,12 +132,17 @@ std::string_view HwIds::List(const std::string& name) const {
 
 IdNames HwIds::Names(const std::string& list, uint16_t vendor, std::optional<uint16_t> device) const {
   const auto key = std::make_tuple(list, vendor, device ? int32_t{*device} : -1);
+  std::optional<size_t> vendorAt;
   {
     std::lock_guard guard(foundLock_);
     if (auto it = found_.find(key); it != found_.end()) return it->second;
+    if (auto it = vendorAt_.find({list, vendor}); it != vendorAt_.end()) vendorAt = it->second;
   }
-  IdNames names = FindIdNames(List(list), vendor, device);
+  const std::string_view text = List(list);
+  if (!vendorAt) vendorAt = FindVendorLine(text, vendor);
+  IdNames names = NamesAtVendorLine(text, *vendorAt, device);
   std::lock_guard guard(foundLock_);
+  vendorAt_.emplace(std::make_pair(list, vendor), *vendorAt);
   found_.emplace(key, names);
   return names;
 }

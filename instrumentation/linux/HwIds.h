@@ -25,6 +25,11 @@ struct IdNames {
 // The look-ups on the text of one list, for the tests and for HwIds.
 // pci.ids and usb.ids: "vvvv  Vendor" lines, each followed by "\tdddd  Device" lines.
 IdNames FindIdNames(std::string_view list, uint16_t vendor, std::optional<uint16_t> device);
+// Where the vendor's line starts; npos when the list has none.
+size_t FindVendorLine(std::string_view list, uint16_t vendor);
+// The names from the vendor line at `at` (none when `at` is past the end) and
+// the device line below it.
+IdNames NamesAtVendorLine(std::string_view list, size_t at, std::optional<uint16_t> device);
 // pnp.ids: "AAA\tName" lines.
 std::optional<std::string> FindPnpName(std::string_view list, std::string_view id);
 
@@ -46,6 +51,7 @@ class HwIds {
   // the answers, by list, vendor and device (-1 for none), are kept.
   mutable std::mutex foundLock_;
   mutable std::map<std::tuple<std::string, uint16_t, int32_t>, IdNames> found_;
+  mutable std::map<std::pair<std::string, uint16_t>, size_t> vendorAt_;  // a vendor's line, for its other devices
 };
 
 }  // namespace brv

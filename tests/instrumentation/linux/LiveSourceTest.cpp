@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fmt/format.h>
+
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 
@@ -155,6 +158,44 @@ TEST(LiveHwIds, SearchesTheListForOneId) {
   EXPECT_EQ(FindPnpName(pnp, "AAA"), "Avolites Ltd");
   EXPECT_EQ(FindPnpName(pnp, "XYZ"), std::nullopt);
   EXPECT_EQ(FindPnpName(pnp, "DE"), std::nullopt);
+}
+
+// Long lists are bisected: every vendor of a list with blocks of very
+// different lengths (and this machine's own pci.ids, when it has one) is found
+// at its line, and the ids between them are not.
+TEST(LiveHwIds, BisectsLongListsToEveryVendor) {
+  std::string synthetic = "# header\n\n";
+  for (int v = 0x10; v < 0xfff0; v += 0x17) {
+    synthetic += fmt::format("{:04x}  Vendor {}\n", v, v);
+    for (int d = 0; d < (v % 7 == 0 ? 400 : v % 3); ++d) synthetic += fmt::format("\t{:04x}  Device {}\n", d, d);
+    if (v % 5 == 0) synthetic += "# comment\n\n";
+  }
+  synthetic += "C 00  Unclassified device\n";
+  std::vector<std::string> lists = {synthetic};
+  if (std::ifstream real("/usr/share/hwdata/pci.ids"); real) {
+    lists.emplace_back(std::istreambuf_iterator<char>(real), std::istreambuf_iterator<char>());
+  }
+  for (const std::string& list : lists) {
+    std::vector<bool> present(0x10000);
+    size_t at = 0;
+    while (at < list.size()) {
+      const size_t eol = std::min(list.find('\n', at), list.size());
+      const std::string_view line = std::string_view(list).substr(at, eol - at);
+      unsigned id = 0;
+      if (line.size() > 6 && line.substr(4, 2) == "  " &&
+          std::from_chars(line.data(), line.data() + 4, id, 16).ptr == line.data() + 4 &&
+          line.find_first_not_of("0123456789abcdef") == 4) {
+        present[id] = true;
+        EXPECT_EQ(FindVendorLine(list, static_cast<uint16_t>(id)), at) << line;
+      }
+      at = eol + 1;
+    }
+    for (unsigned id = 0; id < 0x10000; id += 0x101) {
+      if (!present[id]) {
+        EXPECT_EQ(FindVendorLine(list, static_cast<uint16_t>(id)), std::string_view::npos) << id;
+      }
+    }
+  }
 }
 
 // What an unprivileged user sees of the laptop: no firmware table, so the
