@@ -49,9 +49,10 @@ std::vector<Interface> InterfacesFromFiles(const RootFs& fs, bool details) {
   return out;
 }
 
-std::vector<Interface> Interfaces(const RootFs& fs, bool details) {
+std::vector<Interface> Interfaces(const Machine& m, bool details) {
+  const RootFs& fs = m.fs();
   if (!fs.root().empty()) return InterfacesFromFiles(fs, details);
-  const auto links = RouteNetlink().Links();
+  const auto links = m.Kernel().Links();
   if (!links) return InterfacesFromFiles(fs, details);
   std::vector<Interface> out;
   for (const NetLink& link : *links) {
@@ -216,10 +217,11 @@ Variant AdapterType(const RootFs& fs, const Interface& i, bool hasDevice) {
 }
 
 // The addresses of each interface by index, IPv4 before IPv6.
-std::map<int32_t, std::vector<std::string>> Addresses(const RootFs& fs, const std::vector<Interface>& interfaces) {
+std::map<int32_t, std::vector<std::string>> Addresses(const Machine& m, const std::vector<Interface>& interfaces) {
+  const RootFs& fs = m.fs();
   std::map<int32_t, std::vector<std::string>> out;
   if (fs.root().empty()) {
-    if (auto addresses = RouteNetlink().Addresses()) {
+    if (auto addresses = m.Kernel().Addresses()) {
       for (NetAddress& a : *addresses) out[a.index].push_back(std::move(a.text));
       return out;
     }
@@ -241,7 +243,7 @@ std::map<int32_t, std::vector<std::string>> Addresses(const RootFs& fs, const st
 ClassAnswer NetworkAdapters(const Machine& m) {
   const RootFs& fs = m.fs();
   ClassAnswer answer;
-  for (const Interface& i : Interfaces(fs, true)) {
+  for (const Interface& i : Interfaces(m, true)) {
     IdNames names;
     const auto device = fs.Resolve(i.dir + "/device");
     if (device) names = m.DeviceNames(*device);
@@ -259,9 +261,8 @@ ClassAnswer NetworkAdapters(const Machine& m) {
 }
 
 ClassAnswer NetworkConfigurations(const Machine& m) {
-  const RootFs& fs = m.fs();
-  const std::vector<Interface> interfaces = Interfaces(fs, false);
-  auto addresses = Addresses(fs, interfaces);
+  const std::vector<Interface> interfaces = Interfaces(m, false);
+  auto addresses = Addresses(m, interfaces);
   ClassAnswer answer;
   for (const Interface& i : interfaces) {
     Variant::Array list;
@@ -278,7 +279,7 @@ ClassAnswer NetworkConfigurations(const Machine& m) {
 
 ClassAnswer NetworkConfiguration(const Machine& m, int32_t index) {
   if (!m.fs().root().empty()) return NetworkConfigurations(m);
-  RouteNetlink kernel;
+  RouteNetlink& kernel = m.Kernel();
   auto addresses = kernel.Addresses(index);
   if (!addresses) return NetworkConfigurations(m);
   ClassAnswer answer;

@@ -1,6 +1,7 @@
 #include "instrumentation/linux/LiveSource.h"
 
 #include <charconv>
+#include <mutex>
 
 #include "common/Error.h"
 #include "instrumentation/linux/HwIds.h"
@@ -14,6 +15,23 @@ struct LiveSource::State {
   std::string root;
   RootFs listsFs;  // used only by `ids`, under its lock
   HwIds ids;       // the id lists are read once and kept: the searches stay cheap
+
+  // Netlink conversations kept between queries (opening one costs two system
+  // calls); each query borrows one for its duration.
+  std::mutex kernelLock;
+  std::vector<std::unique_ptr<live::RouteNetlink>> kernels;
+
+  std::unique_ptr<live::RouteNetlink> BorrowKernel() {
+    std::lock_guard guard(kernelLock);
+    if (kernels.empty()) return std::make_unique<live::RouteNetlink>();
+    auto kernel = std::move(kernels.back());
+    kernels.pop_back();
+    return kernel;
+  }
+  void ReturnKernel(std::unique_ptr<live::RouteNetlink> kernel) {
+    std::lock_guard guard(kernelLock);
+    kernels.push_back(std::move(kernel));
+  }
 };
 
 namespace {
@@ -61,8 +79,11 @@ std::shared_ptr<const ClassAnswer> LiveSource::Query(std::string_view className)
     if (!SameName(c.name, className)) continue;
     // A reader per query: what it remembers of the tree lasts one answer.
     const RootFs fs(state_->root);
-    const live::Machine machine(fs, state_->ids);
-    return std::make_shared<const ClassAnswer>(c.collect(machine));
+    auto kernel = state_->BorrowKernel();
+    const live::Machine machine(fs, state_->ids, kernel.get());
+    auto answer = std::make_shared<const ClassAnswer>(c.collect(machine));
+    state_->ReturnKernel(std::move(kernel));
+    return answer;
   }
   static const auto kMissing = std::make_shared<const ClassAnswer>(ClassAnswer{err::kWbemInvalidClass, {}});
   return kMissing;
@@ -78,8 +99,11 @@ std::shared_ptr<const ClassAnswer> LiveSource::QueryByKey(std::string_view class
     return Query(className);
   }
   const RootFs fs(state_->root);
-  const live::Machine machine(fs, state_->ids);
-  return std::make_shared<const ClassAnswer>(live::NetworkConfiguration(machine, index));
+  auto kernel = state_->BorrowKernel();
+  const live::Machine machine(fs, state_->ids, kernel.get());
+  auto answer = std::make_shared<const ClassAnswer>(live::NetworkConfiguration(machine, index));
+  state_->ReturnKernel(std::move(kernel));
+  return answer;
 }
 
 std::optional<std::string> LiveSource::KeyProperty(std::string_view className) const {

@@ -55,6 +55,14 @@ std::optional<uint16_t> HexId(const std::optional<std::string>& text) {
 
 }  // namespace
 
+RouteNetlink& Machine::Kernel() const {
+  if (!kernel_) {
+    ownKernel_ = std::make_unique<RouteNetlink>();
+    kernel_ = ownKernel_.get();
+  }
+  return *kernel_;
+}
+
 const std::optional<std::vector<SmbiosStructure>>& Machine::Smbios() const {
   if (smbiosLoaded_) return smbios_;
   smbiosLoaded_ = true;

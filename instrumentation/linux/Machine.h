@@ -2,6 +2,7 @@
 // What the live source's collectors share: the root-relative reader, hwdata's id
 // lists, the SMBIOS structures (when readable) and helpers for sysfs devices.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,16 +12,20 @@
 #include "instrumentation/ClassSource.h"
 #include "instrumentation/linux/HwIds.h"
 #include "instrumentation/linux/RootFs.h"
+#include "instrumentation/linux/RouteNetlink.h"
 #include "instrumentation/linux/Smbios.h"
 
 namespace brv::live {
 
 class Machine {
  public:
-  Machine(const RootFs& fs, const HwIds& ids) : fs_(fs), ids_(ids) {}
+  // `kernel`, when given, is a conversation kept between queries; without
+  // one, the machine opens its own when first asked.
+  Machine(const RootFs& fs, const HwIds& ids, RouteNetlink* kernel = nullptr) : fs_(fs), ids_(ids), kernel_(kernel) {}
 
   const RootFs& fs() const { return fs_; }
   const HwIds& ids() const { return ids_; }
+  RouteNetlink& Kernel() const;
 
   // The SMBIOS structures: the whole table (/sys/firmware/dmi/tables/DMI), else
   // the per-structure entries (/sys/firmware/dmi/entries/T-N/raw) of the types
@@ -42,6 +47,8 @@ class Machine {
  private:
   const RootFs& fs_;
   const HwIds& ids_;
+  mutable RouteNetlink* kernel_;
+  mutable std::unique_ptr<RouteNetlink> ownKernel_;
   mutable bool smbiosLoaded_ = false;
   mutable std::optional<std::vector<SmbiosStructure>> smbios_;
 };

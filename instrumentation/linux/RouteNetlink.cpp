@@ -97,10 +97,18 @@ Outcome Ask(int fd, uint32_t sequence, uint16_t request, const Header& body, boo
 
 }  // namespace
 
-RouteNetlink::RouteNetlink() : fd_(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE)) {}
+RouteNetlink::~RouteNetlink() { Reset(); }
 
-RouteNetlink::~RouteNetlink() {
+int RouteNetlink::Socket() {
+  if (fd_ < 0) fd_ = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+  return fd_;
+}
+
+// After a failure the socket may still hold the rest of an answer: a new one
+// starts clean.
+void RouteNetlink::Reset() {
   if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
 }
 
 std::optional<std::vector<NetLink>> RouteNetlink::Links(int32_t only) {
@@ -122,7 +130,8 @@ std::optional<std::vector<NetLink>> RouteNetlink::Links(int32_t only) {
     });
     if (!link.name.empty() && (only == 0 || link.index == only)) out.push_back(std::move(link));
   };
-  if (Ask(fd_, ++sequence_, RTM_GETLINK, request, only == 0, RTM_NEWLINK, take) == Outcome::kFailed) {
+  if (Ask(Socket(), ++sequence_, RTM_GETLINK, request, only == 0, RTM_NEWLINK, take) == Outcome::kFailed) {
+    Reset();
     return std::nullopt;
   }
   return out;
@@ -154,7 +163,10 @@ std::optional<std::vector<NetAddress>> RouteNetlink::Addresses(int32_t only) {
     if (!inet_ntop(family, bytes, text, sizeof text)) return;
     out.push_back({static_cast<int32_t>(info.ifa_index), text});
   };
-  if (Ask(fd_, ++sequence_, RTM_GETADDR, request, true, RTM_NEWADDR, take) != Outcome::kAnswered) return std::nullopt;
+  if (Ask(Socket(), ++sequence_, RTM_GETADDR, request, true, RTM_NEWADDR, take) != Outcome::kAnswered) {
+    Reset();
+    return std::nullopt;
+  }
   // The kernel answers family by family, in the order of their numbers: IPv4 first.
   return out;
 }

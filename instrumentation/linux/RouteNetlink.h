@@ -23,10 +23,11 @@ struct NetAddress {
   std::string text;   // in the usual notation of its family
 };
 
-// One conversation with the kernel; each question opens nothing new.
+// One conversation with the kernel, opened at the first question and kept for
+// the next ones (a failed one starts afresh). Not to be shared between threads.
 class RouteNetlink {
  public:
-  RouteNetlink();
+  RouteNetlink() = default;
   ~RouteNetlink();
   RouteNetlink(const RouteNetlink&) = delete;
   RouteNetlink& operator=(const RouteNetlink&) = delete;
@@ -42,7 +43,11 @@ class RouteNetlink {
   std::optional<std::vector<NetAddress>> Addresses(int32_t only = 0);
 
  private:
-  int fd_;
+  // The socket, opened when first needed; -1 when closed.
+  int Socket();
+  void Reset();
+
+  int fd_ = -1;
   uint32_t sequence_ = 0;
 };
 
