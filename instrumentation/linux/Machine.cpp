@@ -76,9 +76,10 @@ const std::optional<std::vector<SmbiosStructure>>& Machine::Smbios() const {
   // The kernel also shows each structure on its own; read only the types the
   // collectors use, in the kernel's order (type, then instance).
   std::vector<SmbiosStructure> entries;
+  const std::vector<std::string> names = fs_.List("/sys/firmware/dmi/entries");
   for (const char* type : {"4", "17", "22"}) {
     const std::string prefix = std::string(type) + "-";
-    for (const std::string& name : fs_.List("/sys/firmware/dmi/entries")) {
+    for (const std::string& name : names) {
       if (name.compare(0, prefix.size(), prefix) != 0) continue;
       const auto raw = fs_.Read("/sys/firmware/dmi/entries/" + name + "/raw", 64 * 1024);
       if (!raw) continue;

@@ -68,14 +68,17 @@ std::vector<std::string> PreferredLanguages() {
 
 std::string CatalogueFolder() {
   if (std::string env = Env("BRVPARTS_MESSAGES"); !env.empty()) return env;
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec) {
+  // The program does not move while it runs: where its catalogues are is
+  // worked out once.
+  static const std::string kBesideProgram = [] {
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) return std::string("messages");
     const fs::path beside = exe.parent_path() / "messages";
     if (fs::is_directory(beside, ec)) return beside.string();
     return (exe.parent_path().parent_path() / "share" / "brvparts" / "messages").string();
-  }
-  return "messages";
+  }();
+  return kBesideProgram;
 }
 
 Resources::Resources() : Resources(CatalogueFolder(), PreferredLanguages()) {}
