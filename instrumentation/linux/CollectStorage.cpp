@@ -69,13 +69,15 @@ std::optional<std::string> VpdSerial(const Machine& m, const std::string& path) 
 }
 
 std::optional<std::string> Serial(const Machine& m, const std::string& name) {
-  const std::string dir = "/sys/block/" + name;
-  for (const std::string& path : {dir + "/device/serial", dir + "/serial"}) {
-    if (auto s = m.Text(path)) return s;
-  }
-  if (auto s = VpdSerial(m, dir + "/device/vpd_pg80")) return s;
-  if (const auto id = UdevBlockId(m, name)) return m.UdevProperty(*id, "ID_SERIAL_SHORT");
-  return std::nullopt;
+  return m.DiskSerial(name, [&]() -> std::optional<std::string> {
+    const std::string dir = "/sys/block/" + name;
+    for (const std::string& path : {dir + "/device/serial", dir + "/serial"}) {
+      if (auto s = m.Text(path)) return s;
+    }
+    if (auto s = VpdSerial(m, dir + "/device/vpd_pg80")) return s;
+    if (const auto id = UdevBlockId(m, name)) return m.UdevProperty(*id, "ID_SERIAL_SHORT");
+    return std::nullopt;
+  });
 }
 
 std::optional<std::string> Firmware(const Machine& m, const std::string& name) {

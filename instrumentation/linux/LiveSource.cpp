@@ -15,6 +15,7 @@ struct LiveSource::State {
   std::string root;
   RootFs listsFs;  // used only by `ids`, under its lock
   HwIds ids;       // the id lists are read once and kept: the searches stay cheap
+  live::Remembered remembered;
 
   // Netlink conversations kept between queries (opening one costs two system
   // calls); each query borrows one for its duration.
@@ -80,7 +81,7 @@ std::shared_ptr<const ClassAnswer> LiveSource::Query(std::string_view className)
     // A reader per query: what it remembers of the tree lasts one answer.
     const RootFs fs(state_->root);
     auto kernel = state_->BorrowKernel();
-    const live::Machine machine(fs, state_->ids, kernel.get());
+    const live::Machine machine(fs, state_->ids, kernel.get(), &state_->remembered);
     auto answer = std::make_shared<const ClassAnswer>(c.collect(machine));
     state_->ReturnKernel(std::move(kernel));
     return answer;
@@ -100,7 +101,7 @@ std::shared_ptr<const ClassAnswer> LiveSource::QueryByKey(std::string_view class
   }
   const RootFs fs(state_->root);
   auto kernel = state_->BorrowKernel();
-  const live::Machine machine(fs, state_->ids, kernel.get());
+  const live::Machine machine(fs, state_->ids, kernel.get(), &state_->remembered);
   auto answer = std::make_shared<const ClassAnswer>(live::NetworkConfiguration(machine, index));
   state_->ReturnKernel(std::move(kernel));
   return answer;

@@ -55,6 +55,19 @@ std::optional<uint16_t> HexId(const std::optional<std::string>& text) {
 
 }  // namespace
 
+std::optional<std::string> Remembered::DiskSerial(const std::string& name, int64_t sequence) const {
+  std::lock_guard guard(lock_);
+  const auto it = serials_.find({name, sequence});
+  if (it == serials_.end()) return std::nullopt;
+  return it->second;
+}
+
+void Remembered::KeepDiskSerial(const std::string& name, int64_t sequence, const std::string& serial) {
+  std::lock_guard guard(lock_);
+  if (serials_.size() >= kMostDisks) serials_.clear();
+  serials_[{name, sequence}] = serial;
+}
+
 RouteNetlink& Machine::Kernel() const {
   if (!kernel_) {
     ownKernel_ = std::make_unique<RouteNetlink>();

@@ -365,6 +365,16 @@ TEST(LiveSourceClasses, ThisMachineKernelAnswersMatchItsFiles) {
     EXPECT_EQ(addresses(one), addresses(c)) << index;
   }
   EXPECT_TRUE(kernel.QueryByKey("Win32_NetworkAdapterConfiguration", "Index", "2147483647")->instances.empty());
+
+  // Disk serials: read once, then kept for the same disk instance.
+  for (int pass = 0; pass < 2; ++pass) {
+    const auto disks = kernel.Query("Brovik_DiskDrive");
+    const auto disksFromFiles = files.Query("Brovik_DiskDrive");
+    ASSERT_EQ(disks->instances.size(), disksFromFiles->instances.size());
+    for (size_t i = 0; i < disks->instances.size(); ++i) {
+      EXPECT_EQ(Value(disks->instances[i], "SerialNO"), Value(disksFromFiles->instances[i], "SerialNO")) << pass;
+    }
+  }
   // A value the index is not spelled as cannot name it; the caller sifts the whole class.
   EXPECT_EQ(kernel.QueryByKey("Win32_NetworkAdapterConfiguration", "Index", "01")->instances.size(),
             configurations->instances.size());
