@@ -20,7 +20,8 @@ class LiveSource : public ClassSource {
   ~LiveSource() override;
 
   // Every answer is read afresh: a disk, monitor or dock plugged in since the
-  // last query shows up in the next one.
+  // last query shows up in the next one. Only a disk's serial number is kept,
+  // for as long as the kernel counts that disk as the same instance.
   std::shared_ptr<const ClassAnswer> Query(std::string_view className) const override;
   // A network adapter's configuration is found by its index alone.
   std::shared_ptr<const ClassAnswer> QueryByKey(std::string_view className, std::string_view key,
