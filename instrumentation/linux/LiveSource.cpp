@@ -33,6 +33,18 @@ struct LiveSource::State {
     std::lock_guard guard(kernelLock);
     kernels.push_back(std::move(kernel));
   }
+
+  // One answer, from a reader made for it: what the reader remembers of the
+  // tree lasts one answer.
+  template <class Collect>
+  std::shared_ptr<const ClassAnswer> Answer(Collect collect) {
+    const RootFs fs(root);
+    auto kernel = BorrowKernel();
+    const live::Machine machine(fs, ids, kernel.get(), &remembered);
+    auto answer = std::make_shared<const ClassAnswer>(collect(machine));
+    ReturnKernel(std::move(kernel));
+    return answer;
+  }
 };
 
 namespace {
@@ -77,14 +89,7 @@ LiveSource::~LiveSource() = default;
 
 std::shared_ptr<const ClassAnswer> LiveSource::Query(std::string_view className) const {
   for (const LiveClass& c : kClasses) {
-    if (!SameName(c.name, className)) continue;
-    // A reader per query: what it remembers of the tree lasts one answer.
-    const RootFs fs(state_->root);
-    auto kernel = state_->BorrowKernel();
-    const live::Machine machine(fs, state_->ids, kernel.get(), &state_->remembered);
-    auto answer = std::make_shared<const ClassAnswer>(c.collect(machine));
-    state_->ReturnKernel(std::move(kernel));
-    return answer;
+    if (SameName(c.name, className)) return state_->Answer(c.collect);
   }
   static const auto kMissing = std::make_shared<const ClassAnswer>(ClassAnswer{err::kWbemInvalidClass, {}});
   return kMissing;
@@ -99,12 +104,7 @@ std::shared_ptr<const ClassAnswer> LiveSource::QueryByKey(std::string_view class
       end != value.data() + value.size() || std::to_string(index) != value) {
     return Query(className);
   }
-  const RootFs fs(state_->root);
-  auto kernel = state_->BorrowKernel();
-  const live::Machine machine(fs, state_->ids, kernel.get(), &state_->remembered);
-  auto answer = std::make_shared<const ClassAnswer>(live::NetworkConfiguration(machine, index));
-  state_->ReturnKernel(std::move(kernel));
-  return answer;
+  return state_->Answer([index](const live::Machine& m) { return live::NetworkConfiguration(m, index); });
 }
 
 std::optional<std::string> LiveSource::KeyProperty(std::string_view className) const {
