@@ -1,52 +1,26 @@
 // The program as a user runs it: exit statuses, one-line reasons, script mode.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <nlohmann/json.hpp>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <sstream>
+
+#include "tests/support/Support.h"
 
 namespace {
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using brv::test::Outcome;
+using brv::test::RunProgram;
 
-Outcome Program(const std::string& args, const std::string& input = "", const std::string& lang = "C") {
-  // Tests run in parallel processes: every run has files of its own.
-  static int runs = 0;
-  const auto dir = std::filesystem::temp_directory_path();
-  const std::string tag = std::to_string(getpid()) + "-" + std::to_string(++runs);
-  const std::string in = (dir / ("brv-in-" + tag)).string(), err = (dir / ("brv-err-" + tag)).string();
-  std::ofstream(in) << input;
-  const std::string cmd = "LC_ALL= LC_MESSAGES= LANGUAGE= LANG=" + lang + " " + BRV_PROGRAM + " " + args + " <" + in + " 2>" + err;
-  Outcome r{};
-  FILE* p = popen(cmd.c_str(), "r");
-  std::array<char, 4096> buf;
-  for (size_t n; (n = fread(buf.data(), 1, buf.size(), p)) > 0;) r.out.append(buf.data(), n);
-  r.status = WEXITSTATUS(pclose(p));
-  std::ifstream e(err);
-  r.err.assign(std::istreambuf_iterator<char>(e), {});
-  std::filesystem::remove(in);
-  std::filesystem::remove(err);
-  return r;
-}
-
-std::string Fixture(const std::string& name, const std::string& body) {
-  const auto path = std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "-" + name);
-  std::ofstream(path) << body;
-  return path.string();
-}
+const std::string laptop = std::string(BRV_SOURCE_DIR) + "/samples/laptop.json";
 
 TEST(Program, ExitStatusesAndReasons) {
-  const std::string laptop = std::string(BRV_SOURCE_DIR) + "/samples/laptop.json";
-  const std::string broken = Fixture("brv-broken.json", "{\"format\": \"brvparts-snapshot/1\",\n \"classes\": [}");
+  const auto broken = (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "-bad.json")).string();
+  std::ofstream(broken) << "{\"format\": \"brvparts-snapshot/1\",\n \"classes\": [}";
   const struct {
     std::string args;
     int status;
@@ -64,7 +38,7 @@ TEST(Program, ExitStatusesAndReasons) {
       {"--sysroot / --snapshot " + laptop, 2, "brvparts: --snapshot and --sysroot exclude each other"},
   };
   for (const auto& c : cases) {
-    const Outcome r = Program(c.args);
+    const Outcome r = RunProgram(c.args);
     EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
     if (c.errStart.empty()) {
       EXPECT_EQ(r.err, "") << c.args;
@@ -80,9 +54,8 @@ TEST(Program, ExitStatusesAndReasons) {
 
 TEST(Program, WholeInventoryReadsAsExpected) {
   // Every category with every instance, in the user's language.
-  const std::string laptop = std::string(BRV_SOURCE_DIR) + "/samples/laptop.json";
   for (const char* lang : {"en", "ja"}) {
-    const Outcome r = Program("--snapshot " + laptop, "", lang == std::string("en") ? "C" : "ja_JP.UTF-8");
+    const Outcome r = RunProgram("--snapshot " + laptop, "", lang == std::string("en") ? "C" : "ja_JP.UTF-8");
     std::ifstream expected(std::string(BRV_TEST_DATA) + "/expected/laptop." + lang + ".txt");
     EXPECT_EQ(r.out, std::string(std::istreambuf_iterator<char>(expected), {})) << lang;
     EXPECT_EQ(r.status, 0);
@@ -96,10 +69,10 @@ TEST(Program, ACaptureShowsWhatTheMachineShowed) {
     const std::string tree = std::string(BRV_TEST_DATA) + "/sysroot/" + machine;
     const std::string file = (std::filesystem::temp_directory_path() /
                               (std::to_string(getpid()) + "-" + machine + ".json")).string();
-    const Outcome capture = Program("--sysroot " + tree + " capture -o " + file);
+    const Outcome capture = RunProgram("--sysroot " + tree + " capture -o " + file);
     EXPECT_EQ(capture.status, 0) << capture.err;
-    const Outcome live = Program("--sysroot " + tree);
-    const Outcome replay = Program("--snapshot " + file);
+    const Outcome live = RunProgram("--sysroot " + tree);
+    const Outcome replay = RunProgram("--snapshot " + file);
     EXPECT_EQ(live.out, replay.out) << machine;
     EXPECT_EQ(live.status, replay.status);
     EXPECT_NE(live.out.find("CPU 1 of"), std::string::npos) << machine;
@@ -108,8 +81,7 @@ TEST(Program, ACaptureShowsWhatTheMachineShowed) {
 }
 
 TEST(Program, ScriptModeAnswersEveryLineInOrder) {
-  const std::string laptop = std::string(BRV_SOURCE_DIR) + "/samples/laptop.json";
-  const Outcome r = Program("--snapshot " + laptop + " --script -",
+  const Outcome r = RunProgram("--snapshot " + laptop + " --script -",
                         "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", 1]}\n\n"
                         "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", 0]}\n"
                         "}{\n"

@@ -1,22 +1,27 @@
 #include "tests/support/Support.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
 #include "common/Trap.h"
 #include "instrumentation/snapshot/Snapshot.h"
 #include "platform/standins/resources/Resources.h"
 
 namespace brv::test {
 
-std::vector<int32_t>& FakeProvider::Asked() {
-  thread_local std::vector<int32_t> asked;
-  return asked;
-}
-
-Variant FakeProvider::Call(std::string_view method, std::vector<Variant>& args) {
-  if (method != "GetResourceString") Raise(err::kNoSuchMember);
-  const int32_t n = ToInt32(args.at(0));
-  Asked().push_back(n);
-  return "#" + std::to_string(n);
-}
+namespace {
+// A provider that answers message N with "#N".
+struct FakeProvider : AutomationObject {
+  Variant Call(std::string_view method, std::vector<Variant>& args) override {
+    if (method != "GetResourceString") Raise(err::kNoSuchMember);
+    return "#" + std::to_string(ToInt32(args.at(0)));
+  }
+};
+}  // namespace
 
 ProviderScope::ProviderScope(ProviderMode mode) { Switch(mode); }
 ProviderScope::~ProviderScope() { RegisterClass(kResourcesProgId, CreateResources); }
@@ -66,10 +71,30 @@ std::string SnapshotWith(const std::string& classes) {
 
 int QueriesAnswered() { return gQueries; }
 
+Outcome RunProgram(const std::string& args, const std::string& input, const std::string& lang) {
+  // Tests run in parallel processes: every run has files of its own.
+  static int runs = 0;
+  const auto dir = std::filesystem::temp_directory_path();
+  const std::string tag = std::to_string(getpid()) + "-" + std::to_string(++runs);
+  const std::string in = (dir / ("brv-in-" + tag)).string(), err = (dir / ("brv-err-" + tag)).string();
+  std::ofstream(in) << input;
+  const std::string cmd =
+      "LC_ALL= LC_MESSAGES= LANGUAGE= LANG=" + lang + " " + BRV_PROGRAM + " " + args + " <" + in + " 2>" + err;
+  Outcome r{};
+  FILE* p = popen(cmd.c_str(), "r");
+  char buf[4096];
+  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
+  r.status = WEXITSTATUS(pclose(p));
+  std::ifstream e(err);
+  r.err.assign(std::istreambuf_iterator<char>(e), {});
+  std::filesystem::remove(in);
+  std::filesystem::remove(err);
+  return r;
+}
+
 void ResetModule() {
   Module() = ModuleState{};
   ThreadError().Clear();
-  FakeProvider::Asked().clear();
 }
 
 }  // namespace brv::test

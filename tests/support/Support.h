@@ -1,6 +1,7 @@
 #pragma once
-// Shared test fixtures: a recording string provider, a recorded message box, and
-// a fresh module state for the test's thread.
+// Shared test fixtures: string providers, the message boxes recorded, a fresh
+// module state for the test's thread, snapshots given inline, and the program
+// run as a user runs it.
 #include <memory>
 #include <ostream>
 #include <string>
@@ -14,15 +15,14 @@
 #include "platform/Automation.h"
 #include "platform/MessageBox.h"
 
+namespace brv {
+// Shows a variant readably in test failures.
+void PrintTo(const Variant& value, std::ostream* out);
+}  // namespace brv
+
 namespace brv::test {
 
-// A provider that answers message N with "#N" and records every number asked.
-class FakeProvider : public AutomationObject {
- public:
-  Variant Call(std::string_view method, std::vector<Variant>& args) override;
-  static std::vector<int32_t>& Asked();
-};
-
+// Fake answers message N with "#N"; Missing has no provider; Installed reads the catalogues.
 enum class ProviderMode { Fake, Missing, Installed };
 
 // Puts a provider in place for the scope of a test and restores the installed one.
@@ -53,23 +53,20 @@ class BoxRecorder {
 // Resets this thread's module state and pending error.
 void ResetModule();
 
-}  // namespace brv::test
-
-namespace brv {
-// Shows a variant readably in test failures.
-void PrintTo(const Variant& value, std::ostream* out);
-}  // namespace brv
-
-namespace brv::test {
 // Answers the instrumentation from a snapshot document given inline.
 void UseSnapshot(const std::string& document);
 // A snapshot document holding the given classes ("classes" member body).
 std::string SnapshotWith(const std::string& classes);
 // Counts the queries the process source answers.
 int QueriesAnswered();
-}  // namespace brv::test
 
-namespace brv::test {
+// The program run with the arguments, the input on its standard input and LANG
+// set to lang (the other locale variables cleared): its exit status and output.
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+Outcome RunProgram(const std::string& args, const std::string& input = "", const std::string& lang = "C");
 
 // The number of the error a call raises, 0 when it raises none.
 template <class Call>

@@ -10,17 +10,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/support/Support.h"
 
 namespace {
 
@@ -29,26 +29,22 @@ using namespace std::chrono_literals;
 
 const std::string kLaptop = std::string(BRV_SOURCE_DIR) + "/samples/laptop.json";
 
-// The program serving on a free port of 127.0.0.1, its standard error kept in a file.
+// The program serving on 127.0.0.1 (a free port unless one is given), its
+// standard error kept in a file.
 class Server {
  public:
-  explicit Server(const std::vector<std::string>& extra = {}) {
+  explicit Server(int wanted = 0) {
     static int runs = 0;
     errPath_ = (std::filesystem::temp_directory_path() /
                 ("brv-serve-" + std::to_string(getpid()) + "-" + std::to_string(++runs)))
                    .string();
     int out[2];
     if (pipe(out) != 0) throw std::runtime_error("pipe");
-    std::vector<std::string> args = {BRV_PROGRAM, "serve", "--snapshot", kLaptop};
-    args.insert(args.end(), extra.begin(), extra.end());
-    if (std::find(extra.begin(), extra.end(), "--port") == extra.end()) {
-      args.insert(args.end(), {"--port", "0"});
-    }
+    std::vector<std::string> args = {BRV_PROGRAM, "serve", "--snapshot", kLaptop, "--port", std::to_string(wanted)};
     pid_ = fork();
     if (pid_ == 0) {
       dup2(out[1], STDOUT_FILENO);
-      const int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      dup2(err, STDERR_FILENO);
+      dup2(open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
       close(out[0]);
       std::vector<char*> argv;
       for (auto& a : args) argv.push_back(a.data());
@@ -58,9 +54,16 @@ class Server {
     }
     close(out[1]);
     out_ = out[0];
-    line_ = ReadLine(20s);
+    // The first line, read for at most 20 s; it ends early if the program does.
+    const auto end = std::chrono::steady_clock::now() + 20s;
+    for (char c; std::chrono::steady_clock::now() < end;) {
+      pollfd p{out_, POLLIN, 0};
+      if (poll(&p, 1, 100) <= 0) continue;
+      if (read(out_, &c, 1) != 1 || c == '\n') break;
+      line += c;
+    }
     const std::string prefix = "Listening on http://127.0.0.1:";
-    if (line_.rfind(prefix, 0) == 0) port = std::stoi(line_.substr(prefix.size()));
+    if (line.rfind(prefix, 0) == 0) port = std::stoi(line.substr(prefix.size()));
   }
   ~Server() {
     if (pid_ > 0) {
@@ -90,7 +93,6 @@ class Server {
     std::ifstream in(errPath_);
     return {std::istreambuf_iterator<char>(in), {}};
   }
-  const std::string& line() const { return line_; }
 
   httplib::Client Client() const {
     httplib::Client client("127.0.0.1", port);
@@ -100,25 +102,12 @@ class Server {
   }
 
   int port = -1;
+  std::string line;  // the first line of its output
 
  private:
-  std::string ReadLine(std::chrono::milliseconds limit) {
-    std::string line;
-    const auto end = std::chrono::steady_clock::now() + limit;
-    char c;
-    while (std::chrono::steady_clock::now() < end) {
-      pollfd p{out_, POLLIN, 0};
-      if (poll(&p, 1, 100) <= 0) continue;
-      if (read(out_, &c, 1) != 1 || c == '\n') break;
-      line += c;
-    }
-    return line;
-  }
-
   pid_t pid_ = -1;
   int out_ = -1;
   std::string errPath_;
-  std::string line_;
 };
 
 std::string Call(httplib::Client& client, const std::string& line) {
@@ -130,21 +119,12 @@ std::string Call(httplib::Client& client, const std::string& line) {
 
 // The answers of the program's script mode to the lines, start-up line first.
 std::vector<std::string> ScriptMode(const std::vector<std::string>& lines) {
-  const auto in = std::filesystem::temp_directory_path() / ("brv-web-script-" + std::to_string(getpid()));
-  {
-    std::ofstream file(in);
-    for (const auto& l : lines) file << l << "\n";
-  }
-  const std::string cmd = std::string(BRV_PROGRAM) + " --snapshot " + kLaptop + " --script " + in.string();
-  std::vector<std::string> out;
-  FILE* p = popen(cmd.c_str(), "r");
-  std::string all;
-  std::array<char, 4096> buf;
-  for (size_t n; (n = fread(buf.data(), 1, buf.size(), p)) > 0;) all.append(buf.data(), n);
-  pclose(p);
-  std::filesystem::remove(in);
-  for (size_t at = 0, nl; (nl = all.find('\n', at)) != std::string::npos; at = nl + 1) out.push_back(all.substr(at, nl - at));
-  return out;
+  std::string input;
+  for (const auto& l : lines) input += l + "\n";
+  std::istringstream out(brv::test::RunProgram("--snapshot " + kLaptop + " --script -", input).out);
+  std::vector<std::string> answers;
+  for (std::string line; std::getline(out, line);) answers.push_back(line);
+  return answers;
 }
 
 std::string Select(const std::string& category, const json& instance) {
@@ -153,7 +133,7 @@ std::string Select(const std::string& category, const json& instance) {
 
 TEST(WebServer, AnswersAsTheScriptModeDoes) {
   Server server;
-  ASSERT_GT(server.port, 0) << server.line() << server.Stderr();
+  ASSERT_GT(server.port, 0) << server.line << server.Stderr();
   const std::vector<std::string> lines = {
       // The server only passes lines on: one of each kind of answer will do
       // (the kinds themselves are CategoryViewTest's).
@@ -191,7 +171,7 @@ TEST(WebServer, AnswersAsTheScriptModeDoes) {
 // short JSON errors.
 TEST(WebServer, ServesThePageAndRefusesWithShortJsonErrors) {
   Server server;
-  ASSERT_GT(server.port, 0) << server.line() << server.Stderr();
+  ASSERT_GT(server.port, 0) << server.line << server.Stderr();
   const std::string justFits = Select("CPU", 1) + std::string(65536 - Select("CPU", 1).size(), ' ');
   const std::string kJson = "application/json", kHtml = "text/html; charset=utf-8";
   const struct {
@@ -253,7 +233,7 @@ TEST(WebServer, ServesThePageAndRefusesWithShortJsonErrors) {
 
 TEST(WebServer, ManyClientsAtOnceGetConsistentAnswers) {
   Server server;
-  ASSERT_GT(server.port, 0) << server.line() << server.Stderr();
+  ASSERT_GT(server.port, 0) << server.line << server.Stderr();
   // Each successful call's answer depends on its own arguments only: the
   // answers one client gets alone are the ones every client must get at once.
   const std::vector<std::string> requests = {
@@ -300,8 +280,8 @@ TEST(WebServer, ManyClientsAtOnceGetConsistentAnswers) {
   ASSERT_TRUE(state) << "the server is still up";
   EXPECT_EQ(state->status, 200);
   // A second server cannot take the port and says so.
-  Server second({"--port", std::to_string(server.port)});
-  EXPECT_EQ(second.line(), "");
+  Server second(server.port);
+  EXPECT_EQ(second.line, "");
   EXPECT_EQ(second.Stop(), 1);
   EXPECT_EQ(second.Stderr().rfind("brvparts: cannot listen on 127.0.0.1:" + std::to_string(server.port), 0), 0u)
       << second.Stderr();
