@@ -1,8 +1,9 @@
 // The control created by name from JScript, against the machine's own
-// instrumentation service: every category answers a count and a two-column
-// table with its captions; the counts of the categories that map to one class
-// agree with the service; the read-only grid members and the errors a script
-// sees. Ends with WScript.Quit(0) only when every check passed.
+// instrumentation service: every category answers a whole count and its
+// captions; the counts of the categories that map to one class agree with the
+// service; what registration wrote. (The grid's shape, the errors a script sees
+// and by-reference arguments are live.vbs's.)
+// Ends with WScript.Quit(0) only when every check passed.
 var passed = 0, failed = 0;
 function check(ok, what) {
   if (ok) { passed++; } else { failed++; WScript.Echo("FAIL: " + what); }
@@ -33,9 +34,6 @@ var countedClass = { "CPU": "CIM_Processor", "HDD": "Win32_DiskDrive" };
 try {
   var ctl = new ActiveXObject("BRVPartsInf.BRVPartsCtl");
   check(ctl.StartupError === "", "start-up error: " + ctl.StartupError);
-  check(ctl.Cols == 2, "Cols " + ctl.Cols);
-  check(ctl.TextMatrix(0, 0) == "Item" && ctl.TextMatrix(0, 1) == "Value",
-        "header " + ctl.TextMatrix(0, 0) + "/" + ctl.TextMatrix(0, 1));
 
   var service = new ActiveXObject("WbemScripting.SWbemLocator").ConnectServer(".", "root\\cimv2");
   var report = [];
@@ -46,13 +44,8 @@ try {
     catch (e) { check(false, name + ": SetSelectItem raised " + errorNumber(e) + " " + e.description); continue; }
     report.push(name + "=" + count);
     check(typeof count == "number" && count >= 0 && count == Math.floor(count), name + ": count " + count);
-    check(ctl.Cols == 2 && ctl.Rows >= captions.length + 2, name + ": shape " + ctl.Rows + "x" + ctl.Cols);
-    check(ctl.TextMatrix(1, 0) == "Index", name + ": row 1 caption " + ctl.TextMatrix(1, 0));
     for (var r = 0; r < captions.length; r++) {
       check(ctl.TextMatrix(r + 2, 0) == captions[r], name + ": row " + (r + 2) + " caption " + ctl.TextMatrix(r + 2, 0) + ", expected " + captions[r]);
-    }
-    for (var row = 0; row < ctl.Rows; row++) {
-      check(typeof ctl.TextMatrix(row, 1) == "string", name + ": cell (" + row + ", 1) is not text");
     }
     if (countedClass[name]) {
       var expected = service.ExecQuery("select * from " + countedClass[name]).Count;
@@ -62,19 +55,9 @@ try {
   }
   WScript.Echo("counts from the service: " + report.join(", "));
 
-  // Instance numbers arrive as numbers or numeric text.
-  check(ctl.SetSelectItem("CPU", "1") == ctl.SetSelectItem("CPU", 1), "numeric text instance");
-
-  // The grid is read-only to a script and checks its indices.
-  expectError(381, "TextMatrix past the last row", function () { ctl.TextMatrix(ctl.Rows, 0); });
   expectError(381, "TextMatrix before the first column", function () { ctl.TextMatrix(0, -1); });
-  expectError(438, "unknown member", function () { ctl.NoSuchMember(); });
-  expectError(5, "SetSelectItem without an instance", function () { ctl.SetSelectItem("CPU"); });
-
   var resources = new ActiveXObject("BRVPartsInf.clsResources");
-  check(resources.GetResourceString(201) == "Item", "message 201 " + resources.GetResourceString(201));
   check(resources.GetResourceString("202") == "Value", "message 202 given as text");
-  expectError(5, "an unknown message number", function () { resources.GetResourceString(99999); });
 
   // What registration wrote.
   var shell = new ActiveXObject("WScript.Shell");
