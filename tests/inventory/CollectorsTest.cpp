@@ -1,5 +1,6 @@
 // Every collector on snapshot fixtures: the rows it returns, the count it keeps,
-// and the failure boxes it shows.
+// and the failure boxes it shows. The shared query frame (the null rule, failed
+// reads and fetches, when the box appears) through the processor collector.
 #include <gtest/gtest.h>
 
 #include "control/BRVPartsCtl.h"
@@ -35,15 +36,14 @@ TEST_P(Collector, RowsCountAndBoxes) {
   if (c.counted) {
     EXPECT_EQ(Module().CategoryCount[IndexOf(*c.counted)], c.count);
   }
-  ASSERT_EQ(table.rows(), c.rows.size() + 1);
-  for (size_t r = 0; r < c.rows.size(); ++r) {
-    ASSERT_EQ(table.cols(), c.rows[r].size());
-    for (size_t col = 0; col < table.cols(); ++col) {
-      EXPECT_EQ(table.at(r, col), c.rows[r][col]) << "row " << r << " column " << col;
-    }
+  std::vector<std::vector<Variant>> rows(table.rows(), std::vector<Variant>(table.cols()));
+  for (size_t r = 0; r < table.rows(); ++r) {
+    for (size_t col = 0; col < table.cols(); ++col) rows[r][col] = table.at(r, col);
   }
-  for (size_t col = 0; col < table.cols(); ++col) EXPECT_TRUE(table.at(c.rows.size(), col).IsEmpty());
-  EXPECT_EQ(boxes.boxes.size(), c.boxes);
+  std::vector<std::vector<Variant>> expected = c.rows;
+  expected.emplace_back(table.cols());  // the empty last row
+  EXPECT_EQ(rows, expected);
+  EXPECT_EQ(boxes.boxes, std::vector<test::Box>(c.boxes, {"Failed to create object.", "Parts Information - Error", 0}));
 }
 
 const char* kUnreachable = R"(!{"format": "brvparts-snapshot/1", "unreachable": "0x800706BA", "classes": {}})";
@@ -65,12 +65,65 @@ std::vector<Variant> Kept(int16_t n, const char* mac, Variant maker, const char*
   return {n, "Ethernet 802.3", "NIC", std::move(ip), mac, std::move(maker), name};
 }
 
+// Processor i as Row(i) shows it, unless its Version ("" for none) or
+// Manufacturer member is given.
+std::string CpuJson(int i, const std::string& version = R"("v")", const std::string& maker = R"("GenuineIntel")") {
+  const std::string n = std::to_string(i);
+  return R"({"Manufacturer": )" + maker + R"(, "Name": "Core )" + n +
+         R"(", "MaxClockSpeed": 2600, "SocketDesignation": "CPU)" + n + "\"" +
+         (version.empty() ? "" : R"(, "Version": )" + version) + "}";
+}
+
+std::string Cpus(const std::vector<std::string>& instances) {
+  std::string list;
+  for (const std::string& i : instances) list += (list.empty() ? "" : ",") + i;
+  return R"("CIM_Processor": [)" + list + "]";
+}
+
+// n processors, each as Row(i) shows it.
+std::string Cpu(int n) {
+  std::vector<std::string> instances;
+  for (int i = 0; i < n; ++i) instances.push_back(CpuJson(i));
+  return Cpus(instances);
+}
+
+std::vector<Variant> Row(int i) {
+  return {int16_t(i + 1), "GenuineIntel", "Core " + std::to_string(i), "v", int32_t{2600}, "CPU" + std::to_string(i)};
+}
+
 std::vector<Case> Cases() {
   const std::vector<Variant> skipped = {None, None, None, None, None, None, ""};
+  const std::vector<Variant> noCpu = {int16_t{1}, E, E, E, E, E};
+  std::vector<std::vector<Variant>> forty;
+  for (int i = 0; i < 40; ++i) forty.push_back(Row(i));
   return {
-      // The collectors that only name their class and columns: one case each
-      // checks the columns. Empty, missing, unreachable and long answers go
-      // through the shared query frame, which ProcessorTest covers.
+      // The shared frame: empty, missing, unreachable and refused classes,
+      // failed reads (a box for each pending before the next instance) and
+      // failed fetches (the enumeration ends), nulls and many instances.
+      {"CpuNone", GetCPUInfo, Category::CPU, R"("CIM_Processor": [])", 0, 0, {}},
+      {"CpuTwo", GetCPUInfo, Category::CPU, Cpu(2), 2, 0, {Row(0), Row(1)}},
+      {"CpuForty", GetCPUInfo, Category::CPU, Cpu(40), 40, 0, forty},
+      {"CpuNullVersionAndSpeed", GetCPUInfo, Category::CPU,
+       R"("CIM_Processor": [{"Manufacturer": "AuthenticAMD", "Name": "Ryzen", "MaxClockSpeed": null,
+          "SocketDesignation": "AM4", "Version": null}])",
+       1, 0, {{int16_t{1}, "AuthenticAMD", "Ryzen", E, E, "AM4"}}},
+      {"CpuClassMissing", GetCPUInfo, Category::CPU, R"("Other": [])", 1, 1, {noCpu}},
+      {"CpuUnreachable", GetCPUInfo, Category::CPU, kUnreachable, 1, 1, {noCpu}},
+      {"CpuClassRefused", GetCPUInfo, Category::CPU, R"("CIM_Processor": {"$error": "0x80041001"})", 1, 1, {noCpu}},
+      {"CpuReadFailsOnFirstOfThree", GetCPUInfo, Category::CPU,
+       Cpus({CpuJson(0, R"("v")", R"({"$error": "0x80041001"})"), CpuJson(1), CpuJson(2)}), 3, 1,
+       {{int16_t{1}, E, "Core 0", "v", int32_t{2600}, "CPU0"}, Row(1), Row(2)}},
+      {"CpuReadFailsOnFirstTwo", GetCPUInfo, Category::CPU, Cpus({CpuJson(0, ""), CpuJson(1, ""), CpuJson(2)}), 3, 2,
+       {{int16_t{1}, "GenuineIntel", "Core 0", E, int32_t{2600}, "CPU0"},
+        {int16_t{2}, "GenuineIntel", "Core 1", E, int32_t{2600}, "CPU1"}, Row(2)}},
+      {"CpuReadFailsOnLast", GetCPUInfo, Category::CPU, Cpus({CpuJson(0), CpuJson(1, R"(["a"])")}), 2, 0,
+       {Row(0), {int16_t{2}, "GenuineIntel", "Core 1", "", int32_t{2600}, "CPU1"}}},
+      {"CpuFetchFailsMidway", GetCPUInfo, Category::CPU, Cpus({CpuJson(0), R"({"$error": "0x80041001"})", CpuJson(2)}),
+       1, 0, {Row(0)}},
+      {"CpuFetchFailsFirst", GetCPUInfo, Category::CPU, R"("CIM_Processor": [{"$error": "0x80041001"}])", 1, 1, {noCpu}},
+
+      // The collectors that only name their class and columns through the
+      // same frame: one case each checks the columns.
       {"MemoryTwo", GetMemoryInfo, Category::Memory,
        R"("DMTF_MemoryDevice": [{"Index": 0, "Size": 8589934592}, {"Index": 1, "Size": null}])", 2, 0,
        {{int16_t{1}, int32_t{0}, "8589934592"}, {int16_t{2}, int32_t{1}, E}}},
@@ -161,6 +214,18 @@ std::vector<Case> Cases() {
 
 INSTANTIATE_TEST_SUITE_P(Snapshots, Collector, ::testing::ValuesIn(Cases()),
                          [](const auto& p) { return std::string(p.param.name); });
+
+TEST(ProcessorFrame, EveryRunStartsAndEndsWithNoPendingError) {
+  test::ResetModule();
+  test::ProviderScope provider(test::ProviderMode::Missing);
+  test::BoxRecorder boxes;
+  BRVPartsCtl control;
+  test::UseSnapshot(test::SnapshotWith(R"("CIM_Processor": [{"Name": "x"}, {"Name": "y"}])"));
+  GetCPUInfo();  // the last pass's failed reads are never shown...
+  EXPECT_EQ(boxes.boxes.size(), 1u);
+  GetCPUInfo();  // ...and do not leak into the next run
+  EXPECT_EQ(boxes.boxes.size(), 2u);
+}
 
 TEST(Safety, AnswersByInterfaceAndOption) {
   test::ProviderScope provider(test::ProviderMode::Missing);
