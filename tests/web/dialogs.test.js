@@ -2,7 +2,7 @@
 // from the instrumentation is shown as text, never run.
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
-import { choose, gridText, openBrowser, openPage, serverUrl } from './support.js';
+import { choose, expectRows, gridText, openBrowser, openPage, serverUrl } from './support.js';
 
 let browser;
 before(async () => { browser = await openBrowser(); });
@@ -45,8 +45,7 @@ test('markup in device names is shown literally and runs nothing', async () => {
   ];
   for (const c of cases) {
     await choose(page, c.name);
-    const rows = await gridText(page);
-    for (const row of c.rows) assert.ok(rows.some((r) => r[0] === row[0] && r[1] === row[1]), `${c.name}: ${row}`);
+    expectRows(await gridText(page), c.rows, c.name);
     // Only the page's own elements: a span of text in every cell.
     const tags = await page.$$eval('#site .cell *', (all) => [...new Set(all.map((e) => e.tagName))]);
     assert.deepEqual(tags, ['SPAN'], c.name);

@@ -1,5 +1,6 @@
 // Shared pieces of the browser tests: the servers scripts/test-web.sh started,
 // and headless Chromium with a fresh profile.
+import assert from 'node:assert/strict';
 import { mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
@@ -62,6 +63,11 @@ export function gridText(page) {
     }
     return rows;
   });
+}
+
+// Asserts that the grid's rows include every [caption, value] pair wanted.
+export function expectRows(rows, wanted, what) {
+  for (const row of wanted) assert.ok(rows.some((r) => r[0] === row[0] && r[1] === row[1]), `${what}: ${row}`);
 }
 
 // Chooses a category and waits until the call has finished.
