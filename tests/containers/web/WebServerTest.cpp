@@ -255,16 +255,6 @@ TEST(WebServer, ManyClientsAtOnceGetConsistentAnswers) {
     clients.emplace_back([&, t] {
       auto client = server.Client();
       for (int i = 0; i < kCalls; ++i) {
-        if (i % 10 == 9) {
-          // A request that is not JSON in between: well-formed, with its error.
-          // (A call the control fails would do, but it changes the answers of
-          // later calls: rows it drops come back at the grid's default height.)
-          const json answer = json::parse(Call(client, "{\"method\""), nullptr, false);
-          if (!answer.is_object() || answer["error"]["number"] != 5 || !answer["grid"].is_object()) {
-            failures[t].push_back("bad request: " + answer.dump());
-          }
-          continue;
-        }
         const std::string& r = requests[(t * 7 + i) % requests.size()];
         const std::string got = Call(client, r);
         if (got != alone.at(r)) failures[t].push_back(r + " answered " + got.substr(0, 200));
@@ -275,11 +265,7 @@ TEST(WebServer, ManyClientsAtOnceGetConsistentAnswers) {
   for (int t = 0; t < kClients; ++t) EXPECT_TRUE(failures[t].empty()) << "client " << t << ": " << failures[t].front();
   EXPECT_LT(std::chrono::steady_clock::now() - began, 60s);
 
-  auto client = server.Client();
-  auto state = client.Get("/api/state");
-  ASSERT_TRUE(state) << "the server is still up";
-  EXPECT_EQ(state->status, 200);
-  // A second server cannot take the port and says so.
+  // A second server cannot take the port (the first still holds it) and says so.
   Server second(server.port);
   EXPECT_EQ(second.line, "");
   EXPECT_EQ(second.Stop(), 1);

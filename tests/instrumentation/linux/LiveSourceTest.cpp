@@ -55,15 +55,26 @@ class TempTree {
   std::string root_;
 };
 
-Instance Only(const std::shared_ptr<const ClassAnswer>& answer) {
-  EXPECT_FALSE(answer->error);
-  EXPECT_EQ(answer->instances.size(), 1u);
-  return answer->instances.empty() ? Instance{} : answer->instances.front();
-}
+using Rows = std::vector<std::vector<Variant>>;
 
-Variant Value(const Instance& instance, const char* name) {
-  const Property* p = instance.Find(name);
-  return p ? p->value : Variant();
+// The named properties of every instance, address lists sorted: the files list
+// addresses in numeric order, the kernel in the order they were configured.
+Rows Columns(const ClassAnswer& answer, std::vector<const char*> names) {
+  Rows rows;
+  for (const Instance& instance : answer.instances) {
+    auto& row = rows.emplace_back();
+    for (const char* name : names) {
+      const Property* p = instance.Find(name);
+      Variant value = p ? p->value : Variant();
+      if (const auto* list = value.get_if<Variant::Array>()) {
+        Variant::Array sorted = *list;
+        std::sort(sorted.begin(), sorted.end(), [](auto& x, auto& y) { return TextOf(x) < TextOf(y); });
+        value = Variant(std::move(sorted));
+      }
+      row.push_back(std::move(value));
+    }
+  }
+  return rows;
 }
 
 TEST(LiveRootFs, LinksStayInsideTheRoot) {
@@ -82,15 +93,11 @@ TEST(LiveRootFs, LinksStayInsideTheRoot) {
     const char* path;
     std::optional<std::string> content;
   } cases[] = {
-      {"/abs", "inside"},
-      {"/up", "inside"},
-      {"/../../etc/passwd", "inside"},
+      {"/abs", "inside"}, {"/up", "inside"}, {"/../../etc/passwd", "inside"},
       {"/sys/class/net/eth0/device/vendor", "0x8086\n"},
-      {"/loop1", std::nullopt},
-      {"/dangling", std::nullopt},
-      {"/sys", std::nullopt},  // a directory is not a file
-      {"/missing/file", std::nullopt},
-      {"/etc/passwd/x", std::nullopt},
+      // Loops, dangling links, folders (no files) and paths through a file.
+      {"/loop1", std::nullopt}, {"/dangling", std::nullopt}, {"/sys", std::nullopt},
+      {"/missing/file", std::nullopt}, {"/etc/passwd/x", std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(rootFs.Read(c.path), c.content) << c.path;
   EXPECT_EQ(rootFs.Resolve("/sys/class/net/eth0/device"), "/sys/devices/pci0000:00/0000:00:1f.6");
@@ -101,10 +108,9 @@ TEST(LiveRootFs, ReadsListsAndNumbers) {
   TempTree t;
   for (const char* name : {"sdb", "sda", "sdaa", "sdz"}) t.Write(std::string("/block/") + name, "");
   for (const char* name : {"nvme10n1", "nvme2n1", "nvme2n10", "nvme2n2"}) t.Write(std::string("/nvme/") + name, "");
-  t.Write("/n/dec", "4200000\n");
-  t.Write("/n/hex", "0x8086\n");
-  t.Write("/n/junk", "12abc\n");
-  t.Write("/n/empty", "");
+  for (auto [name, content] : {std::pair{"dec", "4200000\n"}, {"hex", "0x8086\n"}, {"junk", "12abc\n"}, {"empty", ""}}) {
+    t.Write(std::string("/n/") + name, content);
+  }
   t.Write("/n/big", std::string(100000, 'x'));
   ASSERT_EQ(::mkfifo((t.root() + "/n/fifo").c_str(), 0600), 0);
   const RootFs rootFs(t.root());
@@ -154,10 +160,10 @@ TEST(LiveHwIds, SearchesTheListForOneId) {
   EXPECT_EQ(FindIdNames("", 1, 2).vendor, std::nullopt);
   EXPECT_EQ(FindIdNames("0001  Cut", 1, 2).vendor, "Cut");
   const std::string pnp = "AAA\tAvolites Ltd\nDEL\tDell Inc.\nDELL\tnot an id\n";
-  EXPECT_EQ(FindPnpName(pnp, "DEL"), "Dell Inc.");
-  EXPECT_EQ(FindPnpName(pnp, "AAA"), "Avolites Ltd");
-  EXPECT_EQ(FindPnpName(pnp, "XYZ"), std::nullopt);
-  EXPECT_EQ(FindPnpName(pnp, "DE"), std::nullopt);
+  for (auto [id, name] : {std::pair<const char*, std::optional<std::string>>{"DEL", "Dell Inc."}, {"AAA", "Avolites Ltd"},
+                          {"XYZ", std::nullopt}, {"DE", std::nullopt}}) {
+    EXPECT_EQ(FindPnpName(pnp, id), name) << id;
+  }
 }
 
 // Long lists are bisected: every vendor of a list with blocks of very
@@ -211,9 +217,10 @@ TEST(LiveSourceClasses, KernelBatteryWithoutAUsableFirmwareTable) {
     } else {
       t.Remove("/sys/firmware/dmi");
     }
-    const Instance battery = Only(LiveSource(t.root()).Query("DMTF_PortableBattery"));
-    EXPECT_EQ(Value(battery, "PortableBatterySerialNumber"), Variant("38109")) << table.has_value();
-    EXPECT_EQ(Value(battery, "PortableBatteryDesignCapacity"), Variant(int32_t{47520})) << table.has_value();
+    EXPECT_EQ(Columns(*LiveSource(t.root()).Query("DMTF_PortableBattery"),
+                      {"PortableBatterySerialNumber", "PortableBatteryDesignCapacity"}),
+              (Rows{{"38109", int32_t{47520}}}))
+        << table.has_value();
   }
 }
 
@@ -227,7 +234,7 @@ TEST(LiveSourceClasses, FirmwareSpeedBeyondTwiceTheKernelsGivesWay) {
   // The firmware's 2100 MHz stands unless it is more than twice the kernel's maximum.
   for (auto [khz, mhz] : {std::pair{"1000000", 1000}, {"1100000", 2100}}) {
     setMaxKHz(khz);
-    EXPECT_EQ(Value(Only(LiveSource(t.root()).Query("CIM_Processor")), "MaxClockSpeed"), Variant(int32_t{mhz}));
+    EXPECT_EQ(Columns(*LiveSource(t.root()).Query("CIM_Processor"), {"MaxClockSpeed"}), (Rows{{int32_t{mhz}}}));
   }
 }
 
@@ -249,14 +256,10 @@ TEST(LiveSourceClasses, WwanModemAndChargeRatedBattery) {
   t.Write("/sys/class/power_supply/BAT2/type", "Battery\n");  // an empty second bay
   t.Write("/sys/class/power_supply/BAT2/present", "0\n");
   const LiveSource source(t.root());
-  const Instance m = Only(source.Query("Win32_POTSModem"));
-  EXPECT_EQ(Value(m, "AttachedTo"), Variant("/dev/wwan0at0"));
-  EXPECT_EQ(Value(m, "Description"), Variant("T700 5G modem"));
-  EXPECT_EQ(Value(m, "Caption"), Variant("MEDIATEK Corp. T700 5G modem"));
-  EXPECT_EQ(Value(m, "DeviceType"), Variant("Internal Modem"));
-  const Instance b = Only(source.Query("DMTF_PortableBattery"));
-  EXPECT_EQ(Value(b, "PortableBatteryDesignCapacity"), Variant(int32_t{44080}));
-  EXPECT_EQ(Value(b, "PortableBatterySerialNumber"), Variant(Null{}));
+  EXPECT_EQ(Columns(*source.Query("Win32_POTSModem"), {"AttachedTo", "Caption", "Description", "DeviceType"}),
+            (Rows{{"/dev/wwan0at0", "MEDIATEK Corp. T700 5G modem", "T700 5G modem", "Internal Modem"}}));
+  EXPECT_EQ(Columns(*source.Query("DMTF_PortableBattery"), {"PortableBatteryDesignCapacity", "PortableBatterySerialNumber"}),
+            (Rows{{int32_t{44080}, Null{}}}));
 }
 
 // Damaged or hostile files: every class still answers, with nulls where the
@@ -286,35 +289,14 @@ TEST(LiveSourceClasses, DamagedFilesGiveNullsNotFailures) {
   const LiveSource source(t.root());
   for (const std::string& cls : LiveClassNames()) EXPECT_FALSE(source.Query(cls)->error) << cls;
   // The wireless interface has no usable index and is left out.
-  EXPECT_EQ(source.Query("Win32_NetworkAdapter")->instances.size(), 2u);
-  EXPECT_EQ(Value(source.Query("Win32_NetworkAdapter")->instances[1], "MACAddress"), Variant(Null{}));
-  const Instance disk = Only(source.Query("Win32_DiskDrive"));
-  EXPECT_EQ(Value(disk, "Size"), Variant(Null{}));
-  const Instance panel = Only(source.Query("Brovik_LCDPanel"));
-  EXPECT_EQ(Value(panel, "HorizontalResolution"), Variant(Null{}));
+  EXPECT_EQ(Columns(*source.Query("Win32_NetworkAdapter"), {"Name", "MACAddress"}),
+            (Rows{{"lo", Null{}}, {"enp0s31f6", Null{}}}));
+  EXPECT_EQ(Columns(*source.Query("Win32_DiskDrive"), {"Size"}), (Rows{{Null{}}}));
+  EXPECT_EQ(Columns(*source.Query("Brovik_LCDPanel"), {"HorizontalResolution"}), (Rows{{Null{}}}));
   // The damaged monitor is left out; the other one remains.
   EXPECT_EQ(source.Query("Brovik_ExternalMonitor")->instances.size(), 1u);
-  EXPECT_EQ(Value(Only(source.Query("Brovik_Bluetooth")), "MACAddress"), Variant(Null{}));
-  EXPECT_EQ(Value(Only(source.Query("CIM_Processor")), "Name"), Variant("???"));
-}
-
-// The named properties of every instance, address lists sorted: the files list
-// addresses in numeric order, the kernel in the order they were configured.
-std::vector<std::vector<Variant>> Columns(const ClassAnswer& answer, std::vector<const char*> names) {
-  std::vector<std::vector<Variant>> rows;
-  for (const Instance& instance : answer.instances) {
-    auto& row = rows.emplace_back();
-    for (const char* name : names) {
-      Variant value = Value(instance, name);
-      if (const auto* list = value.get_if<Variant::Array>()) {
-        Variant::Array sorted = *list;
-        std::sort(sorted.begin(), sorted.end(), [](auto& x, auto& y) { return TextOf(x) < TextOf(y); });
-        value = Variant(std::move(sorted));
-      }
-      row.push_back(std::move(value));
-    }
-  }
-  return rows;
+  EXPECT_EQ(Columns(*source.Query("Brovik_Bluetooth"), {"MACAddress"}), (Rows{{Null{}}}));
+  EXPECT_EQ(Columns(*source.Query("CIM_Processor"), {"Name"}), (Rows{{"???"}}));
 }
 
 // This machine, whatever its hardware, read two ways: "/" asks the kernel
@@ -344,7 +326,7 @@ TEST(LiveSourceClasses, ThisMachineKernelAnswersMatchItsFiles) {
   // The look-up by index finds the instance the whole class holds.
   for (const auto& row : table) {
     const auto one = kernel.QueryByKey("Win32_NetworkAdapterConfiguration", "Index", TextOf(row[0]));
-    EXPECT_EQ(Columns(*one, {"Index", "IPAddress"}), std::vector<std::vector<Variant>>{row});
+    EXPECT_EQ(Columns(*one, {"Index", "IPAddress"}), Rows{row});
   }
   EXPECT_TRUE(kernel.QueryByKey("Win32_NetworkAdapterConfiguration", "Index", "2147483647")->instances.empty());
   // A value the index is not spelled as cannot name it; the caller sifts the whole class.
