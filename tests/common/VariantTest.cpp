@@ -15,14 +15,11 @@ TEST(VariantText, WholeNumbersTextAndEmpty) {
     Variant value;
     std::string text;
   } cases[] = {
-      {Variant(int16_t{-32768}), "-32768"},
-      {Variant(int32_t{7}), "7"},
+      {Variant(int16_t{-32768}), "-32768"}, {Variant(int32_t{7}), "7"},
       {Variant(int64_t{256060514304}), "256060514304"},
       {Variant(std::numeric_limits<int64_t>::min()), "-9223372036854775808"},
-      {Variant("  GenuineIntel "), "  GenuineIntel "},
-      {Variant(), ""},
-      {Variant(3.5), "3.5"},
-      {Variant(0.1 + 0.2), "0.3"},
+      {Variant("  GenuineIntel "), "  GenuineIntel "}, {Variant(), ""}, {Variant(3.5), "3.5"},
+      {Variant(0.1 + 0.2), "0.3"},  // fifteen significant digits
       {Variant(true), "True"},
   };
   for (const auto& c : cases) EXPECT_EQ(TextOf(c.value), c.text);
@@ -74,15 +71,13 @@ TEST(VariantArithmetic, SubtractOne) {
     Variant value;
     Variant expected;
   } cases[] = {
-      {Variant(int16_t{1}), Variant(int16_t{0})},
-      {Variant(int16_t{-32768}), Variant(int32_t{-32769})},  // widens instead of overflowing
+      // Whole numbers keep their width and widen instead of overflowing.
+      {Variant(int16_t{1}), Variant(int16_t{0})}, {Variant(int16_t{-32768}), Variant(int32_t{-32769})},
       {Variant(int32_t{2}), Variant(int32_t{1})},
       {Variant(std::numeric_limits<int32_t>::min()), Variant(int64_t{-2147483649LL})},
-      {Variant(2.5), Variant(1.5)},
-      {Variant("2"), Variant(1.0)},
-      {Variant(), Variant(int16_t{-1})},
-      {Variant(true), Variant(int16_t{-2})},
-      {Variant(Null{}), Variant(Null{})},
+      // Doubles and numeric text give doubles; Empty counts as 0, True as -1; Null stays Null.
+      {Variant(2.5), Variant(1.5)}, {Variant("2"), Variant(1.0)}, {Variant(), Variant(int16_t{-1})},
+      {Variant(true), Variant(int16_t{-2})}, {Variant(Null{}), Variant(Null{})},
   };
   for (const auto& c : cases) EXPECT_EQ(Subtract(c.value, 1), c.expected) << KindName(c.value.kind());
   EXPECT_EQ(test::ErrorNumberOf([] { Subtract(Variant("two"), 1); }), err::kTypeMismatch);

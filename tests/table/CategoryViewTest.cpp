@@ -58,18 +58,12 @@ TEST_F(View, InstanceNumbers) {
     std::string name;  // the Name row, "" for the empty last row
     int error;         // 0 when the call succeeds
   } cases[] = {
-      {2, 2, "Xeon B", 0},
-      {"2", 2, "Xeon B", 0},
-      {" 2 ", 2, "Xeon B", 0},
+      {2, 2, "Xeon B", 0}, {"2", 2, "Xeon B", 0}, {" 2 ", 2, "Xeon B", 0},
       {1.5, 2, "Xeon A", 0},  // 0.5 rounds half to even: the first instance
       {3, 2, "", 0},          // one past the count: the empty last row
-      {0, nullptr, "", 9},
-      {4, nullptr, "", 9},
-      {"two", nullptr, "", 13},
-      {nullptr, nullptr, "", 94},
+      {0, nullptr, "", 9}, {4, nullptr, "", 9}, {"two", nullptr, "", 13}, {nullptr, nullptr, "", 94},
       {true, nullptr, "", 9},  // True - 1 is -2
-      {70000, nullptr, "", 6},
-      {json::array({1}), nullptr, "", 13},
+      {70000, nullptr, "", 6}, {json::array({1}), nullptr, "", 13},
   };
   for (const auto& c : cases) {
     const json a = Select("CPU", c.index);

@@ -85,15 +85,13 @@ TEST_F(SnapshotService, ObjectPaths) {
     std::string path;
     int32_t error;
   } cases[] = {
-      {"Win32_NetworkAdapterConfiguration='7'", 0},
-      {"win32_networkadapterconfiguration=7", 0},
-      {"Win32_NetworkAdapterConfiguration.Index='0'", 0},
-      {"Win32_NetworkAdapterConfiguration.Index=0", 0},
+      // The key named or not, quoted or not, the class in any case.
+      {"Win32_NetworkAdapterConfiguration='7'", 0}, {"win32_networkadapterconfiguration=7", 0},
+      {"Win32_NetworkAdapterConfiguration.Index='0'", 0}, {"Win32_NetworkAdapterConfiguration.Index=0", 0},
       {"Win32_NetworkAdapterConfiguration='8'", err::kWbemNotFound},
-      {"Custom.Tag='a b'", 0},
-      {"Custom='a b'", static_cast<int32_t>(0x8004103A)},
-      {"Missing='1'", err::kWbemInvalidClass},
-      {"NoEquals", static_cast<int32_t>(0x8004103A)},
+      // A class without a key property must name the property.
+      {"Custom.Tag='a b'", 0}, {"Custom='a b'", static_cast<int32_t>(0x8004103A)},
+      {"Missing='1'", err::kWbemInvalidClass}, {"NoEquals", static_cast<int32_t>(0x8004103A)},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(test::ErrorNumberOf([&] { wmi::BindSourceObject("winmgmts://./root/cimv2:" + c.path); }), c.error) << c.path;
