@@ -28,7 +28,7 @@ class Remembered {
   void KeepDiskSerial(const std::string& name, int64_t sequence, const std::string& serial);
 
  private:
-  static constexpr size_t kMostDisks = 1024;  // a machine swapping disks all day forgets the oldest
+  static constexpr size_t kMostDisks = 1024;  // past this many instances (disks swapped all day), start again
   mutable std::mutex lock_;
   std::map<std::pair<std::string, int64_t>, std::string> serials_;
 };
