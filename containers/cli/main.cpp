@@ -154,7 +154,7 @@ int RunScript(const std::string& path) {
   }
   std::istream& in = path == "-" ? std::cin : file;
   brv::ScriptSession session;
-  std::cout << session.Startup().dump() << '\n';
+  std::cout << session.Startup().dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
   for (std::string line; std::getline(in, line);) {
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
     std::cout << session.Handle(line).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n'

@@ -153,7 +153,9 @@ json ScriptSession::Handle(std::string_view line) {
   json request;
   try {
     request = json::parse(line);
-  } catch (const json::parse_error& e) {
+  } catch (const json::exception& e) {
+    // Malformed text, and also well-formed numbers too large for any type
+    // ("1e999"), which the reader refuses with an out-of-range error.
     return Answer(nullptr, Error(err::kInvalidCall, std::string("the request is not valid JSON: ") + e.what()));
   }
   try {

@@ -172,6 +172,12 @@ Snapshot ParseSnapshot(const std::string& text, const std::string& origin) {
     std::string what = e.what();
     if (const size_t colon = what.rfind(": "); colon != std::string::npos) what = what.substr(colon + 2);
     throw SnapshotError(fmt::format("{}: line {}, column {}: not valid JSON: {}", origin, line, column, what));
+  } catch (const Json::exception& e) {
+    // Well-formed numbers too large for any type ("1e999") are refused with an
+    // out-of-range error, which tells no position.
+    std::string what = e.what();
+    if (const size_t bracket = what.find("] "); bracket != std::string::npos) what = what.substr(bracket + 2);
+    throw SnapshotError(fmt::format("{}: not valid JSON: {}", origin, what));
   }
   return Reader(origin).Read(doc);
 }

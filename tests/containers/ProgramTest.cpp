@@ -85,18 +85,20 @@ TEST(Program, ScriptModeAnswersEveryLineInOrder) {
                         "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", 1]}\n\n"
                         "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", 0]}\n"
                         "}{\n"
+                        "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", 1e999]}\n"  // too large for any number
                         "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", \"1\"]}\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "");
   std::vector<nlohmann::json> lines;
   std::istringstream out(r.out);
   for (std::string line; std::getline(out, line);) lines.push_back(nlohmann::json::parse(line));
-  ASSERT_EQ(lines.size(), 5u);
+  ASSERT_EQ(lines.size(), 6u);
   EXPECT_EQ(lines[0]["startup"], true);
   EXPECT_EQ(lines[1]["result"], 1);
   EXPECT_EQ(lines[2]["error"]["number"], 9);
   EXPECT_EQ(lines[3]["error"]["number"], 5);
-  EXPECT_EQ(lines[4]["result"], 1);
+  EXPECT_EQ(lines[4]["error"]["number"], 5);
+  EXPECT_EQ(lines[5]["result"], 1);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ TEST(SnapshotReader, RefusesWhatIsNotASnapshot) {
   } cases[] = {
       {"", "t.json: line 1, column 1: not valid JSON"},
       {"{\n  \"format\": \"brvparts-snapshot/1\",\n  \"classes\": {,}\n}", "t.json: line 3, column 15: not valid JSON"},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"P": 1e999}]}})", "t.json: not valid JSON: number overflow"},
       {"[]", "t.json: the document is not a JSON object"},
       {"{}", "t.json: no \"format\" member"},
       {R"({"format": "brvparts-snapshot/2"})", "t.json: format: expected \"brvparts-snapshot/1\""},
