@@ -216,6 +216,16 @@ Variant AdapterType(const RootFs& fs, const Interface& i, bool hasDevice) {
   }
 }
 
+// A configuration instance: the adapter's index and its addresses (null when none).
+Instance Configuration(int32_t index, std::vector<std::string> addresses) {
+  Variant::Array list;
+  for (std::string& a : addresses) list.emplace_back(std::move(a));
+  Instance instance;
+  instance.Set("Index", index);
+  instance.Set("IPAddress", list.empty() ? Variant(Null{}) : Variant(std::move(list)));
+  return instance;
+}
+
 // The addresses of each interface by index, IPv4 before IPv6.
 std::map<int32_t, std::vector<std::string>> Addresses(const Machine& m, const std::vector<Interface>& interfaces) {
   const RootFs& fs = m.fs();
@@ -265,14 +275,9 @@ ClassAnswer NetworkConfigurations(const Machine& m) {
   auto addresses = Addresses(m, interfaces);
   ClassAnswer answer;
   for (const Interface& i : interfaces) {
-    Variant::Array list;
-    if (auto it = addresses.find(i.index); it != addresses.end()) {
-      for (std::string& a : it->second) list.emplace_back(std::move(a));
-    }
-    Instance instance;
-    instance.Set("Index", i.index);
-    instance.Set("IPAddress", list.empty() ? Variant(Null{}) : Variant(std::move(list)));
-    answer.instances.push_back(std::move(instance));
+    const auto it = addresses.find(i.index);
+    answer.instances.push_back(
+        Configuration(i.index, it == addresses.end() ? std::vector<std::string>{} : std::move(it->second)));
   }
   return answer;
 }
@@ -289,12 +294,9 @@ ClassAnswer NetworkConfiguration(const Machine& m, int32_t index) {
     if (!link) return NetworkConfigurations(m);
     if (link->empty()) return answer;
   }
-  Variant::Array list;
-  for (NetAddress& a : *addresses) list.emplace_back(std::move(a.text));
-  Instance instance;
-  instance.Set("Index", index);
-  instance.Set("IPAddress", list.empty() ? Variant(Null{}) : Variant(std::move(list)));
-  answer.instances.push_back(std::move(instance));
+  std::vector<std::string> texts;
+  for (NetAddress& a : *addresses) texts.push_back(std::move(a.text));
+  answer.instances.push_back(Configuration(index, std::move(texts)));
   return answer;
 }
 
