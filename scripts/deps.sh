@@ -1,15 +1,39 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need (skipping those
-# already present). Sourced by setup.sh and test.sh.
+# already present), and gives the other scripts `brv_install` for their own.
+# Sourced by every script in this folder.
 set -euo pipefail
-BRV_PACKAGES=(g++ cmake make pkg-config nlohmann-json3-dev libcli11-dev libfmt-dev libgtest-dev libgmock-dev libcpp-httplib-dev)
-missing=()
-for p in "${BRV_PACKAGES[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if ((${#missing[@]})); then
+
+# brv_install [--with-recommends] PACKAGE...: installs the packages that are
+# missing, with sudo when not root. Quiet when it works; apt's own output is
+# shown only when it fails.
+brv_install() {
+  local recommends=--no-install-recommends
+  if [[ ${1-} == --with-recommends ]]; then recommends=; shift; fi
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  ((${#missing[@]})) || return 0
   echo "Installing: ${missing[*]}"
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+  local root=()
+  [[ $(id -u) -eq 0 ]] || root=(sudo)
+  local log
+  log=$(mktemp)
+  # sudo resets the environment, so the front end is set through env.
+  if "${root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq >"$log" 2>&1 &&
+    "${root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $recommends "${missing[@]}" >>"$log" 2>&1; then
+    rm -f "$log"
+  else
+    cat "$log" >&2
+    rm -f "$log"
+    echo "could not install: ${missing[*]}" >&2
+    return 1
+  fi
+}
+
+# The build's libraries and tools, and hwdata, whose id lists give adapters and
+# monitors their makers' and models' names.
+BRV_PACKAGES=(g++ cmake make pkg-config nlohmann-json3-dev libcli11-dev libfmt-dev libgtest-dev libgmock-dev
+  libcpp-httplib-dev hwdata)
+brv_install "${BRV_PACKAGES[@]}"

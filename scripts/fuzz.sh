@@ -8,10 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-15}
 source scripts/deps.sh
-for p in clang-14 libclang-rt-14-dev; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || {
-    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends clang-14 libclang-rt-14-dev; break; }
-done
+brv_install clang-14 libclang-rt-14-dev
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$(nproc)" --target fuzz_Snapshot fuzz_Script fuzz_Decoders
 mkdir -p build-fuzz/findings

@@ -7,8 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-10}
 source scripts/deps.sh
-dpkg-query -W -f='${Status}' wrk 2>/dev/null | grep -q 'install ok installed' ||
-  { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends wrk >/dev/null; }
+brv_install wrk
 # The same release build as the browser tests.
 BUILD=${BRV_WEB_BUILD:-build-web-release}
 [ -f "$BUILD/CMakeCache.txt" ] || cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DBRV_TESTS=OFF >/dev/null

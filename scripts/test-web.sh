@@ -15,19 +15,19 @@ phase() { echo "== $1 ($((SECONDS - began)) s)"; }
 
 phase "packages"
 source scripts/deps.sh
-WEB_PACKAGES=(chromium nodejs npm)
-need=()
-for p in "${WEB_PACKAGES[@]}"; do
-  # nodejs from another archive may bring npm itself.
-  [[ $p == npm ]] && command -v npm >/dev/null && continue
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
-done
-if ((${#need[@]})); then
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+# nodejs from another archive may bring npm itself.
+if command -v npm >/dev/null; then brv_install chromium nodejs; else brv_install chromium nodejs npm; fi
+# The tests and their driver declare the Node.js they need (package.json's
+# "engines"; .npmrc makes npm refuse a driver that wants a newer one): say so
+# plainly rather than failing inside a test.
+need=$(sed -n 's/^ *"node": *">= *\([0-9][0-9]*\).*/\1/p' tests/web/package.json)
+have=$(node -p 'process.versions.node')
+if ((${have%%.*} < need)); then
+  echo "FAIL: the page's tests need Node.js $need or newer; this machine has $have" >&2
+  exit 1
 fi
-(cd tests/web && npm ci --no-audit --no-fund --loglevel=error)
+(cd tests/web && npm ci --no-audit --no-fund --loglevel=error) ||
+  { echo "FAIL: npm could not install the test driver (Node.js $have)" >&2; exit 1; }
 
 phase "build"
 BUILD=${BRV_WEB_BUILD:-build-web-release}

@@ -12,21 +12,9 @@ phase() { echo "== $1 ($((SECONDS - began)) s)"; }
 # Wine comes with its recommended libraries (the instrumentation service reads
 # the machine through some of them); 64-bit only, no i386 architecture needed.
 phase "packages"
-BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 nlohmann-json3-dev libfmt-dev)
-WINE_PACKAGES=(wine wine64)
-missing() { for p in "$@"; do dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || echo "$p"; done; }
-mapfile -t need_build < <(missing "${BUILD_PACKAGES[@]}")
-mapfile -t need_wine < <(missing "${WINE_PACKAGES[@]}")
-if ((${#need_build[@]} + ${#need_wine[@]})); then
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  $SUDO apt-get update -qq
-  if ((${#need_build[@]})); then
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need_build[@]}" >/dev/null
-  fi
-  if ((${#need_wine[@]})); then
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need_wine[@]}" >/dev/null
-  fi
-fi
+source scripts/deps.sh
+brv_install g++-mingw-w64-x86-64
+brv_install --with-recommends wine wine64
 
 phase "cross-build"
 cmake --preset windows >/dev/null
