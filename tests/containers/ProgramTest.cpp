@@ -1,8 +1,6 @@
 // The program as a user runs it: exit statuses, one-line reasons, script mode.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -19,7 +17,8 @@ using brv::test::RunProgram;
 const std::string laptop = std::string(BRV_SOURCE_DIR) + "/samples/laptop.json";
 
 TEST(Program, ExitStatusesAndReasons) {
-  const auto broken = (std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "-bad.json")).string();
+  const brv::test::TempDir dir;
+  const std::string broken = dir.path() + "/bad.json";
   std::ofstream(broken) << "{\"format\": \"brvparts-snapshot/1\",\n \"classes\": [}";
   const struct {
     std::string args;
@@ -67,8 +66,8 @@ TEST(Program, ACaptureShowsWhatTheMachineShowed) {
   // A captured tree, captured to a snapshot and opened again, reads the same.
   for (const char* machine : {"laptop", "desktop", "server", "vm"}) {
     const std::string tree = std::string(BRV_TEST_DATA) + "/sysroot/" + machine;
-    const std::string file = (std::filesystem::temp_directory_path() /
-                              (std::to_string(getpid()) + "-" + machine + ".json")).string();
+    const brv::test::TempDir dir;
+    const std::string file = dir.path() + "/" + machine + ".json";
     const Outcome capture = RunProgram("--sysroot " + tree + " capture -o " + file);
     EXPECT_EQ(capture.status, 0) << capture.err;
     const Outcome live = RunProgram("--sysroot " + tree);
@@ -76,7 +75,6 @@ TEST(Program, ACaptureShowsWhatTheMachineShowed) {
     EXPECT_EQ(live.out, replay.out) << machine;
     EXPECT_EQ(live.status, replay.status);
     EXPECT_NE(live.out.find("CPU 1 of"), std::string::npos) << machine;
-    std::filesystem::remove(file);
   }
 }
 

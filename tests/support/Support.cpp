@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 
 #include "common/Trap.h"
 #include "instrumentation/snapshot/Snapshot.h"
@@ -70,6 +72,17 @@ std::string SnapshotWith(const std::string& classes) {
 }
 
 int QueriesAnswered() { return gQueries; }
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "brvparts-test.XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
 
 Outcome RunProgram(const std::string& args, const std::string& input, const std::string& lang) {
   // Tests run in parallel processes: every run has files of its own.

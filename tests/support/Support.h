@@ -50,6 +50,20 @@ class BoxRecorder {
   MessageBoxHandler previous_;
 };
 
+// A new empty folder under the system's temporary folder, removed with all it
+// holds when the scope ends, whether the test passed or not.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 // Resets this thread's module state and pending error.
 void ResetModule();
 
