@@ -75,7 +75,7 @@ make_root() {
     for ca in "${local_cas[@]}"; do
       hooks+=(--customize-hook="cp '$ca' \"\$1/usr/local/share/ca-certificates/\"")
     done
-    hooks+=(--customize-hook='chroot "$1" update-ca-certificates >/dev/null')
+    hooks+=(--customize-hook='chroot "$1" update-ca-certificates >/dev/null 2>&1')
   fi
   mmdebstrap --quiet --variant=apt --include=git,ca-certificates,sudo "${aptopts[@]}" "${hooks[@]}" \
     bookworm "$root" "${mirrors[@]}"

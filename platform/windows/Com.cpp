@@ -199,27 +199,6 @@ std::wstring ModuleFolder() {
   }
 }
 
-namespace {
-bool IsAscii(std::wstring_view text) {
-  for (wchar_t c : text) {
-    if (c >= 0x80) return false;
-  }
-  return true;
-}
-}  // namespace
-
-std::string NarrowPath(const std::wstring& path) {
-  if (IsAscii(path)) return Utf8(path);
-  const DWORD n = GetShortPathNameW(path.c_str(), nullptr, 0);
-  if (n > 0) {
-    std::wstring shortPath(n, L'\0');
-    const DWORD written = GetShortPathNameW(path.c_str(), shortPath.data(), n);
-    shortPath.resize(written);
-    if (written > 0 && written < n && IsAscii(shortPath)) return Utf8(shortPath);
-  }
-  return Utf8(path);
-}
-
 bool SameNameW(std::wstring_view a, std::wstring_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {

@@ -113,11 +113,6 @@ long ModuleReferences();
 // The folder the DLL was loaded from, with no trailing separator.
 std::wstring ModuleFolder();
 
-// A file path for the system's own file reading, which opens narrow paths in
-// the ANSI code page: the path itself when it is plain ASCII, else its short
-// (8.3) form when that is ASCII, else the UTF-8 text as the best that can be done.
-std::string NarrowPath(const std::wstring& path);
-
 // Compares ASCII names without regard to case, as automation names are compared.
 bool SameNameW(std::wstring_view a, std::wstring_view b);
 

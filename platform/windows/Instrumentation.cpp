@@ -30,7 +30,7 @@ bool UseSnapshot() {
     if (!path || !*path) return;
     wanted = true;
     try {
-      UseClassSource(SnapshotSource::FromFile(win::NarrowPath(path)));
+      UseClassSource(SnapshotSource::FromFile(win::Utf8(std::wstring_view(path))));
     } catch (const std::exception& e) {
       failure = e.what();
     }

@@ -13,10 +13,11 @@ namespace {
 enum : DISPID { kGetResourceString = 1 };
 constexpr Member kMembers[] = {{L"GetResourceString", kGetResourceString}};
 
-// $BRVPARTS_MESSAGES when set, else the messages folder beside the DLL.
+// $BRVPARTS_MESSAGES when set, else the messages folder beside the DLL, as
+// UTF-8 (the catalogue reader opens it by its wide name).
 std::string WindowsCatalogueFolder() {
-  if (const wchar_t* env = _wgetenv(L"BRVPARTS_MESSAGES"); env && *env) return NarrowPath(env);
-  return NarrowPath(ModuleFolder() + L"\\messages");
+  if (const wchar_t* env = _wgetenv(L"BRVPARTS_MESSAGES"); env && *env) return Utf8(std::wstring_view(env));
+  return Utf8(ModuleFolder() + L"\\messages");
 }
 
 // The user's interface language as catalogue names ("ja-JP" gives "ja_JP",

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "control/BRVPartsCtl.h"
+#include "instrumentation/snapshot/Snapshot.h"
 #include "platform/Automation.h"
 #include "platform/Instrumentation.h"
 #include "platform/MessageBox.h"
@@ -296,8 +297,8 @@ void MessageBoxCases() {
   DeleteFileW(path.c_str());
 }
 
-// Catalogues in a folder whose name is not ASCII (a user's own folder often
-// is not) are still read.
+// Catalogues and snapshots in a folder whose name is not ASCII (a user's own
+// folder often is not) are still read, whatever the ANSI code page.
 void NonAsciiFolderCases() {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
@@ -308,9 +309,22 @@ void NonAsciiFolderCases() {
     std::fputs("201\tItem\n", out);
     std::fclose(out);
   }
+  const std::wstring snapshot = folder + L"\\inventory.json";
+  if (FILE* out = _wfopen(snapshot.c_str(), L"wb")) {
+    std::fputs(R"({"format": "brvparts-snapshot/1", "classes": {"Win32_Processor": [{"Name": "x"}]}})", out);
+    std::fclose(out);
+  }
   std::string text;
-  const int32_t error = Raised([&] { text = Resources(NarrowPath(folder), {"en"}).GetResourceString(201); });
+  const int32_t error = Raised([&] { text = Resources(Utf8(folder), {"en"}).GetResourceString(201); });
   Check(error == 0 && text == "Item", "a catalogue in a non-ASCII folder: error " + std::to_string(error));
+  std::string refusal;
+  try {
+    SnapshotSource::FromFile(Utf8(snapshot));
+  } catch (const SnapshotError& e) {
+    refusal = e.what();
+  }
+  Check(refusal.empty(), "a snapshot in a non-ASCII folder: " + refusal);
+  DeleteFileW(snapshot.c_str());
   DeleteFileW(file.c_str());
   RemoveDirectoryW(folder.c_str());
 }

@@ -8,12 +8,13 @@
 #include <sstream>
 
 #include "common/Error.h"
+#include "common/Path.h"
 
 namespace brv {
 namespace fs = std::filesystem;
 
 Catalogue ReadCatalogue(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   if (!in) Raise(err::kCannotCreateObject, "cannot read the message catalogue " + path);
   Catalogue catalogue;
   std::string line;
@@ -84,16 +85,21 @@ std::string CatalogueFolder() {
 Resources::Resources() : Resources(CatalogueFolder(), PreferredLanguages()) {}
 
 Resources::Resources(const std::string& folder, const std::vector<std::string>& languages) {
-  const auto path = [&](const std::string& lang) { return (fs::path(folder) / (lang + ".msg")).string(); };
-  std::error_code ec;
-  if (fs::is_regular_file(path("en"), ec)) english_ = ReadCatalogue(path("en"));
+  // UTF-8 names throughout: a folder the ANSI code page cannot spell is read on
+  // Windows too.
+  const auto path = [&](const std::string& lang) { return folder + "/" + lang + ".msg"; };
+  const auto exists = [&](const std::string& lang) {
+    std::error_code ec;
+    return fs::is_regular_file(PathFromUtf8(path(lang)), ec);
+  };
+  if (exists("en")) english_ = ReadCatalogue(path("en"));
   for (const std::string& lang : languages) {
     if (lang.find('/') != std::string::npos || lang.find("..") != std::string::npos) continue;
     if (lang == "en") {
       if (!english_.empty()) language_ = "en";
       break;
     }
-    if (fs::is_regular_file(path(lang), ec)) {
+    if (exists(lang)) {
       chosen_ = ReadCatalogue(path(lang));
       language_ = lang;
       break;

@@ -16,6 +16,8 @@ inline constexpr const char* kResourcesProgId = "BRVPartsInf.clsResources";
 // One catalogue: message number to text.
 using Catalogue = std::map<int32_t, std::string>;
 
+// File and folder names here are UTF-8 text.
+//
 // Reads a catalogue file: one message a line, its number, a tab or blanks, then
 // its text; blank lines and lines starting with '#' are skipped. Raises an Error
 // naming the file and line for anything else.
