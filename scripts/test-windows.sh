@@ -16,6 +16,14 @@ source scripts/deps.sh
 brv_install g++-mingw-w64-x86-64
 brv_install --with-recommends wine wine64
 
+# Wine keeps Windows file names on the Unix side in the locale's character
+# set: in the POSIX locale a folder named "Größe テスト" cannot even be created
+# (the tests make one). C.UTF-8 is on every Debian system.
+if [[ $(locale charmap 2>/dev/null) != UTF-8 ]]; then
+  echo "the locale's character set is not UTF-8: Wine runs with LC_ALL=C.UTF-8"
+  export LC_ALL=C.UTF-8
+fi
+
 phase "cross-build"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j2
