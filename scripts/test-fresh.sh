@@ -5,13 +5,20 @@
 # clean clone of the committed tree, and as a user with sudo and an empty
 # environment runs the Quick start's first command, then the cheapest checks:
 # the release build's program tests and the page's tests in Chromium.
-# Run by hand and before a release (about ten minutes); it needs root for the
-# root's mounts and is not part of scripts/test.sh.
-#   scripts/test-fresh.sh [--keep]   (--keep leaves the root in place to look at)
+# With --all it runs the Quick start's second command, every test, there too.
+# Run by hand and before a release (about ten minutes, with --all about forty);
+# it needs root for the root's mounts and is not part of scripts/test.sh.
+#   scripts/test-fresh.sh [--keep] [--all]   (--keep leaves the root in place to look at)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-keep=0
-[[ ${1-} == --keep ]] && keep=1
+keep=0 all=0
+for arg in "$@"; do
+  case $arg in
+    --keep) keep=1 ;;
+    --all) all=1 ;;
+    *) echo "usage: scripts/test-fresh.sh [--keep] [--all]" >&2; exit 2 ;;
+  esac
+done
 if [[ $(id -u) -ne 0 ]]; then
   exec sudo -- "$0" "$@"
 fi
@@ -108,7 +115,11 @@ in_root() {
 step "minimal Debian 12 root (mmdebstrap)" make_root
 step "scripts/setup.sh" in_root './scripts/setup.sh >setup.log 2>&1 || { tail -n 40 setup.log; exit 1; }; tail -n 12 setup.log'
 step "program tests (release build)" in_root './build/brvparts_tests --gtest_filter="Program.*" --gtest_brief=1'
-step "page tests (scripts/test-web.sh)" in_root 'BRV_WEB_BUILD=build ./scripts/test-web.sh'
+if ((all)); then
+  step "scripts/test.sh" in_root './scripts/test.sh'
+else
+  step "page tests (scripts/test-web.sh)" in_root 'BRV_WEB_BUILD=build ./scripts/test-web.sh'
+fi
 
 phase "done"
 echo "test-fresh: passed"
