@@ -35,15 +35,21 @@ struct LiveSource::State {
   }
 
   // One answer, from a reader made for it: what the reader remembers of the
-  // tree lasts one answer.
+  // tree lasts one answer. A tree past the reader's bounds (a folder of more
+  // names than any machine has) fails the query rather than answer a part.
   template <class Collect>
   std::shared_ptr<const ClassAnswer> Answer(Collect collect) {
     const RootFs fs(root);
     auto kernel = BorrowKernel();
     const live::Machine machine(fs, ids, kernel.get(), &remembered);
-    auto answer = std::make_shared<const ClassAnswer>(collect(machine));
+    ClassAnswer answer;
+    try {
+      answer = collect(machine);
+    } catch (const Error& e) {
+      answer = ClassAnswer{e.number(), {}};
+    }
     ReturnKernel(std::move(kernel));
-    return answer;
+    return std::make_shared<const ClassAnswer>(std::move(answer));
   }
 };
 

@@ -21,39 +21,7 @@
 namespace brv {
 namespace {
 
-namespace fs = std::filesystem;
-
-// A machine tree in a temporary folder, removed afterwards.
-class TempTree {
- public:
-  TempTree() {
-    std::string pattern = (fs::temp_directory_path() / "brv-live-XXXXXX").string();
-    root_ = ::mkdtemp(pattern.data());
-  }
-  explicit TempTree(const std::string& copyOf) : TempTree() {
-    fs::copy(copyOf, root_, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-  }
-  ~TempTree() {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
-  const std::string& root() const { return root_; }
-  void Write(const std::string& path, const std::string& content) const {
-    std::ofstream(Fresh(path), std::ios::binary) << content;
-  }
-  void Link(const std::string& path, const std::string& target) const { fs::create_symlink(target, Fresh(path)); }
-  void Remove(const std::string& path) const { fs::remove_all(root_ + path); }
-
- private:
-  // The full path, its folder made and whatever was there removed.
-  fs::path Fresh(const std::string& path) const {
-    const fs::path full = root_ + path;
-    fs::create_directories(full.parent_path());
-    fs::remove(full);
-    return full;
-  }
-  std::string root_;
-};
+using test::TempTree;
 
 using Rows = std::vector<std::vector<Variant>>;
 
@@ -112,6 +80,7 @@ TEST(LiveRootFs, ReadsListsAndNumbers) {
     t.Write(std::string("/n/") + name, content);
   }
   t.Write("/n/big", std::string(100000, 'x'));
+  t.Write("/n/tail", "first\n" + std::string(100000, 'x'));
   ASSERT_EQ(::mkfifo((t.root() + "/n/fifo").c_str(), 0600), 0);
   const RootFs rootFs(t.root());
   EXPECT_EQ(rootFs.List("/block"), (std::vector<std::string>{"sda", "sdb", "sdz", "sdaa"}));
@@ -123,7 +92,11 @@ TEST(LiveRootFs, ReadsListsAndNumbers) {
   EXPECT_EQ(rootFs.ReadInt("/n/junk"), std::nullopt);
   EXPECT_EQ(rootFs.ReadInt("/n/empty"), std::nullopt);
   EXPECT_EQ(rootFs.ReadLine("/n/empty"), "");
-  EXPECT_EQ(rootFs.Read("/n/big", 1000)->size(), 1000u);
+  // A file longer than asked is not cut short: a part would pass for the whole.
+  EXPECT_FALSE(rootFs.Read("/n/big", 1000).has_value());
+  EXPECT_EQ(rootFs.Read("/n/big", 100000)->size(), 100000u);
+  EXPECT_FALSE(rootFs.ReadLine("/n/big").has_value());
+  EXPECT_EQ(rootFs.ReadLine("/n/tail"), "first");
   EXPECT_EQ(rootFs.Read("/n/fifo"), std::nullopt);  // never waits for a writer
 }
 

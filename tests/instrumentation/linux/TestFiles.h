@@ -1,5 +1,8 @@
 #pragma once
-// Reading the test data shipped under tests/data.
+// Reading the test data shipped under tests/data, and machine trees made for a test.
+#include <stdlib.h>
+
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -14,5 +17,42 @@ inline std::string ReadTestFile(const std::string& relative) {
   out << in.rdbuf();
   return out.str();
 }
+
+// A machine tree in a temporary folder, removed afterwards.
+class TempTree {
+ public:
+  TempTree() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "brv-live-XXXXXX").string();
+    root_ = ::mkdtemp(pattern.data());
+  }
+  explicit TempTree(const std::string& copyOf) : TempTree() {
+    std::filesystem::copy(copyOf, root_,
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::copy_symlinks);
+  }
+  ~TempTree() {
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+  }
+  TempTree(const TempTree&) = delete;
+  TempTree& operator=(const TempTree&) = delete;
+  const std::string& root() const { return root_; }
+  void Write(const std::string& path, const std::string& content) const {
+    std::ofstream(Fresh(path), std::ios::binary) << content;
+  }
+  void Link(const std::string& path, const std::string& target) const {
+    std::filesystem::create_symlink(target, Fresh(path));
+  }
+  void Remove(const std::string& path) const { std::filesystem::remove_all(root_ + path); }
+  // The full path, its folder made and whatever was there removed.
+  std::filesystem::path Fresh(const std::string& path) const {
+    const std::filesystem::path full = root_ + path;
+    std::filesystem::create_directories(full.parent_path());
+    std::filesystem::remove(full);
+    return full;
+  }
+
+ private:
+  std::string root_;
+};
 
 }  // namespace brv::test
