@@ -2,6 +2,7 @@
 // class (/sys/class/drm: cards "card0", connectors "card0-eDP-1").
 #include <algorithm>
 #include <charconv>
+#include <unordered_set>
 
 #include "instrumentation/linux/Edid.h"
 #include "instrumentation/linux/FirmwareText.h"
@@ -74,15 +75,14 @@ ClassAnswer LcdPanels(const Machine& m) {
 ClassAnswer VideoConfigurations(const Machine& m) {
   const RootFs& fs = m.fs();
   ClassAnswer answer;
-  std::vector<std::string> seen;
+  std::unordered_set<std::string> seen;  // the PCI functions already shown
   for (const std::string& name : fs.List("/sys/class/drm")) {
     if (name.compare(0, 4, "card") != 0 || name.find('-') != std::string::npos) continue;
     const auto device = fs.Resolve("/sys/class/drm/" + name + "/device");
     if (!device) continue;
     std::string pci;
     const IdNames names = m.DeviceNames(*device, &pci);
-    if (pci.empty() || std::find(seen.begin(), seen.end(), pci) != seen.end()) continue;
-    seen.push_back(pci);
+    if (pci.empty() || !seen.insert(pci).second) continue;
     std::optional<std::string> full = names.device;
     if (full && names.vendor) full = *names.vendor + " " + *full;
     // Dedicated memory where the driver tells it (amdgpu); shared-memory

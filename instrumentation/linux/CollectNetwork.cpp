@@ -5,6 +5,8 @@
 #include <bit>
 #include <charconv>
 #include <map>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "instrumentation/linux/FirmwareText.h"
 #include "instrumentation/linux/Machine.h"
@@ -141,6 +143,7 @@ std::map<std::string, std::vector<std::string>> Ipv4Addresses(const RootFs& fs) 
   if (!trie) return out;
   std::vector<uint32_t> local;  // as a.b.c.d packed a | b<<8 | c<<16 | d<<24, the route file's order
   std::vector<std::string> texts;
+  std::unordered_set<uint32_t> known;
   std::optional<std::pair<uint32_t, std::string>> leaf;
   ForEachLine(*trie, [&](std::string_view line) {
     const auto f = Fields(line);
@@ -155,34 +158,35 @@ std::map<std::string, std::vector<std::string>> Ipv4Addresses(const RootFs& fs) 
       return;
     }
     if (leaf && f.size() >= 3 && f[0] == "/32" && f[1] == "host" && f[2] == "LOCAL") {
-      if (std::find(local.begin(), local.end(), leaf->first) == local.end()) {
+      if (known.insert(leaf->first).second) {
         local.push_back(leaf->first);
         texts.push_back(leaf->second);
       }
     }
   });
-  struct Route {
-    std::string iface;
-    uint32_t destination, mask;
-  };
-  std::vector<Route> routes;
+  // The interface of the first route to each network, by prefix length (the
+  // file's masks, in the same packing, are 1 to 32 low bits).
+  std::vector<std::unordered_map<uint32_t, std::string>> routes(33);
   if (const auto table = fs.Read("/proc/net/route")) {
     ForEachLine(*table, [&](std::string_view line) {
       const auto f = Fields(line);
       if (f.size() < 8 || f[0] == "Iface") return;
       const auto destination = Hex32(f[1]), mask = Hex32(f[7]);
       if (!destination || !mask || *mask == 0) return;  // the default route covers everything
-      routes.push_back({std::string(f[0]), *destination, *mask});
+      const int bits = std::popcount(*mask);
+      if (*mask != (bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1)) return;  // no network's mask
+      routes[static_cast<size_t>(bits)].emplace(*destination, std::string(f[0]));
     });
   }
   for (size_t i = 0; i < local.size(); ++i) {
-    const Route* best = nullptr;
-    for (const Route& r : routes) {
-      if ((local[i] & r.mask) == r.destination && (!best || std::popcount(r.mask) > std::popcount(best->mask)))
-        best = &r;
+    const std::string* best = nullptr;
+    for (int bits = 32; bits > 0 && !best; --bits) {
+      const uint32_t mask = bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1;
+      const auto& networks = routes[static_cast<size_t>(bits)];
+      if (const auto it = networks.find(local[i] & mask); it != networks.end()) best = &it->second;
     }
     if (best) {
-      out[best->iface].push_back(texts[i]);
+      out[*best].push_back(texts[i]);
     } else if ((local[i] & 0xFF) == 127) {
       out["lo"].push_back(texts[i]);
     }

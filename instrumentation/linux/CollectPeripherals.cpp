@@ -1,6 +1,8 @@
 // Modems, Bluetooth controllers and docking stations.
 #include <fmt/format.h>
 
+#include <unordered_map>
+
 #include "instrumentation/linux/FirmwareText.h"
 #include "instrumentation/linux/Machine.h"
 
@@ -58,18 +60,20 @@ ClassAnswer Modems(const Machine& m) {
     if ((cls && *cls != "02") || (sub && *sub != "02")) continue;
     answer.instances.push_back(ModemInstance(m, *device, "/dev/" + tty));
   }
-  for (const std::string& wwan : fs.List("/sys/class/wwan")) {
-    // "wwan0" is a device; "wwan0at0", "wwan0mbim0", ... are its ports.
+  // "wwan0" is a device; "wwan0at0", "wwan0mbim0", ... are its ports. The
+  // first AT command port of each device, found in one pass.
+  const std::vector<std::string> wwans = fs.List("/sys/class/wwan");
+  std::unordered_map<std::string_view, std::string_view> atPort;
+  for (const std::string& p : wwans) {
+    const size_t at = p.find("at", 4);
+    if (StartsWith(p, "wwan") && at != std::string::npos) atPort.emplace(std::string_view(p).substr(0, at), p);
+  }
+  for (const std::string& wwan : wwans) {
     if (!StartsWith(wwan, "wwan") || !AllDigits(std::string_view(wwan).substr(4))) continue;
     const auto device = fs.Resolve("/sys/class/wwan/" + wwan + "/device");
     if (!device) continue;
     std::optional<std::string> port;
-    for (const std::string& p : fs.List("/sys/class/wwan")) {
-      if (StartsWith(p, wwan + "at")) {
-        port = "/dev/" + p;
-        break;
-      }
-    }
+    if (const auto it = atPort.find(wwan); it != atPort.end()) port = "/dev/" + std::string(it->second);
     answer.instances.push_back(ModemInstance(m, *device, port));
   }
   return answer;

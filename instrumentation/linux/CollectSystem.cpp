@@ -5,6 +5,7 @@
 #include <charconv>
 #include <map>
 
+#include "common/Error.h"
 #include "instrumentation/linux/CpuInfo.h"
 #include "instrumentation/linux/FirmwareText.h"
 #include "instrumentation/linux/Machine.h"
@@ -20,10 +21,11 @@ std::optional<uint64_t> ToUnsigned(std::string_view s) {
   return v;
 }
 
-// The logical processors sysfs lists ("cpu0", "cpu1", ...).
+// The logical processors sysfs lists ("cpu0", "cpu1", ...), beside a few
+// dozen other names.
 std::vector<int> LogicalCpus(const RootFs& fs) {
   std::vector<int> out;
-  for (const std::string& name : fs.List("/sys/devices/system/cpu")) {
+  for (const std::string& name : fs.List("/sys/devices/system/cpu", kMostCpuInfoProcessors + 256)) {
     if (name.size() < 4 || name.compare(0, 3, "cpu") != 0) continue;
     int n = 0;
     const auto [end, ec] = std::from_chars(name.data() + 3, name.data() + name.size(), n);
@@ -41,7 +43,9 @@ struct Package {
 
 ClassAnswer Processors(const Machine& m) {
   const RootFs& fs = m.fs();
-  const CpuInfo info = ParseCpuInfo(fs.Read("/proc/cpuinfo").value_or(std::string()));
+  // Some 1.5 KB a processor on x86: room for as many as a kernel counts.
+  const CpuInfo info = ParseCpuInfo(fs.Read("/proc/cpuinfo", 16u << 20).value_or(std::string()));
+  if (info.tooMany) throw Error(err::kWbemFailed, "/proc/cpuinfo names more processors than a kernel counts");
   std::map<int, const CpuInfoProcessor*> byNumber;
   for (const CpuInfoProcessor& p : info.processors) byNumber.emplace(p.number, &p);
 

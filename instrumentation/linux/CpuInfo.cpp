@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <unordered_map>
 
 #include "instrumentation/linux/FirmwareText.h"
 
@@ -50,6 +51,7 @@ std::optional<std::string> ArmImplementerName(std::string_view code) {
 CpuInfo ParseCpuInfo(std::string_view text) {
   CpuInfo info;
   CpuInfoProcessor* current = nullptr;
+  std::unordered_map<int, size_t> indexOf;  // a processor's place in the list, by its number
   std::map<std::string, std::string> block;  // the current processor's lines
   auto finish = [&]() {
     if (!current) return;
@@ -103,16 +105,16 @@ CpuInfo ParseCpuInfo(std::string_view text) {
     if (!number && key.compare(0, 10, "processor ") == 0) number = ToInt(std::string_view(key).substr(10));
     if (number) {
       finish();
-      CpuInfoProcessor* seen = nullptr;
-      for (CpuInfoProcessor& p : info.processors) {
-        if (p.number == *number) seen = &p;
-      }
-      if (!seen) {
+      const auto [seen, fresh] = indexOf.emplace(*number, info.processors.size());
+      if (fresh) {
+        if (info.processors.size() == kMostCpuInfoProcessors) {
+          info.tooMany = true;
+          break;
+        }
         info.processors.push_back({});
-        seen = &info.processors.back();
-        seen->number = *number;
+        info.processors.back().number = *number;
       }
-      current = seen;
+      current = &info.processors[seen->second];
       continue;
     }
     if (current) {

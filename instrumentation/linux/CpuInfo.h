@@ -25,10 +25,16 @@ struct CpuInfo {
   std::vector<CpuInfoProcessor> processors;
   // Lines outside the processor blocks (the first value of each key).
   std::map<std::string, std::string> global;
+  // The text names more processors than any kernel counts (kMostCpuInfoProcessors):
+  // it was read no further, and `processors` is not the whole machine.
+  bool tooMany = false;
 };
 
+// The most logical processors a kernel is built for (NR_CPUS on x86-64 and POWER).
+inline constexpr size_t kMostCpuInfoProcessors = 8192;
+
 // Never fails: text that is not cpuinfo gives no processors. Global vendor and
-// name lines fill the processors that lack their own.
+// name lines fill the processors that lack their own. Linear in the text.
 CpuInfo ParseCpuInfo(std::string_view text);
 
 // The name of an ARM implementer code ("0x41" -> "ARM"); nothing when unknown.

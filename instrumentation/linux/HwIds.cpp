@@ -1,6 +1,7 @@
 #include "instrumentation/linux/HwIds.h"
 
-#include <fmt/format.h>
+#include <algorithm>
+#include <cstring>
 
 #include "instrumentation/linux/FirmwareText.h"
 
@@ -40,73 +41,136 @@ int VendorIdAt(std::string_view text, size_t at) {
 }
 
 // The first vendor line that starts in [from, to); npos when there is none.
-size_t NextVendorLine(std::string_view text, size_t from, size_t to) {
+// Adds the bytes looked at to `crossed`.
+size_t NextVendorLine(std::string_view text, size_t from, size_t to, size_t& crossed) {
+  to = std::min(to, text.size());
   size_t at = from;
-  if (at > 0 && text[at - 1] != '\n') {
-    at = text.find('\n', at);
-    if (at == std::string_view::npos) return at;
-    ++at;
+  if (at > 0 && at < to && text[at - 1] != '\n') {
+    const size_t eol = text.substr(0, to).find('\n', at);
+    crossed += (eol == std::string_view::npos ? to : eol) - at;
+    if (eol == std::string_view::npos) return eol;
+    at = eol + 1;
   }
   while (at < to) {
     if (VendorIdAt(text, at) >= 0) return at;
-    at = text.find('\n', at);
-    if (at == std::string_view::npos) return at;
-    ++at;
+    const size_t eol = text.substr(0, to).find('\n', at);
+    crossed += (eol == std::string_view::npos ? to : eol) - at;
+    if (eol == std::string_view::npos) return eol;
+    at = eol + 1;
   }
   return std::string_view::npos;
+}
+
+// "\tdddd  ": a device line; the device's id, or -1 for any other line.
+int DeviceIdAt(std::string_view text, size_t at) {
+  if (at + 1 >= text.size() || text[at] != '\t') return -1;
+  return VendorIdAt(text, at + 1);
 }
 
 }  // namespace
 
 // The id lists keep their vendors in ascending order, so the vendor's line is
 // found by bisecting the bytes: a few dozen probes instead of reading megabytes.
-size_t FindVendorLine(std::string_view text, uint16_t vendor) {
-  size_t lo = 0, hi = text.size();
+size_t FindVendorLine(std::string_view text, uint16_t vendor, size_t* crossed) {
+  size_t count = 0;
+  size_t lo = 0, hi = text.size(), found = std::string_view::npos;
   while (hi - lo > 512) {
     const size_t mid = lo + (hi - lo) / 2;
-    const size_t at = NextVendorLine(text, mid, hi);
+    const size_t at = NextVendorLine(text, mid, hi, count);
     if (at == std::string_view::npos) {
       hi = mid;
       continue;
     }
     const int id = VendorIdAt(text, at);
-    if (id == vendor) return at;
+    if (id == vendor) {
+      found = at;
+      break;
+    }
     if (id < vendor) {
       lo = at + 1;
     } else {
       hi = mid;
     }
   }
-  for (size_t at = NextVendorLine(text, lo, hi); at != std::string_view::npos; at = NextVendorLine(text, at + 1, hi)) {
-    if (VendorIdAt(text, at) == vendor) return at;
+  if (found == std::string_view::npos) {
+    for (size_t at = NextVendorLine(text, lo, hi, count); at != std::string_view::npos;
+         at = NextVendorLine(text, at + 1, hi, count)) {
+      if (VendorIdAt(text, at) == vendor) {
+        found = at;
+        break;
+      }
+    }
   }
-  return std::string_view::npos;
+  if (crossed) *crossed += count;
+  return found;
 }
 
 IdNames FindIdNames(std::string_view list, uint16_t vendor, std::optional<uint16_t> device) {
   return NamesAtVendorLine(list, FindVendorLine(list, vendor), device);
 }
 
-IdNames NamesAtVendorLine(std::string_view list, size_t at, std::optional<uint16_t> device) {
+IdNames NamesAtVendorLine(std::string_view list, size_t at, std::optional<uint16_t> device, size_t* crossed) {
   IdNames names;
   if (at >= list.size()) return names;
   const std::string_view vendorLine = LineAt(list, at);
   names.vendor = CleanFirmwareText(vendorLine.substr(6));  // after "vvvv  "
   if (!device) return names;
-  const std::string deviceKey = fmt::format("\t{:04x}  ", *device);
   // The vendor's devices follow its line until the next line that is not
   // indented (comments and blank lines may sit between).
-  size_t p = at + vendorLine.size() + 1;
+  const size_t from = at + vendorLine.size() + 1;
+  size_t p = from;
   while (p < list.size()) {
     const std::string_view line = LineAt(list, p);
+    const size_t start = p;
     p += line.size() + 1;
     if (line.empty() || line.front() == '#') continue;
     if (line.front() != '\t') break;
-    if (line.substr(0, deviceKey.size()) == deviceKey) {
-      names.device = CleanFirmwareText(line.substr(deviceKey.size()));
+    if (DeviceIdAt(list, start) == *device) {
+      names.device = CleanFirmwareText(line.substr(7));  // after "\tdddd  "
       break;
     }
   }
+  if (crossed) *crossed += std::min(p, list.size()) - std::min(from, list.size());
+  return names;
+}
+
+IdListIndex::IdListIndex(std::string_view list) {
+  // The same lines the searches take: a vendor line, then its device lines
+  // up to the next line that is not indented, blank or a comment.
+  int vendor = -1;
+  for (size_t at = 0; at < list.size();) {
+    const char* eol = static_cast<const char*>(std::memchr(list.data() + at, '\n', list.size() - at));
+    const size_t end = eol ? static_cast<size_t>(eol - list.data()) : list.size();
+    const char first = at < end ? list[at] : '\n';
+    if (const int id = VendorIdAt(list, at); id >= 0) {
+      vendor = id;
+      vendors_.emplace_back(static_cast<uint16_t>(id), static_cast<uint32_t>(at));
+    } else if (first != '\n' && first != '#' && first != '\t') {
+      vendor = -1;
+    } else if (const int device = DeviceIdAt(list, at); device >= 0 && vendor >= 0) {
+      const uint32_t key = static_cast<uint32_t>(vendor) << 16 | static_cast<uint32_t>(device);
+      if (devices_.empty() || devices_.back().first != key) devices_.emplace_back(key, static_cast<uint32_t>(at));
+    }
+    at = end + 1;
+  }
+  // The first line of each id stands.
+  auto byId = [](const auto& a, const auto& b) { return a.first < b.first; };
+  auto sameId = [](const auto& a, const auto& b) { return a.first == b.first; };
+  std::stable_sort(vendors_.begin(), vendors_.end(), byId);
+  vendors_.erase(std::unique(vendors_.begin(), vendors_.end(), sameId), vendors_.end());
+  std::stable_sort(devices_.begin(), devices_.end(), byId);
+  devices_.erase(std::unique(devices_.begin(), devices_.end(), sameId), devices_.end());
+}
+
+IdNames IdListIndex::Find(std::string_view list, uint16_t vendor, std::optional<uint16_t> device) const {
+  IdNames names;
+  const auto v = std::lower_bound(vendors_.begin(), vendors_.end(), std::pair<uint16_t, uint32_t>(vendor, 0));
+  if (v == vendors_.end() || v->first != vendor) return names;
+  names.vendor = CleanFirmwareText(LineAt(list, v->second).substr(6));
+  if (!device) return names;
+  const uint32_t key = static_cast<uint32_t>(vendor) << 16 | *device;
+  const auto d = std::lower_bound(devices_.begin(), devices_.end(), std::pair<uint32_t, uint32_t>(key, 0));
+  if (d != devices_.end() && d->first == key) names.device = CleanFirmwareText(LineAt(list, d->second).substr(7));
   return names;
 }
 
@@ -117,32 +181,33 @@ std::optional<std::string> FindPnpName(std::string_view list, std::string_view i
   return CleanFirmwareText(LineAt(list, at).substr(4));
 }
 
-std::string_view HwIds::List(const std::string& name) const {
-  std::lock_guard guard(lock_);
-  auto& slot = lists_[name];
-  if (!slot) {
+HwIds::List& HwIds::Load(const std::string& name) const {
+  List& list = lists_[name];
+  if (!list.file) {
     for (const char* dir : {"/usr/share/hwdata/", "/usr/share/misc/", "/usr/share/"}) {
-      slot = fs_.Map(std::string(dir) + name);
-      if (slot) break;
+      list.file = fs_.Map(std::string(dir) + name);
+      if (list.file) break;
     }
-    if (!slot) slot = std::make_shared<const MappedFile>(nullptr, 0);
+    if (!list.file) list.file = std::make_shared<const MappedFile>(nullptr, 0);
   }
-  return slot->text();
+  return list;
 }
 
-IdNames HwIds::Names(const std::string& list, uint16_t vendor, std::optional<uint16_t> device) const {
-  const auto key = std::make_tuple(list, vendor, device ? int32_t{*device} : -1);
-  std::optional<size_t> vendorAt;
-  {
-    std::lock_guard guard(foundLock_);
-    if (auto it = found_.find(key); it != found_.end()) return it->second;
-    if (auto it = vendorAt_.find({list, vendor}); it != vendorAt_.end()) vendorAt = it->second;
+IdNames HwIds::Names(const std::string& name, uint16_t vendor, std::optional<uint16_t> device) const {
+  const auto key = std::make_tuple(name, vendor, device ? int32_t{*device} : -1);
+  std::lock_guard guard(lock_);
+  if (auto it = found_.find(key); it != found_.end()) return it->second;
+  List& list = Load(name);
+  const std::string_view text = list.file->text();
+  if (!list.index && list.crossed > text.size() + (1u << 20)) list.index = std::make_unique<IdListIndex>(text);
+  IdNames names;
+  if (list.index) {
+    names = list.index->Find(text, vendor, device);
+  } else {
+    auto at = list.vendorAt.find(vendor);
+    if (at == list.vendorAt.end()) at = list.vendorAt.emplace(vendor, FindVendorLine(text, vendor, &list.crossed)).first;
+    names = NamesAtVendorLine(text, at->second, device, &list.crossed);
   }
-  const std::string_view text = List(list);
-  if (!vendorAt) vendorAt = FindVendorLine(text, vendor);
-  IdNames names = NamesAtVendorLine(text, *vendorAt, device);
-  std::lock_guard guard(foundLock_);
-  vendorAt_.emplace(std::make_pair(list, vendor), *vendorAt);
   found_.emplace(key, names);
   return names;
 }
@@ -151,6 +216,35 @@ IdNames HwIds::Pci(uint16_t vendor, std::optional<uint16_t> device) const { retu
 
 IdNames HwIds::Usb(uint16_t vendor, std::optional<uint16_t> product) const { return Names("usb.ids", vendor, product); }
 
-std::optional<std::string> HwIds::Pnp(std::string_view id) const { return FindPnpName(List("pnp.ids"), id); }
+std::optional<std::string> HwIds::Pnp(std::string_view id) const {
+  // A monitor's id is three capital letters ("?" for a code that is none).
+  auto code = [](char c) { return c == '?' ? 26 : (c >= 'A' && c <= 'Z') ? c - 'A' : -1; };
+  auto slot = [&](std::string_view s) {
+    const int a = code(s[0]), b = code(s[1]), c = code(s[2]);
+    return a < 0 || b < 0 || c < 0 ? -1 : (a * 27 + b) * 27 + c;
+  };
+  if (id.size() != 3 || slot(id) < 0) return std::nullopt;
+  std::lock_guard guard(lock_);
+  List& list = Load("pnp.ids");
+  const std::string_view text = list.file->text();
+  if (list.pnp.empty()) {
+    // Read once into a table of every possible id: one pass, however many
+    // monitors are asked.
+    list.pnp.assign(27 * 27 * 27, kNoLine);
+    for (size_t at = 0; at < text.size();) {
+      const char* eol = static_cast<const char*>(std::memchr(text.data() + at, '\n', text.size() - at));
+      const size_t end = eol ? static_cast<size_t>(eol - text.data()) : text.size();
+      if (end - at >= 4 && text[at + 3] == '\t') {
+        if (const int n = slot(text.substr(at, 3)); n >= 0 && list.pnp[static_cast<size_t>(n)] == kNoLine) {
+          list.pnp[static_cast<size_t>(n)] = static_cast<uint32_t>(at);
+        }
+      }
+      at = end + 1;
+    }
+  }
+  const uint32_t at = list.pnp[static_cast<size_t>(slot(id))];
+  if (at == kNoLine) return std::nullopt;
+  return CleanFirmwareText(LineAt(text, at).substr(4));
+}
 
 }  // namespace brv

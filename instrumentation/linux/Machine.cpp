@@ -79,7 +79,8 @@ RouteNetlink& Machine::Kernel() const {
 const std::optional<std::vector<SmbiosStructure>>& Machine::Smbios() const {
   if (smbiosLoaded_) return smbios_;
   smbiosLoaded_ = true;
-  if (const auto table = fs_.Read("/sys/firmware/dmi/tables/DMI")) {
+  // Tables run to tens of kilobytes (a 16-bit length before SMBIOS 3).
+  if (const auto table = fs_.Read("/sys/firmware/dmi/tables/DMI", 1u << 20)) {
     std::vector<SmbiosStructure> s = SplitSmbiosTable(*table);
     if (!s.empty()) {
       smbios_ = std::move(s);
@@ -105,14 +106,15 @@ const std::optional<std::vector<SmbiosStructure>>& Machine::Smbios() const {
 }
 
 std::optional<std::string> Machine::Text(std::string_view path) const {
-  const auto raw = fs_.Read(path, 64 * 1024);
+  const auto raw = fs_.Read(path, RootFs::kLineLimit);
   if (!raw) return std::nullopt;
   return CleanFirmwareText(*raw);
 }
 
 std::vector<std::pair<std::string, std::string>> Machine::UdevProperties(std::string_view id) const {
   std::vector<std::pair<std::string, std::string>> out;
-  const auto text = fs_.Read("/run/udev/data/" + std::string(id), 1 << 20);
+  // A device's record is a few hundred bytes.
+  const auto text = fs_.Read("/run/udev/data/" + std::string(id), 64u << 10);
   if (!text) return out;
   size_t at = 0;
   while (at < text->size()) {
@@ -137,10 +139,14 @@ std::optional<std::string> Machine::UdevProperty(std::string_view id, std::strin
 
 IdNames Machine::DeviceNames(const std::string& devicePath, std::string* busPath) const {
   std::string p = devicePath;
-  while (p.size() > std::string_view("/sys/devices").size() && p.rfind("/sys/devices/", 0) == 0) {
+  // A device sits a few folders below its bus device; a tree that names every
+  // folder like one is asked no more than this many times.
+  int probes = 8;
+  while (p.size() > std::string_view("/sys/devices").size() && p.rfind("/sys/devices/", 0) == 0 && probes > 0) {
     // Only the directories named as USB devices are asked for a USB id: a
     // failed open costs microseconds in sysfs.
     const std::string_view name = BaseName(p);
+    if (IsUsbDeviceName(name) || IsPciAddress(name)) --probes;
     const auto usbVendor = IsUsbDeviceName(name) ? HexId(fs_.ReadLine(JoinPath(p, "idVendor"))) : std::nullopt;
     if (usbVendor) {
       IdNames names = ids_.Usb(*usbVendor, HexId(fs_.ReadLine(JoinPath(p, "idProduct"))));
