@@ -31,7 +31,7 @@ brv::ScriptSession& Session() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
-  for (std::string line; std::getline(in, line);) {
+  for (std::string line; brv::ReadRequestLine(in, line);) {
     const auto answer = Session().Handle(line);
     if (!answer.contains("result") || !answer.contains("error") || !answer.contains("grid")) __builtin_trap();
     if (answer["result"].is_null() == answer["error"].is_null()) __builtin_trap();

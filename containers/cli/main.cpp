@@ -13,6 +13,7 @@
 #include <string>
 
 #include "common/Category.h"
+#include "common/Excerpt.h"
 #include "containers/common/ScriptSession.h"
 #include "containers/common/SourceChoice.h"
 #include "control/BRVPartsCtl.h"
@@ -50,7 +51,7 @@ bool Select(brv::BRVPartsCtl& control, std::string category, brv::Variant instan
     count = control.SetSelectItem(category, instance);
     return true;
   } catch (const brv::Error& e) {
-    std::cerr << "brvparts: " << category << ": " << e.description() << " (error " << e.number() << ")\n";
+    std::cerr << "brvparts: " << brv::Excerpt(category, 64) << ": " << e.description() << " (error " << e.number() << ")\n";
     return false;
   }
 }
@@ -116,28 +117,24 @@ int HandOverToWebContainer(const char* self, const std::string& snapshot, const 
   return kUsage;
 }
 
-// Writes the snapshot whole, or nothing: a file is replaced only once the capture is complete.
+// Writes the snapshot whole, or nothing: a file is replaced only once the
+// capture is complete and on disk, and a failure leaves it as it was.
 int Capture(const std::string& output) {
-  const std::string text = brv::WriteSnapshot(brv::CaptureSnapshot(*brv::CurrentClassSource()));
+  std::string text;
+  try {
+    text = brv::WriteSnapshot(brv::CaptureSnapshot(*brv::CurrentClassSource()));
+  } catch (const std::exception& e) {
+    std::cerr << "brvparts: capture failed: " << e.what() << "\n";
+    return kUsage;
+  }
   if (output.empty() || output == "-") {
     std::cout << text << std::flush;
     return std::cout ? kOk : kCallFailed;
   }
-  const std::string partial = output + ".partial";
-  {
-    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-    out << text;
-    if (!out.flush()) {
-      std::cerr << "brvparts: " << output << ": cannot be written\n";
-      std::filesystem::remove(partial);
-      return kUsage;
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(partial, output, ec);
-  if (ec) {
-    std::cerr << "brvparts: " << output << ": " << ec.message() << "\n";
-    std::filesystem::remove(partial);
+  try {
+    brv::WriteFileWhole(output, text);
+  } catch (const brv::CaptureError& e) {
+    std::cerr << "brvparts: " << e.what() << "\n";
     return kUsage;
   }
   return kOk;
@@ -146,6 +143,12 @@ int Capture(const std::string& output) {
 int RunScript(const std::string& path) {
   std::ifstream file;
   if (path != "-") {
+    // A folder opens, and then reads as an empty script.
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+      std::cerr << "brvparts: " << path << ": a folder, not a script\n";
+      return kUsage;
+    }
     file.open(path);
     if (!file) {
       std::cerr << "brvparts: " << path << ": cannot be read\n";
@@ -155,7 +158,7 @@ int RunScript(const std::string& path) {
   std::istream& in = path == "-" ? std::cin : file;
   brv::ScriptSession session;
   std::cout << session.Startup().dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
-  for (std::string line; std::getline(in, line);) {
+  for (std::string line; brv::ReadRequestLine(in, line);) {
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
     std::cout << session.Handle(line).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n'
               << std::flush;

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "common/JsonInput.h"
 #include "platform/standins/grid/GridJson.h"
 
 namespace brv {
@@ -22,16 +23,41 @@ int HexDigit(char c) {
   return -1;
 }
 
-// A by-reference 32-bit option set given by the script.
+// A by-reference 32-bit option set given by the script: signed or unsigned 32
+// bits. (A whole number past the signed 64-bit range is read unsigned, so it is
+// compared as one and never wraps into range.)
 uint32_t OptionSet(const json& v, const char* what) {
-  if (!v.is_number_integer() || v.get<int64_t>() < std::numeric_limits<int32_t>::min() ||
-      v.get<int64_t>() > std::numeric_limits<uint32_t>::max()) {
-    Raise(err::kTypeMismatch, std::string(what) + " must be a 32-bit whole number");
-  }
-  return static_cast<uint32_t>(v.get<int64_t>());
+  const bool fits = v.is_number_unsigned() ? v.get<uint64_t>() <= std::numeric_limits<uint32_t>::max()
+                    : v.is_number_integer() ? v.get<int64_t>() >= std::numeric_limits<int32_t>::min() &&
+                                                  v.get<int64_t>() <= std::numeric_limits<uint32_t>::max()
+                                            : false;
+  if (!fits) Raise(err::kTypeMismatch, std::string(what) + " must be a 32-bit whole number");
+  return v.is_number_unsigned() ? static_cast<uint32_t>(v.get<uint64_t>())
+                                : static_cast<uint32_t>(v.get<int64_t>());
 }
 
 }  // namespace
+
+bool ReadRequestLine(std::istream& in, std::string& line) {
+  line.resize(kMaxRequestBytes + 2);
+  in.getline(line.data(), static_cast<std::streamsize>(line.size()));
+  const auto read = static_cast<size_t>(in.gcount());
+  if (in.fail() && !in.eof() && read == line.size() - 1) {
+    // Longer than the buffer: the rest of the line is read and dropped.
+    in.clear();
+    in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    line.resize(read);
+    return true;
+  }
+  if (read == 0 && (in.eof() || in.fail())) {
+    line.clear();
+    return false;
+  }
+  // gcount counts the newline taken, which getline does not store.
+  line.resize(in.eof() ? read : read - 1);
+  in.clear(in.rdstate() & ~std::ios::failbit);
+  return true;
+}
 
 std::optional<std::array<unsigned char, 16>> ParseGuid(std::string_view t) {
   // {00020400-0000-0000-C000-000000000046}
@@ -58,13 +84,17 @@ std::optional<Variant> VariantFromJson(const json& v) {
     case json::value_t::boolean:
       return Variant(v.get<bool>());
     case json::value_t::number_integer:
-    case json::value_t::number_unsigned: {
-      if (v.is_number_integer() && v.get<int64_t>() >= std::numeric_limits<int32_t>::min() &&
+      if (v.get<int64_t>() >= std::numeric_limits<int32_t>::min() &&
           v.get<int64_t>() <= std::numeric_limits<int32_t>::max()) {
         return Variant(static_cast<int32_t>(v.get<int64_t>()));
       }
       return Variant(v.get<double>());
-    }
+    case json::value_t::number_unsigned:
+      // Read as unsigned: taken as signed, the largest would wrap to small ones.
+      if (v.get<uint64_t>() <= static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) {
+        return Variant(static_cast<int32_t>(v.get<uint64_t>()));
+      }
+      return Variant(v.get<double>());
     case json::value_t::number_float:
       return Variant(v.get<double>());
     case json::value_t::string:
@@ -146,17 +176,22 @@ json ScriptSession::Call(const json& request) {
                                                                          OptionSet(args[2], "ENABLED"));
     return json{{"hr", static_cast<uint32_t>(hr)}, {"supported", nullptr}, {"enabled", nullptr}};
   }
-  Raise(err::kNoSuchMember, "unknown method " + name);
+  Raise(err::kNoSuchMember, "unknown method \"" + Excerpt(name) + "\"");
 }
 
 json ScriptSession::Handle(std::string_view line) {
+  if (line.size() > kMaxRequestBytes) {
+    return Answer(nullptr, Error(err::kInvalidCall, "the request is longer than " + std::to_string(kMaxRequestBytes) +
+                                                        " bytes: " + Excerpt(line, 32)));
+  }
   json request;
   try {
-    request = json::parse(line);
-  } catch (const json::exception& e) {
-    // Malformed text, and also well-formed numbers too large for any type
-    // ("1e999"), which the reader refuses with an out-of-range error.
-    return Answer(nullptr, Error(err::kInvalidCall, std::string("the request is not valid JSON: ") + e.what()));
+    request = ParseJsonInput(line);
+  } catch (const JsonInputError& e) {
+    // Malformed text, numbers too large for any type ("1e999"), nesting too deep,
+    // a NUL byte, a member given twice.
+    const std::string where = e.where.empty() ? "column " + std::to_string(e.offset + 1) : e.where;
+    return Answer(nullptr, Error(err::kInvalidCall, "the request is refused: " + where + ": " + e.what()));
   }
   try {
     return Answer(Call(request), std::nullopt);

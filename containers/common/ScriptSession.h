@@ -12,6 +12,7 @@
 // run there.
 #include <array>
 #include <cstdint>
+#include <istream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +26,16 @@
 
 namespace brv {
 
+// The longest request line answered, the same as the web page's body limit: a
+// longer one is refused whole.
+inline constexpr size_t kMaxRequestBytes = 64 * 1024;
+
+// Reads the next request line from `in` (without its newline) into `line`;
+// false at the end of the input. Of a line longer than kMaxRequestBytes only the
+// first kMaxRequestBytes + 1 bytes are kept (enough for Handle to refuse it) and
+// the rest is read and dropped, so no line takes more memory than that.
+bool ReadRequestLine(std::istream& in, std::string& line);
+
 class ScriptSession {
  public:
   ScriptSession();
@@ -34,7 +45,9 @@ class ScriptSession {
 
   // The line that describes the control right after start-up.
   const nlohmann::ordered_json& Startup() const { return startup_; }
-  // Answers one request line. Never throws for bad input: the answer carries the error.
+  // Answers one request line. Never throws for bad input: the answer carries the
+  // error. A line is at most kMaxRequestBytes long and is read through
+  // ParseJsonInput (bounded depth, no NUL, no member given twice).
   nlohmann::ordered_json Handle(std::string_view line);
   // True once any call (start-up included) failed.
   bool failed() const { return failed_; }

@@ -1,13 +1,25 @@
 #include "instrumentation/snapshot/Snapshot.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <fmt/format.h>
 #include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
-#include <sstream>
+#include <unordered_set>
 
 #include "common/Error.h"
+#include "common/Excerpt.h"
+#include "common/JsonInput.h"
+#include "common/Path.h"
 
 namespace brv {
 namespace {
@@ -21,6 +33,20 @@ std::string Lower(std::string_view s) {
   }
   return out;
 }
+
+// A name from the file as it appears in a message: escaped and short.
+std::string Shown(std::string_view name) { return Excerpt(name, 40); }
+
+// Names told apart regardless of letter case, in constant time each: the reader
+// meets every class and property of the file once.
+class NameSet {
+ public:
+  // False when the name (in any letter case) was there already.
+  bool Add(std::string_view name) { return names_.insert(Lower(name)).second; }
+
+ private:
+  std::unordered_set<std::string> names_;
+};
 
 class Reader {
  public:
@@ -42,7 +68,7 @@ class Reader {
       const std::string s = j.get<std::string>();
       if (s.size() < 3 || s.size() > 10 || (s.substr(0, 2) != "0x" && s.substr(0, 2) != "0X") ||
           s.find_first_not_of("0123456789abcdefABCDEF", 2) != std::string::npos) {
-        Refuse(where, "error number \"" + s + "\" is not a number or a 0x hexadecimal text");
+        Refuse(where, "error number \"" + Shown(s) + "\" is not a number or a 0x hexadecimal text");
       }
       n = static_cast<int64_t>(std::stoull(s.substr(2), nullptr, 16));
     } else {
@@ -90,10 +116,11 @@ class Reader {
       instance.error = ErrorNumber(j["$error"], where);
       return instance;
     }
+    NameSet names;
     for (const auto& [name, value] : j.items()) {
-      const std::string at = where + "." + name;
+      const std::string at = where + "." + Shown(name);
       if (name.empty()) Refuse(where, "a property has no name");
-      if (instance.Find(name)) Refuse(at, "the property is given twice");
+      if (!names.Add(name)) Refuse(at, "the property is given twice");
       if (value.is_object()) {
         if (!IsErrorForm(value)) Refuse(at, "an object stands only for {\"$error\": N}");
         instance.properties.push_back({name, Null{}, ErrorNumber(value["$error"], at)});
@@ -106,11 +133,13 @@ class Reader {
 
   Snapshot Read(const Json& doc) const {
     if (!doc.is_object()) Refuse("", "the document is not a JSON object");
-    if (!doc.contains("format")) Refuse("", "no \"format\" member; expected \"" + std::string(kSnapshotFormat) + "\"");
-    if (doc["format"] != kSnapshotFormat) {
-      Refuse("format", "expected \"" + std::string(kSnapshotFormat) + "\", found " + doc["format"].dump());
+    const auto format = doc.find("format");
+    if (format == doc.end()) Refuse("", "no \"format\" member; expected \"" + std::string(kSnapshotFormat) + "\"");
+    if (*format != kSnapshotFormat) {
+      Refuse("format", "expected \"" + std::string(kSnapshotFormat) + "\", found " + Shown(format->dump()));
     }
     Snapshot s;
+    NameSet classes, keys;
     for (const auto& [member, value] : doc.items()) {
       if (member == "format") continue;
       if (member == "unreachable") {
@@ -118,16 +147,15 @@ class Reader {
       } else if (member == "keys") {
         if (!value.is_object()) Refuse("keys", "must map class names to key property names");
         for (const auto& [cls, key] : value.items()) {
-          if (!key.is_string()) Refuse("keys." + cls, "a key property name must be a text");
+          if (!key.is_string()) Refuse("keys." + Shown(cls), "a key property name must be a text");
+          if (!keys.Add(cls)) Refuse("keys." + Shown(cls), "the class is given twice");
           s.keys.emplace_back(cls, key.get<std::string>());
         }
       } else if (member == "classes") {
         if (!value.is_object()) Refuse("classes", "must map class names to their instances");
         for (const auto& [cls, answer] : value.items()) {
-          const std::string at = "classes." + cls;
-          for (const auto& [seen, unused] : s.classes) {
-            if (SameName(seen, cls)) Refuse(at, "the class is given twice");
-          }
+          const std::string at = "classes." + Shown(cls);
+          if (!classes.Add(cls)) Refuse(at, "the class is given twice");
           ClassAnswer a;
           if (IsErrorForm(answer)) {
             a.error = ErrorNumber(answer["$error"], at);
@@ -141,7 +169,7 @@ class Reader {
           s.classes.emplace_back(cls, std::move(a));
         }
       } else {
-        Refuse(member, "unknown member");
+        Refuse(Shown(member), "unknown member");
       }
     }
     return s;
@@ -156,12 +184,12 @@ class Reader {
 Snapshot ParseSnapshot(const std::string& text, const std::string& origin) {
   Json doc;
   try {
-    doc = Json::parse(text);
-  } catch (const Json::parse_error& e) {
-    // Line and column of the byte where parsing stopped.
+    doc = ParseJsonInput(text);
+  } catch (const JsonInputError& e) {
+    if (!e.where.empty()) throw SnapshotError(fmt::format("{}: {}: {}", origin, e.where, e.what()));
+    // Line and column of the byte where reading stopped.
     size_t line = 1, column = 1;
-    const size_t stop = std::min<size_t>(e.byte == 0 ? 0 : e.byte - 1, text.size());
-    for (size_t i = 0; i < stop; ++i) {
+    for (size_t i = 0; i < std::min(e.offset, text.size()); ++i) {
       if (text[i] == '\n') {
         ++line;
         column = 1;
@@ -169,26 +197,60 @@ Snapshot ParseSnapshot(const std::string& text, const std::string& origin) {
         ++column;
       }
     }
-    std::string what = e.what();
-    if (const size_t colon = what.rfind(": "); colon != std::string::npos) what = what.substr(colon + 2);
-    throw SnapshotError(fmt::format("{}: line {}, column {}: not valid JSON: {}", origin, line, column, what));
-  } catch (const Json::exception& e) {
-    // Well-formed numbers too large for any type ("1e999") are refused with an
-    // out-of-range error, which tells no position.
-    std::string what = e.what();
-    if (const size_t bracket = what.find("] "); bracket != std::string::npos) what = what.substr(bracket + 2);
-    throw SnapshotError(fmt::format("{}: not valid JSON: {}", origin, what));
+    throw SnapshotError(fmt::format("{}: line {}, column {}: {}", origin, line, column, e.what()));
   }
   return Reader(origin).Read(doc);
 }
 
 Snapshot ReadSnapshotFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw SnapshotError(path + ": cannot be read");
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) throw SnapshotError(path + ": cannot be read");
-  return ParseSnapshot(text.str(), path);
+  const auto refuse = [&](const std::string& why) { return SnapshotError(path + ": " + why); };
+  const std::string tooLarge = fmt::format("larger than {} MiB, more than any snapshot", kMaxSnapshotBytes >> 20);
+  std::string text;
+#ifndef _WIN32
+  // Opened without waiting (a FIFO would wait for a writer) and looked at before
+  // anything is read: only a regular file is read, and never past the bound.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) throw refuse(std::string("cannot be read: ") + std::strerror(errno));
+  struct Closer {
+    int fd;
+    ~Closer() { close(fd); }
+  } closer{fd};
+  struct stat st {};
+  if (fstat(fd, &st) != 0) throw refuse(std::string("cannot be read: ") + std::strerror(errno));
+  if (!S_ISREG(st.st_mode)) throw refuse(S_ISDIR(st.st_mode) ? "a folder, not a snapshot" : "not a regular file");
+  if (static_cast<uint64_t>(st.st_size) > kMaxSnapshotBytes) throw refuse(tooLarge);
+  text.resize(static_cast<size_t>(st.st_size) + 1);
+  size_t used = 0;
+  // Reads to the end even if the file has grown since, up to one byte past the bound.
+  for (;;) {
+    if (used == text.size()) {
+      if (text.size() > kMaxSnapshotBytes) throw refuse(tooLarge);
+      text.resize(std::min<size_t>(text.size() * 2, kMaxSnapshotBytes + 1));
+    }
+    const ssize_t n = read(fd, text.data() + used, text.size() - used);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw refuse(std::string("cannot be read: ") + std::strerror(errno));
+    if (n == 0) break;
+    used += static_cast<size_t>(n);
+  }
+  text.resize(used);
+#else
+  std::error_code ec;
+  const std::filesystem::path file = PathFromUtf8(path);
+  if (!std::filesystem::exists(file, ec)) throw refuse("cannot be read");
+  if (!std::filesystem::is_regular_file(file, ec)) throw refuse("not a regular file");
+  const uintmax_t size = std::filesystem::file_size(file, ec);
+  if (ec) throw refuse("cannot be read");
+  if (size > kMaxSnapshotBytes) throw refuse(tooLarge);
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw refuse("cannot be read");
+  text.resize(static_cast<size_t>(size) + 1);
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (in.bad()) throw refuse("cannot be read");
+  text.resize(static_cast<size_t>(in.gcount()));
+  if (text.size() > kMaxSnapshotBytes) throw refuse(tooLarge);
+#endif
+  return ParseSnapshot(text, path);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // JSON document ("brvparts-snapshot/1", described in docs/snapshot-format.md). It
 // answers the instrumentation on any machine exactly as it was captured, and it is
 // the fixture format of the tests.
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <optional>
@@ -15,6 +16,11 @@
 namespace brv {
 
 inline constexpr const char* kSnapshotFormat = "brvparts-snapshot/1";
+
+// The largest snapshot file read. A capture of a large server is well under a
+// megabyte; the bound keeps a hostile file's memory (the document, then the
+// values read from it, a few times its size) within reason.
+inline constexpr size_t kMaxSnapshotBytes = 16u << 20;
 
 // A file that is not a snapshot: the message names the file and what is wrong
 // (with line and column for a JSON syntax error).
@@ -29,8 +35,12 @@ struct Snapshot {
   std::vector<std::pair<std::string, ClassAnswer>> classes;
 };
 
-// Reads a snapshot; `origin` names it in error messages.
+// Reads a snapshot; `origin` names it in error messages. The document is read
+// through ParseJsonInput (bounded depth, no NUL byte, no member twice), and a
+// class, key or property named twice in any letter case is refused.
 Snapshot ParseSnapshot(const std::string& text, const std::string& origin);
+// Reads a snapshot file: a regular file of at most kMaxSnapshotBytes (a FIFO,
+// device or folder is refused before anything is read from it).
 Snapshot ReadSnapshotFile(const std::string& path);
 // The document of a snapshot, pretty-printed, classes in the order given.
 std::string WriteSnapshot(const Snapshot& snapshot);

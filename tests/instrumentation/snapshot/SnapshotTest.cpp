@@ -1,7 +1,18 @@
 // Reading snapshots and answering the instrumentation from them.
 #include "instrumentation/snapshot/Snapshot.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
 
 #include "common/Error.h"
 #include "instrumentation/SourceService.h"
@@ -16,7 +27,7 @@ TEST(SnapshotReader, RefusesWhatIsNotASnapshot) {
   } cases[] = {
       {"", "t.json: line 1, column 1: not valid JSON"},
       {"{\n  \"format\": \"brvparts-snapshot/1\",\n  \"classes\": {,}\n}", "t.json: line 3, column 15: not valid JSON"},
-      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"P": 1e999}]}})", "t.json: not valid JSON: number overflow"},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"P": 1e999}]}})", "t.json: line 1, column 63: not valid JSON: number overflow"},
       {"[]", "t.json: the document is not a JSON object"},
       {"{}", "t.json: no \"format\" member"},
       {R"({"format": "brvparts-snapshot/2"})", "t.json: format: expected \"brvparts-snapshot/1\""},
@@ -30,6 +41,23 @@ TEST(SnapshotReader, RefusesWhatIsNotASnapshot) {
       {R"({"format": "brvparts-snapshot/1", "classes": {"A": {"$error": "0xZZ"}}})", "classes.A: error number \"0xZZ\""},
       {R"({"format": "brvparts-snapshot/1", "classes": {"A": {"$error": 1.5}}})", "classes.A: an error number must be"},
       {R"({"format": "brvparts-snapshot/1", "unreachable": "0x1FFFFFFFF"})", "unreachable: error number"},
+      // Nothing silently dropped or merged: a name given twice in the same case,
+      // a NUL byte and what follows it.
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"Name": "first", "Name": "second"}]}})", "t.json: classes.A[0].Name: given twice"},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [], "A": [{"x": 1}]}})", "t.json: classes.A: given twice"},
+      {R"({"format": "brvparts-snapshot/1", "format": "brvparts-snapshot/1"})", "t.json: format: given twice"},
+      {R"({"format": "brvparts-snapshot/1", "keys": {"A": "Id", "a": "Name"}})", "t.json: keys.a: the class is given twice"},
+      {std::string("{\"format\": \"brvparts-snapshot/1\"}\0{\"classes\": 1}", 48), "t.json: line 1, column 34: a NUL byte"},
+      // Nothing recurses past the bound.
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"P": )" + std::string(100000, '[') + "]}]}}",
+       "t.json: line 1, column 119: arrays and objects nested deeper than 64 levels"},
+      // Names from the file go into the message escaped and cut short.
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A\u001b]0;pwned\u0007\nB": 3}})",
+       R"(t.json: classes.A\x1B]0;pwned\x07\nB: a class must be)"},
+      {R"({"format": "brvparts-snapshot/1", "classes": {")" + std::string(100000, 'C') + R"(": 3}})",
+       "t.json: classes.CCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCC...: a class must be"},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": {"$error": "0x\u009b2J"}}})", R"(error number "0x\u009B2J")"},
+      {R"({"format": ")" + std::string(100000, 'f') + R"("})", "t.json: format: expected \"brvparts-snapshot/1\", found \"fff"},
   };
   for (const auto& c : cases) {
     try {
@@ -39,9 +67,83 @@ TEST(SnapshotReader, RefusesWhatIsNotASnapshot) {
       EXPECT_EQ(std::string(e.what()).rfind("t.json: ", 0), 0u) << e.what();
       EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
       EXPECT_EQ(std::string(e.what()).find('\n'), std::string::npos) << "one line: " << e.what();
+      EXPECT_LT(std::string(e.what()).size(), 200u) << "short: " << e.what();
+      for (const char ch : std::string(e.what())) {
+        EXPECT_FALSE(static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) << "no control characters: " << e.what();
+      }
     }
   }
-  EXPECT_THROW(ReadSnapshotFile("/nonexistent/x.json"), SnapshotError);
+}
+
+TEST(SnapshotReader, ReadsManyNamesInLinearTime) {
+  // One instance of 100,000 properties and 10,000 classes, each name checked
+  // against all the others in every letter case: pairwise, that is minutes.
+  std::string text = R"({"format": "brvparts-snapshot/1", "classes": {"A": [{)";
+  for (int i = 0; i < 100000; ++i) text += (i ? ",\"P" : "\"P") + std::to_string(i) + "\":" + std::to_string(i);
+  text += "}]";
+  for (int i = 0; i < 10000; ++i) text += ",\"C" + std::to_string(i) + "\":[]";
+  text += "}}";
+  const auto start = std::chrono::steady_clock::now();
+  const Snapshot s = ParseSnapshot(text, "t");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  ASSERT_EQ(s.classes.size(), 10001u);
+  EXPECT_EQ(s.classes[0].second.instances[0].properties.size(), 100000u);
+  EXPECT_EQ(s.classes[0].second.instances[0].properties[99999].name, "P99999");
+}
+
+// Opens the FIFO's writing end after a while and closes it again, so that a
+// reader waiting for a writer (the fault guarded against) ends instead of hanging.
+class FifoUnblocker {
+ public:
+  explicit FifoUnblocker(std::string path)
+      : thread_([this, path = std::move(path)] {
+          std::unique_lock lock(mutex_);
+          if (!done_changed_.wait_for(lock, std::chrono::seconds(5), [this] { return done_; })) {
+            const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) close(fd);
+          }
+        }) {}
+  ~FifoUnblocker() {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    done_changed_.notify_all();
+    thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable done_changed_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+TEST(SnapshotFile, OnlyARegularFileOfBoundedSizeIsRead) {
+  const test::TempDir dir;
+  const std::string fifo = dir.path() + "/fifo", large = dir.path() + "/large.json";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // A sparse file a byte past the bound: its size alone refuses it.
+  std::ofstream(large) << R"({"format": "brvparts-snapshot/1"})";
+  std::filesystem::resize_file(large, kMaxSnapshotBytes + 1);
+  const struct {
+    std::string path, message;
+  } cases[] = {
+      {fifo, fifo + ": not a regular file"},
+      {"/dev/zero", "/dev/zero: not a regular file"},
+      {dir.path(), dir.path() + ": a folder, not a snapshot"},
+      {large, large + ": larger than 16 MiB"},
+      {dir.path() + "/missing.json", dir.path() + "/missing.json: cannot be read: No such file or directory"},
+  };
+  const FifoUnblocker unblocker(fifo);
+  for (const auto& c : cases) {
+    try {
+      ReadSnapshotFile(c.path);
+      ADD_FAILURE() << "read: " << c.path;
+    } catch (const SnapshotError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what();
+    }
+  }
 }
 
 TEST(SnapshotReader, ValuesKeepTheirKinds) {
