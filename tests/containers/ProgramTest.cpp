@@ -1,7 +1,12 @@
 // The program as a user runs it: exit statuses, one-line reasons, script mode.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -35,6 +40,11 @@ TEST(Program, ExitStatusesAndReasons) {
       {"--snapshot " + laptop + " --script /nonexistent", 2, "brvparts: /nonexistent: cannot be read"},
       {"--sysroot /nonexistent CPU", 2, "brvparts: /nonexistent: not a folder"},
       {"--sysroot / --snapshot " + laptop, 2, "brvparts: --snapshot and --sysroot exclude each other"},
+      // What is not a regular file is refused before it is read: a device would
+      // never end, a folder would read as nothing.
+      {"--snapshot /dev/zero", 2, "brvparts: /dev/zero: not a regular file"},
+      {"--snapshot " + dir.path(), 2, "brvparts: " + dir.path() + ": a folder, not a snapshot"},
+      {"--snapshot " + laptop + " --script " + dir.path(), 2, "brvparts: " + dir.path() + ": a folder, not a script"},
   };
   for (const auto& c : cases) {
     const Outcome r = RunProgram(c.args);
@@ -84,19 +94,118 @@ TEST(Program, ScriptModeAnswersEveryLineInOrder) {
                         "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", 0]}\n"
                         "}{\n"
                         "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", 1e999]}\n"  // too large for any number
+                        // A good request padded past the line bound is refused, and the
+                        // rest of its line is dropped, not read as further requests.
+                        "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", 1]}" + std::string(1 << 20, ' ') + "}{\n"
                         "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", \"1\"]}\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "");
   std::vector<nlohmann::json> lines;
   std::istringstream out(r.out);
   for (std::string line; std::getline(out, line);) lines.push_back(nlohmann::json::parse(line));
-  ASSERT_EQ(lines.size(), 6u);
+  ASSERT_EQ(lines.size(), 7u);
   EXPECT_EQ(lines[0]["startup"], true);
   EXPECT_EQ(lines[1]["result"], 1);
   EXPECT_EQ(lines[2]["error"]["number"], 9);
   EXPECT_EQ(lines[3]["error"]["number"], 5);
   EXPECT_EQ(lines[4]["error"]["number"], 5);
-  EXPECT_EQ(lines[5]["result"], 1);
+  EXPECT_EQ(lines[5]["error"]["number"], 5);
+  EXPECT_LT(lines[5]["error"]["description"].get<std::string>().size(), 200u);
+  EXPECT_EQ(lines[6]["result"], 1);
+}
+
+// What a file system entry is, from lstat: never following a link.
+mode_t TypeOf(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0 ? st.st_mode & S_IFMT : 0;
+}
+
+std::string Contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(Program, CaptureReplacesOnlyARegularFileAndWritesThroughNothing) {
+  const std::string tree = std::string(BRV_TEST_DATA) + "/sysroot/laptop";
+  // What is at the target (or beside it) before the capture.
+  enum class Before { Nothing, File, LinkAtTheOldTemporaryName, Link, Fifo, Folder, Device };
+  const struct {
+    Before before;
+    int status;
+    std::string err;  // after "brvparts: TARGET: "
+  } cases[] = {
+      {Before::Nothing, 0, ""},
+      {Before::File, 0, ""},  // an old 0644 file: replaced by a 0600 one
+      {Before::LinkAtTheOldTemporaryName, 0, ""},
+      {Before::Link, 2, "a symbolic link"},
+      {Before::Fifo, 2, "not a regular file"},
+      {Before::Folder, 2, "a folder"},
+      {Before::Device, 2, "not a regular file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.before));
+    const brv::test::TempDir dir;
+    const std::string target = dir.path() + "/snap.json", victim = dir.path() + "/victim";
+    std::ofstream(victim) << "victim";
+    std::vector<std::string> entries = {"snap.json", "victim"};
+    switch (c.before) {
+      case Before::Nothing: break;
+      case Before::File:
+        std::ofstream(target) << "old";
+        chmod(target.c_str(), 0644);
+        break;
+      case Before::LinkAtTheOldTemporaryName:
+        std::filesystem::create_symlink(victim, target + ".partial");
+        entries.push_back("snap.json.partial");
+        break;
+      case Before::Link: std::filesystem::create_symlink(victim, target); break;
+      case Before::Fifo: ASSERT_EQ(mkfifo(target.c_str(), 0644), 0); break;
+      case Before::Folder: std::filesystem::create_directory(target); break;
+      case Before::Device:
+        // The null device's numbers, in a folder of the test's own.
+        if (mknod(target.c_str(), S_IFCHR | 0644, makedev(1, 3)) != 0) continue;  // not allowed here
+        break;
+    }
+    const mode_t type = TypeOf(target);
+    const Outcome r = RunProgram("--sysroot " + tree + " capture -o " + target);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_EQ(Contents(victim), "victim");
+    if (c.status == 0) {
+      EXPECT_EQ(r.err, "");
+      struct stat st {};
+      ASSERT_EQ(lstat(target.c_str(), &st), 0);
+      EXPECT_TRUE(S_ISREG(st.st_mode));
+      EXPECT_EQ(st.st_mode & 0777, 0600u) << "a snapshot holds serial numbers: its owner's alone";
+      EXPECT_EQ(Contents(target).rfind("{\n  \"format\": \"brvparts-snapshot/1\"", 0), 0u);
+    } else {
+      EXPECT_EQ(r.err.rfind("brvparts: " + target + ": " + c.err, 0), 0u) << r.err;
+      EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+      EXPECT_EQ(TypeOf(target), type) << "the target is left as it was";
+    }
+    // Nothing else is left in the folder: no temporary file, on success or failure.
+    std::vector<std::string> found;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) found.push_back(e.path().filename());
+    std::sort(found.begin(), found.end());
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(found, entries);
+  }
+}
+
+TEST(Program, CaptureOntoAReadOnlyFileSystemLeavesTheOldFile) {
+  // A read-only bind mount in a mount namespace of the test's own, where the
+  // system allows one.
+  if (std::system("unshare -m true 2>/dev/null") != 0) GTEST_SKIP() << "no mount namespace here";
+  const brv::test::TempDir dir;
+  const std::string target = dir.path() + "/snap.json", err = dir.path() + "/err";
+  std::ofstream(target) << "old";
+  const std::string command = "unshare -m sh -c 'mount --bind " + dir.path() + " " + dir.path() +
+                              " && mount -o remount,ro,bind " + dir.path() + " && " + BRV_PROGRAM + " --sysroot " +
+                              BRV_TEST_DATA + "/sysroot/laptop capture -o " + target + "' 2>" + err;
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  EXPECT_EQ(Contents(err), "brvparts: " + target + ": cannot create a file in " + dir.path() + ": Read-only file system\n");
+  EXPECT_EQ(Contents(target), "old");
 }
 
 }  // namespace

@@ -64,6 +64,8 @@ TEST_F(View, InstanceNumbers) {
       {0, nullptr, "", 9}, {4, nullptr, "", 9}, {"two", nullptr, "", 13}, {nullptr, nullptr, "", 94},
       {true, nullptr, "", 9},  // True - 1 is -2
       {70000, nullptr, "", 6}, {json::array({1}), nullptr, "", 13},
+      // The largest unsigned numbers are too large, not -1 and friends.
+      {18446744073709551615u, nullptr, "", 6}, {18446744073709551614u, nullptr, "", 6},
   };
   for (const auto& c : cases) {
     const json a = Select("CPU", c.index);
@@ -109,6 +111,52 @@ TEST_F(View, BadRequestsAreAnsweredAndTheSessionGoesOn) {
     EXPECT_EQ(a["grid"]["rows"], 11) << r;
   }
   EXPECT_TRUE(session->failed());
+  EXPECT_EQ(Select("CPU", 1)["result"], 2);
+}
+
+TEST_F(View, HostileRequestsGetAShortEscapedReasonAndTheSessionGoesOn) {
+  const std::string select = R"({"method": "SetSelectItem", "args": ["CPU", 1]})";
+  const std::string safety = R"({"method": "GetInterfaceSafetyOptions", "args": [null, )";
+  const std::string setSafety = R"({"method": "SetInterfaceSafetyOptions", "args": [null, )";
+  const struct {
+    std::string request;
+    int error;            // 0 when the call succeeds
+    std::string reason;   // a part of the error's description
+  } cases[] = {
+      {R"({"method": "SetSelectItem", "args": [)" + std::string(32700, '[') + std::string(32700, ']') + "]}", 5,
+       "column 100: arrays and objects nested deeper than 64 levels"},
+      {R"({"method": "SetSelectItem", "method": "Nope", "args": ["CPU", 1]})", 5, "method: given twice"},
+      {R"({"method": "SetSelectItem", "args": ["CPU", 1], "args": ["CPU", 2]})", 5, "args: given twice"},
+      {select + std::string("\0", 1) + R"({"method": "Nope"})", 5, "column 48: a NUL byte"},
+      // The line bound, taken by the web page's body too.
+      {select + std::string(kMaxRequestBytes - select.size(), ' '), 0, ""},
+      {select + std::string(kMaxRequestBytes - select.size() + 1, ' '), 5, "longer than 65536 bytes"},
+      {"[\"" + std::string(60000, 'x'), 5, "not valid JSON"},
+      {R"({"method": "\u001b]0;retitled\u0007\n)" + std::string(60000, 'm') + "\"}", 438,
+       R"(unknown method "\x1B]0;retitled\x07\nmmm)"},
+      // Option sets: 32 bits signed or unsigned, never wrapped into range.
+      {safety + "4294967295]}", 0, ""}, {safety + "-2147483648]}", 0, ""},
+      {safety + "4294967296]}", 13, "ENABLED must be a 32-bit whole number"},
+      {safety + "18446744073709551615]}", 13, "ENABLED must be a 32-bit whole number"},
+      {setSafety + "18446744073709551615, 0]}", 13, "MASK must be a 32-bit whole number"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.request.substr(0, 80));
+    const json a = session->Handle(c.request);
+    if (!c.error) {
+      EXPECT_TRUE(a["error"].is_null()) << a["error"].dump();
+      continue;
+    }
+    if (a["error"].is_null()) {
+      ADD_FAILURE() << "answered " << a["result"].dump();
+      continue;
+    }
+    EXPECT_EQ(a["error"]["number"], c.error);
+    const std::string reason = a["error"]["description"];
+    EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
+    EXPECT_LT(reason.size(), 300u) << reason;
+    for (const char ch : reason) EXPECT_FALSE(static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) << reason;
+  }
   EXPECT_EQ(Select("CPU", 1)["result"], 2);
 }
 
