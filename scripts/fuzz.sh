@@ -10,7 +10,7 @@ seconds=${1:-15}
 source scripts/deps.sh
 brv_install clang-14 libclang-rt-14-dev
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j"$(nproc)" --target fuzz_Snapshot fuzz_Script fuzz_Decoders
+cmake --build --preset fuzz -j"$(nproc)" --target fuzz_Snapshot fuzz_Script fuzz_Decoders fuzz_Http
 mkdir -p build-fuzz/findings
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -26,3 +26,4 @@ run() {
 run Snapshot fuzz/corpus/snapshot samples
 run Script fuzz/corpus/script
 run Decoders tests/data/real/smbios tests/data/real/edid tests/data/real/cpuinfo
+run Http fuzz/corpus/http -dict=fuzz/http.dict

@@ -100,7 +100,7 @@ int ShowAll(brv::BRVPartsCtl& control, bool colour) {
 // `brvparts serve` runs the web container, brvparts-serve, installed beside this
 // program; it takes over this process.
 int HandOverToWebContainer(const char* self, const std::string& snapshot, const std::string& sysroot, int port,
-                           const std::string& bind) {
+                           const std::string& bind, const std::vector<std::string>& allowHosts) {
   std::error_code ec;
   std::filesystem::path here = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (ec) here = std::filesystem::absolute(self, ec);
@@ -108,6 +108,7 @@ int HandOverToWebContainer(const char* self, const std::string& snapshot, const 
   std::vector<std::string> args = {program, "--port", std::to_string(port), "--bind", bind};
   if (!snapshot.empty()) args.insert(args.end(), {"--snapshot", snapshot});
   if (!sysroot.empty()) args.insert(args.end(), {"--sysroot", sysroot});
+  for (const std::string& name : allowHosts) args.insert(args.end(), {"--allow-host", name});
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -198,6 +199,10 @@ int main(int argc, char** argv) {
   serve->add_option("--port", port, "The port to listen on (0 picks a free one)")
       ->check(CLI::Range(0, 65535))->capture_default_str();
   serve->add_option("--bind", bind, "The address to listen on")->capture_default_str();
+  std::vector<std::string> allowHosts;
+  serve->add_option("--allow-host", allowHosts,
+                    "Also answer requests whose Host names NAME (a host name or address; repeat for more)")
+      ->type_name("NAME");
   try {
     app.parse(argc, argv);
     if (!script.empty() && !category.empty()) throw CLI::ValidationError("--script takes no category");
@@ -212,7 +217,7 @@ int main(int argc, char** argv) {
     return kUsage;
   }
 
-  if (*serve) return HandOverToWebContainer(argv[0], snapshot, sysroot, port, bind);
+  if (*serve) return HandOverToWebContainer(argv[0], snapshot, sysroot, port, bind, allowHosts);
   if (!brv::ChooseClassSource(snapshot, sysroot, std::cerr)) return kUsage;
 
   if (*capture) return Capture(output);

@@ -4,8 +4,6 @@
 #include <memory>
 #include <stdexcept>
 
-#include "platform/standins/grid/GridJson.h"
-
 namespace brv::web {
 
 std::string DumpJson(const nlohmann::ordered_json& value) {
@@ -54,30 +52,13 @@ ContainerThread::~ContainerThread() {
   thread_.join();
 }
 
-void ContainerThread::RunOnThread(std::function<void(ScriptSession&)> task) {
-  std::packaged_task<void(ScriptSession&)> work(std::move(task));
-  auto done = work.get_future();
+void ContainerThread::Post(std::function<void(ScriptSession&)> task) {
   {
     std::lock_guard lock(mutex_);
     if (stopping_) throw std::runtime_error("the control has been closed");
-    // packaged_task is move-only and std::function wants a copyable target.
-    auto shared = std::make_shared<std::packaged_task<void(ScriptSession&)>>(std::move(work));
-    tasks_.emplace_back([shared](ScriptSession& session) { (*shared)(session); });
+    tasks_.push_back(std::move(task));
   }
   wake_.notify_one();
-  done.get();  // rethrows what the task threw
-}
-
-std::string ContainerThread::Call(std::string line) {
-  std::string answer;
-  RunOnThread([&](ScriptSession& session) { answer = DumpJson(session.Handle(line)); });
-  return answer;
-}
-
-nlohmann::ordered_json ContainerThread::CurrentGrid() {
-  nlohmann::ordered_json grid;
-  RunOnThread([&](ScriptSession& session) { grid = GridToJson(session.control().MSHFlexGrid1().State()); });
-  return grid;
 }
 
 }  // namespace brv::web

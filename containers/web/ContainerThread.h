@@ -1,7 +1,8 @@
 #pragma once
 // The web container's own thread: it creates the one control (a ScriptSession)
-// and runs every call on it. Any other thread hands a call over and waits for the
-// answer, so calls run one at a time in the order they arrive.
+// and runs every call on it. Any other thread hands a task over without waiting;
+// the tasks run one at a time in the order they arrive, and each hands its
+// answer on itself.
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -31,15 +32,11 @@ class ContainerThread {
 
   // The start-up line of the control.
   const nlohmann::ordered_json& Startup() const { return startup_; }
-  // One request line answered on the container's thread.
-  std::string Call(std::string line);
-  // The grid as it stands now, read on the container's thread.
-  nlohmann::ordered_json CurrentGrid();
+  // Queues `task` to run on the container's thread, with the control. Throws
+  // std::runtime_error once the control is being closed.
+  void Post(std::function<void(ScriptSession&)> task);
 
  private:
-  // Runs `task` on the container's thread and waits for it to finish.
-  void RunOnThread(std::function<void(ScriptSession&)> task);
-  void Loop();
 
   std::mutex mutex_;
   std::condition_variable wake_;

@@ -1,24 +1,26 @@
 #pragma once
-// `brvparts serve`: the control on a web page. An embedded HTTP server serves
-// the page, its script and style, and the control's script mode as an API:
+// `brvparts serve`: the control on a web page (see Site.h for what it answers).
 //
-//   GET  /api/state  the control's start-up line, plus "currentGrid": the grid now
-//   POST /api/call   one request line (application/json) -> its answer line
-//
-// One control serves every client; it lives on a thread of its own and runs the
-// calls one at a time, in the order they arrive.
+// One thread serves every connection from an event loop, so a slow or idle
+// client holds only its socket and the bytes of its one request, never a
+// thread: a request must arrive whole within a few seconds of its first byte,
+// a connection kept alive is closed after a few idle seconds, and a burst of
+// connections waits in a listen queue as long as the system allows.
 #include <iosfwd>
 #include <string>
+#include <vector>
+
+#include "containers/web/HttpMessage.h"
 
 namespace brv::web {
 
 struct ServeOptions {
   std::string bind = "127.0.0.1";
   int port = 8080;  // 0 picks a free port
+  // Host names and addresses a request may name besides this machine's own
+  // (see HostPolicy).
+  std::vector<std::string> allowHosts;
 };
-
-// The largest request body taken.
-inline constexpr size_t kMaxBody = 64 * 1024;
 
 // Serves until SIGINT or SIGTERM. Once listening, prints one line on `out`,
 // "Listening on http://ADDRESS:PORT/". Returns the program's exit status: 0 after

@@ -3,9 +3,11 @@
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <iostream>
+#include <stdexcept>
 #include <string>
 
 #include "containers/common/SourceChoice.h"
+#include "containers/web/Site.h"
 #include "containers/web/WebServer.h"
 
 int main(int argc, char** argv) {
@@ -20,9 +22,17 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(0, 65535))
       ->capture_default_str();
   app.add_option("--bind", web.bind, "The address to listen on")->capture_default_str();
+  app.add_option("--allow-host", web.allowHosts,
+                 "Also answer requests whose Host names NAME (a host name or address; repeat for more)")
+      ->type_name("NAME");
   try {
     app.parse(argc, argv);
     if (!snapshot.empty() && !sysroot.empty()) throw CLI::ValidationError("--snapshot and --sysroot exclude each other");
+    try {
+      brv::web::HostPolicy(web.bind, web.allowHosts, {});
+    } catch (const std::invalid_argument& e) {
+      throw CLI::ValidationError(std::string("--allow-host: ") + e.what());
+    }
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);
     std::cerr << "brvparts: " << e.what() << "\n";

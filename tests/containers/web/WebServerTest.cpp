@@ -1,6 +1,14 @@
 // `brvparts serve` as a client sees it: the script mode over HTTP, the refusals,
-// many clients at once on the one control, and a clean stop on a signal.
+// many clients at once on the one control, and a clean stop on a signal; what
+// hostile clients send (malformed requests, bodies past the limit however they
+// are sent, slow and idle connections, bursts, pipelining); and which Host
+// values a server takes.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <httplib.h>
 #include <poll.h>
 #include <signal.h>
@@ -20,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "containers/web/Site.h"
 #include "tests/support/Support.h"
 
 namespace {
@@ -33,7 +42,7 @@ const std::string kLaptop = std::string(BRV_SOURCE_DIR) + "/samples/laptop.json"
 // standard error kept in a file.
 class Server {
  public:
-  explicit Server(int wanted = 0) {
+  explicit Server(int wanted = 0, const std::vector<std::string>& extra = {}) {
     static int runs = 0;
     errPath_ = (std::filesystem::temp_directory_path() /
                 ("brv-serve-" + std::to_string(getpid()) + "-" + std::to_string(++runs)))
@@ -41,6 +50,7 @@ class Server {
     int out[2];
     if (pipe(out) != 0) throw std::runtime_error("pipe");
     std::vector<std::string> args = {BRV_PROGRAM, "serve", "--snapshot", kLaptop, "--port", std::to_string(wanted)};
+    args.insert(args.end(), extra.begin(), extra.end());
     pid_ = fork();
     if (pid_ == 0) {
       dup2(out[1], STDOUT_FILENO);
@@ -99,6 +109,15 @@ class Server {
     client.set_connection_timeout(5);
     client.set_read_timeout(20);
     return client;
+  }
+
+  // The program's resident memory in KB, or -1 once it has ended.
+  long ResidentKb() const {
+    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    for (std::string field; std::getline(status, field);) {
+      if (field.rfind("VmRSS:", 0) == 0) return std::stol(field.substr(6));
+    }
+    return -1;
   }
 
   int port = -1;
@@ -273,6 +292,453 @@ TEST(WebServer, ManyClientsAtOnceGetConsistentAnswers) {
       << second.Stderr();
   EXPECT_EQ(server.Stop(), 0);
   EXPECT_EQ(server.Stderr(), "");
+}
+
+// A connection as a hostile client holds it: raw bytes out, answers read back
+// one at a time, each read waiting a bounded time.
+class Raw {
+ public:
+  // `window`: the most the system buffers for this client unread (0: its choice).
+  explicit Raw(int port, int window = 0) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    if (window) setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &window, sizeof window);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    connected = connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const int yes = 1;
+    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+  }
+  ~Raw() { close(fd_); }
+  Raw(const Raw&) = delete;
+  Raw& operator=(const Raw&) = delete;
+
+  // Sends all of `bytes` unless the server stops taking them for `within`.
+  bool Send(std::string_view bytes, std::chrono::milliseconds within = 5s) {
+    while (!bytes.empty()) {
+      pollfd p{fd_, POLLOUT, 0};
+      if (poll(&p, 1, static_cast<int>(within.count())) <= 0) return false;
+      const ssize_t n = send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (n <= 0) return false;
+      bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+  }
+
+  struct Answer {
+    int status = 0;
+    std::string head, body;
+  };
+  // The next answer (interim "100 Continue" ones passed over unless `interim`),
+  // or nothing when none came whole within `within`. `head`: it answers HEAD,
+  // without a body.
+  std::optional<Answer> Next(std::chrono::milliseconds within = 5s, bool head = false, bool interim = false) {
+    const auto end = std::chrono::steady_clock::now() + within;
+    for (;;) {
+      size_t headEnd;
+      while ((headEnd = buffer_.find("\r\n\r\n")) == std::string::npos) {
+        if (!Fill(end)) return std::nullopt;
+      }
+      Answer answer;
+      answer.head = buffer_.substr(0, headEnd);
+      if (answer.head.rfind("HTTP/1.1 ", 0) != 0) return std::nullopt;
+      answer.status = std::stoi(answer.head.substr(9, 3));
+      size_t length = 0;
+      if (const size_t at = answer.head.find("\r\nContent-Length: "); at != std::string::npos && !head) {
+        length = std::stoul(answer.head.substr(at + 18));
+      }
+      while (buffer_.size() < headEnd + 4 + length) {
+        if (!Fill(end)) return std::nullopt;
+      }
+      answer.body = buffer_.substr(headEnd + 4, length);
+      buffer_.erase(0, headEnd + 4 + length);
+      if (answer.status != 100 || interim) return answer;
+    }
+  }
+
+  // Whether the server closes the connection within `within`, whatever it sends first.
+  bool Closed(std::chrono::milliseconds within) {
+    const auto end = std::chrono::steady_clock::now() + within;
+    while (Fill(end)) buffer_.clear();
+    return closed_;
+  }
+
+  // Whether the server has reset the connection, read or not.
+  bool Reset() const {
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    return getsockopt(fd_, IPPROTO_TCP, TCP_INFO, &info, &size) == 0 && info.tcpi_state == TCP_CLOSE;
+  }
+
+  bool connected = false;
+
+ private:
+  // Reads what comes before `end`; false at the end or on a close.
+  bool Fill(std::chrono::steady_clock::time_point end) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    pollfd p{fd_, POLLIN, 0};
+    if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+    char chunk[65536];
+    const ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+    if (n <= 0) {
+      closed_ = true;
+      return false;
+    }
+    buffer_.append(chunk, static_cast<size_t>(n));
+    return true;
+  }
+
+  int fd_;
+  std::string buffer_;
+  bool closed_ = false;
+};
+
+// The time from now until `end`.
+std::chrono::milliseconds Left(std::chrono::steady_clock::time_point end) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+}
+
+std::string Post(const std::string& fields, const std::string& body) {
+  return "POST /api/call HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n" + fields + "\r\n" + body;
+}
+
+std::string PostCall(const std::string& line) {
+  return Post("Content-Length: " + std::to_string(line.size()) + "\r\n", line);
+}
+
+std::string Chunked(const std::string& body) {
+  std::ostringstream out;
+  for (size_t at = 0; at < body.size(); at += 1000) {
+    const std::string piece = body.substr(at, 1000);
+    out << std::hex << piece.size() << "\r\n" << piece << "\r\n";
+  }
+  out << "0\r\n\r\n";
+  return out.str();
+}
+
+// Each request alone on a connection: the status of its one answer, and whether
+// the server closes the connection after it (it does after every malformed
+// request: what follows one cannot be told apart from it).
+TEST(WebServer, MalformedRequestsGetOneClearAnswer) {
+  Server server;
+  ASSERT_GT(server.port, 0) << server.line << server.Stderr();
+  const std::string call = Select("CPU", 1), length = "Content-Length: " + std::to_string(call.size()) + "\r\n";
+  const std::string fits = call + std::string(brv::web::kMaxBody - call.size(), ' ');
+  auto state = [](const std::string& fields) { return "GET /api/state HTTP/1.1\r\n" + fields + "\r\n"; };
+  const struct {
+    std::string name, request;
+    int status;
+    bool closes;
+  } cases[] = {
+      // The Host field.
+      {"user info before the host", state("Host: 127.0.0.1:80@evil.com\r\n"), 400, true},
+      {"text after an IPv6 address", state("Host: [::1]evil\r\n"), 400, true},
+      {"a port that is no number", state("Host: localhost:evil\r\n"), 400, true},
+      {"an empty port", state("Host: localhost:\r\n"), 400, true},
+      {"a port past 65535", state("Host: localhost:65536\r\n"), 400, true},
+      {"an empty Host", state("Host: \r\n"), 400, true},
+      {"two Host fields", state("Host: localhost\r\nHost: attacker.example\r\n"), 400, true},
+      {"no Host in HTTP/1.1", state(""), 400, true},
+      {"another site's name", state("Host: attacker.example\r\n"), 403, true},
+      {"a name ending like a loopback address", state("Host: attacker.example.127.0.0.1\r\n"), 403, true},
+      {"the IPv6 loopback address", state("Host: [::1]:8080\r\n"), 200, false},
+      {"localhost in capitals", state("Host: LOCALHOST:1\r\n"), 200, false},
+      {"another loopback address", state("Host: 127.0.0.2\r\n"), 200, false},
+      {"HTTP/1.0 without Host", "GET /api/state HTTP/1.0\r\n\r\n", 200, true},
+      // Content-Length.
+      {"Content-Length 1e3", Post("Content-Length: 1e3\r\n", ""), 400, true},
+      {"a negative Content-Length", Post("Content-Length: -1\r\n", ""), 400, true},
+      {"a Content-Length with a sign", Post("Content-Length: +44\r\n", call), 400, true},
+      {"a hexadecimal Content-Length", Post("Content-Length: 0x2c\r\n", call), 400, true},
+      {"an empty Content-Length", Post("Content-Length: \r\n", ""), 400, true},
+      {"a Content-Length list", Post("Content-Length: 44, 44\r\n", call), 400, true},
+      {"two Content-Lengths that differ", Post(length + "Content-Length: 1\r\n", call), 400, true},
+      {"two equal Content-Lengths", Post(length + length, call), 200, false},
+      {"a Content-Length past any number", Post("Content-Length: 99999999999999999999999\r\n", ""), 413, true},
+      {"a Content-Length one past the limit", Post("Content-Length: 65537\r\n", ""), 413, true},
+      // Transfer-Encoding.
+      {"a chunked call", Post("Transfer-Encoding: chunked\r\n", Chunked(call)), 200, false},
+      {"a chunked body of the limit", Post("Transfer-Encoding: chunked\r\n", Chunked(fits)), 200, false},
+      {"a chunked body one past the limit", Post("Transfer-Encoding: chunked\r\n", Chunked(fits + " ")), 413, true},
+      {"a chunk size past any number", Post("Transfer-Encoding: chunked\r\n", "fffffffffffffffffffff\r\n"), 413, true},
+      {"a chunk size that is no number", Post("Transfer-Encoding: chunked\r\n", "zz\r\n"), 400, true},
+      {"a chunk without its line end", Post("Transfer-Encoding: chunked\r\n", "2\r\n{}xx"), 400, true},
+      {"a coding before chunked", Post("Transfer-Encoding: gzip, chunked\r\n", Chunked(call)), 501, true},
+      {"chunked and a Content-Length", Post(length + "Transfer-Encoding: chunked\r\n", Chunked(call)), 400, true},
+      {"chunked in HTTP/1.0",
+       "POST /api/call HTTP/1.0\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\n\r\n" + Chunked(call),
+       400, true},
+      // The rest of the head.
+      {"lines ending in LF alone", "GET /api/state HTTP/1.1\nHost: localhost\n\n", 400, true},
+      {"a folded field", state("Host: localhost\r\nX-A: b\r\n c\r\n"), 400, true},
+      {"a control character in a value", state("Host: localhost\r\nX-A: b\x01" "c\r\n"), 400, true},
+      {"a space before the colon", state("Host : localhost\r\n"), 400, true},
+      {"another HTTP version", "GET /api/state HTTP/2.0\r\nHost: localhost\r\n\r\n", 505, true},
+      {"a request line past 8 KiB", "GET /" + std::string(9000, 'x') + " HTTP/1.1\r\n", 414, true},
+      {"header fields past 8 KiB", state("Host: localhost\r\nX-A: " + std::string(9000, 'x') + "\r\n"), 431, true},
+      {"an unknown expectation", Post(length + "Expect: 200-ok\r\n", call), 417, true},
+      {"a compressed body", Post(length + "Content-Encoding: gzip\r\n", call), 415, false},
+      {"a target that is no path", "GET http://localhost/api/state HTTP/1.1\r\nHost: localhost\r\n\r\n", 400, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Raw client(server.port);
+    ASSERT_TRUE(client.connected);
+    client.Send(c.request);
+    const auto answer = client.Next();
+    ASSERT_TRUE(answer) << "no answer";
+    EXPECT_EQ(answer->status, c.status) << answer->body;
+    if (c.status >= 400) {
+      EXPECT_EQ(json::parse(answer->body, nullptr, false).value("status", 0), c.status) << answer->body;
+    }
+    if (c.closes) {
+      EXPECT_TRUE(client.Closed(3s));
+    } else {
+      ASSERT_TRUE(client.Send(state("Host: localhost\r\n")));
+      const auto next = client.Next();
+      ASSERT_TRUE(next) << "the connection was not kept";
+      EXPECT_EQ(next->status, 200);
+    }
+  }
+
+  // Empty lines before a request are passed over, even split across reads (a
+  // fuzzer found them read past the head's start).
+  {
+    Raw client(server.port);
+    ASSERT_TRUE(client.Send("\r"));
+    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(client.Send("\n\r\n" + state("Host: localhost\r\n")));
+    const auto answer = client.Next();
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 200);
+  }
+
+  // A client that asks first is told to go on, and then answered.
+  Raw client(server.port);
+  ASSERT_TRUE(client.Send(Post(length + "Expect: 100-continue\r\n", "")));
+  const auto interim = client.Next(5s, false, true);
+  ASSERT_TRUE(interim) << "not told to go on";
+  EXPECT_EQ(interim->status, 100);
+  ASSERT_TRUE(client.Send(call));
+  const auto answer = client.Next();
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->status, 200);
+  EXPECT_EQ(server.Stop(), 0);
+  EXPECT_EQ(server.Stderr(), "");
+}
+
+// A body past the limit is refused as soon as the limit is passed, whatever
+// its length says or however it is sent, and none of the rest is kept.
+TEST(WebServer, BodiesPastTheLimitAreRefusedUnread) {
+  Server server;
+  ASSERT_GT(server.port, 0) << server.line << server.Stderr();
+  const long before = server.ResidentKb();
+  const std::string chunk = "10000\r\n" + std::string(0x10000, ' ') + "\r\n";
+  const struct {
+    std::string name, head, piece;
+  } cases[] = {
+      {"chunked", Post("Transfer-Encoding: chunked\r\n", ""), chunk},
+      {"with a length", Post("Content-Length: 209715200\r\n", ""), std::string(0x10000, ' ')},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Raw client(server.port);
+    ASSERT_TRUE(client.Send(c.head));
+    // Up to 32 MiB, until the server stops taking them.
+    size_t sent = 0;
+    while (sent < (32u << 20) && client.Send(c.piece, 1s)) sent += c.piece.size();
+    const auto answer = client.Next();
+    ASSERT_TRUE(answer) << "no answer after " << sent << " bytes";
+    EXPECT_EQ(answer->status, 413);
+    EXPECT_LT(sent, 32u << 20) << "the server read the whole body";
+  }
+  EXPECT_LT(server.ResidentKb() - before, 8 * 1024) << "KB grown";
+  auto client = server.Client();
+  EXPECT_EQ(json::parse(Call(client, Select("CPU", 1)))["result"], 1);
+}
+
+// Connections that send their request slowly, nothing after an answer, or
+// requests without reading the answers hold no thread: a fresh client is
+// answered at once beside them, and the server closes them itself, the slow
+// ones with a 408 once their request took too long.
+TEST(WebServer, SlowAndIdleClientsDoNotHoldUpOthers) {
+  Server server;
+  ASSERT_GT(server.port, 0) << server.line << server.Stderr();
+  Raw deaf(server.port, 4096);
+  std::string requests;
+  for (int i = 0; i < 4000; ++i) requests += "GET /app.js HTTP/1.1\r\nHost: localhost\r\n\r\n";
+  deaf.Send(requests, 1s);  // until the server stops reading them
+  std::vector<std::unique_ptr<Raw>> slow, idle;
+  for (int i = 0; i < 32; ++i) {
+    slow.push_back(std::make_unique<Raw>(server.port));
+    ASSERT_TRUE(slow.back()->Send("GET /api/state HTTP/1.1\r\nHost: localhost\r\n"));
+    idle.push_back(std::make_unique<Raw>(server.port));
+    ASSERT_TRUE(idle.back()->Send("GET /app.css HTTP/1.1\r\nHost: localhost\r\n\r\n"));
+    ASSERT_TRUE(idle.back()->Next());
+  }
+  const auto opened = std::chrono::steady_clock::now();
+  for (int i = 0; i < 5; ++i) {
+    for (auto& s : slow) s->Send("X-Slow: " + std::to_string(i) + "\r\n");
+    const auto began = std::chrono::steady_clock::now();
+    Raw fresh(server.port);
+    ASSERT_TRUE(fresh.Send(PostCall(Select("CPU", 1))));
+    const auto answer = fresh.Next(1s);
+    ASSERT_TRUE(answer) << "call " << i << " waited more than 1 s";
+    EXPECT_EQ(answer->status, 200);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, 1s);
+  }
+  // Idle for 5 s, a request 10 s in coming, answers not taken for 10 s: closed soon after.
+  for (auto& s : idle) EXPECT_TRUE(s->Closed(Left(opened + 7s)));
+  for (auto& s : slow) {
+    const auto answer = s->Next(Left(opened + 12s));
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 408);
+    EXPECT_TRUE(s->Closed(1s));
+  }
+  std::this_thread::sleep_until(opened + 12s);
+  EXPECT_TRUE(deaf.Reset()) << "the client that reads nothing is still served";
+  EXPECT_EQ(server.Stop(), 0);
+}
+
+// Many connections at once all get their answer, and requests sent together on
+// one connection are all answered, in the order they were sent.
+TEST(WebServer, BurstsAndPipelinedRequestsAreAnsweredWhole) {
+  Server server;
+  ASSERT_GT(server.port, 0) << server.line << server.Stderr();
+  constexpr int kBurst = 600;
+  std::vector<std::unique_ptr<Raw>> burst;
+  for (int i = 0; i < kBurst; ++i) {
+    burst.push_back(std::make_unique<Raw>(server.port));
+    ASSERT_TRUE(burst.back()->connected) << i;
+  }
+  const auto began = std::chrono::steady_clock::now();
+  for (auto& c : burst) ASSERT_TRUE(c->Send(PostCall(Select("Memory", 1))));
+  int answered = 0;
+  for (auto& c : burst) {
+    const auto answer = c->Next(Left(began + 20s));
+    answered += answer && answer->status == 200;
+  }
+  EXPECT_EQ(answered, kBurst);
+  burst.clear();
+
+  // Mixed kinds, so that answers out of order would show, and runs of page
+  // assets answered at once whose answers are more than the server sends
+  // before it takes the next request.
+  const struct {
+    std::string path, type;
+  } kinds[] = {{"/app.js", "text/javascript"}, {"/app.js", "text/javascript"}, {"/app.js", "text/javascript"},
+               {"/app.js", "text/javascript"},  {"/app.css", "text/css"},        {"/favicon.svg", "image/svg+xml"},
+               {"/api/state", "application/json"}, {"", "application/json"}};
+  constexpr size_t kKinds = std::size(kinds);
+  std::string requests;
+  std::vector<std::string> expected;  // a call's answer, alone
+  auto alone = server.Client();
+  for (int i = 0; i < 100; ++i) {
+    const auto& kind = kinds[i % kKinds];
+    const std::string call = Select("Memory", 1 + i % 3);
+    requests += kind.path.empty() ? PostCall(call) : "GET " + kind.path + " HTTP/1.1\r\nHost: localhost\r\n\r\n";
+    expected.push_back(kind.path.empty() ? Call(alone, call) : "");
+  }
+  Raw client(server.port);
+  ASSERT_TRUE(client.Send(requests));
+  for (int i = 0; i < 100; ++i) {
+    const auto answer = client.Next();
+    ASSERT_TRUE(answer) << "request " << i << " not answered";
+    const auto& kind = kinds[i % kKinds];
+    if (kind.path.empty()) {
+      EXPECT_EQ(answer->body, expected[i]) << i;
+    } else {
+      EXPECT_NE(answer->head.find("Content-Type: " + kind.type), std::string::npos) << i << answer->head;
+    }
+  }
+  EXPECT_EQ(server.Stop(), 0);
+  EXPECT_EQ(server.Stderr(), "");
+}
+
+// With every place taken by connections that send nothing, a new client is
+// answered at once: the one that waited longest gives up its place.
+TEST(WebServer, ConnectionsPastTheMostServedMakeRoom) {
+  rlimit limit{};
+  getrlimit(RLIMIT_NOFILE, &limit);
+  limit.rlim_cur = std::max<rlim_t>(limit.rlim_cur, std::min<rlim_t>(limit.rlim_max, 2048));
+  setrlimit(RLIMIT_NOFILE, &limit);
+  Server server;
+  ASSERT_GT(server.port, 0) << server.line << server.Stderr();
+  std::vector<std::unique_ptr<Raw>> idle;
+  for (int i = 0; i < 1000; ++i) {
+    idle.push_back(std::make_unique<Raw>(server.port));
+    ASSERT_TRUE(idle.back()->connected) << i;
+  }
+  std::this_thread::sleep_for(1200ms);
+  for (int i = 0; i < 3; ++i) {
+    Raw fresh(server.port);
+    ASSERT_TRUE(fresh.Send(PostCall(Select("CPU", 1))));
+    const auto answer = fresh.Next(1s);
+    ASSERT_TRUE(answer) << "call " << i << " waited more than 1 s";
+    EXPECT_EQ(answer->status, 200);
+  }
+  EXPECT_EQ(server.Stop(), 0);
+}
+
+// Which Host values a server takes, by the address it serves: the loopback
+// names always; serving another address, that address, the machine's own
+// names and addresses, and those allowed with --allow-host.
+TEST(WebServer, HostPolicy) {
+  using brv::web::HostPolicy;
+  const std::vector<std::string> machine = {"parts-laptop", "192.0.2.10", "2001:db8::10"};
+  const std::vector<std::string> allowed = {"Parts.Example", "[2001:db8::5]", "198.51.100.7"};
+  const HostPolicy loopback("127.0.0.1", {}, machine), loopbackAllowing("127.0.0.1", allowed, machine),
+      address("192.0.2.10", allowed, machine), wildcard("0.0.0.0", {}, machine), ipv6("2001:db8::10", {}, {});
+  const struct {
+    std::string host;
+    bool loopback, loopbackAllowing, address, wildcard, ipv6;
+  } cases[] = {
+      {"localhost:8080", true, true, true, true, true},
+      {"127.0.0.1", true, true, true, true, true},
+      {"[::1]:80", true, true, true, true, true},
+      {"parts-laptop", false, false, true, true, false},
+      {"PARTS-LAPTOP:8080", false, false, true, true, false},
+      {"192.0.2.10:8080", false, false, true, true, false},
+      {"[2001:db8::10]", false, false, true, true, true},
+      {"[2001:DB8:0::10]", false, false, true, true, true},
+      {"parts.example", false, true, true, false, false},
+      {"[2001:db8::5]:1", false, true, true, false, false},
+      {"198.51.100.7", false, true, true, false, false},
+      {"0.0.0.0", false, false, false, false, false},
+      {"attacker.example", false, false, false, false, false},
+      {"parts-laptop.attacker.example", false, false, false, false, false},
+      {"192.0.2.11", false, false, false, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.host);
+    const auto host = brv::web::ParseHost(c.host);
+    ASSERT_TRUE(host);
+    EXPECT_EQ(loopback.Allows(*host), c.loopback);
+    EXPECT_EQ(loopbackAllowing.Allows(*host), c.loopbackAllowing);
+    EXPECT_EQ(address.Allows(*host), c.address);
+    EXPECT_EQ(wildcard.Allows(*host), c.wildcard);
+    EXPECT_EQ(ipv6.Allows(*host), c.ipv6);
+  }
+  for (const std::string bad : {"", "bad name", "host:80", "[::1]:80", "a@b", "127.1", "[::1"}) {
+    EXPECT_THROW(HostPolicy("127.0.0.1", {bad}, {}), std::invalid_argument) << bad;
+  }
+}
+
+// --allow-host reaches the web container through `brvparts serve`; a value that
+// is no name is a usage error.
+TEST(WebServer, AllowHostOption) {
+  Server server(0, {"--allow-host", "parts.example", "--allow-host", "198.51.100.7"});
+  ASSERT_GT(server.port, 0) << server.line << server.Stderr();
+  for (const auto& [host, status] : {std::pair{"parts.example:8080", 200}, {"198.51.100.7", 200},
+                                     {"localhost", 200}, {"other.example", 403}}) {
+    auto client = server.Client();
+    auto res = client.Get("/api/state", {{"Host", host}});
+    ASSERT_TRUE(res) << host;
+    EXPECT_EQ(res->status, status) << host;
+  }
+  const auto bad = brv::test::RunProgram("serve --snapshot " + kLaptop + " --allow-host evil@example --port 0");
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("--allow-host"), std::string::npos) << bad.err;
 }
 
 }  // namespace

@@ -1,0 +1,203 @@
+#include "containers/web/Site.h"
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
+#include <string_view>
+
+#include "containers/web/PageAssets.h"
+#include "platform/standins/grid/GridJson.h"
+
+namespace brv::web {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+struct Route {
+  std::string_view path;
+  std::string_view method;  // GET routes answer HEAD too
+};
+
+constexpr Route kRoutes[] = {
+    {"/", "GET"},        {"/app.js", "GET"},    {"/app.css", "GET"},
+    {"/favicon.svg", "GET"}, {"/api/state", "GET"}, {"/api/call", "POST"},
+};
+
+const Route* FindRoute(std::string_view path) {
+  for (const Route& r : kRoutes) {
+    if (r.path == path) return &r;
+  }
+  return nullptr;
+}
+
+struct Asset {
+  std::string_view path, body;
+  const char* type;
+};
+
+const Asset kAssets[] = {
+    {"/", kPageHtml, "text/html; charset=utf-8"},
+    {"/app.js", kPageScript, "text/javascript; charset=utf-8"},
+    {"/app.css", kPageStyle, "text/css; charset=utf-8"},
+    {"/favicon.svg", kPageIcon, "image/svg+xml"},
+};
+
+// The media type of a Content-Type value, without parameters, in lower case.
+std::string MediaType(std::string_view value) {
+  value = value.substr(0, value.find(';'));
+  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+  while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+  std::string out(value);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// A path as quoted in a message: long ones are cut short.
+std::string Quoted(const std::string& path) {
+  return path.size() <= 80 ? path : path.substr(0, 80) + "...";
+}
+
+Response Json(std::string body) {
+  Response response;
+  response.type = "application/json";
+  response.headers = {{"Cache-Control", "no-store"}};
+  response.body = std::move(body);
+  return response;
+}
+
+// A name or address as given on the command line (an IPv6 address with or
+// without brackets, no port), or nothing when it is neither.
+std::optional<HostPort> HostOf(std::string_view text) {
+  const bool bareIpv6 = text.find(':') != std::string_view::npos && !text.starts_with("[");
+  auto host = ParseHost(bareIpv6 ? "[" + std::string(text) + "]" : std::string(text));
+  if (!host || host->port) return std::nullopt;
+  return host;
+}
+
+bool IsWildcard(const std::string& bind) { return bind == "0.0.0.0" || bind == "::" || bind == "[::]"; }
+
+}  // namespace
+
+bool IsLoopback(const HostPort& host) {
+  if (!host.address) return host.host == "localhost";
+  if (host.host == "::1") return true;
+  in_addr address{};
+  return inet_pton(AF_INET, host.host.c_str(), &address) == 1 && ntohl(address.s_addr) >> 24 == 127;
+}
+
+HostPolicy::HostPolicy(const std::string& bind, const std::vector<std::string>& extra,
+                       const std::vector<std::string>& machine) {
+  const auto bound = HostOf(bind);
+  loopbackOnly_ = bound && IsLoopback(*bound);
+  if (!loopbackOnly_) {
+    if (bound && !IsWildcard(bind)) allowed_.push_back(bound->host);
+    for (const auto& name : machine) {
+      if (auto host = HostOf(name)) allowed_.push_back(host->host);
+    }
+  }
+  for (const auto& name : extra) {
+    const auto host = HostOf(name);
+    if (!host) throw std::invalid_argument(name + " is no host name or address");
+    allowed_.push_back(host->host);
+  }
+}
+
+HostPolicy HostPolicy::ForThisMachine(const std::string& bind, const std::vector<std::string>& extra) {
+  std::vector<std::string> machine;
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) == 0 && name[0]) machine.emplace_back(name);
+  ifaddrs* list = nullptr;
+  if (IsWildcard(bind) && getifaddrs(&list) == 0) {
+    for (const ifaddrs* i = list; i; i = i->ifa_next) {
+      if (!i->ifa_addr) continue;
+      char text[INET6_ADDRSTRLEN] = {};
+      if (i->ifa_addr->sa_family == AF_INET) {
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr, text, sizeof text);
+      } else if (i->ifa_addr->sa_family == AF_INET6) {
+        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(i->ifa_addr)->sin6_addr, text, sizeof text);
+      }
+      if (text[0]) machine.emplace_back(text);
+    }
+    freeifaddrs(list);
+  }
+  return HostPolicy(bind, extra, machine);
+}
+
+bool HostPolicy::Allows(const HostPort& host) const {
+  if (IsLoopback(host)) return true;
+  return std::find(allowed_.begin(), allowed_.end(), host.host) != allowed_.end();
+}
+
+Site::Site(HostPolicy policy) : policy_(std::move(policy)) {}
+
+// A Host naming another site, unknown paths and methods a path does not take
+// are refused before anything else is looked at.
+std::optional<Response> Site::Admit(const Request& request) const {
+  if (const std::string* value = request.Header("host")) {
+    if (!policy_.Allows(*ParseHost(*value))) {
+      Response r = Refusal(403, "This server answers only requests addressed to this machine.");
+      r.close = true;
+      return r;
+    }
+  }
+  const Route* route = FindRoute(request.path);
+  if (!route) {
+    Response r = Refusal(404, "There is nothing at " + Quoted(request.path) + ".");
+    r.close = true;
+    return r;
+  }
+  const bool allowed = request.method == route->method || (route->method == "GET" && request.method == "HEAD");
+  if (!allowed) {
+    Response r = Refusal(405, Quoted(request.path) + " takes " + std::string(route->method) + " only.");
+    r.headers.emplace_back("Allow", route->method == "GET" ? "GET, HEAD" : std::string(route->method));
+    r.close = true;
+    return r;
+  }
+  return std::nullopt;
+}
+
+void Site::Handle(const Request& request, const std::function<void(Response)>& reply) {
+  if (auto refusal = Admit(request)) return reply(std::move(*refusal));
+  for (const Asset& asset : kAssets) {
+    if (asset.path != request.path) continue;
+    Response r;
+    r.type = asset.type;
+    r.headers = {{"Cache-Control", "no-cache"}};
+    r.body = asset.body;
+    return reply(std::move(r));
+  }
+  std::function<void(ScriptSession&)> task;
+  if (request.path == "/api/state") {
+    task = [this, reply](ScriptSession& session) {
+      json state = control_.Startup();
+      state["currentGrid"] = GridToJson(session.control().MSHFlexGrid1().State());
+      reply(Json(DumpJson(state)));
+    };
+  } else {
+    const std::string* type = request.Header("content-type");
+    if (!type || MediaType(*type) != "application/json") {
+      return reply(Refusal(415, "Send the request line as application/json."));
+    }
+    if (const std::string* coding = request.Header("content-encoding"); coding && MediaType(*coding) != "identity") {
+      return reply(Refusal(415, "Send the request line without a content coding."));
+    }
+    task = [reply, line = request.body](ScriptSession& session) { reply(Json(DumpJson(session.Handle(line)))); };
+  }
+  // The control runs the task later; a failure there is answered too.
+  control_.Post([task = std::move(task), reply](ScriptSession& session) {
+    try {
+      task(session);
+    } catch (const std::exception& e) {
+      reply(Refusal(500, std::string("The server failed: ") + e.what()));
+    } catch (...) {
+      reply(Refusal(500, "The server failed."));
+    }
+  });
+}
+
+}  // namespace brv::web
