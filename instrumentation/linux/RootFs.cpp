@@ -82,7 +82,6 @@ class RootFs::Tree {
     Kind kind = Kind::kMissing;
     Node* parent = nullptr;
     std::string name;
-    int depth = 0;
     Fd fd;               // a folder's
     std::string target;  // a link's
     std::unordered_map<std::string, std::unique_ptr<Node>, NameHash, std::equal_to<>> children;
@@ -118,7 +117,6 @@ class RootFs::Tree {
     node->kind = kind;
     node->parent = parent;
     node->name = name;
-    node->depth = parent->depth + 1;
     Node* raw = node.get();
     parent->children.emplace(std::move(name), std::move(node));
     ++nodes_;
@@ -176,7 +174,6 @@ std::optional<RootFs::Found> RootFs::Tree::Walk(std::string_view path) {
           next = Add(at, std::move(name), Kind::kLink);
           next->target = std::move(*target);
         } else if (S_ISDIR(found.st.st_mode)) {
-          if (at->depth >= kMostDepth) return std::nullopt;
           next = Add(at, std::move(name), Kind::kFolder);
           next->fd = std::move(fd);
         } else {
@@ -187,7 +184,6 @@ std::optional<RootFs::Found> RootFs::Tree::Walk(std::string_view path) {
           return found;
         }
       } else if (fd.get() >= 0) {
-        if (at->depth >= kMostDepth) return std::nullopt;
         next = Add(at, std::move(name), Kind::kFolder);
         next->fd = std::move(fd);
       } else if (errno == ENOTDIR) {

@@ -14,7 +14,7 @@
 // kernel: swapping a folder for a link between two steps cannot lead the walk
 // outside the tree. A file's type is checked on the descriptor of the walk
 // before it is opened for reading, so no device, FIFO or socket is ever opened.
-// Every walk is bounded (depth, components, links), and so is every file read,
+// Every walk is bounded (links, components), and so is every file read,
 // mapped or listed: a hostile tree costs at most a bounded amount of work.
 #include <cstddef>
 #include <cstdint>
@@ -93,11 +93,10 @@ class RootFs {
   // Names in one directory.
   static constexpr size_t kMostEntries = 4096;
   // Per path resolved below a captured tree: links followed (the kernel's own
-  // limit), components stepped through (links' targets included), and folders
-  // deep (sysfs's deepest device paths are some 20).
+  // limit), and components stepped through, links' targets included (which
+  // bounds the depth too: sysfs's deepest device paths are some 20 folders).
   static constexpr int kMostLinks = 40;
   static constexpr int kMostSteps = 256;
-  static constexpr int kMostDepth = 64;
 
  private:
   class Tree;
