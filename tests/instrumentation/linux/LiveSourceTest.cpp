@@ -125,10 +125,13 @@ TEST(LiveHwIds, SearchesTheListForOneId) {
       {0x8086, std::nullopt, "Intel Corporation", std::nullopt},
       {0x0002, 0x0002, std::nullopt, std::nullopt},
   };
+  // The searches, and the index a list gets once searching it has cost too much.
+  const IdListIndex index(list);
   for (const Case& c : cases) {
-    const IdNames names = FindIdNames(list, c.vendor, c.device);
-    EXPECT_EQ(names.vendor, c.vendorName) << c.vendor;
-    EXPECT_EQ(names.device, c.deviceName) << c.vendor;
+    for (const IdNames& names : {FindIdNames(list, c.vendor, c.device), index.Find(list, c.vendor, c.device)}) {
+      EXPECT_EQ(names.vendor, c.vendorName) << c.vendor;
+      EXPECT_EQ(names.device, c.deviceName) << c.vendor;
+    }
   }
   EXPECT_EQ(FindIdNames("", 1, 2).vendor, std::nullopt);
   EXPECT_EQ(FindIdNames("0001  Cut", 1, 2).vendor, "Cut");
@@ -141,7 +144,8 @@ TEST(LiveHwIds, SearchesTheListForOneId) {
 
 // Long lists are bisected: every vendor of a list with blocks of very
 // different lengths (and this machine's own pci.ids, when it has one) is found
-// at its line, and the ids between them are not.
+// at its line, and the ids between them are not; the index finds the same
+// vendors and devices.
 TEST(LiveHwIds, BisectsLongListsToEveryVendor) {
   std::string synthetic = "# header\n\n";
   for (int v = 0x10; v < 0xfff0; v += 0x17) {
@@ -155,6 +159,7 @@ TEST(LiveHwIds, BisectsLongListsToEveryVendor) {
     lists.emplace_back(std::istreambuf_iterator<char>(real), std::istreambuf_iterator<char>());
   }
   for (const std::string& list : lists) {
+    const IdListIndex index(list);
     std::vector<bool> present(0x10000);
     for (size_t at = 0, eol; at < list.size(); at = eol + 1) {
       eol = std::min(list.find('\n', at), list.size());
@@ -164,11 +169,18 @@ TEST(LiveHwIds, BisectsLongListsToEveryVendor) {
         std::from_chars(line.data(), line.data() + 4, id, 16);
         present[id] = true;
         EXPECT_EQ(FindVendorLine(list, static_cast<uint16_t>(id)), at) << line;
+        for (const uint16_t device : {0x0000, 0x018f, 0x1234}) {
+          const IdNames searched = NamesAtVendorLine(list, at, device);
+          const IdNames indexed = index.Find(list, static_cast<uint16_t>(id), device);
+          EXPECT_EQ(indexed.vendor, searched.vendor) << line;
+          EXPECT_EQ(indexed.device, searched.device) << line << " " << device;
+        }
       }
     }
     for (unsigned id = 0; id < 0x10000; id += 0x101) {
       if (!present[id]) {
         EXPECT_EQ(FindVendorLine(list, static_cast<uint16_t>(id)), std::string_view::npos) << id;
+        EXPECT_EQ(index.Find(list, static_cast<uint16_t>(id), std::nullopt).vendor, std::nullopt) << id;
       }
     }
   }
