@@ -336,11 +336,11 @@ int RootFs::OpenToRead(std::string_view path, size_t& knownSize) const {
   return ::open(self.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
 }
 
-std::optional<std::string> RootFs::ReadUpTo(std::string_view path, size_t limit, bool& whole) const {
+std::optional<std::string> RootFs::ReadUpTo(std::string_view path, size_t limit, bool wholeOnly, bool& whole) const {
   whole = false;
   size_t size = 0;
   const Fd fd(OpenToRead(path, size));
-  if (fd.get() < 0) return std::nullopt;
+  if (fd.get() < 0 || (wholeOnly && size > limit)) return std::nullopt;
   std::string out;
   // procfs and sysfs report a size of 0 or 4096 whatever the content; read on
   // until the end.
@@ -377,7 +377,7 @@ std::optional<std::string> RootFs::ReadUpTo(std::string_view path, size_t limit,
 
 std::optional<std::string> RootFs::Read(std::string_view path, size_t limit) const {
   bool whole = false;
-  std::optional<std::string> text = ReadUpTo(path, limit, whole);
+  std::optional<std::string> text = ReadUpTo(path, limit, true, whole);
   if (!whole) return std::nullopt;
   return text;
 }
@@ -402,7 +402,7 @@ std::shared_ptr<const MappedFile> RootFs::Map(std::string_view path) const {
 
 std::optional<std::string> RootFs::ReadLine(std::string_view path) const {
   bool whole = false;
-  const std::optional<std::string> text = ReadUpTo(path, kLineLimit, whole);
+  const std::optional<std::string> text = ReadUpTo(path, kLineLimit, false, whole);
   if (!text) return std::nullopt;
   const size_t eol = text->find('\n');
   if (eol == std::string::npos && !whole) return std::nullopt;

@@ -13,7 +13,9 @@
 // descriptor of the one before, and links are resolved here, not by the
 // kernel: swapping a folder for a link between two steps cannot lead the walk
 // outside the tree. A file's type is checked on the descriptor of the walk
-// before it is opened for reading, so no device, FIFO or socket is ever opened.
+// before it is opened for reading (again, through /proc/self/fd: without
+// /proc a captured tree's files read as absent), so no device, FIFO or socket
+// is ever opened.
 // Every walk is bounded (links, components), and so is every file read,
 // mapped or listed: a hostile tree costs at most a bounded amount of work.
 #include <cstddef>
@@ -106,8 +108,8 @@ class RootFs {
   // size where it is known (0 otherwise).
   int OpenToRead(std::string_view path, size_t& knownSize) const;
   // At most `limit` bytes from the start of a file; `whole` tells whether that
-  // was all of it.
-  std::optional<std::string> ReadUpTo(std::string_view path, size_t limit, bool& whole) const;
+  // was all of it. With `wholeOnly`, a file known to be longer is not read.
+  std::optional<std::string> ReadUpTo(std::string_view path, size_t limit, bool wholeOnly, bool& whole) const;
 
   std::string root_;
   mutable std::unique_ptr<Tree> tree_;  // made on first use
