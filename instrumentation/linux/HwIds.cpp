@@ -208,6 +208,7 @@ IdNames HwIds::Names(const std::string& name, uint16_t vendor, std::optional<uin
     if (at == list.vendorAt.end()) at = list.vendorAt.emplace(vendor, FindVendorLine(text, vendor, &list.crossed)).first;
     names = NamesAtVendorLine(text, at->second, device, &list.crossed);
   }
+  if (found_.size() >= kMostFound) found_.clear();
   found_.emplace(key, names);
   return names;
 }

@@ -79,7 +79,9 @@ class HwIds {
   mutable std::mutex lock_;
   mutable std::map<std::string, List> lists_;
   // A search may cross the whole block of a vendor with thousands of devices;
-  // the answers, by list, vendor and device (-1 for none), are kept.
+  // the answers, by list, vendor and device (-1 for none), are kept, up to a
+  // number no machine reaches (a tree changing its ids all day starts again).
+  static constexpr size_t kMostFound = 1u << 16;
   mutable std::map<std::tuple<std::string, uint16_t, int32_t>, IdNames> found_;
 };
 
