@@ -118,7 +118,14 @@ class Builder {
       }
     }
     if (!path.empty()) path += '.';
-    return path + Excerpt(name, 40);
+    path += Excerpt(name, 40);
+    // The innermost levels tell most; a path through dozens is cut at its start.
+    if (path.size() > 160) {
+      size_t cut = path.size() - 157;
+      while (cut < path.size() && (static_cast<unsigned char>(path[cut]) & 0xC0) == 0x80) ++cut;
+      path = "..." + path.substr(cut);
+    }
+    return path;
   }
 
   Json root_;

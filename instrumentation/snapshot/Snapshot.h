@@ -17,10 +17,11 @@ namespace brv {
 
 inline constexpr const char* kSnapshotFormat = "brvparts-snapshot/1";
 
-// The largest snapshot file read. A capture of a large server is well under a
-// megabyte; the bound keeps a hostile file's memory (the document, then the
-// values read from it, a few times its size) within reason.
-inline constexpr size_t kMaxSnapshotBytes = 16u << 20;
+// The largest snapshot file read. A capture is a few kilobytes, a large
+// server's well under a megabyte; reading takes up to some 40 times the file's
+// size in memory (the document, then the values read from it), so the bound
+// keeps a hostile file's cost under 200 MB.
+inline constexpr size_t kMaxSnapshotBytes = 4u << 20;
 
 // A file that is not a snapshot: the message names the file and what is wrong
 // (with line and column for a JSON syntax error).

@@ -83,6 +83,20 @@ TEST(JsonInput, ErrorsShowAShortEscapedExcerptOfTheInput) {
   }
 }
 
+TEST(JsonInput, APathThroughManyLevelsIsCutAtItsStart) {
+  std::string text;
+  for (int i = 0; i < 60; ++i) text += "{\"" + std::string(30, 'k') + std::to_string(i) + "\":";
+  text += R"({"dup": 1, "dup": 2})" + std::string(60, '}');
+  try {
+    ParseJsonInput(text);
+    ADD_FAILURE() << "read";
+  } catch (const JsonInputError& e) {
+    EXPECT_LE(e.where.size(), 160u);
+    EXPECT_EQ(e.where.rfind("..."), 0u) << e.where;
+    EXPECT_EQ(e.where.substr(e.where.size() - 7), "k59.dup") << e.where;
+  }
+}
+
 TEST(Excerpt, EscapesControlsAndCutsBetweenCharacters) {
   const struct {
     std::string text;

@@ -45,6 +45,8 @@ TEST(Program, ExitStatusesAndReasons) {
       {"--snapshot /dev/zero", 2, "brvparts: /dev/zero: not a regular file"},
       {"--snapshot " + dir.path(), 2, "brvparts: " + dir.path() + ": a folder, not a snapshot"},
       {"--snapshot " + laptop + " --script " + dir.path(), 2, "brvparts: " + dir.path() + ": a folder, not a script"},
+      {"--snapshot " + laptop + " capture -o /nonexistent/x.json", 2,
+       "brvparts: /nonexistent/x.json: cannot open its folder: No such file or directory"},
   };
   for (const auto& c : cases) {
     const Outcome r = RunProgram(c.args);
@@ -191,21 +193,37 @@ TEST(Program, CaptureReplacesOnlyARegularFileAndWritesThroughNothing) {
   }
 }
 
-TEST(Program, CaptureOntoAReadOnlyFileSystemLeavesTheOldFile) {
-  // A read-only bind mount in a mount namespace of the test's own, where the
-  // system allows one.
+TEST(Program, ACaptureThatCannotBeWrittenLeavesTheOldFile) {
+  // File systems of the test's own, in a mount namespace, where the system
+  // allows one: what the capture sees is checked inside it.
   if (std::system("unshare -m true 2>/dev/null") != 0) GTEST_SKIP() << "no mount namespace here";
-  const brv::test::TempDir dir;
-  const std::string target = dir.path() + "/snap.json", err = dir.path() + "/err";
-  std::ofstream(target) << "old";
-  const std::string command = "unshare -m sh -c 'mount --bind " + dir.path() + " " + dir.path() +
-                              " && mount -o remount,ro,bind " + dir.path() + " && " + BRV_PROGRAM + " --sysroot " +
-                              BRV_TEST_DATA + "/sysroot/laptop capture -o " + target + "' 2>" + err;
-  const int status = std::system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 2);
-  EXPECT_EQ(Contents(err), "brvparts: " + target + ": cannot create a file in " + dir.path() + ": Read-only file system\n");
-  EXPECT_EQ(Contents(target), "old");
+  const struct {
+    std::string mount;  // makes DIR what the case needs
+    std::string err;    // after "brvparts: DIR/snap.json: "
+  } cases[] = {
+      {"mount --bind DIR DIR && echo old > DIR/snap.json && mount -o remount,ro,bind DIR",
+       "cannot create a file in DIR: Read-only file system"},
+      // Two pages: the old file takes one, a filler the other.
+      {"mount -t tmpfs -o size=8k none DIR && echo old > DIR/snap.json && head -c 4096 /dev/zero > DIR/filler",
+       "cannot be written: No space left on device"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mount);
+    const brv::test::TempDir dir, out;
+    const auto withDir = [&](std::string text) {
+      for (size_t at; (at = text.find("DIR")) != std::string::npos;) text.replace(at, 3, dir.path());
+      return text;
+    };
+    const std::string command = "unshare -m sh -c '" + withDir(c.mount) + " && { " + BRV_PROGRAM + " --sysroot " +
+                                BRV_TEST_DATA + "/sysroot/laptop capture -o " + withDir("DIR/snap.json") + " 2>" +
+                                out.path() + "/err; echo $? >" + out.path() + "/status; cat " + withDir("DIR/snap.json") +
+                                " >" + out.path() + "/after; ls -A " + dir.path() + " >" + out.path() + "/left; }'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(Contents(out.path() + "/status"), "2\n");
+    EXPECT_EQ(Contents(out.path() + "/err"), withDir("brvparts: DIR/snap.json: " + c.err + "\n"));
+    EXPECT_EQ(Contents(out.path() + "/after"), "old\n");
+    EXPECT_EQ(Contents(out.path() + "/left").find(".partial"), std::string::npos) << "no temporary file is left";
+  }
 }
 
 }  // namespace

@@ -132,7 +132,7 @@ TEST(SnapshotFile, OnlyARegularFileOfBoundedSizeIsRead) {
       {fifo, fifo + ": not a regular file"},
       {"/dev/zero", "/dev/zero: not a regular file"},
       {dir.path(), dir.path() + ": a folder, not a snapshot"},
-      {large, large + ": larger than 16 MiB"},
+      {large, large + ": larger than 4 MiB"},
       {dir.path() + "/missing.json", dir.path() + "/missing.json: cannot be read: No such file or directory"},
   };
   const FifoUnblocker unblocker(fifo);
