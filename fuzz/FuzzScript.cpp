@@ -1,5 +1,6 @@
 // Any bytes as script-mode request lines against a control answering from a
-// fixed snapshot: every line gets exactly one well-formed answer.
+// fixed snapshot: every line gets exactly one well-formed answer, and an error's
+// reason is short and free of control characters.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -35,6 +36,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto answer = Session().Handle(line);
     if (!answer.contains("result") || !answer.contains("error") || !answer.contains("grid")) __builtin_trap();
     if (answer["result"].is_null() == answer["error"].is_null()) __builtin_trap();
+    if (!answer["error"].is_null()) {
+      // A short reason, free of control characters, whatever the line held.
+      const std::string reason = answer["error"]["description"];
+      if (reason.size() > 1024) __builtin_trap();
+      for (const char c : reason) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) __builtin_trap();
+      }
+    }
     answer.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
   }
   return 0;

@@ -23,7 +23,7 @@ run() {
     { tail -n 40 "$scratch/$target.log"; echo "fuzz_$target found a fault (see build-fuzz/findings/)"; return 1; }
   grep -E '^stat::number_of_executed_units' "$scratch/$target.log" | sed "s/^/  $target /"
 }
-run Snapshot fuzz/corpus/snapshot samples
-run Script fuzz/corpus/script
+run Snapshot fuzz/corpus/snapshot samples -dict=fuzz/snapshot.dict
+run Script fuzz/corpus/script -dict=fuzz/script.dict
 run Decoders tests/data/real/smbios tests/data/real/edid tests/data/real/cpuinfo
 run Http fuzz/corpus/http -dict=fuzz/http.dict
