@@ -94,9 +94,8 @@ std::optional<HostPort> ParseHost(std::string_view value) {
     const std::string_view name = value.substr(0, colon);
     rest = colon == std::string_view::npos ? std::string_view() : value.substr(colon);
     if (name.empty() || name.size() > 253) return std::nullopt;
-    const bool allowed = std::all_of(name.begin(), name.end(), [](unsigned char c) {
-      return std::isalnum(c) || c == '-' || c == '.' || c == '_';
-    });
+    const bool allowed = std::all_of(
+        name.begin(), name.end(), [](unsigned char c) { return std::isalnum(c) || c == '-' || c == '.' || c == '_'; });
     if (!allowed) return std::nullopt;
     // All digits and dots: an IPv4 address, written in full ("127.1" is none).
     if (name.find_first_not_of("0123456789.") == std::string_view::npos) {
@@ -208,8 +207,8 @@ RequestParser::State RequestParser::Feed(std::string_view& input) {
         while (size.size() > 1 && size.front() == '0') size.remove_prefix(1);
         size_t value = 0;
         for (char c : size) {
-          value = value * 16 + static_cast<size_t>(std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                                                                                             : (c | 0x20) - 'a' + 10);
+          value = value * 16 +
+                  static_cast<size_t>(std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : (c | 0x20) - 'a' + 10);
           if (value > kMaxBody) break;
         }
         line_.clear();
@@ -294,8 +293,9 @@ RequestParser::State RequestParser::ParseHead() {
     request_.minorVersion = 1;
   } else if (version == "HTTP/1.0") {
     request_.minorVersion = 0;
-  } else if (version.size() == 8 && version.starts_with("HTTP/") && std::isdigit(static_cast<unsigned char>(version[5])) &&
-             version[6] == '.' && std::isdigit(static_cast<unsigned char>(version[7]))) {
+  } else if (version.size() == 8 && version.starts_with("HTTP/") &&
+             std::isdigit(static_cast<unsigned char>(version[5])) && version[6] == '.' &&
+             std::isdigit(static_cast<unsigned char>(version[7]))) {
     return Refuse(505, "This server speaks HTTP/1.1 and HTTP/1.0 only.");
   } else {
     return Refuse(400, "The request's version is not HTTP/1.x.");
@@ -312,9 +312,8 @@ RequestParser::State RequestParser::ParseHead() {
       return Refuse(400, "A header field is not NAME: VALUE.");
     }
     const std::string_view value = Trim(line.substr(colon + 1));
-    const bool control = std::any_of(value.begin(), value.end(), [](unsigned char c) {
-      return (c < 0x20 && c != '\t') || c == 0x7f;
-    });
+    const bool control =
+        std::any_of(value.begin(), value.end(), [](unsigned char c) { return (c < 0x20 && c != '\t') || c == 0x7f; });
     if (control) return Refuse(400, "A header field's value holds control characters.");
     if (request_.headers.size() == 100) return Refuse(431, "The request has more than 100 header fields.");
     request_.headers.emplace_back(Lower(line.substr(0, colon)), std::string(value));
@@ -366,23 +365,40 @@ RequestParser::State RequestParser::ParseHead() {
 
 const char* Reason(int status) {
   switch (status) {
-    case 100: return "Continue";
-    case 200: return "OK";
-    case 400: return "Bad Request";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 408: return "Request Timeout";
-    case 413: return "Payload Too Large";
-    case 414: return "URI Too Long";
-    case 415: return "Unsupported Media Type";
-    case 417: return "Expectation Failed";
-    case 431: return "Request Header Fields Too Large";
-    case 500: return "Internal Server Error";
-    case 501: return "Not Implemented";
-    case 503: return "Service Unavailable";
-    case 505: return "HTTP Version Not Supported";
-    default: return status < 500 ? "Client Error" : "Server Error";
+    case 100:
+      return "Continue";
+    case 200:
+      return "OK";
+    case 400:
+      return "Bad Request";
+    case 403:
+      return "Forbidden";
+    case 404:
+      return "Not Found";
+    case 405:
+      return "Method Not Allowed";
+    case 408:
+      return "Request Timeout";
+    case 413:
+      return "Payload Too Large";
+    case 414:
+      return "URI Too Long";
+    case 415:
+      return "Unsupported Media Type";
+    case 417:
+      return "Expectation Failed";
+    case 431:
+      return "Request Header Fields Too Large";
+    case 500:
+      return "Internal Server Error";
+    case 501:
+      return "Not Implemented";
+    case 503:
+      return "Service Unavailable";
+    case 505:
+      return "HTTP Version Not Supported";
+    default:
+      return status < 500 ? "Client Error" : "Server Error";
   }
 }
 

@@ -22,8 +22,8 @@ inline constexpr size_t kMaxHead = 8 * 1024;
 
 struct Request {
   std::string method;
-  std::string target;  // as sent: a path and perhaps a query
-  std::string path;    // the target without its query
+  std::string target;    // as sent: a path and perhaps a query
+  std::string path;      // the target without its query
   int minorVersion = 1;  // HTTP/1.x
   // Header fields in arrival order, names in lower case, values without the
   // surrounding blanks.
@@ -66,8 +66,9 @@ class RequestParser {
   // Whether any byte of a request has been taken.
   bool Started() const { return state_ != Phase::Head || !head_.empty(); }
   // True once the head asks "Expect: 100-continue" and a body is still to come.
-  bool WantsContinue() const { return expectContinue_ && (state_ == Phase::Body || state_ == Phase::ChunkSize) &&
-                                      request_.body.empty(); }
+  bool WantsContinue() const {
+    return expectContinue_ && (state_ == Phase::Body || state_ == Phase::ChunkSize) && request_.body.empty();
+  }
 
   // Ready for the next request.
   void Reset();

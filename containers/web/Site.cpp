@@ -24,8 +24,8 @@ struct Route {
 };
 
 constexpr Route kRoutes[] = {
-    {"/", "GET"},        {"/app.js", "GET"},    {"/app.css", "GET"},
-    {"/favicon.svg", "GET"}, {"/api/state", "GET"}, {"/api/call", "POST"},
+    {"/", "GET"},          {"/app.js", "GET"},    {"/app.css", "GET"}, {"/favicon.svg", "GET"},
+    {"/api/state", "GET"}, {"/api/call", "POST"},
 };
 
 const Route* FindRoute(std::string_view path) {
@@ -58,9 +58,7 @@ std::string MediaType(std::string_view value) {
 }
 
 // A path as quoted in a message: long ones are cut short.
-std::string Quoted(const std::string& path) {
-  return path.size() <= 80 ? path : path.substr(0, 80) + "...";
-}
+std::string Quoted(const std::string& path) { return path.size() <= 80 ? path : path.substr(0, 80) + "..."; }
 
 Response Json(std::string body) {
   Response response;

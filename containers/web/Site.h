@@ -27,8 +27,7 @@ class HostPolicy {
   // `machine`, this machine's own names and addresses. Either way also `extra`,
   // the names and addresses the user allowed. Throws std::invalid_argument for
   // an entry of `extra` that is no name or address.
-  HostPolicy(const std::string& bind, const std::vector<std::string>& extra,
-             const std::vector<std::string>& machine);
+  HostPolicy(const std::string& bind, const std::vector<std::string>& extra, const std::vector<std::string>& machine);
 
   // The policy for serving `bind` on this machine: its host name, and for a
   // wildcard bind (0.0.0.0, ::) the addresses of its interfaces.

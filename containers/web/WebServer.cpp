@@ -91,8 +91,12 @@ class Mailbox {
 class Loop {
  public:
   Loop(Site& site, int listener, int signals, size_t maxClients)
-      : site_(site), listener_(listener), signals_(signals), maxClients_(maxClients),
-        epoll_(epoll_create1(EPOLL_CLOEXEC)), mailbox_(std::make_shared<Mailbox>()) {
+      : site_(site),
+        listener_(listener),
+        signals_(signals),
+        maxClients_(maxClients),
+        epoll_(epoll_create1(EPOLL_CLOEXEC)),
+        mailbox_(std::make_shared<Mailbox>()) {
     if (epoll_ < 0) throw SystemError("epoll_create1");
     Watch(listener_, kListener, EPOLLIN, EPOLL_CTL_ADD);
     Watch(signals_, kSignals, EPOLLIN, EPOLL_CTL_ADD);
@@ -265,8 +269,7 @@ class Loop {
       }
       // Requests read together wait while their answers are sent: take the
       // next once these are out.
-      if (!output.empty() || !client.connection.Unread() || client.connection.Busy() ||
-          client.connection.Closing()) {
+      if (!output.empty() || !client.connection.Unread() || client.connection.Busy() || client.connection.Closing()) {
         break;
       }
     }
@@ -281,10 +284,10 @@ class Loop {
     uint32_t events = 0;
     if (client.connection.WantsInput() && !client.peerClosed) events |= EPOLLIN;
     if (!sent) events |= EPOLLOUT;
-    const Phase phase = client.connection.Busy() ? Phase::Busy
-                        : !sent                  ? Phase::Writing
+    const Phase phase = client.connection.Busy()         ? Phase::Busy
+                        : !sent                          ? Phase::Writing
                         : client.connection.MidRequest() ? Phase::Reading
-                                                          : Phase::Idle;
+                                                         : Phase::Idle;
     if (progress && phase == Phase::Writing) client.since = Clock::now();
     Enter(id, client, phase, events);
   }
@@ -306,11 +309,20 @@ class Loop {
     for (const auto& [id, client] : clients_) {
       const auto waited = now - client.since;
       switch (client.phase) {
-        case Phase::Idle: if (waited > kIdle) late.push_back(id); break;
-        case Phase::Reading: if (waited > kRequest) late.push_back(id); break;
-        case Phase::Writing: if (waited > kWrite) late.push_back(id); break;
-        case Phase::Lingering: if (waited > kLinger) late.push_back(id); break;
-        case Phase::Busy: break;
+        case Phase::Idle:
+          if (waited > kIdle) late.push_back(id);
+          break;
+        case Phase::Reading:
+          if (waited > kRequest) late.push_back(id);
+          break;
+        case Phase::Writing:
+          if (waited > kWrite) late.push_back(id);
+          break;
+        case Phase::Lingering:
+          if (waited > kLinger) late.push_back(id);
+          break;
+        case Phase::Busy:
+          break;
       }
     }
     for (uint64_t id : late) {
@@ -327,7 +339,7 @@ class Loop {
         }
         Close(id);
       }
-    }    // Full, and a connection has now waited long enough to give its place.
+    }  // Full, and a connection has now waited long enough to give its place.
     if (!accepting_ && LongestWaiting()) {
       accepting_ = true;
       Watch(listener_, kListener, EPOLLIN, EPOLL_CTL_MOD);
