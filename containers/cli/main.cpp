@@ -137,6 +137,9 @@ int Capture(const std::string& output) {
   } catch (const brv::CaptureError& e) {
     std::cerr << "brvparts: " << e.what() << "\n";
     return kUsage;
+  } catch (const std::exception& e) {  // no randomness for the temporary name, no memory
+    std::cerr << "brvparts: " << output << ": " << e.what() << "\n";
+    return kUsage;
   }
   return kOk;
 }
