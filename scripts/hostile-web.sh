@@ -8,6 +8,8 @@
 #   scripts/hostile-web.sh [STEP...]   (the steps are named in scripts/hostile-web.py)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/deps.sh
+brv_install python3
 # The same release build as the browser and load tests.
 BUILD=${BRV_WEB_BUILD:-build-web-release}
 [ -f "$BUILD/CMakeCache.txt" ] || cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DBRV_TESTS=OFF >/dev/null

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs every test: the web page in headless Chromium, the Windows build under
+# Runs every test: the web page in headless Chromium, under load and against
+# hostile clients, the Windows build under
 # Wine, each fuzz target for a bounded time, and last the unit and program tests
 # of the sanitizer build (AddressSanitizer and UndefinedBehaviorSanitizer).
 # Every job runs even when an earlier one failed; the exit status says whether
@@ -23,6 +24,7 @@ job() {
 
 job "web page (headless Chromium)" bash scripts/test-web.sh
 job "web page under load (wrk)" bash scripts/load-web.sh 10
+job "web server against hostile clients" bash scripts/hostile-web.sh
 job "Windows build (Wine)" bash scripts/test-windows.sh
 job "fuzz targets" bash scripts/fuzz.sh "${BRV_FUZZ_SECONDS:-10}"
 
