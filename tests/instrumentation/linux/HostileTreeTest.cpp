@@ -111,6 +111,8 @@ struct HostileCase {
   bool rootOnly = false;       // device nodes: only root may make them
 };
 
+void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.name; }
+
 const std::vector<HostileCase>& Cases() {
   using namespace std::string_literals;
   static const std::vector<HostileCase> kCases = {
