@@ -25,7 +25,7 @@ after(async () => browser?.close());
 const CATEGORIES = [
   { name: 'CPU', count: 1, rows: [['Manufacturer', 'GenuineIntel'], ['Name', 'Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz'], ['MAX Clock Speed', '4200'], ['Socket Designation', 'U3E1']] },
   { name: 'Memory', count: 2, rows: [['SLOTs', '0'], ['Capacity', '8589934592']], second: [['Capacity', '17179869184']] },
-  { name: 'Display', count: 0, rows: [['Horizontal Resolution', '1920'], ['Vertical Resolution', '1080'], ['Chip Type', 'Intel Corporation UHD Graphics 620'], ['RAM Size', '1024']] },
+  { name: 'Display', count: 0, rows: [['Horizontal Resolution', '1920'], ['Vertical Resolution', '1080'], ['Chip Type', 'UHD Graphics 620'], ['RAM Size', '<Empty>']] },
   { name: 'HDD', count: 1, rows: [['Model', 'SAMSUNG MZVLB512HAJQ-000L7'], ['Size', '512110190592'], ['Serial No', 'S3TNNX0K812345'], ['Firmware Revision', '4L7QCXB7']] },
   { name: 'CD,DVD', count: 1, rows: [['Model', 'HL-DT-ST DVDRAM GUD1N'], ['Serial No', 'KZ5H7GB4321'], ['Firmware Revision', 'LD02']] },
   { name: 'Modem', count: 1, rows: [['Attached To', '/dev/ttyACM0'], ['Caption', 'Fibocom L850-GL'], ['Device Type', 'External Modem']] },
