@@ -1,4 +1,37 @@
 // Processors, memory devices and batteries.
+//
+// The kernel's view of a part wins over the firmware table's; the table (root
+// only) fills in only what the kernel does not say, so that what the kernel
+// knows reads the same with and without root. Per property:
+//
+// Processors (one per package: the kernel's topology, else cpuinfo's
+// "physical id", else the firmware's populated, enabled sockets; a socket
+// "Disabled By BIOS/User" is no processor and pairs with no package):
+// - Manufacturer: cpuinfo's vendor_id (x86, s390); for ARM, the maker of the CPU
+//   implementer code; "IBM" for a POWER processor; else the firmware's.
+// - Name: cpuinfo's model name (x86, POWER without its feature list). ARM: the
+//   core named by implementer and part (CpuInfo's table of published main id
+//   values, from cpuinfo or sysfs midr_el1), else the firmware's processor
+//   version, else the device tree's model, else cpuinfo's generic name. Else the
+//   firmware's version.
+// - Version: the processor's revision within its model, in one form per
+//   architecture: x86 "Family F, Model M, Stepping S" (cpuinfo, or the same read
+//   from the firmware's processor id signature when cpuinfo says nothing), ARM
+//   "rVpR" (variant and revision), POWER cpuinfo's revision. Never the
+//   firmware's marketing name, which is the Name.
+// - MaxClockSpeed (MHz): the kernel's maximum (cpufreq cpuinfo_max_freq, the
+//   highest of the package's processors); without cpufreq, the speed the name
+//   states ("@ 2.60GHz"); else the kernel's current clock (cpuinfo "cpu MHz",
+//   POWER "clock"); else the firmware's current speed. Never the firmware's
+//   "Max Speed", which many boards fill with the socket's rating (4000 on a
+//   1.9 GHz Xeon) or a placeholder (30000 on a virtual machine).
+// - SocketDesignation: only the firmware knows it.
+//
+// Batteries: the kernel's present system batteries (/sys/class/power_supply,
+// type Battery, not scope "Device": a mouse's or headset's battery is not the
+// machine's battery pack); only when the kernel has none, the firmware's
+// portable batteries, less its stand-ins (location "Fake", "-Virtual Battery
+// 0-", a reference board's "CRB Battery 0", a structure of placeholders).
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -32,6 +65,20 @@ std::vector<int> LogicalCpus(const RootFs& fs) {
     if (ec == std::errc() && end == name.data() + name.size()) out.push_back(n);
   }
   return out;
+}
+
+// The speed a processor's name states ("... CPU @ 2.60GHz", "@ 800MHz"), in MHz.
+std::optional<int64_t> RatedMHz(std::string_view name) {
+  const size_t at = name.rfind('@');
+  if (at == std::string_view::npos) return std::nullopt;
+  std::string_view rest = TrimText(name.substr(at + 1));
+  double value = 0;
+  const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), value);
+  if (ec != std::errc() || !(value > 0) || value > 1e6) return std::nullopt;
+  const std::string_view unit = TrimText(rest.substr(static_cast<size_t>(end - rest.data())));
+  if (unit == "GHz") return static_cast<int64_t>(value * 1000 + 0.5);
+  if (unit == "MHz") return static_cast<int64_t>(value + 0.5);
+  return std::nullopt;
 }
 
 struct Package {
@@ -71,11 +118,19 @@ ClassAnswer Processors(const Machine& m) {
   std::vector<SmbiosProcessor> firmware;
   if (const auto& s = m.Smbios()) {
     for (SmbiosProcessor& p : DecodeSmbiosProcessors(*s)) {
-      // Sockets with a processor in them; type 3 is a central processor (0 and 2
-      // are firmware that does not say).
+      // Sockets with a processor in them that the firmware did not turn off
+      // (a virtual machine's table lists every socket it could have, disabled);
+      // type 3 is a central processor (0 and 2 are firmware that does not say).
       const bool central = p.processorType == 3 || p.processorType == 0 || p.processorType == 2;
-      if (p.populated && central) firmware.push_back(std::move(p));
+      if (p.populated && !p.disabled && central) firmware.push_back(std::move(p));
     }
+  }
+  // The device tree's model, for an ARM machine whose processor is known by
+  // neither its id nor the firmware table.
+  std::optional<std::string> deviceTreeModel;
+  if (auto text = fs.Read("/sys/firmware/devicetree/base/model", 4096)) {
+    while (!text->empty() && text->back() == '\0') text->pop_back();
+    if (text->find('\0') == std::string::npos) deviceTreeModel = CleanFirmwareText(*text);
   }
 
   ClassAnswer answer;
@@ -84,33 +139,69 @@ ClassAnswer Processors(const Machine& m) {
   for (size_t i = 0; i < count; ++i) {
     const CpuInfoProcessor* cpu = nullptr;
     std::optional<int64_t> maxKHz;
+    std::optional<double> cpuMHz;
+    CpuInfoProcessor midr;  // the ARM id from sysfs, where cpuinfo lacks it
     if (package != packages.end()) {
       for (int n : package->second.cpus) {
-        if (!cpu) {
-          if (auto it = byNumber.find(n); it != byNumber.end()) cpu = it->second;
-        }
+        const CpuInfoProcessor* here = nullptr;
+        if (auto it = byNumber.find(n); it != byNumber.end()) here = it->second;
+        if (!cpu) cpu = here;
+        if (here && here->mhz && (!cpuMHz || *here->mhz > *cpuMHz)) cpuMHz = here->mhz;
         const auto khz = fs.ReadInt(fmt::format("/sys/devices/system/cpu/cpu{}/cpufreq/cpuinfo_max_freq", n));
         if (khz && *khz > 0 && (!maxKHz || *khz > *maxKHz)) maxKHz = khz;
+      }
+      if (!cpu || !cpu->armPart) {
+        const int first = package->second.cpus.front();
+        if (auto text = fs.ReadLine(fmt::format("/sys/devices/system/cpu/cpu{}/regs/identification/midr_el1", first))) {
+          FillFromMidr(*text, midr);
+        }
       }
       ++package;
     }
     if (!cpu && !info.processors.empty() && packages.size() <= 1) cpu = &info.processors.front();
+    if (!cpuMHz && cpu) cpuMHz = cpu->mhz;
     const SmbiosProcessor* fw = i < firmware.size() ? &firmware[i] : nullptr;
+    const std::optional<int> implementer = cpu && cpu->armImplementer ? cpu->armImplementer : midr.armImplementer;
+    const std::optional<int> part = cpu && cpu->armPart ? cpu->armPart : midr.armPart;
+    const std::optional<int> variant = cpu && cpu->armVariant ? cpu->armVariant : midr.armVariant;
+    const std::optional<int> revision = cpu && cpu->armRevision ? cpu->armRevision : midr.armRevision;
+    const bool arm = implementer && part;
+    // A POWER processor (cpuinfo "cpu : POWER7 ...", "PPC970MP") is IBM's.
+    const bool power = cpu && cpu->modelName &&
+                       (cpu->modelName->compare(0, 5, "POWER") == 0 || cpu->modelName->compare(0, 6, "PPC970") == 0);
 
     std::optional<std::string> manufacturer = cpu ? cpu->vendorId : std::nullopt;
+    if (!manufacturer && implementer) manufacturer = ArmImplementerName(*implementer);
+    if (!manufacturer && power) manufacturer = "IBM";
     if (!manufacturer && fw) manufacturer = fw->manufacturer;
-    std::optional<std::string> name = cpu ? cpu->modelName : std::nullopt;
-    if (!name && fw) name = fw->version;
-    std::optional<std::string> version = fw ? fw->version : std::nullopt;
-    if (!version && cpu && cpu->family && cpu->model && cpu->stepping) {
-      version = fmt::format("Family {}, Model {}, Stepping {}", *cpu->family, *cpu->model, *cpu->stepping);
+
+    std::optional<std::string> name;
+    if (arm) {
+      name = ArmPartName(*implementer, *part);
+      if (!name && fw) name = fw->version;
+      if (!name) name = deviceTreeModel;
+      if (!name && cpu) name = cpu->modelName;
+    } else {
+      name = cpu ? cpu->modelName : std::nullopt;
+      if (!name && fw) name = fw->version;
     }
-    // The firmware's maximum unless it is plainly wrong (some boards give the
-    // highest speed the socket supports, far above this processor's).
+
+    std::optional<std::string> version;
+    if (cpu && cpu->family && cpu->model && cpu->stepping) {
+      version = fmt::format("Family {}, Model {}, Stepping {}", *cpu->family, *cpu->model, *cpu->stepping);
+    } else if (arm && variant && revision) {
+      version = fmt::format("r{}p{}", *variant, *revision);
+    } else if (cpu && cpu->revision) {
+      version = cpu->revision;
+    } else if (!cpu && fw && fw->x86Signature) {
+      version = X86SignatureText(*fw->x86Signature);
+    }
+
     std::optional<int64_t> maxMHz;
-    const std::optional<int64_t> freqMHz = maxKHz ? std::optional<int64_t>((*maxKHz + 500) / 1000) : std::nullopt;
-    if (fw && fw->maxSpeedMHz) maxMHz = *fw->maxSpeedMHz;
-    if (freqMHz && (!maxMHz || *maxMHz > 2 * *freqMHz)) maxMHz = freqMHz;
+    if (maxKHz) maxMHz = (*maxKHz + 500) / 1000;
+    if (!maxMHz && name) maxMHz = RatedMHz(*name);
+    if (!maxMHz && cpuMHz && *cpuMHz >= 1 && *cpuMHz < 1e6) maxMHz = static_cast<int64_t>(*cpuMHz + 0.5);
+    if (!maxMHz && fw && fw->currentSpeedMHz) maxMHz = *fw->currentSpeedMHz;
 
     Instance instance;
     instance.Set("DeviceID", fmt::format("CPU{}", i));
@@ -118,7 +209,7 @@ ClassAnswer Processors(const Machine& m) {
     instance.Set("Name", TextOrNull(name));
     instance.Set("Version", TextOrNull(version));
     instance.Set("MaxClockSpeed",
-                 maxMHz && *maxMHz <= INT32_MAX ? Variant(static_cast<int32_t>(*maxMHz)) : Variant(Null{}));
+                 maxMHz && *maxMHz > 0 && *maxMHz <= INT32_MAX ? Variant(static_cast<int32_t>(*maxMHz)) : Variant(Null{}));
     instance.Set("SocketDesignation", TextOrNull(fw ? fw->socket : std::nullopt));
     answer.instances.push_back(std::move(instance));
   }
@@ -170,21 +261,6 @@ ClassAnswer MemoryDevices(const Machine& m) {
 
 ClassAnswer Batteries(const Machine& m) {
   ClassAnswer answer;
-  if (const auto& s = m.Smbios()) {
-    for (const SmbiosBattery& b : DecodeSmbiosBatteries(*s)) {
-      // A structure of placeholders only ("Battery Manufacturer", "Battery
-      // Name", no capacity) describes no battery.
-      if (!b.manufacturer && !b.deviceName && !b.serialNumber && !b.designCapacityMWh) continue;
-      Instance instance;
-      instance.Set("PortableBatterySerialNumber", TextOrNull(b.serialNumber));
-      instance.Set("PortableBatteryDesignCapacity",
-                   b.designCapacityMWh
-                       ? Variant(static_cast<int32_t>(std::min<uint32_t>(*b.designCapacityMWh, INT32_MAX)))
-                       : Variant(Null{}));
-      answer.instances.push_back(std::move(instance));
-    }
-    if (!answer.instances.empty()) return answer;
-  }
   const RootFs& fs = m.fs();
   for (const std::string& name : fs.List("/sys/class/power_supply")) {
     const std::string dir = "/sys/class/power_supply/" + name;
@@ -207,6 +283,21 @@ ClassAnswer Batteries(const Machine& m) {
     instance.Set("PortableBatteryDesignCapacity",
                  mwh && *mwh > 0 && *mwh <= INT32_MAX ? Variant(static_cast<int32_t>(*mwh)) : Variant(Null{}));
     answer.instances.push_back(std::move(instance));
+  }
+  if (!answer.instances.empty()) return answer;
+  // Only when the kernel knows no battery of the machine: the firmware's, less
+  // its stand-ins.
+  if (const auto& s = m.Smbios()) {
+    for (const SmbiosBattery& b : DecodeSmbiosBatteries(*s)) {
+      if (b.placeholder) continue;
+      Instance instance;
+      instance.Set("PortableBatterySerialNumber", TextOrNull(b.serialNumber));
+      instance.Set("PortableBatteryDesignCapacity",
+                   b.designCapacityMWh
+                       ? Variant(static_cast<int32_t>(std::min<uint32_t>(*b.designCapacityMWh, INT32_MAX)))
+                       : Variant(Null{}));
+      answer.instances.push_back(std::move(instance));
+    }
   }
   return answer;
 }

@@ -1,6 +1,7 @@
 #include "instrumentation/linux/CpuInfo.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstdlib>
 #include <unordered_map>
 
@@ -27,25 +28,102 @@ std::optional<double> LeadingNumber(std::string_view s) {
 
 }  // namespace
 
-std::optional<std::string> ArmImplementerName(std::string_view code) {
-  struct Entry {
-    int code;
-    const char* name;
-  };
-  static constexpr Entry kImplementers[] = {
-      {0x41, "ARM"},    {0x42, "Broadcom"}, {0x43, "Cavium"},   {0x46, "Fujitsu"}, {0x48, "HiSilicon"},
-      {0x4E, "NVIDIA"}, {0x50, "APM"},      {0x51, "Qualcomm"}, {0x53, "Samsung"}, {0x56, "Marvell"},
-      {0x61, "Apple"},  {0x69, "Intel"},    {0x70, "Phytium"},  {0xC0, "Ampere"},
-  };
-  code = TrimText(code);
-  if (code.size() > 2 && code[0] == '0' && (code[1] == 'x' || code[1] == 'X')) code.remove_prefix(2);
+namespace {
+
+// The published main id register values: implementer code -> maker, and
+// (implementer, part) -> core. The one place these are kept.
+struct Implementer {
+  int code;
+  const char* name;
+};
+constexpr Implementer kImplementers[] = {
+    {0x41, "ARM"},    {0x42, "Broadcom"}, {0x43, "Cavium"},   {0x46, "Fujitsu"}, {0x48, "HiSilicon"},
+    {0x4E, "NVIDIA"}, {0x50, "APM"},      {0x51, "Qualcomm"}, {0x53, "Samsung"}, {0x56, "Marvell"},
+    {0x61, "Apple"},  {0x69, "Intel"},    {0x70, "Phytium"},  {0xC0, "Ampere"},
+};
+
+struct Part {
+  int implementer;
+  int part;
+  const char* name;
+};
+constexpr Part kParts[] = {
+    {0x41, 0xb02, "ARM11 MPCore"}, {0x41, 0xb36, "ARM1136"},     {0x41, 0xb56, "ARM1156"},
+    {0x41, 0xb76, "ARM1176"},      {0x41, 0xc05, "Cortex-A5"},   {0x41, 0xc07, "Cortex-A7"},
+    {0x41, 0xc08, "Cortex-A8"},    {0x41, 0xc09, "Cortex-A9"},   {0x41, 0xc0d, "Cortex-A17"},
+    {0x41, 0xc0e, "Cortex-A17"},   {0x41, 0xc0f, "Cortex-A15"},  {0x41, 0xc14, "Cortex-R4"},
+    {0x41, 0xc15, "Cortex-R5"},    {0x41, 0xc17, "Cortex-R7"},   {0x41, 0xc18, "Cortex-R8"},
+    {0x41, 0xd01, "Cortex-A32"},   {0x41, 0xd02, "Cortex-A34"},  {0x41, 0xd03, "Cortex-A53"},
+    {0x41, 0xd04, "Cortex-A35"},   {0x41, 0xd05, "Cortex-A55"},  {0x41, 0xd06, "Cortex-A65"},
+    {0x41, 0xd07, "Cortex-A57"},   {0x41, 0xd08, "Cortex-A72"},  {0x41, 0xd09, "Cortex-A73"},
+    {0x41, 0xd0a, "Cortex-A75"},   {0x41, 0xd0b, "Cortex-A76"},  {0x41, 0xd0c, "Neoverse-N1"},
+    {0x41, 0xd0d, "Cortex-A77"},   {0x41, 0xd0e, "Cortex-A76AE"}, {0x41, 0xd40, "Neoverse-V1"},
+    {0x41, 0xd41, "Cortex-A78"},   {0x41, 0xd42, "Cortex-A78AE"}, {0x41, 0xd43, "Cortex-A65AE"},
+    {0x41, 0xd44, "Cortex-X1"},    {0x41, 0xd46, "Cortex-A510"}, {0x41, 0xd47, "Cortex-A710"},
+    {0x41, 0xd48, "Cortex-X2"},    {0x41, 0xd49, "Neoverse-N2"}, {0x41, 0xd4a, "Neoverse-E1"},
+    {0x41, 0xd4b, "Cortex-A78C"},  {0x41, 0xd4d, "Cortex-A715"}, {0x41, 0xd4e, "Cortex-X3"},
+    {0x41, 0xd4f, "Neoverse-V2"},  {0x41, 0xd80, "Cortex-A520"}, {0x41, 0xd81, "Cortex-A720"},
+    {0x41, 0xd82, "Cortex-X4"},    {0x42, 0x00f, "Brahma-B15"},  {0x42, 0x100, "Brahma-B53"},
+    {0x42, 0x516, "ThunderX2"},    {0x43, 0x0a0, "ThunderX"},    {0x43, 0x0a1, "ThunderX-88XX"},
+    {0x43, 0x0a2, "ThunderX-81XX"}, {0x43, 0x0a3, "ThunderX-83XX"}, {0x43, 0x0af, "ThunderX2-99xx"},
+    {0x46, 0x001, "A64FX"},        {0x48, 0xd01, "Kunpeng-920"}, {0x4e, 0x000, "Denver"},
+    {0x4e, 0x003, "Denver 2"},     {0x4e, 0x004, "Carmel"},      {0x50, 0x000, "X-Gene"},
+    {0x51, 0x00f, "Scorpion"},     {0x51, 0x02d, "Scorpion"},    {0x51, 0x04d, "Krait"},
+    {0x51, 0x06f, "Krait"},        {0x51, 0x201, "Kryo"},        {0x51, 0x205, "Kryo"},
+    {0x51, 0x211, "Kryo"},         {0x51, 0x800, "Falkor V1/Kryo"}, {0x51, 0x801, "Kryo V2"},
+    {0x51, 0x802, "Kryo 3XX Gold"}, {0x51, 0x803, "Kryo 3XX Silver"}, {0x51, 0x804, "Kryo 4XX Gold"},
+    {0x51, 0x805, "Kryo 4XX Silver"}, {0x51, 0xc00, "Falkor"},   {0x51, 0xc01, "Saphira"},
+    {0x53, 0x001, "exynos-m1"},    {0x56, 0x131, "Feroceon 88FR131"}, {0x56, 0x581, "PJ4/PJ4b"},
+    {0x56, 0x584, "PJ4B-MP"},      {0x70, 0x660, "FTC660"},      {0x70, 0x661, "FTC661"},
+    {0x70, 0x662, "FTC662"},       {0x70, 0x663, "FTC663"},      {0xc0, 0xac3, "Ampere-1"},
+    {0xc0, 0xac4, "Ampere-1a"},
+};
+
+// "0x48", "0xd01", "8": a number the kernel prints in hexadecimal or decimal.
+std::optional<int> CodeNumber(std::string_view text) {
+  text = TrimText(text);
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    text.remove_prefix(2);
+    base = 16;
+  }
   int value = 0;
-  const auto [end, ec] = std::from_chars(code.data(), code.data() + code.size(), value, 16);
-  if (ec != std::errc() || end != code.data() + code.size()) return std::nullopt;
-  for (const Entry& e : kImplementers) {
-    if (e.code == value) return std::string(e.name);
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+  if (ec != std::errc() || end != text.data() + text.size() || text.empty() || value < 0) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::optional<std::string> ArmImplementerName(int code) {
+  for (const Implementer& e : kImplementers) {
+    if (e.code == code) return std::string(e.name);
   }
   return std::nullopt;
+}
+
+std::optional<std::string> ArmImplementerName(std::string_view code) {
+  const std::optional<int> value = CodeNumber(code);
+  return value ? ArmImplementerName(*value) : std::nullopt;
+}
+
+std::optional<std::string> ArmPartName(int implementer, int part) {
+  for (const Part& e : kParts) {
+    if (e.implementer == implementer && e.part == part) return std::string(e.name);
+  }
+  return std::nullopt;
+}
+
+void FillFromMidr(std::string_view midr, CpuInfoProcessor& p) {
+  midr = TrimText(midr);
+  if (midr.size() > 2 && midr[0] == '0' && (midr[1] == 'x' || midr[1] == 'X')) midr.remove_prefix(2);
+  uint64_t value = 0;
+  const auto [end, ec] = std::from_chars(midr.data(), midr.data() + midr.size(), value, 16);
+  if (ec != std::errc() || end != midr.data() + midr.size() || midr.empty() || value == 0) return;
+  if (!p.armImplementer) p.armImplementer = static_cast<int>((value >> 24) & 0xFF);
+  if (!p.armVariant) p.armVariant = static_cast<int>((value >> 20) & 0xF);
+  if (!p.armPart) p.armPart = static_cast<int>((value >> 4) & 0xFFF);
+  if (!p.armRevision) p.armRevision = static_cast<int>(value & 0xF);
 }
 
 CpuInfo ParseCpuInfo(std::string_view text) {
@@ -67,6 +145,16 @@ CpuInfo ParseCpuInfo(std::string_view text) {
     if (auto impl = block.find("CPU implementer"); !current->vendorId && impl != block.end()) {
       current->vendorId = ArmImplementerName(impl->second);
     }
+    auto code = [&](const char* key, std::optional<int>& field) {
+      if (auto it = block.find(key); it != block.end()) {
+        if (auto v = CodeNumber(it->second)) field = v;
+      }
+    };
+    code("CPU implementer", current->armImplementer);
+    code("CPU part", current->armPart);
+    code("CPU variant", current->armVariant);
+    code("CPU revision", current->armRevision);
+    keep(current->revision, get("revision"));
     keep(current->modelName, get("model name"));
     if (!current->modelName) {
       // PowerPC: "POWER7 (architected), altivec supported".
@@ -135,9 +223,19 @@ CpuInfo ParseCpuInfo(std::string_view text) {
   if (auto it = info.global.find("model name"); it != info.global.end()) globalName = CleanFirmwareText(it->second);
   if (auto it = info.global.find("Processor"); !globalName && it != info.global.end())
     globalName = CleanFirmwareText(it->second);
+  auto globalCode = [&](const char* key) -> std::optional<int> {
+    if (auto it = info.global.find(key); it != info.global.end()) return CodeNumber(it->second);
+    return std::nullopt;
+  };
+  const std::optional<int> implementer = globalCode("CPU implementer"), part = globalCode("CPU part"),
+                           variant = globalCode("CPU variant"), revision = globalCode("CPU revision");
   for (CpuInfoProcessor& p : info.processors) {
     if (!p.vendorId) p.vendorId = globalVendor;
     if (!p.modelName) p.modelName = globalName;
+    if (!p.armImplementer) p.armImplementer = implementer;
+    if (!p.armPart) p.armPart = part;
+    if (!p.armVariant) p.armVariant = variant;
+    if (!p.armRevision) p.armRevision = revision;
   }
   return info;
 }

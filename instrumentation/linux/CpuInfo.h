@@ -19,6 +19,10 @@ struct CpuInfoProcessor {
   std::optional<std::string> modelName;  // "model name", PowerPC "cpu", old ARM "Processor"
   std::optional<double> mhz;             // current clock, "cpu MHz" or PowerPC "clock"
   std::optional<std::string> family, model, stepping;  // x86 "cpu family", "model", "stepping"
+  // ARM "CPU implementer", "CPU part", "CPU variant", "CPU revision": the fields
+  // of the processor's main id register (MIDR).
+  std::optional<int> armImplementer, armPart, armVariant, armRevision;
+  std::optional<std::string> revision;  // PowerPC "revision" ("2.1 (pvr 003f 0201)")
 };
 
 struct CpuInfo {
@@ -39,5 +43,13 @@ CpuInfo ParseCpuInfo(std::string_view text);
 
 // The name of an ARM implementer code ("0x41" -> "ARM"); nothing when unknown.
 std::optional<std::string> ArmImplementerName(std::string_view code);
+std::optional<std::string> ArmImplementerName(int code);
+// The name of an ARM processor core by implementer and part (0x41, 0xd0c ->
+// "Neoverse-N1"), from the published main id register values; nothing when unknown.
+std::optional<std::string> ArmPartName(int implementer, int part);
+// An ARM processor's main id register as sysfs gives it (regs/identification/
+// midr_el1, "0x00000000481fd010") split into implementer, variant, part and
+// revision, filling `p`'s ARM fields that are not set yet.
+void FillFromMidr(std::string_view midr, CpuInfoProcessor& p);
 
 }  // namespace brv

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <cctype>
 #include <cstring>
 
 #include "instrumentation/linux/FirmwareText.h"
@@ -113,10 +114,28 @@ std::vector<SmbiosProcessor> DecodeSmbiosProcessors(const std::vector<SmbiosStru
     p.version = s.String(0x10);
     if (const auto v = s.Word(0x14); v && *v != 0) p.maxSpeedMHz = *v;
     if (const auto v = s.Word(0x16); v && *v != 0) p.currentSpeedMHz = *v;
-    p.populated = (s.Byte(0x18).value_or(0) & 0x40) != 0;
+    const uint8_t status = s.Byte(0x18).value_or(0);
+    p.populated = (status & 0x40) != 0;
+    p.disabled = (status & 0x07) == 2 || (status & 0x07) == 3;
+    // The processor id is an x86 signature only on x86 processors, which the
+    // maker names.
+    const std::string maker = p.manufacturer.value_or("");
+    const bool x86Maker = maker.find("Intel") != std::string::npos || maker.find("AMD") != std::string::npos ||
+                          maker.find("Advanced Micro") != std::string::npos;
+    if (const auto id = s.Dword(0x08); id && *id != 0 && x86Maker) {
+      p.x86Signature = *id;
+    }
     out.push_back(std::move(p));
   }
   return out;
+}
+
+std::string X86SignatureText(uint32_t signature) {
+  uint32_t family = (signature >> 8) & 0xF;
+  uint32_t model = (signature >> 4) & 0xF;
+  if (family == 0xF) family += (signature >> 20) & 0xFF;
+  if (family >= 6) model += ((signature >> 16) & 0xF) << 4;
+  return fmt::format("Family {}, Model {}, Stepping {}", family, model, signature & 0xF);
 }
 
 std::vector<SmbiosMemoryDevice> DecodeSmbiosMemoryDevices(const std::vector<SmbiosStructure>& table) {
@@ -168,6 +187,15 @@ std::vector<SmbiosBattery> DecodeSmbiosBatteries(const std::vector<SmbiosStructu
       b.designCapacityMWh = static_cast<uint32_t>(*capacity) * (multiplier == 0 ? 1u : multiplier);
     }
     if (const auto v = s.Word(0x0C); v && *v != 0) b.designVoltageMV = *v;
+    const auto contains = [](const std::optional<std::string>& text, std::string_view word) {
+      if (!text) return false;
+      std::string lower = *text;
+      for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      return lower.find(word) != std::string::npos;
+    };
+    b.placeholder = (!b.manufacturer && !b.deviceName && !b.serialNumber && !b.designCapacityMWh) ||
+                    contains(b.location, "fake") || contains(b.manufacturer, "virtual battery") ||
+                    contains(b.deviceName, "virtual battery") || contains(b.deviceName, "crb battery");
     out.push_back(std::move(b));
   }
   return out;

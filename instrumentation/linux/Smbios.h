@@ -50,6 +50,12 @@ struct SmbiosProcessor {
   std::optional<uint16_t> currentSpeedMHz;
   uint8_t processorType = 0;  // 3 = central processor
   bool populated = false;     // a processor sits in the socket
+  // The firmware turned the processor off ("Disabled By User" or "Disabled By
+  // BIOS"): a virtual machine's table lists every socket it could have so.
+  bool disabled = false;
+  // The x86 processor signature (the first half of the processor id: stepping,
+  // model and family as CPUID leaf 1 gives them); nothing for other processors.
+  std::optional<uint32_t> x86Signature;
 };
 
 struct SmbiosMemoryDevice {
@@ -72,9 +78,17 @@ struct SmbiosBattery {
   std::optional<std::string> serialNumber;    // text serial, or the smart-battery serial in hex
   std::optional<uint32_t> designCapacityMWh;  // with the multiplier applied; nothing when unknown
   std::optional<uint16_t> designVoltageMV;
+  // A firmware's stand-in, not a battery: location "Fake", a maker or name such
+  // as "-Virtual Battery 0-" or "CRB Battery 0" (a reference board's text), or
+  // nothing but placeholders.
+  bool placeholder = false;
 };
 
 std::vector<SmbiosProcessor> DecodeSmbiosProcessors(const std::vector<SmbiosStructure>& table);
+// "Family 6, Model 142, Stepping 10": an x86 signature read as the kernel
+// reads it (the extended family added for family 15, the extended model for
+// family 6 and above), in the words /proc/cpuinfo uses.
+std::string X86SignatureText(uint32_t signature);
 // Every memory device structure, installed or not, in table order.
 std::vector<SmbiosMemoryDevice> DecodeSmbiosMemoryDevices(const std::vector<SmbiosStructure>& table);
 std::vector<SmbiosBattery> DecodeSmbiosBatteries(const std::vector<SmbiosStructure>& table);

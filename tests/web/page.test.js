@@ -30,7 +30,7 @@ const CATEGORIES = [
   { name: 'CD,DVD', count: 1, rows: [['Model', 'HL-DT-ST DVDRAM GUD1N'], ['Serial No', 'KZ5H7GB4321'], ['Firmware Revision', 'LD02']] },
   { name: 'Modem', count: 1, rows: [['Attached To', '/dev/ttyACM0'], ['Caption', 'Fibocom L850-GL'], ['Device Type', 'External Modem']] },
   { name: 'Bluetooth', count: 1, rows: [['MAC Address', '9C:B6:D0:1A:2B:3C'], ['Manufacturer', 'Intel Corp.'], ['Name', 'hci0']] },
-  { name: 'Battery Pack', count: 1, rows: [['Serial No', '070B'], ['Capacity', '57000']] },
+  { name: 'Battery Pack', count: 1, rows: [['Serial No', '38109'], ['Capacity', '47520']] },
   { name: 'Docking Station', count: 1, rows: [['Docking Reference Number', '40AY0090EU-1H3KF2'], ['Status', 'Docked']] },
   { name: 'External Monitor', count: 1, rows: [['Manufacturer', 'Dell Inc.'], ['Model', 'DELL U2415'], ['Serial No', 'CFV9N68B1FRL']] },
   { name: 'Network Adapter', count: 2, rows: [['Adapter Type', 'Ethernet 802.3'], ['IP Address', '<Empty>'], ['MAC Address', '54:E1:AD:12:34:56'], ['Name', 'enp0s31f6']],

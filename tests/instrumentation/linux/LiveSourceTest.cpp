@@ -209,20 +209,6 @@ TEST(LiveSourceClasses, KernelBatteryWithoutAUsableFirmwareTable) {
   }
 }
 
-TEST(LiveSourceClasses, FirmwareSpeedBeyondTwiceTheKernelsGivesWay) {
-  const TempTree t(test::TestDataPath("sysroot/laptop"));
-  auto setMaxKHz = [&](const std::string& khz) {
-    for (int n = 0; n < 8; ++n) {
-      t.Write("/sys/devices/system/cpu/cpu" + std::to_string(n) + "/cpufreq/cpuinfo_max_freq", khz + "\n");
-    }
-  };
-  // The firmware's 2100 MHz stands unless it is more than twice the kernel's maximum.
-  for (auto [khz, mhz] : {std::pair{"1000000", 1000}, {"1100000", 2100}}) {
-    setMaxKHz(khz);
-    EXPECT_EQ(Columns(*LiveSource(t.root()).Query("CIM_Processor"), {"MaxClockSpeed"}), (Rows{{int32_t{mhz}}}));
-  }
-}
-
 TEST(LiveSourceClasses, WwanModemAndChargeRatedBattery) {
   TempTree t;
   const std::string modem = "/sys/devices/pci0000:00/0000:00:1c.0/0000:55:00.0";

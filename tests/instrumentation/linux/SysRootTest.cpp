@@ -64,12 +64,12 @@ TEST(SysRootTrees, EveryTreeAnswersWhatItsExpectedFileSays) {
 }
 
 // The sample snapshot is the laptop tree's machine: what the tree knows about
-// its memory, display and battery, the sample says too.
+// its processor, memory, display and battery, the sample says too.
 TEST(SysRootTrees, TheSampleLaptopIsTheLaptopTreesMachine) {
   const Snapshot sample = ReadSnapshotFile(std::string(BRV_SOURCE_DIR) + "/samples/laptop.json");
   const Snapshot tree = CaptureSnapshot(LiveSource(test::TestDataPath("sysroot/laptop")));
   for (const char* cls :
-       {"DMTF_MemoryDevice", "Win32_VideoConfiguration", "Brovik_LCDPanel", "DMTF_PortableBattery"}) {
+       {"CIM_Processor", "DMTF_MemoryDevice", "Win32_VideoConfiguration", "Brovik_LCDPanel", "DMTF_PortableBattery"}) {
     SCOPED_TRACE(cls);
     Snapshot a, b;
     for (const auto& c : sample.classes) {
