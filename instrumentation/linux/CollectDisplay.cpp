@@ -109,12 +109,10 @@ ClassAnswer ExternalMonitors(const Machine& m) {
     if (!bytes) continue;
     const std::optional<EdidInfo> edid = DecodeEdid(*bytes);
     if (!edid) continue;
-    std::optional<std::string> serial = edid->serialText;
-    if (!serial && edid->serial32 != 0) serial = std::to_string(edid->serial32);
     Instance instance;
     instance.Set("Manufacturer", m.ids().Pnp(edid->manufacturerId).value_or(edid->manufacturerId));
     instance.Set("Model", TextOrNull(edid->name));
-    instance.Set("SerialNO", TextOrNull(serial));
+    instance.Set("SerialNO", TextOrNull(EdidSerial(*edid)));
     answer.instances.push_back(std::move(instance));
   }
   return answer;

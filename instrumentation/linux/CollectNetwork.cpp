@@ -5,6 +5,7 @@
 #include <bit>
 #include <charconv>
 #include <map>
+#include <span>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -23,10 +24,54 @@ struct Interface {
   std::string name;
   std::string dir;
   std::optional<int64_t> type;     // the link type (ARPHRD_*)
-  std::optional<std::string> mac;  // a 6-byte hardware address, on a link that is not loopback
+  std::optional<std::string> mac;  // the adapter's own address (ShownAddress), on a link that is not loopback
 };
 
-constexpr int64_t kLoopback = 772;  // ARPHRD_LOOPBACK
+constexpr int64_t kLoopback = 772;      // ARPHRD_LOOPBACK
+constexpr int64_t kInfiniband = 32;     // ARPHRD_INFINIBAND
+constexpr size_t kLongestAddress = 32;  // MAX_ADDR_LEN
+
+// The address shown as the adapter's MAC address, in the six-byte notation
+// (upper-case hex pairs between colons) whatever its length:
+// - six bytes (Ethernet, Wi-Fi and most others): as they are;
+// - InfiniBand (20 bytes: flags and queue pair number, then the port's GID,
+//   that is the fabric's subnet prefix and the port GUID): the port GUID, the
+//   last 8 bytes. It is the number printed on the adapter and used by the
+//   fabric's tools; the first 12 bytes change with the queue pair and the subnet.
+// - any other length: the whole address.
+// Nothing for an empty or all-zero address (the collector leaves such an
+// adapter out) or one longer than the kernel makes.
+std::optional<std::string> ShownAddress(std::span<const unsigned char> bytes, std::optional<int64_t> type) {
+  if (bytes.empty() || bytes.size() > kLongestAddress) return std::nullopt;
+  if (type == kInfiniband && bytes.size() == 20) bytes = bytes.subspan(12);
+  if (std::all_of(bytes.begin(), bytes.end(), [](unsigned char b) { return b == 0; })) return std::nullopt;
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string text;
+  for (const unsigned char byte : bytes) {
+    if (!text.empty()) text += ':';
+    text += kHex[byte >> 4];
+    text += kHex[byte & 15];
+  }
+  return text;
+}
+
+// The bytes of an address file ("aa:bb:...", as many pairs as addr_len says).
+std::optional<std::vector<unsigned char>> AddressBytes(std::string_view text, int64_t length) {
+  text = TrimText(text);
+  if (length <= 0 || length > static_cast<int64_t>(kLongestAddress) ||
+      text.size() != static_cast<size_t>(length) * 3 - 1) {
+    return std::nullopt;
+  }
+  std::vector<unsigned char> out;
+  for (size_t at = 0; at < text.size(); at += 3) {
+    if (at > 0 && text[at - 1] != ':') return std::nullopt;
+    unsigned value = 0;
+    const auto [end, ec] = std::from_chars(text.data() + at, text.data() + at + 2, value, 16);
+    if (ec != std::errc() || end != text.data() + at + 2) return std::nullopt;
+    out.push_back(static_cast<unsigned char>(value));
+  }
+  return out;
+}
 
 void SortByIndex(std::vector<Interface>& list) {
   std::stable_sort(list.begin(), list.end(), [](const Interface& a, const Interface& b) { return a.index < b.index; });
@@ -41,8 +86,11 @@ std::vector<Interface> InterfacesFromFiles(const RootFs& fs, bool details) {
     Interface i{static_cast<int32_t>(*index), name, dir, std::nullopt, std::nullopt};
     if (details) {
       i.type = fs.ReadInt(dir + "/type");
-      if (fs.ReadInt(dir + "/addr_len") == 6 && i.type != kLoopback) {
-        if (const auto address = fs.ReadLine(dir + "/address")) i.mac = MacAddress(*address);
+      const auto length = fs.ReadInt(dir + "/addr_len");
+      if (length && i.type != kLoopback) {
+        if (const auto text = fs.ReadLine(dir + "/address")) {
+          if (const auto bytes = AddressBytes(*text, *length)) i.mac = ShownAddress(*bytes, i.type);
+        }
       }
     }
     out.push_back(std::move(i));
@@ -59,16 +107,7 @@ std::vector<Interface> Interfaces(const Machine& m, bool details) {
   std::vector<Interface> out;
   for (const NetLink& link : *links) {
     Interface i{link.index, link.name, "/sys/class/net/" + link.name, link.type, std::nullopt};
-    if (link.hardware.size() == 6 && link.type != kLoopback) {
-      static constexpr char kHex[] = "0123456789abcdef";
-      std::string text;
-      for (const unsigned char byte : link.hardware) {
-        if (!text.empty()) text += ':';
-        text += kHex[byte >> 4];
-        text += kHex[byte & 15];
-      }
-      i.mac = MacAddress(text);
-    }
+    if (link.type != kLoopback) i.mac = ShownAddress(link.hardware, link.type);
     out.push_back(std::move(i));
   }
   SortByIndex(out);
@@ -194,10 +233,8 @@ std::map<std::string, std::vector<std::string>> Ipv4Addresses(const RootFs& fs) 
   return out;
 }
 
-// A wireless interface always has a device behind it (its radio); one without
-// is not asked, which spares two failed look-ups per virtual interface.
-Variant AdapterType(const RootFs& fs, const Interface& i, bool hasDevice) {
-  if (hasDevice && (fs.Exists(i.dir + "/wireless") || fs.Exists(i.dir + "/phy80211"))) return "Wireless";
+Variant AdapterType(const RootFs& fs, const Interface& i) {
+  if (fs.Exists(i.dir + "/wireless") || fs.Exists(i.dir + "/phy80211")) return "Wireless";
   const auto& type = i.type;
   if (!type) return Null{};
   switch (*type) {  // ARPHRD_* link types
@@ -254,15 +291,24 @@ std::map<int32_t, std::vector<std::string>> Addresses(const Machine& m, const st
 
 }  // namespace
 
+// The machine's adapters: the interfaces the kernel made for a device (a PCI,
+// USB, SDIO, platform, virtio or other bus device behind the interface's
+// "device" link), in the order of their index. The kernel's own interfaces,
+// which have no device behind them, are left out: loopback, bridges, VLANs,
+// bonds and teams, veth pairs, tun/tap, ifb, dummy, macvlan, WireGuard and other
+// tunnels. Both ways of listing interfaces (the kernel's list for this machine,
+// the files of a captured tree) find that link in sysfs, so both apply the same
+// rule. The configuration class keeps every interface, so that an address held
+// by a bridge is still found by its index.
 ClassAnswer NetworkAdapters(const Machine& m) {
   const RootFs& fs = m.fs();
   ClassAnswer answer;
   for (const Interface& i : Interfaces(m, true)) {
-    IdNames names;
     const auto device = fs.Resolve(i.dir + "/device");
-    if (device) names = m.DeviceNames(*device);
+    if (!device) continue;
+    const IdNames names = m.DeviceNames(*device);
     Instance instance;
-    instance.Set("AdapterType", AdapterType(fs, i, device.has_value()));
+    instance.Set("AdapterType", AdapterType(fs, i));
     instance.Set("Description", TextOrNull(names.device));
     instance.Set("DeviceID", std::to_string(i.index));
     instance.Set("Index", i.index);

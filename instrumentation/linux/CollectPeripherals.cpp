@@ -1,6 +1,7 @@
 // Modems, Bluetooth controllers and docking stations.
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "instrumentation/linux/FirmwareText.h"
@@ -104,32 +105,83 @@ ClassAnswer Bluetooth(const Machine& m) {
   return answer;
 }
 
-// ACPI docks (/sys/devices/platform/dock.N, "docked" 1 or 0) and Thunderbolt
-// devices other than the host's own router (a dock or a display attached
-// through the port), which carry a unique id.
+namespace {
+
+bool IsHexDigits(std::string_view s) {
+  if (s.empty()) return false;
+  for (char c : s) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return true;
+}
+
+// A Thunderbolt/USB4 router below the host's: "0-1", "0-301", "1-3" (domain,
+// then the route string in hex). "0-0" is a host router, "domain0" the domain,
+// "0-0:1.1" a retimer and "0-1.0" an XDomain service.
+bool IsDeviceRouter(std::string_view name) {
+  const size_t dash = name.find('-');
+  if (dash == std::string_view::npos) return false;
+  const std::string_view route = name.substr(dash + 1);
+  return AllDigits(name.substr(0, dash)) && IsHexDigits(route) &&
+         route.find_first_not_of('0') != std::string_view::npos;
+}
+
+bool ContainsWord(std::string_view text, std::string_view word) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  return std::search(text.begin(), text.end(), word.begin(), word.end(),
+                     [&](char a, char b) { return lower(a) == lower(b); }) != text.end();
+}
+
+// A Thunderbolt/USB4 router is a dock when its name says so ("Dock",
+// "Docking Station", a "Hub"), or when it has ports for further devices: a
+// router chained below it (its folder holds the next router's), or, on USB4,
+// more than the one port that leads to the host (a usb4_portN folder for each).
+// A drive, a display or an enclosure at the end of the cable is none of these.
+bool IsDock(const Machine& m, const std::string& dir) {
+  const RootFs& fs = m.fs();
+  for (const char* attribute : {"/device_name", "/vendor_name"}) {
+    if (const auto name = m.Text(dir + attribute)) {
+      if (ContainsWord(*name, "dock") || ContainsWord(*name, "hub")) return true;
+    }
+  }
+  const auto real = fs.Resolve(dir);
+  if (!real) return false;
+  int usb4Ports = 0;
+  for (const std::string& entry : fs.List(*real)) {
+    if (IsDeviceRouter(entry)) return true;
+    if (StartsWith(entry, "usb4_port") && AllDigits(std::string_view(entry).substr(9))) ++usb4Ports;
+  }
+  return usb4Ports > 1;
+}
+
+}  // namespace
+
+// Docking stations while they hold the machine:
+// - an ACPI dock connector (/sys/devices/platform/dock.N of type
+//   "dock_station") counts only while its "docked" attribute says 1. The
+//   connector's ACPI uid numbers the connector, not the dock in it, so such a
+//   dock has no reference number.
+// - a Thunderbolt/USB4 device counts only when it is a dock (IsDock); its
+//   reference number is its unique_id, the identity it carries in its own
+//   ROM. Its status tells whether the user has let it in yet.
 ClassAnswer DockingStations(const Machine& m) {
   const RootFs& fs = m.fs();
   ClassAnswer answer;
   for (const std::string& name : fs.List("/sys/devices/platform")) {
     if (!StartsWith(name, "dock.")) continue;
     const std::string dir = "/sys/devices/platform/" + name;
-    // Bays share the driver: only the dock station itself.
+    // Bays and batteries share the driver: only the dock station itself.
     if (const auto type = fs.ReadLine(dir + "/type"); type && *type != "dock_station") continue;
-    const auto docked = fs.ReadLine(dir + "/docked");
+    if (fs.ReadLine(dir + "/docked") != "1") continue;
     Instance instance;
-    instance.Set("SerialNO", TextOrNull(m.Text(dir + "/uid")));
-    instance.Set("status", docked == "1" ? Variant("Docked") : docked == "0" ? Variant("Undocked") : Variant(Null{}));
+    instance.Set("SerialNO", Null{});
+    instance.Set("status", "Docked");
     answer.instances.push_back(std::move(instance));
   }
   for (const std::string& name : fs.List("/sys/bus/thunderbolt/devices")) {
-    // "0-0" is the host router, "domain0" the domain; devices are "0-1", "0-301", ...
-    const size_t dash = name.find('-');
-    if (dash == std::string::npos || !AllDigits(std::string_view(name).substr(0, dash)) ||
-        !AllDigits(std::string_view(name).substr(dash + 1)) || std::string_view(name).substr(dash + 1) == "0") {
-      continue;
-    }
+    if (!IsDeviceRouter(name)) continue;
     const std::string dir = "/sys/bus/thunderbolt/devices/" + name;
-    if (!fs.Exists(dir + "/unique_id") && !fs.Exists(dir + "/device_name")) continue;
+    if (!IsDock(m, dir)) continue;
     const auto authorized = fs.ReadLine(dir + "/authorized");
     Instance instance;
     instance.Set("SerialNO", TextOrNull(m.Text(dir + "/unique_id")));

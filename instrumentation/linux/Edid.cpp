@@ -76,4 +76,17 @@ std::optional<EdidInfo> DecodeEdid(std::string_view bytes) {
   return info;
 }
 
+std::optional<std::string> EdidSerial(const EdidInfo& edid) {
+  if (edid.serialText) return edid.serialText;
+  switch (edid.serial32) {
+    case 0:
+    case 1:
+    case 0x01010101:
+    case 0xFFFFFFFF:
+      return std::nullopt;
+    default:
+      return std::to_string(edid.serial32);
+  }
+}
+
 }  // namespace brv

@@ -25,4 +25,11 @@ struct EdidInfo {
 // real displays ship with them.
 std::optional<EdidInfo> DecodeEdid(std::string_view bytes);
 
+// The serial number a person finds on the display: the serial-number text when
+// there is one, else the 32-bit number in decimal. Makers who do not number
+// their displays leave placeholders in that field (0, 1, 0x01010101 or
+// 0xFFFFFFFF, seen on real monitors beside a proper text serial or alone);
+// those are no serial number.
+std::optional<std::string> EdidSerial(const EdidInfo& edid);
+
 }  // namespace brv

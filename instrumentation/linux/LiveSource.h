@@ -4,6 +4,27 @@
 // lists, all read through one root directory ("/" for this machine, a captured
 // tree in the tests). Works for an unprivileged user; the SMBIOS table, readable
 // by root only, adds socket, memory-device and battery details.
+//
+// What the classes hold, so that they show what a person who knows the machine
+// expects:
+// - Win32_NetworkAdapter: the interfaces backed by a device (a "device" link
+//   under /sys/class/net/IF), in the order of their index; the kernel's virtual
+//   interfaces (loopback, bridges, VLANs, bonds, veth, tun/tap, ifb, dummy,
+//   macvlan, WireGuard, ...) are none. MACAddress is the adapter's hardware
+//   address in upper-case hex pairs between colons; for InfiniBand, whose
+//   20-byte link address holds a queue pair number and the fabric's subnet
+//   prefix before the port GUID, it is the port GUID (8 pairs), the number
+//   the adapter is known by; other lengths show whole. An adapter without an
+//   address has none and is left out by the collector.
+// - Win32_NetworkAdapterConfiguration: every interface, virtual ones included,
+//   so that an address held by a bridge or a VLAN is still found by index.
+// - Brovik_DockingStation: an ACPI dock connector only while docked (without a
+//   reference number: the connector's uid is not the dock's), and a
+//   Thunderbolt/USB4 device only when it is a dock: its name says "Dock" or
+//   "Hub", or it has ports for further devices (a router chained below it, or
+//   a second USB4 port). Its reference number is its unique_id.
+// - Brovik_ExternalMonitor: SerialNO is the EDID's serial-number text, else its
+//   32-bit serial unless that is a placeholder (0, 1, 0x01010101, 0xFFFFFFFF).
 #include <memory>
 #include <optional>
 #include <string>

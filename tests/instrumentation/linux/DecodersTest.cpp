@@ -168,6 +168,37 @@ TEST(EdidDecode, EverySampleMatchesTheIndex) {
   EXPECT_EQ(checked, 41u);
 }
 
+// The serial a person reads off the display: the text serial wins, and the
+// 32-bit placeholders of unnumbered displays are no serial at all.
+TEST(EdidDecode, APlaceholderSerialNumberIsNoSerialNumber) {
+  struct Case {
+    const char* file;
+    std::optional<uint32_t> serial32;  // written over the sample's field
+    std::optional<std::string> serial;
+  };
+  const Case cases[] = {
+      {"mon-HWP4109-218FC525BD02.bin", std::nullopt, std::nullopt},         // 1, no text
+      {"tv-DON0063-C80B14B11248.bin", std::nullopt, std::nullopt},          // 0x01010101, no text
+      {"edp-APPA044-EBDFEE68C23D.bin", std::nullopt, std::nullopt},         // 0, no text
+      {"mon-ACR06AB-DB3ED769AF9B.bin", 0xFFFFFFFFu, std::nullopt},          // all ones
+      {"mon-ACR06AB-DB3ED769AF9B.bin", std::nullopt, "2485133387"},         // a real number
+      {"mon-ACR06AB-DB3ED769AF9B.bin", 2u, "2"},                            // a small real number
+      {"old-NEC65A8-27995506FAC7.bin", std::nullopt, "1401521IB"},          // 0x01010101 beside a text
+      {"mon-FUS083D-3966AE2D290D.bin", std::nullopt, "YV8P003079"},         // 0 beside a text
+      {"mon-DELA0BC-44E9F52C6628.bin", std::nullopt, "CFV9N68B1FRL"},       // the text over a real number
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    std::string bytes = ReadTestFile(std::string("real/edid/") + c.file);
+    if (c.serial32) {
+      for (size_t i = 0; i < 4; ++i) bytes[12 + i] = static_cast<char>((*c.serial32 >> (8 * i)) & 0xFF);
+    }
+    const auto info = DecodeEdid(bytes);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(EdidSerial(*info), c.serial);
+  }
+}
+
 TEST(EdidDecode, HostileInputs) {
   const std::string good = ReadTestFile("real/edid/mon-DELA0BC-44E9F52C6628.bin");
   ASSERT_EQ(good.size(), 256u);

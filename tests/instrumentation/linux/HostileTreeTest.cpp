@@ -172,7 +172,9 @@ const std::vector<HostileCase>& Cases() {
          for (int depth = 0; depth < 1990; ++depth) deep += "/a";
          for (int n = 0; n < 300; ++n) AdapterLinkedTo(t, n, deep);
        },
-       {{"Win32_NetworkAdapter", std::nullopt, 300, "Description", Null{}}}},
+       // A device link that leads nowhere is no device: no adapter, but every interface.
+       {{"Win32_NetworkAdapter", std::nullopt, 0},
+        {"Win32_NetworkAdapterConfiguration", std::nullopt, 300, "IPAddress", Null{}}}},
       // Links that double at each level: 2^39 components if followed.
       {"LinksThatDoubleAtEachLevel",
        [](const TempTree& t) {
@@ -180,7 +182,9 @@ const std::vector<HostileCase>& Cases() {
          for (int i = 1; i < 40; ++i) t.Link(fmt::format("/bomb/l{}", i), fmt::format("l{0}/l{0}", i - 1));
          for (int n = 0; n < 50; ++n) AdapterLinkedTo(t, n, "/bomb/l39");
        },
-       {{"Win32_NetworkAdapter", std::nullopt, 50, "Description", Null{}}}},
+       // A device link that leads nowhere is no device: no adapter, but every interface.
+       {{"Win32_NetworkAdapter", std::nullopt, 0},
+        {"Win32_NetworkAdapterConfiguration", std::nullopt, 50, "IPAddress", Null{}}}},
       // More names than any machine's sysfs folder: a part would pass for the whole.
       {"FolderOfFiveThousandDisks",
        [](const TempTree& t) {
