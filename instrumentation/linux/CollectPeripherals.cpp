@@ -154,6 +154,37 @@ bool IsDock(const Machine& m, const std::string& dir) {
   return usb4Ports > 1;
 }
 
+bool IsUsbDock(const Machine& m, const std::string& name) {
+  const auto product = m.Text("/sys/bus/usb/devices/" + name + "/product");
+  return product && ContainsWord(*product, "dock");
+}
+
+// Docks on USB alone (USB-C and USB 3 docks): the outermost USB device whose
+// product name says "Dock"; the hubs, audio and Ethernet functions inside it
+// often carry the dock's name too and are not counted again, nor is the same
+// dock seen on both the USB 2 and USB 3 buses (one serial number). Its
+// reference number is its USB serial number.
+void UsbDocks(const Machine& m, ClassAnswer& answer) {
+  std::vector<std::string> seen;
+  for (const std::string& name : m.fs().List("/sys/bus/usb/devices")) {
+    // Devices are "1-2", "1-2.4", ...; "usb1" is a root hub, "1-2:1.0" an interface.
+    if (name.find(':') != std::string::npos || StartsWith(name, "usb") || !IsUsbDock(m, name)) continue;
+    bool inner = false;
+    for (size_t dot = name.find('.'); dot != std::string::npos && !inner; dot = name.find('.', dot + 1)) {
+      inner = IsUsbDock(m, name.substr(0, dot));
+    }
+    if (inner) continue;
+    const auto serial = m.Text("/sys/bus/usb/devices/" + name + "/serial");
+    const std::string key = serial ? *serial : name;
+    if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
+    seen.push_back(key);
+    Instance instance;
+    instance.Set("SerialNO", TextOrNull(serial));
+    instance.Set("status", "Connected");
+    answer.instances.push_back(std::move(instance));
+  }
+}
+
 }  // namespace
 
 // Docking stations while they hold the machine:
@@ -164,6 +195,8 @@ bool IsDock(const Machine& m, const std::string& dir) {
 // - a Thunderbolt/USB4 device counts only when it is a dock (IsDock); its
 //   reference number is its unique_id, the identity it carries in its own
 //   ROM. Its status tells whether the user has let it in yet.
+// - without a Thunderbolt dock, a dock on USB alone (UsbDocks), with its USB
+//   serial number. A Thunderbolt dock's own USB functions bear its name too.
 ClassAnswer DockingStations(const Machine& m) {
   const RootFs& fs = m.fs();
   ClassAnswer answer;
@@ -178,6 +211,7 @@ ClassAnswer DockingStations(const Machine& m) {
     instance.Set("status", "Docked");
     answer.instances.push_back(std::move(instance));
   }
+  int thunderboltDocks = 0;
   for (const std::string& name : fs.List("/sys/bus/thunderbolt/devices")) {
     if (!IsDeviceRouter(name)) continue;
     const std::string dir = "/sys/bus/thunderbolt/devices/" + name;
@@ -187,7 +221,9 @@ ClassAnswer DockingStations(const Machine& m) {
     instance.Set("SerialNO", TextOrNull(m.Text(dir + "/unique_id")));
     instance.Set("status", authorized == "0" ? "Not authorized" : "Connected");
     answer.instances.push_back(std::move(instance));
+    ++thunderboltDocks;
   }
+  if (thunderboltDocks == 0) UsbDocks(m, answer);
   return answer;
 }
 

@@ -22,7 +22,9 @@
 //   reference number: the connector's uid is not the dock's), and a
 //   Thunderbolt/USB4 device only when it is a dock: its name says "Dock" or
 //   "Hub", or it has ports for further devices (a router chained below it, or
-//   a second USB4 port). Its reference number is its unique_id.
+//   a second USB4 port). Its reference number is its unique_id. Without a
+//   Thunderbolt dock, a dock on USB alone: the outermost USB device whose
+//   product name says "Dock", once, with its USB serial number.
 // - Brovik_ExternalMonitor: SerialNO is the EDID's serial-number text, else its
 //   32-bit serial unless that is a placeholder (0, 1, 0x01010101, 0xFFFFFFFF).
 #include <memory>

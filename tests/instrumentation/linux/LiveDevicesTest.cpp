@@ -190,6 +190,52 @@ TEST(LiveDockingStations, AThunderboltDriveOrDisplayIsNoDock) {
   }
 }
 
+TEST(LiveDockingStations, ADockOnUsbAloneIsCountedOnceWithItsSerial) {
+  struct UsbDevice {
+    const char* name;  // "3-1", "3-1.4"
+    const char* product;
+    const char* serial;  // "" for none
+  };
+  struct Case {
+    const char* expectation;
+    std::vector<UsbDevice> devices;
+    bool thunderboltDock;
+    Rows docks;
+  };
+  const Case cases[] = {
+      {"a dock whose functions bear its name, on both buses",
+       {{"3-1", "USB-C Dock", "DK0123456"},
+        {"3-1.1", "USB-C Dock Audio", ""},
+        {"3-1.4", "USB2.0 Hub", ""},
+        {"3-1.4.2", "USB-C Dock Ethernet", "000001"},
+        {"4-1", "USB-C Dock", "DK0123456"}},
+       false,
+       {{"DK0123456", "Connected"}}},
+      {"a dock without a serial number", {{"1-2", "Docking Station", ""}}, false, {{Null{}, "Connected"}}},
+      {"a flash drive and a hub", {{"1-3", "Ultra USB 3.0", "4C530001"}, {"1-4", "USB2.0 Hub", ""}}, false, {}},
+      {"the USB functions of a Thunderbolt dock",
+       {{"3-2", "ThinkPad Thunderbolt 3 Dock USB Audio", ""}},
+       true,
+       {{"c7030000-0080-7f18-a3c9-4b0f0e1e5a21", "Connected"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expectation);
+    TempTree t;
+    for (const UsbDevice& d : c.devices) {
+      const std::string dir = std::string("/sys/devices/pci0000:00/0000:00:14.0/usb/") + d.name;
+      t.Write(dir + "/product", std::string(d.product) + "\n");
+      if (*d.serial) t.Write(dir + "/serial", std::string(d.serial) + "\n");
+      t.Link(std::string("/sys/bus/usb/devices/") + d.name, dir);
+      t.Link(std::string("/sys/bus/usb/devices/") + d.name + ":1.0", dir);  // an interface
+    }
+    t.Write("/sys/bus/usb/devices/usb3/product", "xHCI Host Controller Dock\n");
+    if (c.thunderboltDock) {
+      AddRouter(t, {"0-1", "ThinkPad Thunderbolt 3 Dock", "Lenovo", "c7030000-0080-7f18-a3c9-4b0f0e1e5a21", 0, "1"});
+    }
+    EXPECT_EQ(Columns(*LiveSource(t.root()).Query("Brovik_DockingStation"), {"SerialNO", "status"}), c.docks);
+  }
+}
+
 TEST(LiveDockingStations, ADockIsCountedOnlyWhileDocked) {
   struct Case {
     const char* type;
