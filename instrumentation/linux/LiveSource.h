@@ -3,7 +3,9 @@
 // sysfs, the firmware's SMBIOS table, EDIDs, the udev database and hwdata's id
 // lists, all read through one root directory ("/" for this machine, a captured
 // tree in the tests). Works for an unprivileged user; the SMBIOS table, readable
-// by root only, adds socket, memory-device and battery details.
+// by root only, adds socket names, memory devices and a battery the kernel does
+// not report. Where the kernel knows a fact it wins over the table, so what it
+// knows reads the same with and without root.
 //
 // What the classes hold, so that they show what a person who knows the machine
 // expects:
@@ -25,6 +27,18 @@
 //   a second USB4 port). Its reference number is its unique_id. Without a
 //   Thunderbolt dock, a dock on USB alone: the outermost USB device whose
 //   product name says "Dock", once, with its USB serial number.
+// - CIM_Processor (details beside the collector, CollectSystem.cpp): one per
+//   package of the kernel's, else per populated socket the firmware has not
+//   disabled. Manufacturer: cpuinfo's vendor, an ARM implementer's maker, IBM
+//   for POWER. Name: cpuinfo's model name; ARM cores by implementer and part.
+//   Version: the revision within the model ("Family 6, Model 142, Stepping 10"
+//   on x86 from cpuinfo or the firmware's processor id alike, "r1p0" on ARM).
+//   MaxClockSpeed: cpufreq's maximum, else the speed the name states, else the
+//   kernel's clock, else the firmware's current speed; never the firmware's
+//   "Max Speed" (often the socket's rating). SocketDesignation: the firmware's.
+// - DMTF_PortableBattery: the kernel's present system batteries (not a
+//   peripheral's); the firmware's only when the kernel has none, never its
+//   placeholders ("Fake", "-Virtual Battery 0-").
 // - Brovik_ExternalMonitor: SerialNO is the EDID's serial-number text, else its
 //   32-bit serial unless that is a placeholder (0, 1, 0x01010101, 0xFFFFFFFF).
 #include <memory>
