@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: the web page in headless Chromium, under load and against
 # hostile clients, the Windows build under
-# Wine, each fuzz target for a bounded time, and last the unit and program tests
+# Wine, each fuzz target for a bounded time, the Debian package unpacked into a
+# scratch root, and last the unit and program tests
 # of the sanitizer build (AddressSanitizer and UndefinedBehaviorSanitizer).
 # Every job runs even when an earlier one failed; the exit status says whether
 # all of them passed.
@@ -27,6 +28,7 @@ job "web page under load (wrk)" bash scripts/load-web.sh 10
 job "web server against hostile clients" bash scripts/hostile-web.sh
 job "Windows build (Wine)" bash scripts/test-windows.sh
 job "fuzz targets" bash scripts/fuzz.sh "${BRV_FUZZ_SECONDS:-10}"
+job "Debian package" bash scripts/test-package.sh
 
 unit() {
   cmake --preset debug >/dev/null &&

@@ -174,7 +174,7 @@ int RunScript(const std::string& path) {
 
 int main(int argc, char** argv) {
   CLI::App app{"Shows the hardware parts of this machine, one category at a time."};
-  app.set_version_flag("--version", "brvparts 1.0");
+  app.set_version_flag("--version", "brvparts " BRV_VERSION);
   std::string snapshot, script, category, instance = "1";
   app.add_option("--snapshot", snapshot, "Answer the instrumentation from a captured inventory (JSON snapshot)")
       ->type_name("FILE");

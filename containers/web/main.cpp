@@ -12,6 +12,7 @@
 
 int main(int argc, char** argv) {
   CLI::App app{"Shows the control on a web page served over HTTP (run as: brvparts serve)."};
+  app.set_version_flag("--version", "brvparts-serve " BRV_VERSION);
   std::string snapshot, sysroot;
   if (const char* env = std::getenv("BRVPARTS_SYSROOT")) sysroot = env;
   brv::web::ServeOptions web;
