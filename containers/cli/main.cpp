@@ -5,7 +5,9 @@
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +16,9 @@
 
 #include "common/Category.h"
 #include "common/Excerpt.h"
+#include "containers/cli/CategoryArg.h"
+#include "containers/cli/Json.h"
+#include "containers/cli/Session.h"
 #include "containers/common/ScriptSession.h"
 #include "containers/common/SourceChoice.h"
 #include "control/BRVPartsCtl.h"
@@ -30,71 +35,76 @@ bool ColourWanted() {
   return isatty(STDOUT_FILENO) && std::getenv("NO_COLOR") == nullptr && !(term && std::string(term) == "dumb");
 }
 
-// The instance argument as a script would pass it: a whole number when it is one.
-brv::Variant InstanceArgument(const std::string& text) {
-  try {
-    size_t used = 0;
-    const long long n = std::stoll(text, &used);
-    if (used == text.size() && n >= INT32_MIN && n <= INT32_MAX) return static_cast<int32_t>(n);
-  } catch (const std::exception&) {
-  }
-  return text;
-}
-
 void Print(const brv::BRVPartsCtl& control, bool colour) {
   std::cout << brv::RenderGridText(control.MSHFlexGrid1().State(), colour);
 }
 
-// One call of SetSelectItem; a failure is reported on standard error.
-bool Select(brv::BRVPartsCtl& control, std::string category, brv::Variant instance, int16_t& count) {
-  try {
-    count = control.SetSelectItem(category, instance);
-    return true;
-  } catch (const brv::Error& e) {
-    std::cerr << "brvparts: " << brv::Excerpt(category, 64) << ": " << e.description() << " (error " << e.number() << ")\n";
-    return false;
-  }
+// The heading over one instance: "CPU 1 of 2"; the display keeps no count.
+std::string Heading(const std::string& category, int32_t index, int16_t count) {
+  if (category == "Display") return category;
+  return category + " " + std::to_string(index) + " of " + std::to_string(count);
 }
 
-int ShowOne(brv::BRVPartsCtl& control, const std::string& category, const brv::Variant& instance, bool colour) {
-  int16_t count = 0;
-  if (!Select(control, category, instance, count)) return kCallFailed;
-  Print(control, colour);
+// Text mode: each instance under its heading, "CD,DVD: none" for a category
+// without any; `only` shows one instance instead of all.
+int ShowCategory(brv::cli::Session& session, const std::string& category, std::optional<int32_t> only, bool colour) {
+  const std::string bold = colour ? "\x1b[1m" : "", plain = colour ? "\x1b[0m" : "";
+  bool any = false;
+  int32_t count = 0;
+  const brv::cli::Walked walked = brv::cli::WalkCategory(session, category, only, count, [&](int32_t index, int16_t n) {
+    any = true;
+    std::cout << bold << Heading(category, index, n) << plain << "\n";
+    Print(session.control(), colour);
+  });
+  switch (walked) {
+    case brv::cli::Walked::Failed: return kCallFailed;
+    case brv::cli::Walked::PastTheCount:
+      std::cerr << "brvparts: " << brv::cli::HasInstances(category, count) << "\n";
+      return kUsage;
+    case brv::cli::Walked::Shown: break;
+  }
+  if (!any) std::cout << bold << category << plain << ": none\n";
   return kOk;
 }
 
 // Every category with every instance, each under a heading.
-int ShowAll(brv::BRVPartsCtl& control, bool colour) {
-  const std::string bold = colour ? "\x1b[1m" : "", plain = colour ? "\x1b[0m" : "";
+int ShowAll(brv::cli::Session& session, bool colour) {
   int status = kOk;
   for (std::string_view name : brv::kCategoryNames) {
-    const std::string category(name);
-    int16_t count = 0;
-    if (!Select(control, category, int32_t{1}, count)) {
-      status = kCallFailed;
-      continue;
-    }
-    if (category == "Display") {
-      // The display table describes the one display; it keeps no count.
-      std::cout << bold << category << plain << "\n";
-      Print(control, colour);
-    } else if (count <= 0) {
-      std::cout << bold << category << plain << ": none\n";
-    }
-    for (int32_t i = 1; i <= count; ++i) {
-      // The other instances come from the same answer: a name the control does not
-      // know redraws its current table for another instance without querying again.
-      int16_t again = 0;
-      if (i > 1 && !Select(control, "", i, again)) {
-        status = kCallFailed;
-        continue;
-      }
-      std::cout << bold << category << " " << i << " of " << count << plain << "\n";
-      Print(control, colour);
-    }
+    if (ShowCategory(session, std::string(name), std::nullopt, colour) != kOk) status = kCallFailed;
     std::cout << "\n";
   }
   return status;
+}
+
+// --json: the categories asked for as one document on standard output.
+int ShowJson(brv::cli::Session& session, std::optional<brv::Category> only, std::optional<int32_t> instance) {
+  const brv::cli::EnglishCaptions captions;
+  nlohmann::ordered_json categories = nlohmann::ordered_json::object();
+  for (brv::Category c : brv::kAllCategories) {
+    if (only && c != *only) continue;
+    const std::string category(brv::NameOf(c));
+    nlohmann::ordered_json instances = nlohmann::ordered_json::array();
+    int32_t count = 0;
+    const brv::cli::Walked walked = brv::cli::WalkCategory(session, category, instance, count, [&](int32_t, int16_t) {
+      instances.push_back(brv::cli::InstanceJson(session.control().MSHFlexGrid1().State(), captions));
+    });
+    if (walked == brv::cli::Walked::PastTheCount) {
+      std::cerr << "brvparts: " << brv::cli::HasInstances(category, count) << "\n";
+      return kUsage;
+    }
+    categories[category] = walked == brv::cli::Walked::Failed ? nlohmann::ordered_json() : instances;
+  }
+  nlohmann::ordered_json messages = nlohmann::ordered_json::array(), errors = nlohmann::ordered_json::array();
+  for (const brv::cli::Box& b : session.boxes()) {
+    messages.push_back({{"category", b.category}, {"title", b.title}, {"prompt", b.prompt}});
+  }
+  for (const brv::cli::CallError& e : session.errors()) {
+    errors.push_back({{"category", e.category}, {"number", e.number}, {"description", e.description}});
+  }
+  const nlohmann::ordered_json document = {{"categories", categories}, {"messages", messages}, {"errors", errors}};
+  std::cout << document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+  return kOk;
 }
 
 // `brvparts serve` runs the web container, brvparts-serve, installed beside this
@@ -175,15 +185,19 @@ int RunScript(const std::string& path) {
 int main(int argc, char** argv) {
   CLI::App app{"Shows the hardware parts of this machine, one category at a time."};
   app.set_version_flag("--version", "brvparts " BRV_VERSION);
-  std::string snapshot, script, category, instance = "1";
+  std::string snapshot, script, categoryText, instanceText;
+  std::optional<brv::Category> category;
+  std::optional<int32_t> instance;
   app.add_option("--snapshot", snapshot, "Answer the instrumentation from a captured inventory (JSON snapshot)")
       ->type_name("FILE");
+  bool json = false;
+  app.add_flag("--json", json, "Print the inventory (or the category asked for) as one JSON document");
   app.add_option("--script", script, "Script mode: JSON requests one a line from FILE (- for standard input)")
       ->type_name("FILE|-");
-  app.add_option("category", category,
+  CLI::Option* categoryGiven = app.add_option("category", categoryText,
                  "One of: CPU, Memory, Display, HDD, \"CD,DVD\", Modem, Bluetooth, \"Battery Pack\", "
                  "\"Docking Station\", \"Network Adapter\", \"External Monitor\" (all when omitted)");
-  app.add_option("instance", instance, "The instance to show, counted from 1 (default 1)");
+  CLI::Option* instanceGiven = app.add_option("instance", instanceText, "The instance to show, counted from 1 (default 1)");
   std::string sysroot, output;
   if (const char* env = std::getenv("BRVPARTS_SYSROOT")) sysroot = env;
   app.add_option("--sysroot", sysroot,
@@ -208,12 +222,24 @@ int main(int argc, char** argv) {
       ->type_name("NAME");
   try {
     app.parse(argc, argv);
-    if (!script.empty() && !category.empty()) throw CLI::ValidationError("--script takes no category");
-    if (*serve && (!script.empty() || !category.empty())) throw CLI::ValidationError("serve takes no --script or category");
-    if (*capture && (!script.empty() || !category.empty())) {
+    if (!script.empty() && categoryGiven->count() > 0) throw CLI::ValidationError("--script takes no category");
+    if (*serve && (!script.empty() || categoryGiven->count() > 0)) throw CLI::ValidationError("serve takes no --script or category");
+    if (*capture && (!script.empty() || categoryGiven->count() > 0)) {
       throw CLI::ValidationError("capture takes no --script or category");
     }
     if (!snapshot.empty() && !sysroot.empty()) throw CLI::ValidationError("--snapshot and --sysroot exclude each other");
+    if (json && (!script.empty() || *serve || *capture)) throw CLI::ValidationError("--json shows the inventory only");
+    if (categoryGiven->count() > 0) {
+      category = brv::cli::MatchCategory(categoryText);
+      if (!category) throw CLI::ValidationError(brv::cli::UnknownCategory(categoryText));
+    }
+    if (instanceGiven->count() > 0) {
+      instance = brv::cli::ParseInstance(instanceText);
+      if (!instance) {
+        throw CLI::ValidationError("the instance is a positive whole number, counted from 1, not \"" +
+                                   brv::Excerpt(instanceText) + "\"");
+      }
+    }
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);
     std::cerr << "brvparts: " << e.what() << "\n";
@@ -225,12 +251,20 @@ int main(int argc, char** argv) {
 
   if (*capture) return Capture(output);
   if (!script.empty()) return RunScript(script);
-  brv::BRVPartsCtl control;
-  if (control.startupError()) {
-    std::cerr << "brvparts: start-up failed: " << control.startupError()->description() << "\n";
+  brv::cli::Session session;
+  if (const auto& e = session.control().startupError()) {
+    std::cerr << "brvparts: start-up failed: " << e->description() << "\n";
     return kCallFailed;
   }
   const bool colour = ColourWanted();
-  if (category.empty()) return ShowAll(control, colour);
-  return ShowOne(control, category, InstanceArgument(instance), colour);
+  int status = kOk;
+  if (json) {
+    status = ShowJson(session, category, instance);
+  } else if (!category) {
+    status = ShowAll(session, colour);
+  } else {
+    status = ShowCategory(session, std::string(brv::NameOf(*category)), instance.value_or(1), colour);
+  }
+  if (status == kOk && session.failed()) status = kCallFailed;
+  return status;
 }

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "common/Category.h"
 #include "tests/support/Support.h"
 
 namespace {
@@ -31,9 +32,9 @@ TEST(Program, ExitStatusesAndReasons) {
     std::string errStart;  // what the one-line reason starts with; "" when nothing goes to stderr
   } cases[] = {
       {"--snapshot " + laptop + " CPU", 0, ""},
-      {"--snapshot " + laptop + " CPU 2", 0, ""},  // one past the count: the empty last row
-      {"--snapshot " + laptop + " CPU 0", 1, "brvparts: CPU: Subscript out of range"},
-      {"--snapshot " + laptop + " CPU x", 1, "brvparts: CPU: Type mismatch"},
+      {"--snapshot " + laptop + " CPU 2", 2, "brvparts: CPU has 1 instance"},
+      {"--snapshot " + laptop + " CPU 0", 2, "brvparts: the instance is a positive whole number"},
+      {"--snapshot " + laptop + " CPU x", 2, "brvparts: the instance is a positive whole number"},
       {"--snapshot " + broken + " CPU", 2, "brvparts: " + broken + ": line 2, column 14: not valid JSON"},
       {"--snapshot /nonexistent.json", 2, "brvparts: /nonexistent.json: cannot be read"},
       {"--snapshot " + laptop + " --bogus", 2, "brvparts: "},
@@ -61,6 +62,175 @@ TEST(Program, ExitStatusesAndReasons) {
       EXPECT_EQ(r.out, "") << "nothing is shown from a refused run";
     }
   }
+}
+
+// The laptop's snapshot with some classes replaced.
+std::string LaptopWith(const brv::test::TempDir& dir, const nlohmann::json& classes) {
+  std::ifstream in(laptop);
+  nlohmann::json snapshot = nlohmann::json::parse(in);
+  for (const auto& [name, value] : classes.items()) snapshot["classes"][name] = value;
+  const std::string path = dir.path() + "/changed.json";
+  std::ofstream(path) << snapshot.dump();
+  return path;
+}
+
+TEST(Program, CategoriesAsPeopleTypeThemWithTheirCounts) {
+  const brv::test::TempDir dir;
+  // No optical drive, and a Bluetooth class the service cannot answer.
+  const std::string changed =
+      LaptopWith(dir, {{"Brovik_CDROMDrive", nlohmann::json::array()}, {"Brovik_Bluetooth", {{"$error", "0x80041010"}}}});
+  const struct {
+    std::string args;
+    int status;
+    std::string outStart;  // "" for no output
+    std::string err;       // the start of standard error's one line; "" for nothing
+  } cases[] = {
+      {"--snapshot " + laptop + " ' cpu '", 0, "CPU 1 of 1\n Item", ""},
+      {"--snapshot " + laptop + " 'network adapter' 2", 0, "Network Adapter 2 of 2\n", ""},
+      {"--snapshot " + laptop + " 'NETWORK ADAPTER'", 0, "Network Adapter 1 of 2\n", ""},
+      {"--snapshot " + laptop + " cd,dvd", 0, "CD,DVD 1 of 1\n", ""},
+      {"--snapshot " + laptop + " display", 0, "Display\n Item", ""},
+      {"--snapshot " + laptop + " Memory ' 2 '", 0, "Memory 2 of 2\n", ""},
+      {"--snapshot " + changed + " cd,dvd", 0, "CD,DVD: none\n", ""},
+      {"--snapshot " + changed + " cd,dvd 2", 2, "", "brvparts: CD,DVD has no instances\n"},
+      {"--snapshot " + laptop + " Memory 3", 2, "", "brvparts: Memory has 2 instances\n"},
+      {"--snapshot " + laptop + " Display 2", 2, "", "brvparts: Display has 1 instance\n"},
+      {"--snapshot " + laptop + " Memory 99999999999999", 2, "", "brvparts: Memory has 2 instances\n"},
+      {"--snapshot " + laptop + " Memory -1", 2, "", "brvparts: the instance is a positive whole number"},
+      {"--snapshot " + laptop + " Memory 1.0", 2, "", "brvparts: the instance is a positive whole number"},
+      {"--snapshot " + laptop + " Memory ''", 2, "", "brvparts: the instance is a positive whole number"},
+      {"--snapshot " + laptop + " memroy", 2, "", "brvparts: no category is called \"memroy\"; did you mean \"Memory\"?"},
+      {"--snapshot " + laptop + " 'netwrk adaptr'", 2, "",
+       "brvparts: no category is called \"netwrk adaptr\"; did you mean \"Network Adapter\"?"},
+      {"--snapshot " + laptop + " 'cd dvd'", 2, "", "brvparts: no category is called \"cd dvd\"; did you mean \"CD,DVD\"?"},
+      // Text from the command line reaches the terminal escaped.
+      {"--snapshot " + laptop + " \"$(printf '\\033[2J')\"", 2, "", "brvparts: no category is called \"\\x1B[2J\""},
+  };
+  for (const auto& c : cases) {
+    const Outcome r = RunProgram(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+    EXPECT_EQ(r.out.rfind(c.outStart, 0), 0u) << c.args << ":\n" << r.out;
+    if (c.outStart.empty()) {
+      EXPECT_EQ(r.out, "") << c.args;
+    }
+    EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << c.args << ": " << r.err;
+    if (c.err.empty()) {
+      EXPECT_EQ(r.err, "") << c.args;
+    }
+    if (c.status == 2) {
+      EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+  }
+  // A usage error lists every category.
+  const Outcome r = RunProgram("--snapshot " + laptop + " cpux");
+  for (std::string_view name : brv::kCategoryNames) EXPECT_NE(r.err.find(name), std::string::npos) << name;
+}
+
+TEST(Program, AFailedQueryIsVisibleToScripts) {
+  const brv::test::TempDir dir;
+  const std::string changed = LaptopWith(dir, {{"Brovik_Bluetooth", {{"$error", "0x80041010"}}}});
+  for (const std::string args : {"Bluetooth", ""}) {
+    const Outcome r = RunProgram("--snapshot " + changed + " " + args);
+    EXPECT_EQ(r.status, 1) << args << "\n" << r.err;
+    EXPECT_EQ(r.err, "brvparts: Bluetooth: Parts Information - Error: Failed to create object.\n") << args;
+  }
+  // The other categories are still shown.
+  EXPECT_NE(RunProgram("--snapshot " + changed).out.find("External Monitor 1 of 1"), std::string::npos);
+}
+
+// The schema keywords docs/inventory.schema.json uses: type, required, properties,
+// additionalProperties, items, enum, propertyNames. The faults found, one a line.
+void Validate(const nlohmann::json& value, const nlohmann::json& schema, const std::string& at, std::string& faults) {
+  const auto fault = [&](const std::string& what) { faults += at + ": " + what + "\n"; };
+  if (schema.contains("type")) {
+    const nlohmann::json types = schema["type"].is_array() ? schema["type"] : nlohmann::json::array({schema["type"]});
+    const auto is = [&](const std::string& t) {
+      return t == "object"    ? value.is_object()
+             : t == "array"   ? value.is_array()
+             : t == "string"  ? value.is_string()
+             : t == "integer" ? value.is_number_integer()
+             : t == "null"    ? value.is_null()
+                              : false;
+    };
+    if (std::none_of(types.begin(), types.end(), [&](const nlohmann::json& t) { return is(t.get<std::string>()); })) {
+      return fault("not of type " + schema["type"].dump());
+    }
+  }
+  if (schema.contains("enum") && std::find(schema["enum"].begin(), schema["enum"].end(), value) == schema["enum"].end()) {
+    fault(value.dump() + " is none of " + schema["enum"].dump());
+  }
+  if (value.is_object()) {
+    for (const auto& name : schema.value("required", nlohmann::json::array())) {
+      if (!value.contains(name.get<std::string>())) fault("lacks " + name.dump());
+    }
+    for (const auto& [name, member] : value.items()) {
+      if (schema.contains("propertyNames")) Validate(name, schema["propertyNames"], at + "/" + name, faults);
+      if (schema.contains("properties") && schema["properties"].contains(name)) {
+        Validate(member, schema["properties"][name], at + "/" + name, faults);
+      } else if (schema.contains("additionalProperties")) {
+        const nlohmann::json& extra = schema["additionalProperties"];
+        if (extra == false) fault("has " + name);
+        else if (extra.is_object()) Validate(member, extra, at + "/" + name, faults);
+      }
+    }
+  }
+  if (value.is_array() && schema.contains("items")) {
+    for (size_t i = 0; i < value.size(); ++i) Validate(value[i], schema["items"], at + "/" + std::to_string(i), faults);
+  }
+}
+
+TEST(Program, JsonIsTheInventoryForScripts) {
+  std::ifstream schemaFile(std::string(BRV_SOURCE_DIR) + "/docs/inventory.schema.json");
+  const nlohmann::json schema = nlohmann::json::parse(schemaFile);
+  EXPECT_EQ(schema["properties"]["categories"]["propertyNames"]["enum"],
+            nlohmann::json(std::vector<std::string>(brv::kCategoryNames.begin(), brv::kCategoryNames.end())));
+  const brv::test::TempDir dir;
+  const std::string changed = LaptopWith(
+      dir, {{"Brovik_CDROMDrive", nlohmann::json::array()}, {"Brovik_Bluetooth", {{"$error", "0x80041010"}}}});
+  const Outcome en = RunProgram("--json --snapshot " + laptop), ja = RunProgram("--json --snapshot " + laptop, "", "ja_JP.UTF-8");
+  const Outcome failing = RunProgram("--json --snapshot " + changed);
+  for (const Outcome* r : {&en, &ja, &failing}) {
+    std::string faults;
+    Validate(nlohmann::ordered_json::parse(r->out), schema, "", faults);
+    EXPECT_EQ(faults, "") << r->out;
+  }
+  EXPECT_EQ(en.status, 0);
+  EXPECT_EQ(en.err, "");
+  const auto doc = nlohmann::ordered_json::parse(en.out);
+  // Every category, in the control's order.
+  std::vector<std::string> names;
+  for (const auto& [name, instances] : doc["categories"].items()) names.push_back(name);
+  EXPECT_EQ(names, std::vector<std::string>(brv::kCategoryNames.begin(), brv::kCategoryNames.end()));
+  EXPECT_EQ(doc["categories"]["Memory"].size(), 2u);
+  EXPECT_EQ(doc["categories"]["Network Adapter"][1]["Index"], "2");
+  EXPECT_EQ(doc["categories"]["CPU"][0]["Name"], "Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz");
+  EXPECT_EQ(doc["categories"]["Display"][0]["RAM Size"], nullptr) << "the grid shows <Empty>";
+  // The keys are the same in every language; the empty text is null in every language.
+  const auto jaDoc = nlohmann::ordered_json::parse(ja.out);
+  for (const auto& [name, instances] : doc["categories"].items()) {
+    ASSERT_EQ(jaDoc["categories"][name].size(), instances.size()) << name;
+    for (size_t i = 0; i < instances.size(); ++i) {
+      std::vector<std::string> keys, jaKeys;
+      for (const auto& [key, v] : instances[i].items()) keys.push_back(key);
+      for (const auto& [key, v] : jaDoc["categories"][name][i].items()) jaKeys.push_back(key);
+      EXPECT_EQ(keys, jaKeys) << name;
+    }
+  }
+  EXPECT_EQ(jaDoc["categories"]["Display"][0]["RAM Size"], nullptr);
+  // Absence and failure, told apart; the box shown is in the document too.
+  const auto failed = nlohmann::ordered_json::parse(failing.out);
+  EXPECT_EQ(failing.status, 1);
+  EXPECT_EQ(failed["categories"]["CD,DVD"], nlohmann::json::array());
+  EXPECT_EQ(failed["categories"]["Bluetooth"][0]["Name"], nullptr) << "the query ran; its box tells what failed";
+  EXPECT_EQ(failed["messages"], nlohmann::ordered_json::parse(R"([{"category": "Bluetooth", "title": "Parts Information - Error",
+                                                           "prompt": "Failed to create object."}])"));
+  // One category, and one instance of it.
+  const Outcome one = RunProgram("--json --snapshot " + laptop + " memory"), two = RunProgram("--json --snapshot " + laptop + " memory 2");
+  EXPECT_EQ(nlohmann::json::parse(one.out)["categories"], nlohmann::json({{"Memory", doc["categories"]["Memory"]}}));
+  EXPECT_EQ(nlohmann::json::parse(two.out)["categories"], nlohmann::json({{"Memory", {doc["categories"]["Memory"][1]}}}));
+  const Outcome past = RunProgram("--json --snapshot " + laptop + " memory 3");
+  EXPECT_EQ(past.status, 2);
+  EXPECT_EQ(past.out, "");
 }
 
 TEST(Program, WholeInventoryReadsAsExpected) {

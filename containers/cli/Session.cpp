@@ -1,0 +1,71 @@
+#include "containers/cli/Session.h"
+
+#include <algorithm>
+#include <iostream>
+
+#include "common/Error.h"
+#include "common/Excerpt.h"
+
+namespace brv::cli {
+
+Session::Session() {
+  previous_ = SetMessageBoxHandler([this](const std::string& prompt, const std::string& title, int32_t) {
+    boxes_.push_back({current_, title, prompt});
+  });
+  current_ = "start-up";
+  control_.emplace();
+  Report(0);
+}
+
+Session::~Session() { SetMessageBoxHandler(std::move(previous_)); }
+
+std::optional<int16_t> Session::Select(const std::string& category, int32_t index) {
+  if (!category.empty()) current_ = category;
+  const size_t firstBox = boxes_.size();
+  std::optional<int16_t> count;
+  try {
+    std::string name = category;
+    Variant instance = index;
+    count = control_->SetSelectItem(name, instance);
+  } catch (const Error& e) {
+    errors_.push_back({current_, e.number(), e.description()});
+    std::cerr << "brvparts: " << Excerpt(current_, 64) << ": " << Excerpt(e.description(), 200) << " (error "
+              << e.number() << ")\n";
+  }
+  Report(firstBox);
+  return count;
+}
+
+void Session::Report(size_t firstBox) {
+  for (size_t i = firstBox; i < boxes_.size(); ++i) {
+    const Box& b = boxes_[i];
+    std::cerr << "brvparts: " << Excerpt(b.category, 64) << ": " << Excerpt(b.title, 200) << ": "
+              << Excerpt(b.prompt, 200) << "\n";
+  }
+}
+
+Walked WalkCategory(Session& session, const std::string& category, std::optional<int32_t> only, int32_t& shown,
+                    const std::function<void(int32_t index, int16_t count)>& each) {
+  const std::optional<int16_t> count = session.Select(category, 1);
+  if (!count) return Walked::Failed;
+  shown = category == "Display" ? 1 : *count;
+  if (only && *only > std::max(shown, 1)) return Walked::PastTheCount;
+  Walked result = Walked::Shown;
+  for (int32_t i = only.value_or(1); i <= (only ? std::min(*only, shown) : shown); ++i) {
+    // The other instances come from the same answer: a name the control does not
+    // know redraws its current table for another instance without querying again.
+    if (i > 1 && !session.Select("", i)) {
+      result = Walked::Failed;
+      continue;
+    }
+    each(i, *count);
+  }
+  return result;
+}
+
+std::string HasInstances(const std::string& category, int32_t count) {
+  if (count <= 0) return category + " has no instances";
+  return category + " has " + std::to_string(count) + (count == 1 ? " instance" : " instances");
+}
+
+}  // namespace brv::cli
