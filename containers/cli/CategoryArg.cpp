@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/Excerpt.h"
+#include "containers/cli/Texts.h"
 
 namespace brv::cli {
 namespace {
@@ -66,8 +67,7 @@ std::string UnknownCategory(std::string_view text) {
     names += names.empty() ? "" : ", ";
     names += name.find_first_of(" ,") == std::string_view::npos ? std::string(name) : "\"" + std::string(name) + "\"";
   }
-  return "no category is called \"" + Excerpt(text) + "\"; did you mean \"" + std::string(NearestCategory(text)) +
-         "\"? The categories: " + names;
+  return Say(kUnknownCategory, {Excerpt(text), std::string(NearestCategory(text)), names});
 }
 
 std::optional<int32_t> ParseInstance(std::string_view text) {

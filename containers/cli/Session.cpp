@@ -5,6 +5,7 @@
 
 #include "common/Error.h"
 #include "common/Excerpt.h"
+#include "containers/cli/Texts.h"
 
 namespace brv::cli {
 
@@ -64,8 +65,9 @@ Walked WalkCategory(Session& session, const std::string& category, std::optional
 }
 
 std::string HasInstances(const std::string& category, int32_t count) {
-  if (count <= 0) return category + " has no instances";
-  return category + " has " + std::to_string(count) + (count == 1 ? " instance" : " instances");
+  if (count <= 0) return Say(kHasNoInstances, {category});
+  if (count == 1) return Say(kHasOneInstance, {category});
+  return Say(kHasInstances, {category, std::to_string(count)});
 }
 
 }  // namespace brv::cli

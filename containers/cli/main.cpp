@@ -19,6 +19,7 @@
 #include "containers/cli/CategoryArg.h"
 #include "containers/cli/Json.h"
 #include "containers/cli/Session.h"
+#include "containers/cli/Texts.h"
 #include "containers/common/ScriptSession.h"
 #include "containers/common/SourceChoice.h"
 #include "control/BRVPartsCtl.h"
@@ -42,7 +43,7 @@ void Print(const brv::BRVPartsCtl& control, bool colour) {
 // The heading over one instance: "CPU 1 of 2"; the display keeps no count.
 std::string Heading(const std::string& category, int32_t index, int16_t count) {
   if (category == "Display") return category;
-  return category + " " + std::to_string(index) + " of " + std::to_string(count);
+  return brv::cli::Say(brv::cli::kHeading, {category, std::to_string(index), std::to_string(count)});
 }
 
 // Text mode: each instance under its heading, "CD,DVD: none" for a category
@@ -63,7 +64,7 @@ int ShowCategory(brv::cli::Session& session, const std::string& category, std::o
       return kUsage;
     case brv::cli::Walked::Shown: break;
   }
-  if (!any) std::cout << bold << category << plain << ": none\n";
+  if (!any) std::cout << bold << brv::cli::Say(brv::cli::kNone, {category}) << plain << "\n";
   return kOk;
 }
 
@@ -236,8 +237,7 @@ int main(int argc, char** argv) {
     if (instanceGiven->count() > 0) {
       instance = brv::cli::ParseInstance(instanceText);
       if (!instance) {
-        throw CLI::ValidationError("the instance is a positive whole number, counted from 1, not \"" +
-                                   brv::Excerpt(instanceText) + "\"");
+        throw CLI::ValidationError(brv::cli::Say(brv::cli::kBadInstance, {brv::Excerpt(instanceText)}));
       }
     }
   } catch (const CLI::ParseError& e) {

@@ -126,6 +126,30 @@ TEST(Program, CategoriesAsPeopleTypeThemWithTheirCounts) {
   for (std::string_view name : brv::kCategoryNames) EXPECT_NE(r.err.find(name), std::string::npos) << name;
 }
 
+TEST(Program, ItsOwnTextsComeFromTheCatalogues) {
+  const brv::test::TempDir dir;
+  const std::string changed = LaptopWith(dir, {{"Brovik_CDROMDrive", nlohmann::json::array()}});
+  const struct {
+    std::string lang, args, line;  // the first line of standard output, or else of standard error
+  } cases[] = {
+      {"de_DE.UTF-8", "Memory 2", "Memory 2 von 2"},
+      {"ja_JP.UTF-8", "Memory 2", "Memory 2/2"},
+      {"de_DE.UTF-8", "CD,DVD", "CD,DVD: keine"},
+      {"ja_JP.UTF-8", "CD,DVD", "CD,DVD: なし"},
+      {"de_DE.UTF-8", "Memory 3", "brvparts: Memory hat 2 Instanzen"},
+      {"ja_JP.UTF-8", "Memory 3", "brvparts: Memory は 2 件しかありません"},
+      {"de_DE.UTF-8", "CPU 2", "brvparts: CPU hat 1 Instanz"},
+      {"de_DE.UTF-8", "CD,DVD 2", "brvparts: CD,DVD hat keine Instanzen"},
+      {"de_DE.UTF-8", "Memory x", "brvparts: die Instanz ist eine positive ganze Zahl, ab 1 gezählt, nicht „x“"},
+      {"ja_JP.UTF-8", "memroy", "brvparts: 「memroy」という分類はありません。「Memory」のことですか? 分類: CPU, Memory,"},
+  };
+  for (const auto& c : cases) {
+    const Outcome r = RunProgram("--snapshot " + changed + " " + c.args, "", c.lang);
+    const std::string& text = r.out.empty() ? r.err : r.out;
+    EXPECT_EQ(text.substr(0, text.find('\n')).rfind(c.line, 0), 0u) << c.lang << " " << c.args << ": " << text;
+  }
+}
+
 TEST(Program, AFailedQueryIsVisibleToScripts) {
   const brv::test::TempDir dir;
   const std::string changed = LaptopWith(dir, {{"Brovik_Bluetooth", {{"$error", "0x80041010"}}}});

@@ -1,0 +1,56 @@
+#include "containers/cli/Texts.h"
+
+#include <map>
+#include <memory>
+
+#include "platform/standins/resources/Resources.h"
+
+namespace brv::cli {
+namespace {
+
+// Used when no catalogue can be found.
+const std::map<int32_t, std::string> kEnglish = {
+    {kHeading, "%1 %2 of %3"},
+    {kNone, "%1: none"},
+    {kHasInstances, "%1 has %2 instances"},
+    {kHasOneInstance, "%1 has 1 instance"},
+    {kHasNoInstances, "%1 has no instances"},
+    {kUnknownCategory, "no category is called \"%1\"; did you mean \"%2\"? The categories: %3"},
+    {kBadInstance, "the instance is a positive whole number, counted from 1, not \"%1\""},
+};
+
+std::string Template(Text number) {
+  static const std::unique_ptr<Resources> resources = []() -> std::unique_ptr<Resources> {
+    try {
+      return std::make_unique<Resources>();
+    } catch (const std::exception&) {
+      return nullptr;
+    }
+  }();
+  if (resources) {
+    try {
+      return resources->GetResourceString(number);
+    } catch (const std::exception&) {
+    }
+  }
+  return kEnglish.at(number);
+}
+
+}  // namespace
+
+std::string Say(Text number, std::initializer_list<std::string> args) {
+  const std::string text = Template(number);
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9' &&
+        static_cast<size_t>(text[i + 1] - '1') < args.size()) {
+      out += *(args.begin() + (text[i + 1] - '1'));
+      ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace brv::cli

@@ -1,0 +1,24 @@
+#pragma once
+// The terminal program's own texts, from the control's message catalogues in the
+// user's language (English where a catalogue lacks one).
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+namespace brv::cli {
+
+// Message numbers of the terminal program's texts.
+enum Text : int32_t {
+  kHeading = 2001,          // %1 %2 of %3: category, instance, count
+  kNone = 2002,             // %1: none
+  kHasInstances = 2003,     // %1 has %2 instances
+  kHasOneInstance = 2004,   // %1 has 1 instance
+  kHasNoInstances = 2005,   // %1 has no instances
+  kUnknownCategory = 2006,  // no category is called "%1"; did you mean "%2"? The categories: %3
+  kBadInstance = 2007,      // the instance is a positive whole number, counted from 1, not "%1"
+};
+
+// Message `number` with %1, %2, ... replaced by the arguments, in one pass.
+std::string Say(Text number, std::initializer_list<std::string> args);
+
+}  // namespace brv::cli
