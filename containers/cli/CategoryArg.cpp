@@ -61,13 +61,17 @@ std::string_view NearestCategory(std::string_view text) {
   return best;
 }
 
-std::string UnknownCategory(std::string_view text) {
+std::string CategoryList() {
   std::string names;
   for (std::string_view name : kCategoryNames) {
     names += names.empty() ? "" : ", ";
     names += name.find_first_of(" ,") == std::string_view::npos ? std::string(name) : "\"" + std::string(name) + "\"";
   }
-  return Say(kUnknownCategory, {Excerpt(text), std::string(NearestCategory(text)), names});
+  return names;
+}
+
+std::string UnknownCategory(std::string_view text) {
+  return Say(kUnknownCategory, {Excerpt(text), std::string(NearestCategory(text)), CategoryList()});
 }
 
 std::optional<int32_t> ParseInstance(std::string_view text) {

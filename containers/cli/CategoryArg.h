@@ -14,6 +14,9 @@ std::optional<Category> MatchCategory(std::string_view text);
 // The category name nearest to the text (fewest single-letter edits, case ignored).
 std::string_view NearestCategory(std::string_view text);
 
+// The names as they are typed: CPU, Memory, ..., "CD,DVD", ... (quoted where a shell needs it).
+std::string CategoryList();
+
 // The one-line reason for a name that is no category: the names, and the nearest.
 std::string UnknownCategory(std::string_view text);
 

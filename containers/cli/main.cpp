@@ -196,9 +196,8 @@ int main(int argc, char** argv) {
   app.add_option("--script", script, "Script mode: JSON requests one a line from FILE (- for standard input)")
       ->type_name("FILE|-");
   CLI::Option* categoryGiven = app.add_option("category", categoryText,
-                 "One of: CPU, Memory, Display, HDD, \"CD,DVD\", Modem, Bluetooth, \"Battery Pack\", "
-                 "\"Docking Station\", \"Network Adapter\", \"External Monitor\" (all when omitted)");
-  CLI::Option* instanceGiven = app.add_option("instance", instanceText, "The instance to show, counted from 1 (default 1)");
+                 "One of: " + brv::cli::CategoryList() + ", in any case (all when omitted)");
+  CLI::Option* instanceGiven = app.add_option("instance", instanceText, "The instance to show, counted from 1 (default 1; all of them with --json)");
   std::string sysroot, output;
   if (const char* env = std::getenv("BRVPARTS_SYSROOT")) sysroot = env;
   app.add_option("--sysroot", sysroot,
