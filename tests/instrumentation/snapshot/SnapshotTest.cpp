@@ -77,7 +77,10 @@ TEST(SnapshotReader, RefusesWhatIsNotASnapshot) {
 
 TEST(SnapshotReader, ReadsManyNamesInLinearTime) {
   // One instance of 100,000 properties and 10,000 classes, each name checked
-  // against all the others in every letter case: pairwise, that is minutes.
+  // against all the others in every letter case: pairwise, that took 28 s in an
+  // optimized build (minutes under the sanitizers); read in linear time, about
+  // a second, and some 6 s under the sanitizers on a busy 2-core machine. The
+  // bound sits between the two, with room for a slow machine.
   std::string text = R"({"format": "brvparts-snapshot/1", "classes": {"A": [{)";
   for (int i = 0; i < 100000; ++i) text += (i ? ",\"P" : "\"P") + std::to_string(i) + "\":" + std::to_string(i);
   text += "}]";
@@ -85,7 +88,7 @@ TEST(SnapshotReader, ReadsManyNamesInLinearTime) {
   text += "}}";
   const auto start = std::chrono::steady_clock::now();
   const Snapshot s = ParseSnapshot(text, "t");
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
   ASSERT_EQ(s.classes.size(), 10001u);
   EXPECT_EQ(s.classes[0].second.instances[0].properties.size(), 100000u);
   EXPECT_EQ(s.classes[0].second.instances[0].properties[99999].name, "P99999");
