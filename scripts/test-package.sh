@@ -96,6 +96,8 @@ CPU ''|
 capture --o|--output 
 --vers|--version 
 --sn|--snapshot 
+--color a|always auto 
+--color never me|Memory 
 TABLE
 
 # The declared dependencies: hwdata for the names, and the C library found by dpkg-shlibdeps.
