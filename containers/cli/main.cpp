@@ -31,13 +31,32 @@ namespace {
 
 constexpr int kOk = 0, kCallFailed = 1, kUsage = 2;
 
-bool ColourWanted() {
-  const char* term = std::getenv("TERM");
-  return isatty(STDOUT_FILENO) && std::getenv("NO_COLOR") == nullptr && !(term && std::string(term) == "dumb");
+// An environment variable, "" when unset.
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
 }
 
-void Print(const brv::BRVPartsCtl& control, bool colour) {
-  std::cout << brv::RenderGridText(control.MSHFlexGrid1().State(), colour);
+// What this terminal shows, for --color=auto|always|never: colour only on a
+// terminal that is not "dumb" and without NO_COLOR, unless asked for; 24-bit
+// colour only where COLORTERM says so, 256 where TERM does, else the basic 8.
+brv::TextLook LookOfTerminal(const std::string& colourChoice) {
+  brv::TextLook look;
+  const std::string term = Env("TERM");
+  const bool colour = colourChoice == "always" ||
+                      (colourChoice == "auto" && isatty(STDOUT_FILENO) && Env("NO_COLOR").empty() && term != "dumb");
+  if (colour) {
+    const std::string colourTerm = Env("COLORTERM");
+    const bool has256 = term.size() >= 9 && term.compare(term.size() - 9, 9, "-256color") == 0;
+    look.colours = colourTerm == "truecolor" || colourTerm == "24bit" ? brv::Colours::kTrue
+                   : has256                                          ? brv::Colours::k256
+                                                                     : brv::Colours::kBasic;
+  }
+  return look;
+}
+
+void Print(const brv::BRVPartsCtl& control, const brv::TextLook& look) {
+  std::cout << brv::RenderGridText(control.MSHFlexGrid1().State(), look);
 }
 
 // The heading over one instance: "CPU 1 of 2"; the display keeps no count.
@@ -48,14 +67,16 @@ std::string Heading(const std::string& category, int32_t index, int16_t count) {
 
 // Text mode: each instance under its heading, "CD,DVD: none" for a category
 // without any; `only` shows one instance instead of all.
-int ShowCategory(brv::cli::Session& session, const std::string& category, std::optional<int32_t> only, bool colour) {
+int ShowCategory(brv::cli::Session& session, const std::string& category, std::optional<int32_t> only,
+                 const brv::TextLook& look) {
+  const bool colour = look.colours != brv::Colours::kNone;
   const std::string bold = colour ? "\x1b[1m" : "", plain = colour ? "\x1b[0m" : "";
   bool any = false;
   int32_t count = 0;
   const brv::cli::Walked walked = brv::cli::WalkCategory(session, category, only, count, [&](int32_t index, int16_t n) {
     any = true;
     std::cout << bold << Heading(category, index, n) << plain << "\n";
-    Print(session.control(), colour);
+    Print(session.control(), look);
   });
   switch (walked) {
     case brv::cli::Walked::Failed: return kCallFailed;
@@ -69,10 +90,10 @@ int ShowCategory(brv::cli::Session& session, const std::string& category, std::o
 }
 
 // Every category with every instance, each under a heading.
-int ShowAll(brv::cli::Session& session, bool colour) {
+int ShowAll(brv::cli::Session& session, const brv::TextLook& look) {
   int status = kOk;
   for (std::string_view name : brv::kCategoryNames) {
-    if (ShowCategory(session, std::string(name), std::nullopt, colour) != kOk) status = kCallFailed;
+    if (ShowCategory(session, std::string(name), std::nullopt, look) != kOk) status = kCallFailed;
     std::cout << "\n";
   }
   return status;
@@ -192,6 +213,12 @@ int main(int argc, char** argv) {
   app.add_option("--snapshot", snapshot, "Answer the instrumentation from a captured inventory (JSON snapshot)")
       ->type_name("FILE");
   bool json = false;
+  std::string colourChoice = "auto";
+  app.add_option("--color", colourChoice,
+                 "Colour the tables: always, never, or auto (on a terminal that is not dumb, without $NO_COLOR)")
+      ->check(CLI::IsMember({"auto", "always", "never"}))
+      ->type_name("WHEN")
+      ->capture_default_str();
   app.add_flag("--json", json, "Print the inventory (or the category asked for) as one JSON document");
   app.add_option("--script", script, "Script mode: JSON requests one a line from FILE (- for standard input)")
       ->type_name("FILE|-");
@@ -255,14 +282,14 @@ int main(int argc, char** argv) {
     std::cerr << "brvparts: start-up failed: " << e->description() << "\n";
     return kCallFailed;
   }
-  const bool colour = ColourWanted();
+  const brv::TextLook look = LookOfTerminal(colourChoice);
   int status = kOk;
   if (json) {
     status = ShowJson(session, category, instance);
   } else if (!category) {
-    status = ShowAll(session, colour);
+    status = ShowAll(session, look);
   } else {
-    status = ShowCategory(session, std::string(brv::NameOf(*category)), instance.value_or(1), colour);
+    status = ShowCategory(session, std::string(brv::NameOf(*category)), instance.value_or(1), look);
   }
   if (status == kOk && session.failed()) status = kCallFailed;
   return status;

@@ -268,6 +268,56 @@ TEST(Program, WholeInventoryReadsAsExpected) {
   }
 }
 
+// The program with its standard output on a pseudo-terminal.
+Outcome OnTerminal(const std::string& env, const std::string& args) {
+  const std::string cmd = "env -u COLUMNS LC_ALL= LANG=C " + env + " script -qec '" + std::string(BRV_PROGRAM) + " " +
+                          args + "' /dev/null </dev/null 2>/dev/null";
+  Outcome r{};
+  FILE* p = popen(cmd.c_str(), "r");
+  char buf[4096];
+  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
+  r.status = WEXITSTATUS(pclose(p));
+  return r;
+}
+
+TEST(Program, ColoursAsTheTerminalShowsThem) {
+  // On a terminal (a pseudo-terminal from script(1)) when the run says "tty".
+  const struct {
+    std::string env, args;
+    bool tty;
+    std::string shows;  // an escape sequence the output holds; "" for none at all
+  } cases[] = {
+      {"TERM=xterm-256color COLORTERM=truecolor", "--color=always", false, "\x1b[38;2;0;0;0;48;2;"},
+      {"TERM=xterm COLORTERM=24bit", "--color=always", false, "\x1b[38;2;0;0;0;48;2;"},
+      {"TERM=xterm-256color COLORTERM=", "--color=always", false, "\x1b[30;48;5;"},
+      {"TERM=vt100 COLORTERM=", "--color=always", false, "\x1b[30;4"},
+      {"TERM=xterm COLORTERM=yes", "--color=always", false, "\x1b[30;4"},
+      {"TERM=xterm-256color COLORTERM=truecolor", "", false, ""},
+      {"TERM=xterm-256color COLORTERM=truecolor", "--color=never", true, ""},
+      {"TERM=xterm-256color COLORTERM=truecolor NO_COLOR=", "--color=auto", true, "\x1b[38;2;0;0;0;48;2;"},
+      {"TERM=xterm-256color COLORTERM=truecolor NO_COLOR=1", "", true, ""},
+      {"TERM=dumb COLORTERM=truecolor", "", true, ""},
+  };
+  for (const auto& c : cases) {
+    const std::string args = c.args + " --snapshot " + laptop + " Memory";
+    const Outcome r = c.tty ? OnTerminal(c.env, args) : RunProgram(args, "", "C", c.env);
+    EXPECT_EQ(r.status, 0) << c.env << " " << c.args << r.err;
+    if (c.shows.empty()) {
+      EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << c.env << " " << c.args << ": " << r.out;
+    } else {
+      EXPECT_NE(r.out.find(c.shows), std::string::npos) << c.env << " " << c.args << ": " << r.out;
+      // Only the depth asked for: no 24-bit or 256-colour sequence on a lesser terminal.
+      // Only the depth asked for: nothing deeper on a lesser terminal.
+      for (const std::string deeper : {"38;2;", "48;5;"}) {
+        if (c.shows.find(deeper) == std::string::npos) {
+          EXPECT_EQ(r.out.find(deeper), std::string::npos) << c.env << " " << deeper;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(RunProgram("--color=sometimes --snapshot " + laptop).status, 2);
+}
+
 TEST(Program, ACaptureShowsWhatTheMachineShowed) {
   // A captured tree, captured to a snapshot and opened again, reads the same.
   for (const char* machine : {"laptop", "desktop", "server", "vm"}) {

@@ -84,7 +84,7 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-Outcome RunProgram(const std::string& args, const std::string& input, const std::string& lang) {
+Outcome RunProgram(const std::string& args, const std::string& input, const std::string& lang, const std::string& env) {
   // Tests run in parallel processes: every run has files of its own.
   static int runs = 0;
   const auto dir = std::filesystem::temp_directory_path();
@@ -92,7 +92,7 @@ Outcome RunProgram(const std::string& args, const std::string& input, const std:
   const std::string in = (dir / ("brv-in-" + tag)).string(), err = (dir / ("brv-err-" + tag)).string();
   std::ofstream(in) << input;
   const std::string cmd =
-      "LC_ALL= LC_MESSAGES= LANGUAGE= LANG=" + lang + " " + BRV_PROGRAM + " " + args + " <" + in + " 2>" + err;
+      "COLUMNS= LC_ALL= LC_MESSAGES= LANGUAGE= LANG=" + lang + " " + env + " " + BRV_PROGRAM + " " + args + " <" + in + " 2>" + err;
   Outcome r{};
   FILE* p = popen(cmd.c_str(), "r");
   char buf[4096];

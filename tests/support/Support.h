@@ -80,7 +80,9 @@ struct Outcome {
   int status;
   std::string out, err;
 };
-Outcome RunProgram(const std::string& args, const std::string& input = "", const std::string& lang = "C");
+// env: more variables for the program, "NAME=value ..." (COLUMNS is unset unless given).
+Outcome RunProgram(const std::string& args, const std::string& input = "", const std::string& lang = "C",
+                   const std::string& env = "");
 
 // The number of the error a call raises, 0 when it raises none.
 template <class Call>

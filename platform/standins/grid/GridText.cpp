@@ -53,10 +53,30 @@ bool Blank(const std::vector<std::string>& row) {
                      [](const std::string& t) { return t.find_first_not_of(' ') == std::string::npos; });
 }
 
-std::string Shade(const std::optional<int32_t>& fill) {
-  if (!fill) return {};
-  const int32_t c = *fill;
-  return fmt::format("\x1b[38;2;0;0;0;48;2;{};{};{}m", c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+// The nearest of the colours a terminal can show, as a background under black text.
+std::string Shade(const std::optional<int32_t>& fill, Colours colours) {
+  if (!fill || colours == Colours::kNone) return {};
+  const int r = *fill & 0xFF, g = (*fill >> 8) & 0xFF, b = (*fill >> 16) & 0xFF;
+  if (colours == Colours::kTrue) return fmt::format("\x1b[38;2;0;0;0;48;2;{};{};{}m", r, g, b);
+  const auto distance = [&](int r2, int g2, int b2) { return (r - r2) * (r - r2) + (g - g2) * (g - g2) + (b - b2) * (b - b2); };
+  if (colours == Colours::k256) {
+    // The 6x6x6 cube (levels 0, 95, 135, ...) or the 24 greys, whichever is nearer.
+    const auto level = [](int v) { return v < 48 ? 0 : v < 115 ? 1 : (v - 35) / 40; };
+    const auto value = [](int l) { return l == 0 ? 0 : 55 + 40 * l; };
+    const int lr = level(r), lg = level(g), lb = level(b);
+    const int cube = 16 + 36 * lr + 6 * lg + lb;
+    const int grey = std::clamp(((r + g + b) / 3 - 8 + 5) / 10, 0, 23), greyValue = 8 + 10 * grey;
+    const bool useGrey = distance(greyValue, greyValue, greyValue) < distance(value(lr), value(lg), value(lb));
+    return fmt::format("\x1b[30;48;5;{}m", useGrey ? 232 + grey : cube);
+  }
+  // The 8 basic colours as most terminals draw them.
+  static constexpr int kBasic[8][3] = {{0, 0, 0},     {205, 0, 0},   {0, 205, 0},   {205, 205, 0},
+                                       {0, 0, 238},   {205, 0, 205}, {0, 205, 205}, {229, 229, 229}};
+  int best = 0;
+  for (int i = 1; i < 8; ++i) {
+    if (distance(kBasic[i][0], kBasic[i][1], kBasic[i][2]) < distance(kBasic[best][0], kBasic[best][1], kBasic[best][2])) best = i;
+  }
+  return fmt::format("\x1b[30;4{}m", best);
 }
 
 }  // namespace
@@ -85,7 +105,8 @@ size_t DisplayWidth(const std::string& s) {
   return width;
 }
 
-std::string RenderGridText(const GridState& s, bool colour) {
+std::string RenderGridText(const GridState& s, const TextLook& look) {
+  const bool colour = look.colours != Colours::kNone;
   int32_t last = s.rows;
   while (last > 1 && Blank(s.text[last - 1])) --last;
 
@@ -106,7 +127,7 @@ std::string RenderGridText(const GridState& s, bool colour) {
       std::string cell = " " + t;
       if (c + 1 < s.cols) cell += std::string(widths[c] - DisplayWidth(t) + 1, ' ');
       if (colour) {
-        const std::string shade = Shade(s.fill[r][c]);
+        const std::string shade = Shade(s.fill[r][c], look.colours);
         const bool header = r == 0;
         line += (header ? std::string("\x1b[1m") : shade) + cell + (shade.empty() && !header ? "" : "\x1b[0m");
       } else {
