@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <algorithm>
@@ -37,11 +38,24 @@ std::string Env(const char* name) {
   return value ? value : "";
 }
 
-// What this terminal shows, for --color=auto|always|never: colour only on a
+// What this terminal shows. For --color=auto|always|never: colour only on a
 // terminal that is not "dumb" and without NO_COLOR, unless asked for; 24-bit
 // colour only where COLORTERM says so, 256 where TERM does, else the basic 8.
+// Box drawing only where the locale's characters are UTF-8 (the first of LC_ALL,
+// LC_CTYPE and LANG that is set names it); plain ASCII elsewhere.
+bool Utf8Locale() {
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    std::string value = Env(name);
+    if (value.empty()) continue;
+    std::transform(value.begin(), value.end(), value.begin(), [](unsigned char c) { return std::tolower(c); });
+    return value.find("utf-8") != std::string::npos || value.find("utf8") != std::string::npos;
+  }
+  return false;
+}
+
 brv::TextLook LookOfTerminal(const std::string& colourChoice) {
   brv::TextLook look;
+  look.boxDrawing = Utf8Locale();
   const std::string term = Env("TERM");
   const bool colour = colourChoice == "always" ||
                       (colourChoice == "auto" && isatty(STDOUT_FILENO) && Env("NO_COLOR").empty() && term != "dumb");

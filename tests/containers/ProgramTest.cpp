@@ -268,6 +268,32 @@ TEST(Program, WholeInventoryReadsAsExpected) {
   }
 }
 
+TEST(Program, BoxDrawingOnlyInAUtf8Locale) {
+  const struct {
+    std::string lang, env;
+    bool box;
+  } cases[] = {
+      {"C", "", false},
+      {"POSIX", "", false},
+      {"en_US.ISO-8859-1", "", false},
+      {"en_US.UTF-8", "", true},
+      {"en_US.utf8", "", true},
+      {"C", "LC_CTYPE=de_DE.UTF-8", true},
+      {"en_US.UTF-8", "LC_CTYPE=C", false},
+      {"en_US.UTF-8", "LC_ALL=C LC_CTYPE=en_US.UTF-8", false},
+      {"C", "LC_ALL=en_GB.UTF-8", true},
+  };
+  for (const auto& c : cases) {
+    const Outcome r = RunProgram("--snapshot " + laptop + " CPU", "", c.lang, c.env);
+    const std::string rule = c.box ? "\n────" : "\n-----", bar = c.box ? "│ " : "| ";
+    EXPECT_NE(r.out.find(rule), std::string::npos) << c.lang << " " << c.env << ":\n" << r.out;
+    EXPECT_NE(r.out.find(" Index              " + bar + "1\n"), std::string::npos) << c.lang << " " << c.env << ":\n" << r.out;
+    if (!c.box) {
+      EXPECT_EQ(r.out.find("\xE2\x94"), std::string::npos) << "no box drawing outside UTF-8: " << c.lang << " " << c.env;
+    }
+  }
+}
+
 // The program with its standard output on a pseudo-terminal.
 Outcome OnTerminal(const std::string& env, const std::string& args) {
   const std::string cmd = "env -u COLUMNS LC_ALL= LANG=C " + env + " script -qec '" + std::string(BRV_PROGRAM) + " " +

@@ -92,7 +92,7 @@ Outcome RunProgram(const std::string& args, const std::string& input, const std:
   const std::string in = (dir / ("brv-in-" + tag)).string(), err = (dir / ("brv-err-" + tag)).string();
   std::ofstream(in) << input;
   const std::string cmd =
-      "COLUMNS= LC_ALL= LC_MESSAGES= LANGUAGE= LANG=" + lang + " " + env + " " + BRV_PROGRAM + " " + args + " <" + in + " 2>" + err;
+      "COLUMNS= LC_ALL= LC_CTYPE= LC_MESSAGES= LANGUAGE= LANG=" + lang + " " + env + " " + BRV_PROGRAM + " " + args + " <" + in + " 2>" + err;
   Outcome r{};
   FILE* p = popen(cmd.c_str(), "r");
   char buf[4096];

@@ -133,7 +133,7 @@ std::string RenderGridText(const GridState& s, const TextLook& look) {
       } else {
         line += cell;
       }
-      if (c + 1 < s.cols) line += "\xE2\x94\x82";  // │
+      if (c + 1 < s.cols) line += look.boxDrawing ? "\xE2\x94\x82" : "|";  // │
     }
     // Plain output carries no trailing blanks.
     if (!colour) line.erase(line.find_last_not_of(' ') + 1);
@@ -142,8 +142,8 @@ std::string RenderGridText(const GridState& s, const TextLook& look) {
       std::string rule;
       for (int32_t c = 0; c < s.cols; ++c) {
         const size_t w = widths[c] + (c + 1 < s.cols ? 2 : 1);
-        for (size_t k = 0; k < w; ++k) rule += "\xE2\x94\x80";  // ─
-        if (c + 1 < s.cols) rule += "\xE2\x94\xBC";              // ┼
+        for (size_t k = 0; k < w; ++k) rule += look.boxDrawing ? "\xE2\x94\x80" : "-";  // ─
+        if (c + 1 < s.cols) rule += look.boxDrawing ? "\xE2\x94\xBC" : "+";              // ┼
       }
       out += rule + "\n";
     }
