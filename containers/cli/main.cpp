@@ -1,5 +1,6 @@
 // brvparts: the control in a terminal. Shows one category (or the whole
 // inventory) as a table, or lets a script drive the control by name.
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -53,9 +54,23 @@ bool Utf8Locale() {
   return false;
 }
 
+// Columns the table may take: the terminal's width, else COLUMNS, else no limit (0).
+size_t Columns() {
+  winsize size{};
+  if (isatty(STDOUT_FILENO) && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  const std::string columns = Env("COLUMNS");
+  if (!columns.empty() && columns.size() < 6 && std::all_of(columns.begin(), columns.end(), [](unsigned char c) {
+        return std::isdigit(c) != 0;
+      })) {
+    return std::stoul(columns);
+  }
+  return 0;
+}
+
 brv::TextLook LookOfTerminal(const std::string& colourChoice) {
   brv::TextLook look;
   look.boxDrawing = Utf8Locale();
+  look.width = Columns();
   const std::string term = Env("TERM");
   const bool colour = colourChoice == "always" ||
                       (colourChoice == "auto" && isatty(STDOUT_FILENO) && Env("NO_COLOR").empty() && term != "dumb");

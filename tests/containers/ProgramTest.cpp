@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "common/Category.h"
+#include "platform/standins/grid/GridText.h"
 #include "tests/support/Support.h"
 
 namespace {
@@ -294,9 +295,23 @@ TEST(Program, BoxDrawingOnlyInAUtf8Locale) {
   }
 }
 
+// Columns a line takes, without its escape sequences.
+size_t Columns(const std::string& line) {
+  std::string text;
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == '\x1b') {
+      i = line.find('m', i);
+      if (i == std::string::npos) break;
+    } else if (line[i] != '\r') {
+      text += line[i];
+    }
+  }
+  return brv::DisplayWidth(text);
+}
+
 // The program with its standard output on a pseudo-terminal.
-Outcome OnTerminal(const std::string& env, const std::string& args) {
-  const std::string cmd = "env -u COLUMNS LC_ALL= LANG=C " + env + " script -qec '" + std::string(BRV_PROGRAM) + " " +
+Outcome OnTerminal(const std::string& env, const std::string& args, const std::string& before = "") {
+  const std::string cmd = "env -u COLUMNS LC_ALL= LANG=C " + env + " script -qec '" + before + BRV_PROGRAM + " " +
                           args + "' /dev/null </dev/null 2>/dev/null";
   Outcome r{};
   FILE* p = popen(cmd.c_str(), "r");
@@ -342,6 +357,40 @@ TEST(Program, ColoursAsTheTerminalShowsThem) {
     }
   }
   EXPECT_EQ(RunProgram("--color=sometimes --snapshot " + laptop).status, 2);
+}
+
+TEST(Program, TheTableFitsTheTerminal) {
+  const std::string name = "Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz";
+  const struct {
+    std::string lang, env;
+    bool tty;          // on a terminal, set by stty to 44 columns
+    size_t columns;    // the widest line allowed; 0 for no limit
+  } cases[] = {
+      {"C", "", false, 0},
+      {"C", "COLUMNS=40", false, 40},
+      {"C", "COLUMNS=30", false, 30},
+      {"ja_JP.UTF-8", "COLUMNS=24", false, 24},
+      {"C", "COLUMNS=wide", false, 0},
+      {"C", "COLUMNS=100", true, 44},
+      {"ja_JP.UTF-8", "LANG=ja_JP.UTF-8", true, 44},
+  };
+  for (const auto& c : cases) {
+    const std::string args = "--color=always --snapshot " + laptop + " CPU";
+    const Outcome r = c.tty ? OnTerminal(c.env, args, "stty cols 44 && ") : RunProgram(args, "", c.lang, c.env);
+    EXPECT_EQ(r.status, 0) << c.lang << " " << c.env;
+    std::istringstream lines(r.out);
+    size_t widest = 0;
+    for (std::string line; std::getline(lines, line);) widest = std::max(widest, Columns(line));
+    if (c.columns == 0) {
+      EXPECT_NE(r.out.find(name), std::string::npos) << c.env << ":\n" << r.out;
+      EXPECT_GT(widest, 44u);
+    } else {
+      EXPECT_LE(widest, c.columns) << c.lang << " " << c.env << ":\n" << r.out;
+      EXPECT_GE(widest, c.columns - 4) << "the table takes the width it has";
+      // Wrapped, not cut: every word of the long value is still there.
+      for (const char* word : {"Intel(R)", "i7-8650U", "1.90GHz"}) EXPECT_NE(r.out.find(word), std::string::npos) << word;
+    }
+  }
 }
 
 TEST(Program, ACaptureShowsWhatTheMachineShowed) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <fmt/format.h>
+#include <string>
+#include <vector>
 
 namespace brv {
 namespace {
@@ -79,6 +81,17 @@ std::string Shade(const std::optional<int32_t>& fill, Colours colours) {
   return fmt::format("\x1b[30;4{}m", best);
 }
 
+// Bytes of the UTF-8 character that starts at `i` (the text is valid UTF-8 by now).
+size_t CharLength(const std::string& s, size_t i) {
+  const unsigned char b = static_cast<unsigned char>(s[i]);
+  const size_t len = b < 0xC0 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+  return std::min(len, s.size() - i);
+}
+
+// A text as lines no wider than `width` columns, broken at spaces where a line
+// has one, else between characters.
+std::vector<std::string> Wrap(const std::string& text, size_t width);
+
 }  // namespace
 
 size_t DisplayWidth(const std::string& s) {
@@ -105,6 +118,38 @@ size_t DisplayWidth(const std::string& s) {
   return width;
 }
 
+namespace {
+
+std::vector<std::string> Wrap(const std::string& text, size_t width) {
+  if (DisplayWidth(text) <= width) return {text};
+  std::vector<std::string> lines;
+  std::string line;
+  const auto push = [&](std::string done) {
+    done.erase(done.find_last_not_of(' ') + 1);
+    lines.push_back(std::move(done));
+  };
+  for (size_t i = 0; i < text.size();) {
+    const std::string ch = text.substr(i, CharLength(text, i));
+    i += ch.size();
+    while (!line.empty() && DisplayWidth(line) + DisplayWidth(ch) > width) {
+      const size_t space = line.rfind(' ');
+      if (space != std::string::npos && space > 0) {
+        push(line.substr(0, space));
+        line.erase(0, space + 1);
+      } else {
+        push(line);
+        line.clear();
+      }
+    }
+    if (line.empty() && ch == " ") continue;
+    line += ch;
+  }
+  if (!line.empty() || lines.empty()) push(line);
+  return lines;
+}
+
+}  // namespace
+
 std::string RenderGridText(const GridState& s, const TextLook& look) {
   const bool colour = look.colours != Colours::kNone;
   int32_t last = s.rows;
@@ -119,25 +164,49 @@ std::string RenderGridText(const GridState& s, const TextLook& look) {
     }
   }
 
+  // Narrowed to the width given, the widest column first; no column narrower
+  // than a wide character.
+  if (look.width > 0 && !widths.empty()) {
+    constexpr size_t kNarrowest = 2;
+    const auto total = [&] {
+      size_t t = 1 + 3 * (widths.size() - 1);
+      for (size_t w : widths) t += w;
+      return t;
+    };
+    while (total() > look.width) {
+      const auto widest = std::max_element(widths.rbegin(), widths.rend());
+      if (*widest <= kNarrowest) break;
+      --*widest;
+    }
+  }
+
   std::string out;
   for (int32_t r = 0; r < last; ++r) {
-    std::string line;
+    std::vector<std::vector<std::string>> wrapped;
+    size_t height = 1;
     for (int32_t c = 0; c < s.cols; ++c) {
-      const std::string& t = cells[r][c];
-      std::string cell = " " + t;
-      if (c + 1 < s.cols) cell += std::string(widths[c] - DisplayWidth(t) + 1, ' ');
-      if (colour) {
-        const std::string shade = Shade(s.fill[r][c], look.colours);
-        const bool header = r == 0;
-        line += (header ? std::string("\x1b[1m") : shade) + cell + (shade.empty() && !header ? "" : "\x1b[0m");
-      } else {
-        line += cell;
-      }
-      if (c + 1 < s.cols) line += look.boxDrawing ? "\xE2\x94\x82" : "|";  // │
+      wrapped.push_back(Wrap(cells[r][c], widths[c]));
+      height = std::max(height, wrapped.back().size());
     }
-    // Plain output carries no trailing blanks.
-    if (!colour) line.erase(line.find_last_not_of(' ') + 1);
-    out += line + "\n";
+    for (size_t k = 0; k < height; ++k) {
+      std::string line;
+      for (int32_t c = 0; c < s.cols; ++c) {
+        const std::string t = k < wrapped[c].size() ? wrapped[c][k] : "";
+        std::string cell = " " + t;
+        if (c + 1 < s.cols) cell += std::string(widths[c] - std::min(widths[c], DisplayWidth(t)) + 1, ' ');
+        if (colour) {
+          const std::string shade = Shade(s.fill[r][c], look.colours);
+          const bool header = r == 0;
+          line += (header ? std::string("\x1b[1m") : shade) + cell + (shade.empty() && !header ? "" : "\x1b[0m");
+        } else {
+          line += cell;
+        }
+        if (c + 1 < s.cols) line += look.boxDrawing ? "\xE2\x94\x82" : "|";  // │
+      }
+      // Plain output carries no trailing blanks.
+      if (!colour) line.erase(line.find_last_not_of(' ') + 1);
+      out += line + "\n";
+    }
     if (r == 0) {
       std::string rule;
       for (int32_t c = 0; c < s.cols; ++c) {
