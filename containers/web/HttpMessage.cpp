@@ -183,13 +183,15 @@ RequestParser::State RequestParser::Feed(std::string_view& input) {
         if (const State s = ParseHead(); s == State::Refused) return s;
         break;
       }
-      case Phase::Body: {
+      case Phase::Body:
+      case Phase::ChunkData: {
+        // A body of known length and one chunk of a chunked body read alike.
         const size_t take = std::min(remaining_, input.size());
         request_.body.append(input.substr(0, take));
         input.remove_prefix(take);
         remaining_ -= take;
         if (remaining_) return State::NeedMore;
-        state_ = Phase::Done;
+        state_ = state_ == Phase::Body ? Phase::Done : Phase::ChunkEnd;
         break;
       }
       case Phase::ChunkSize: {
@@ -221,15 +223,6 @@ RequestParser::State RequestParser::Feed(std::string_view& input) {
           remaining_ = value;
           state_ = Phase::ChunkData;
         }
-        break;
-      }
-      case Phase::ChunkData: {
-        const size_t take = std::min(remaining_, input.size());
-        request_.body.append(input.substr(0, take));
-        input.remove_prefix(take);
-        remaining_ -= take;
-        if (remaining_) return State::NeedMore;
-        state_ = Phase::ChunkEnd;
         break;
       }
       case Phase::ChunkEnd: {

@@ -303,27 +303,23 @@ class Loop {
     }
   }
 
+  // How long a client may stay in a phase; nothing while the control works for it.
+  static std::optional<Clock::duration> Patience(Phase phase) {
+    switch (phase) {
+      case Phase::Idle: return kIdle;
+      case Phase::Reading: return kRequest;
+      case Phase::Writing: return kWrite;
+      case Phase::Lingering: return kLinger;
+      case Phase::Busy: return std::nullopt;
+    }
+    return std::nullopt;
+  }
+
   // Closes what waited too long, after a 408 for a request begun too long ago.
   void Sweep(Clock::time_point now) {
     std::vector<uint64_t> late;
     for (const auto& [id, client] : clients_) {
-      const auto waited = now - client.since;
-      switch (client.phase) {
-        case Phase::Idle:
-          if (waited > kIdle) late.push_back(id);
-          break;
-        case Phase::Reading:
-          if (waited > kRequest) late.push_back(id);
-          break;
-        case Phase::Writing:
-          if (waited > kWrite) late.push_back(id);
-          break;
-        case Phase::Lingering:
-          if (waited > kLinger) late.push_back(id);
-          break;
-        case Phase::Busy:
-          break;
-      }
+      if (const auto limit = Patience(client.phase); limit && now - client.since > *limit) late.push_back(id);
     }
     for (uint64_t id : late) {
       Client& client = clients_.at(id);
