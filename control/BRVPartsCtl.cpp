@@ -1,7 +1,7 @@
 #include "control/BRVPartsCtl.h"
 
-#include "control/Module1.h"
-#include "control/ModuleState.h"
+#include "module/Module1.h"
+#include "module/ModuleState.h"
 #include "platform/MessageBox.h"
 #include "table/CategoryLabels.h"
 #include "table/CategoryView.h"

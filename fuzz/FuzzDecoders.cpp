@@ -5,8 +5,9 @@
 #include <string_view>
 
 #include "instrumentation/linux/CpuInfo.h"
-#include "instrumentation/linux/Edid.h"
-#include "instrumentation/linux/Smbios.h"
+#include "instrumentation/decoders/Edid.h"
+#include "instrumentation/decoders/Smbios.h"
+#include "tests/support/SmbiosDump.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <mutex>
 
+#include "platform/InstrumentationClasses.h"
+
 namespace brv {
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -36,16 +38,8 @@ Instance& Instance::Set(std::string name, Variant value) {
 }
 
 std::optional<std::string> BuiltinKeyProperty(std::string_view className) {
-  struct Key {
-    std::string_view cls, key;
-  };
-  static constexpr Key kKeys[] = {
-      {"Win32_NetworkAdapterConfiguration", "Index"}, {"Win32_NetworkAdapter", "DeviceID"},
-      {"Win32_DiskDrive", "DeviceID"},                {"Win32_POTSModem", "DeviceID"},
-      {"CIM_Processor", "DeviceID"},                  {"Win32_VideoConfiguration", "Name"},
-  };
-  for (const Key& k : kKeys) {
-    if (SameName(k.cls, className)) return std::string(k.key);
+  for (const InstrumentationClassInfo& c : kInstrumentationClasses) {
+    if (!c.keyProperty.empty() && SameName(c.name, className)) return std::string(c.keyProperty);
   }
   return std::nullopt;
 }

@@ -6,7 +6,7 @@ namespace brv {
 
 ValueTable GetBatteryInfo() {
   return frame::Run({Category::BatteryPack,
-                     "DMTF_PortableBattery",
+                     ClassName(InstrumentationClass::PortableBattery),
                      3,
                      {{"PortableBatterySerialNumber", 1}, {"PortableBatteryDesignCapacity", 2, true}}});
 }

@@ -6,7 +6,7 @@ namespace brv {
 
 ValueTable GetBluetoothInfo() {
   return frame::Run({Category::Bluetooth,
-                     "Brovik_Bluetooth",
+                     ClassName(InstrumentationClass::Bluetooth),
                      5,
                      {{"Description", 1}, {"MACAddress", 2}, {"Manufacturer", 3}, {"Name", 4, true}}});
 }

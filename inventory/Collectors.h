@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "common/Variant.h"
-#include "inventory/ValueTable.h"
+#include "module/ValueTable.h"
 
 namespace brv {
 

@@ -3,7 +3,7 @@
 // only their first instances, writes straight into the table, checks for a
 // pending error once after each class, and keeps no count.
 #include "common/Trap.h"
-#include "control/ModuleState.h"
+#include "module/ModuleState.h"
 #include "inventory/Collectors.h"
 #include "inventory/QueryFrame.h"
 
@@ -21,7 +21,7 @@ ValueTable GetDisplayInfo() {
     table.at(0, second) = emptyText;
   };
 
-  auto panels = frame::Query("Brovik_LCDPanel");
+  auto panels = frame::Query(ClassName(InstrumentationClass::LcdPanel));
   const int32_t p = frame::ForEachInstance(
       panels.get(),
       [&](const wmi::Object* panel) {
@@ -33,7 +33,7 @@ ValueTable GetDisplayInfo() {
   if (p == 0) noRecord(1, 2);
   frame::CheckPendingError();
 
-  auto adapters = frame::Query("Win32_VideoConfiguration");
+  auto adapters = frame::Query(ClassName(InstrumentationClass::VideoConfiguration));
   const int32_t a = frame::ForEachInstance(
       adapters.get(),
       [&](const wmi::Object* adapter) {

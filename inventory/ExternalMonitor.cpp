@@ -6,7 +6,7 @@ namespace brv {
 
 ValueTable GetExternalMonitorInfo() {
   return frame::Run({Category::ExternalMonitor,
-                     "Brovik_ExternalMonitor",
+                     ClassName(InstrumentationClass::ExternalMonitor),
                      4,
                      {{"Manufacturer", 1}, {"Model", 2}, {"SerialNO", 3, true}}});
 }

@@ -5,7 +5,7 @@
 // stores no instance number, and its error check lets a pending generic failure
 // (0x80041001) pass without a box.
 #include "common/Trap.h"
-#include "control/ModuleState.h"
+#include "module/ModuleState.h"
 #include "inventory/Collectors.h"
 #include "inventory/QueryFrame.h"
 
@@ -22,7 +22,7 @@ ValueTable GetHDDInfo() {
   std::vector<Disk> disks;
   std::vector<Record> records;
 
-  auto standard = frame::Query("Win32_DiskDrive");
+  auto standard = frame::Query(ClassName(InstrumentationClass::DiskDrive));
   const int32_t n = frame::ForEachInstance(standard.get(), [&](const wmi::Object* disk) {
     frame::CheckPendingError();
     disks.push_back(
@@ -31,7 +31,7 @@ ValueTable GetHDDInfo() {
   // The number of disks, which is also the number of rows the table can show.
   Module().CategoryCount[IndexOf(Category::HDD)] = static_cast<int16_t>(n);
 
-  auto maker = frame::Query("Brovik_DiskDrive");
+  auto maker = frame::Query(ClassName(InstrumentationClass::DiskDriveDetails));
   frame::ForEachInstance(maker.get(), [&](const wmi::Object* record) {
     if (ThreadError().pending() && ThreadError().number() != err::kWbemFailed) frame::ShowFailureBox();
     records.push_back({frame::ReadValue(record, "SerialNO"), frame::ReadText(record, "FirmwareRevision")});

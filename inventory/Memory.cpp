@@ -5,7 +5,7 @@
 namespace brv {
 
 ValueTable GetMemoryInfo() {
-  return frame::Run({Category::Memory, "DMTF_MemoryDevice", 3, {{"Index", 1}, {"Size", 2, true}}});
+  return frame::Run({Category::Memory, ClassName(InstrumentationClass::MemoryDevice), 3, {{"Index", 1}, {"Size", 2, true}}});
 }
 
 }  // namespace brv

@@ -7,7 +7,7 @@ namespace brv {
 ValueTable GetModemInfo() {
   return frame::Run(
       {Category::Modem,
-       "Win32_POTSModem",
+       ClassName(InstrumentationClass::Modem),
        6,
        {{"AttachedTo", 1}, {"Caption", 2}, {"Description", 3}, {"DeviceID", 4}, {"DeviceType", 5, true}}});
 }

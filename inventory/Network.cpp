@@ -8,7 +8,7 @@
 #include <cctype>
 
 #include "common/Trap.h"
-#include "control/ModuleState.h"
+#include "module/ModuleState.h"
 #include "inventory/Collectors.h"
 #include "inventory/QueryFrame.h"
 
@@ -48,7 +48,7 @@ bool SkippedByMac(const wmi::Object* adapter) {
 
 Variant GetIPAddress(int32_t index) {
   ThreadError().Clear();
-  const std::string moniker = frame::Moniker() + ":Win32_NetworkAdapterConfiguration='" + std::to_string(index) + "'";
+  const std::string moniker = frame::Moniker() + ":" + std::string(ClassName(InstrumentationClass::NetworkAdapterConfiguration)) + "='" + std::to_string(index) + "'";
   auto configuration = Try([&] { return wmi::BindObject(moniker); });
   frame::CheckPendingError();
   const std::optional<Variant> addresses = frame::Read(configuration ? configuration->get() : nullptr, "IPAddress");
@@ -65,7 +65,7 @@ Variant GetIPAddress(int32_t index) {
 ValueTable GetNetworkInfo() {
   ThreadError().Clear();
   std::vector<std::vector<Variant>> kept;
-  auto adapters = frame::Query("Win32_NetworkAdapter");
+  auto adapters = frame::Query(ClassName(InstrumentationClass::NetworkAdapter));
   const int32_t e = frame::ForEachInstance(adapters.get(), [&](const wmi::Object* adapter) {
     frame::CheckPendingError();
     if (SkippedByMac(adapter) || SkippedByMaker(adapter)) return;

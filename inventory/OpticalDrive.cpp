@@ -6,7 +6,7 @@ namespace brv {
 
 ValueTable GetCDDVDInfo() {
   return frame::Run(
-      {Category::CDDVD, "Brovik_CDROMDrive", 4, {{"DeviceID", 1}, {"SerialNO", 2}, {"FirmwareRevision", 3, true}}});
+      {Category::CDDVD, ClassName(InstrumentationClass::CdromDrive), 4, {{"DeviceID", 1}, {"SerialNO", 2}, {"FirmwareRevision", 3, true}}});
 }
 
 }  // namespace brv

@@ -7,7 +7,7 @@ namespace brv {
 ValueTable GetCPUInfo() {
   return frame::Run(
       {Category::CPU,
-       "CIM_Processor",
+       ClassName(InstrumentationClass::Processor),
        6,
        {{"Manufacturer", 1}, {"Name", 2}, {"MaxClockSpeed", 4}, {"SocketDesignation", 5}, {"Version", 3, true}}});
 }

@@ -1,8 +1,8 @@
 #include "inventory/QueryFrame.h"
 
 #include "common/Trap.h"
-#include "control/Module1.h"
-#include "control/ModuleState.h"
+#include "module/Module1.h"
+#include "module/ModuleState.h"
 #include "platform/MessageBox.h"
 
 namespace brv::frame {

@@ -14,8 +14,9 @@
 
 #include "common/Category.h"
 #include "common/Variant.h"
-#include "inventory/ValueTable.h"
+#include "module/ValueTable.h"
 #include "platform/Instrumentation.h"
+#include "platform/InstrumentationClasses.h"
 
 namespace brv::frame {
 
@@ -63,7 +64,7 @@ struct Field {
 
 struct StandardCollector {
   Category category;
-  const char* className;
+  std::string_view className;
   int columns;                // captions of the category
   std::vector<Field> fields;  // in the order the properties are read
 };

@@ -22,6 +22,9 @@ class AutomationObject {
 
 using ObjectFactory = std::function<std::shared_ptr<AutomationObject>()>;
 
+// The string provider's programmatic name, by which the control creates it.
+inline constexpr const char* kResourcesProgId = "BRVPartsInf.clsResources";
+
 // The classes this process knows by programmatic name. Registering a name again
 // replaces its factory; an empty factory removes the name.
 void RegisterClass(const std::string& progId, ObjectFactory factory);

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "control/Module1.h"
-#include "control/ModuleState.h"
+#include "module/Module1.h"
+#include "module/ModuleState.h"
 
 namespace brv {
 namespace {

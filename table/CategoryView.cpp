@@ -3,7 +3,7 @@
 #include <array>
 
 #include "common/Error.h"
-#include "control/ModuleState.h"
+#include "module/ModuleState.h"
 #include "inventory/Collectors.h"
 #include "table/Layout.h"
 

@@ -4,7 +4,7 @@
 
 #include "common/Error.h"
 #include "common/Variant.h"
-#include "control/Module1.h"
+#include "module/Module1.h"
 
 namespace brv {
 

@@ -1,6 +1,6 @@
 #include "containers/cli/Json.h"
 
-#include "platform/standins/resources/Resources.h"
+#include "platform/strings/Resources.h"
 
 namespace brv::cli {
 

@@ -3,7 +3,7 @@
 #include <map>
 #include <memory>
 
-#include "platform/standins/resources/Resources.h"
+#include "platform/strings/Resources.h"
 
 namespace brv::cli {
 namespace {

@@ -25,9 +25,10 @@
 #include "containers/common/ScriptSession.h"
 #include "containers/common/SourceChoice.h"
 #include "control/BRVPartsCtl.h"
-#include "instrumentation/linux/Capture.h"
+#include "containers/cli/WholeFile.h"
+#include "instrumentation/snapshot/Capture.h"
 #include "instrumentation/snapshot/Snapshot.h"
-#include "platform/standins/grid/GridText.h"
+#include "containers/common/GridText.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "common/JsonInput.h"
-#include "platform/standins/grid/GridJson.h"
+#include "containers/common/GridJson.h"
 
 namespace brv {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "instrumentation/linux/LiveSource.h"
+#include "instrumentation/LiveMachine.h"
 #include "instrumentation/snapshot/Snapshot.h"
 
 namespace brv {
@@ -23,7 +23,7 @@ bool ChooseClassSource(const std::string& snapshot, const std::string& sysroot, 
     err << "brvparts: " << sysroot << ": not a folder\n";
     return false;
   }
-  UseClassSource(std::make_shared<LiveSource>(sysroot.empty() ? "/" : sysroot));
+  UseClassSource(OpenLiveMachine(sysroot.empty() ? "/" : sysroot));
   return true;
 }
 

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "containers/web/PageAssets.h"
-#include "platform/standins/grid/GridJson.h"
+#include "containers/common/GridJson.h"
 
 namespace brv::web {
 namespace {

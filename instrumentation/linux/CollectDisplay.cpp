@@ -4,8 +4,8 @@
 #include <charconv>
 #include <unordered_set>
 
-#include "instrumentation/linux/Edid.h"
-#include "instrumentation/linux/FirmwareText.h"
+#include "instrumentation/decoders/Edid.h"
+#include "instrumentation/decoders/FirmwareText.h"
 #include "instrumentation/linux/Machine.h"
 
 namespace brv::live {

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "instrumentation/linux/FirmwareText.h"
+#include "instrumentation/decoders/FirmwareText.h"
 #include "instrumentation/linux/Machine.h"
 #include "instrumentation/linux/RouteNetlink.h"
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "instrumentation/linux/FirmwareText.h"
+#include "instrumentation/decoders/FirmwareText.h"
 #include "instrumentation/linux/Machine.h"
 
 namespace brv::live {

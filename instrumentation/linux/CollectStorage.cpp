@@ -1,7 +1,7 @@
 // Disks and optical drives from /sys/block.
 #include <fmt/format.h>
 
-#include "instrumentation/linux/FirmwareText.h"
+#include "instrumentation/decoders/FirmwareText.h"
 #include "instrumentation/linux/Machine.h"
 
 namespace brv::live {

@@ -40,7 +40,7 @@
 
 #include "common/Error.h"
 #include "instrumentation/linux/CpuInfo.h"
-#include "instrumentation/linux/FirmwareText.h"
+#include "instrumentation/decoders/FirmwareText.h"
 #include "instrumentation/linux/Machine.h"
 
 namespace brv::live {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <unordered_map>
 
-#include "instrumentation/linux/FirmwareText.h"
+#include "instrumentation/decoders/FirmwareText.h"
 
 namespace brv {
 namespace {

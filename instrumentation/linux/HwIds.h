@@ -17,39 +17,10 @@
 #include <utility>
 #include <vector>
 
+#include "instrumentation/decoders/IdLists.h"
 #include "instrumentation/linux/RootFs.h"
 
 namespace brv {
-
-struct IdNames {
-  std::optional<std::string> vendor;
-  std::optional<std::string> device;
-};
-
-// The look-ups on the text of one list, for the tests and for HwIds. Each
-// adds the bytes it crossed to `*crossed` when given.
-// pci.ids and usb.ids: "vvvv  Vendor" lines, each followed by "\tdddd  Device" lines.
-IdNames FindIdNames(std::string_view list, uint16_t vendor, std::optional<uint16_t> device);
-// Where the vendor's line starts; npos when the list has none.
-size_t FindVendorLine(std::string_view list, uint16_t vendor, size_t* crossed = nullptr);
-// The names from the vendor line at `at` (none when `at` is past the end) and
-// the device line below it.
-IdNames NamesAtVendorLine(std::string_view list, size_t at, std::optional<uint16_t> device, size_t* crossed = nullptr);
-// pnp.ids: "AAA\tName" lines.
-std::optional<std::string> FindPnpName(std::string_view list, std::string_view id);
-
-// Where each vendor's line and each device's line of a list starts (the first
-// of each id), found in one pass; what the searches give, at a cost that no
-// longer depends on the list.
-class IdListIndex {
- public:
-  explicit IdListIndex(std::string_view list);
-  IdNames Find(std::string_view list, uint16_t vendor, std::optional<uint16_t> device) const;
-
- private:
-  std::vector<std::pair<uint16_t, uint32_t>> vendors_;  // by id
-  std::vector<std::pair<uint32_t, uint32_t>> devices_;  // by vendor << 16 | device
-};
 
 class HwIds {
  public:
@@ -69,9 +40,8 @@ class HwIds {
     size_t crossed = 0;
     std::unordered_map<uint16_t, size_t> vendorAt;  // a vendor's line, for its other devices
     std::unique_ptr<IdListIndex> index;
-    std::vector<uint32_t> pnp;  // pnp.ids: the line of each id of three letters, once read
+    std::unique_ptr<PnpIndex> pnp;  // pnp.ids: every id of three letters, once read
   };
-  static constexpr uint32_t kNoLine = UINT32_MAX;
   List& Load(const std::string& name) const;
   IdNames Names(const std::string& list, uint16_t vendor, std::optional<uint16_t> device) const;
 

@@ -1,5 +1,8 @@
 #include "instrumentation/linux/LiveSource.h"
 
+#include "instrumentation/LiveMachine.h"
+
+#include <array>
 #include <charconv>
 #include <mutex>
 
@@ -7,6 +10,7 @@
 #include "instrumentation/linux/HwIds.h"
 #include "instrumentation/linux/Machine.h"
 #include "instrumentation/linux/RootFs.h"
+#include "platform/InstrumentationClasses.h"
 
 namespace brv {
 
@@ -57,45 +61,22 @@ namespace {
 
 using Collector = ClassAnswer (*)(const live::Machine&);
 
-struct LiveClass {
-  const char* name;
-  Collector collect;
-};
-
-constexpr LiveClass kClasses[] = {
-    {"CIM_Processor", live::Processors},
-    {"DMTF_MemoryDevice", live::MemoryDevices},
-    {"Win32_DiskDrive", live::DiskDrives},
-    {"Brovik_DiskDrive", live::DiskDriveDetails},
-    {"Brovik_CDROMDrive", live::CdromDrives},
-    {"Win32_POTSModem", live::Modems},
-    {"Brovik_Bluetooth", live::Bluetooth},
-    {"DMTF_PortableBattery", live::Batteries},
-    {"Brovik_DockingStation", live::DockingStations},
-    {"Win32_NetworkAdapter", live::NetworkAdapters},
-    {"Win32_NetworkAdapterConfiguration", live::NetworkConfigurations},
-    {"Brovik_LCDPanel", live::LcdPanels},
-    {"Win32_VideoConfiguration", live::VideoConfigurations},
-    {"Brovik_ExternalMonitor", live::ExternalMonitors},
+// One reader per class of the table, in the table's order.
+constexpr std::array<Collector, kInstrumentationClasses.size()> kReaders = {
+    live::Processors,      live::MemoryDevices,   live::DiskDrives,      live::DiskDriveDetails,
+    live::CdromDrives,     live::Modems,          live::Bluetooth,       live::Batteries,
+    live::DockingStations, live::NetworkAdapters, live::NetworkConfigurations, live::LcdPanels,
+    live::VideoConfigurations, live::ExternalMonitors,
 };
 
 }  // namespace
-
-const std::vector<std::string>& LiveClassNames() {
-  static const std::vector<std::string> kNames = [] {
-    std::vector<std::string> names;
-    for (const LiveClass& c : kClasses) names.emplace_back(c.name);
-    return names;
-  }();
-  return kNames;
-}
 
 LiveSource::LiveSource(std::string root) : state_(std::make_unique<State>(std::move(root))) {}
 LiveSource::~LiveSource() = default;
 
 std::shared_ptr<const ClassAnswer> LiveSource::Query(std::string_view className) const {
-  for (const LiveClass& c : kClasses) {
-    if (SameName(c.name, className)) return state_->Answer(c.collect);
+  for (const InstrumentationClassInfo& c : kInstrumentationClasses) {
+    if (SameName(c.name, className)) return state_->Answer(kReaders[static_cast<size_t>(c.id)]);
   }
   static const auto kMissing = std::make_shared<const ClassAnswer>(ClassAnswer{err::kWbemInvalidClass, {}});
   return kMissing;
@@ -106,7 +87,7 @@ std::shared_ptr<const ClassAnswer> LiveSource::QueryByKey(std::string_view class
   int32_t index = 0;
   const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), index);
   // Only the index's own spelling names it, as when the whole class is sifted.
-  if (!SameName(className, "Win32_NetworkAdapterConfiguration") || !SameName(key, "Index") || ec != std::errc() ||
+  if (!SameName(className, ClassName(InstrumentationClass::NetworkAdapterConfiguration)) || !SameName(key, "Index") || ec != std::errc() ||
       end != value.data() + value.size() || std::to_string(index) != value) {
     return Query(className);
   }
@@ -115,6 +96,10 @@ std::shared_ptr<const ClassAnswer> LiveSource::QueryByKey(std::string_view class
 
 std::optional<std::string> LiveSource::KeyProperty(std::string_view className) const {
   return BuiltinKeyProperty(className);
+}
+
+std::shared_ptr<const ClassSource> OpenLiveMachine(const std::string& root) {
+  return std::make_shared<LiveSource>(root);
 }
 
 }  // namespace brv

@@ -70,7 +70,4 @@ class LiveSource : public ClassSource {
   std::unique_ptr<State> state_;
 };
 
-// The classes the collectors read, in the order a capture lists them.
-const std::vector<std::string>& LiveClassNames();
-
 }  // namespace brv

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <limits>
 
-#include "instrumentation/linux/FirmwareText.h"
+#include "instrumentation/decoders/FirmwareText.h"
 
 namespace brv::live {
 namespace {

@@ -15,7 +15,7 @@
 #include "instrumentation/linux/HwIds.h"
 #include "instrumentation/linux/RootFs.h"
 #include "instrumentation/linux/RouteNetlink.h"
-#include "instrumentation/linux/Smbios.h"
+#include "instrumentation/decoders/Smbios.h"
 
 namespace brv::live {
 

@@ -15,7 +15,7 @@
 #include <utility>
 
 #include "common/Error.h"
-#include "instrumentation/linux/FirmwareText.h"
+#include "instrumentation/decoders/FirmwareText.h"
 
 namespace brv {
 namespace {

@@ -1,8 +1,8 @@
 // Object creation by programmatic name on Linux: the classes of this process are
 // all there is; the string provider is installed with the program.
 #include "common/Error.h"
-#include "platform/standins/automation/ClassTable.h"
-#include "platform/standins/resources/Resources.h"
+#include "platform/automation/ClassTable.h"
+#include "platform/strings/Resources.h"
 
 namespace brv {
 

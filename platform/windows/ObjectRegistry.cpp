@@ -2,7 +2,7 @@
 // process come first; every other name is created through COM (the registry's
 // ProgID, then CoCreateInstance) and called late-bound through its IDispatch.
 #include "platform/Automation.h"
-#include "platform/standins/automation/ClassTable.h"
+#include "platform/automation/ClassTable.h"
 #include "platform/windows/Com.h"
 
 namespace brv {

@@ -13,7 +13,7 @@
 #include <sstream>
 
 #include "common/Category.h"
-#include "platform/standins/grid/GridText.h"
+#include "containers/common/GridText.h"
 #include "tests/support/Support.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "control/Module1.h"
+#include "module/Module1.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <fstream>
 
 #include "common/Trap.h"
-#include "control/ModuleState.h"
-#include "platform/standins/resources/Resources.h"
+#include "module/ModuleState.h"
+#include "platform/strings/Resources.h"
 #include "tests/support/Support.h"
 
 namespace brv {

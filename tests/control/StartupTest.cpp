@@ -5,12 +5,12 @@
 #include <thread>
 
 #include "control/BRVPartsCtl.h"
-#include "control/Module1.h"
-#include "control/ModuleState.h"
+#include "module/Module1.h"
+#include "module/ModuleState.h"
 #include "table/CategoryLabels.h"
 #include "table/Layout.h"
-#include "platform/standins/grid/MemoryGrid.h"
-#include "platform/standins/resources/Resources.h"
+#include "platform/grid/MemoryGrid.h"
+#include "platform/strings/Resources.h"
 #include "tests/support/Support.h"
 
 namespace brv {

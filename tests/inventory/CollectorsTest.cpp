@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "control/BRVPartsCtl.h"
-#include "control/ModuleState.h"
+#include "module/ModuleState.h"
 #include "inventory/Collectors.h"
 #include "tests/support/Support.h"
 

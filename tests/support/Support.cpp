@@ -11,7 +11,7 @@
 
 #include "common/Trap.h"
 #include "instrumentation/snapshot/Snapshot.h"
-#include "platform/standins/resources/Resources.h"
+#include "platform/strings/Resources.h"
 
 namespace brv::test {
 

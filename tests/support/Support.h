@@ -11,7 +11,7 @@
 
 #include "common/Error.h"
 #include "control/BRVPartsCtl.h"
-#include "control/ModuleState.h"
+#include "module/ModuleState.h"
 #include "platform/Automation.h"
 #include "platform/MessageBox.h"
 

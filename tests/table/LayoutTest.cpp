@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Error.h"
-#include "platform/standins/grid/MemoryGrid.h"
+#include "platform/grid/MemoryGrid.h"
 #include "tests/support/Support.h"
 
 namespace brv {

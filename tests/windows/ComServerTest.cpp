@@ -25,8 +25,8 @@
 #include "platform/Automation.h"
 #include "platform/Instrumentation.h"
 #include "platform/MessageBox.h"
-#include "platform/standins/resources/Resources.h"
-#include "platform/windows/Classes.h"
+#include "platform/strings/Resources.h"
+#include "containers/windows/Classes.h"
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** out);
 

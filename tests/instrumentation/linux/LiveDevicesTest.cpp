@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "instrumentation/linux/LiveSource.h"
-#include "tests/instrumentation/linux/TestFiles.h"
+#include "tests/support/TestFiles.h"
 
 namespace brv {
 namespace {

@@ -13,9 +13,10 @@
 
 #include "common/Error.h"
 #include "instrumentation/linux/HwIds.h"
+#include "instrumentation/snapshot/Capture.h"
 #include "instrumentation/linux/LiveSource.h"
 #include "instrumentation/linux/RootFs.h"
-#include "tests/instrumentation/linux/TestFiles.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/Support.h"
 
 namespace brv {
@@ -258,7 +259,7 @@ TEST(LiveSourceClasses, DamagedFilesGiveNullsNotFailures) {
   };
   for (const Damage& d : damages) t.Write(d.path, d.content);
   const LiveSource source(t.root());
-  for (const std::string& cls : LiveClassNames()) EXPECT_FALSE(source.Query(cls)->error) << cls;
+  for (const std::string& cls : CollectorClassNames()) EXPECT_FALSE(source.Query(cls)->error) << cls;
   // The wireless interface has no usable index and is left out.
   EXPECT_EQ(Columns(*source.Query("Win32_NetworkAdapter"), {"Name", "MACAddress"}),
             (Rows{{"enp0s31f6", Null{}}}));
@@ -277,7 +278,7 @@ TEST(LiveSourceClasses, DamagedFilesGiveNullsNotFailures) {
 // devices.
 TEST(LiveSourceClasses, ThisMachineKernelAnswersMatchItsFiles) {
   const LiveSource kernel("/"), files("/.");
-  for (const std::string& cls : LiveClassNames()) EXPECT_FALSE(kernel.Query(cls)->error) << cls;
+  for (const std::string& cls : CollectorClassNames()) EXPECT_FALSE(kernel.Query(cls)->error) << cls;
   const RootFs fast("/"), walk("/.");
   for (const char* dir : {"/sys/class/net", "/sys/block"}) {
     for (const std::string& name : fast.List(dir)) {

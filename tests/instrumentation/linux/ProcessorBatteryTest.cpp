@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "instrumentation/linux/LiveSource.h"
-#include "instrumentation/linux/Smbios.h"
-#include "tests/instrumentation/linux/TestFiles.h"
+#include "instrumentation/decoders/Smbios.h"
+#include "tests/support/SmbiosDump.h"
+#include "tests/support/TestFiles.h"
 
 namespace brv {
 namespace {

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "common/Error.h"
-#include "instrumentation/linux/Capture.h"
+#include "instrumentation/snapshot/Capture.h"
 #include "instrumentation/linux/LiveSource.h"
 #include "instrumentation/snapshot/Snapshot.h"
-#include "tests/instrumentation/linux/TestFiles.h"
+#include "tests/support/TestFiles.h"
 
 namespace brv {
 namespace {
@@ -94,7 +94,7 @@ TEST(SysRootTrees, UnknownClassesAndNames) {
   EXPECT_EQ(source.Query("CIM_PROCESSOR")->instances.size(), 1u);
   // A root that does not exist is a machine that tells nothing.
   const LiveSource nowhere(test::TestDataPath("sysroot/no-such-machine"));
-  for (const std::string& cls : LiveClassNames()) {
+  for (const std::string& cls : CollectorClassNames()) {
     EXPECT_FALSE(nowhere.Query(cls)->error) << cls;
     EXPECT_TRUE(nowhere.Query(cls)->instances.empty()) << cls;
   }

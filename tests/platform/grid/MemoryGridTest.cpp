@@ -1,12 +1,12 @@
 // The grid stand-in honours what the control relies on and refuses what a grid
 // would refuse.
-#include "platform/standins/grid/MemoryGrid.h"
+#include "platform/grid/MemoryGrid.h"
 
 #include <gtest/gtest.h>
 
 #include "common/Error.h"
-#include "platform/standins/grid/GridJson.h"
-#include "platform/standins/grid/GridText.h"
+#include "containers/common/GridJson.h"
+#include "containers/common/GridText.h"
 
 namespace brv {
 namespace {

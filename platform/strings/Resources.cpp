@@ -1,4 +1,4 @@
-#include "platform/standins/resources/Resources.h"
+#include "platform/strings/Resources.h"
 
 
 #include <cctype>

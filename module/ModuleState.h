@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/Category.h"
-#include "inventory/ValueTable.h"
+#include "module/ValueTable.h"
 #include "platform/Automation.h"
 
 namespace brv {

@@ -1,22 +1,10 @@
 #pragma once
-// Capturing an inventory: every class the collectors read, queried from a source
-// into a snapshot that answers the same on any machine.
+// Writing a file whole or not at all, as `capture` writes a snapshot.
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <vector>
-
-#include "instrumentation/ClassSource.h"
-#include "instrumentation/snapshot/Snapshot.h"
 
 namespace brv {
-
-// The classes the collectors read, in capture order.
-const std::vector<std::string>& CollectorClassNames();
-
-// Queries each of those classes (failures are kept as the class's error) and
-// records the key properties of the classes that have one.
-Snapshot CaptureSnapshot(const ClassSource& source);
 
 // A capture that could not be written: the message names the file and why, on
 // one line.

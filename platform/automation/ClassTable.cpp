@@ -1,4 +1,4 @@
-#include "platform/standins/automation/ClassTable.h"
+#include "platform/automation/ClassTable.h"
 
 #include <mutex>
 

@@ -36,12 +36,6 @@ struct SmbiosStructure {
 // closing double NUL).
 std::vector<SmbiosStructure> SplitSmbiosTable(std::string_view table);
 
-// The structure table held in a `dmidecode --dump-bin` file: a 32-byte entry point
-// area (SMBIOS 2.x "_SM_" or 3.x "_SM3_") and the table at the address that entry
-// point gives. Nothing when no entry point is found or the table lies outside the
-// bytes; a table length past the end of the file is cut to what is there.
-std::optional<std::string> SmbiosTableFromDump(std::string_view dump);
-
 struct SmbiosProcessor {
   std::optional<std::string> socket;  // socket designation
   std::optional<std::string> manufacturer;

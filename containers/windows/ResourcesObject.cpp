@@ -3,9 +3,9 @@
 // the DLL (in messages\), in the user's interface language.
 #include <memory>
 
-#include "platform/standins/resources/Resources.h"
-#include "platform/windows/Classes.h"
-#include "platform/windows/Dispatch.h"
+#include "platform/strings/Resources.h"
+#include "containers/windows/Classes.h"
+#include "containers/windows/Dispatch.h"
 
 namespace brv::win {
 namespace {

@@ -11,8 +11,6 @@
 
 namespace brv {
 
-inline constexpr const char* kResourcesProgId = "BRVPartsInf.clsResources";
-
 // One catalogue: message number to text.
 using Catalogue = std::map<int32_t, std::string>;
 

@@ -1,4 +1,4 @@
-#include "platform/standins/grid/GridJson.h"
+#include "containers/common/GridJson.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "platform/standins/grid/MemoryGrid.h"
+#include "platform/grid/MemoryGrid.h"
 
 #include <string>
 

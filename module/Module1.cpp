@@ -1,4 +1,4 @@
-#include "control/Module1.h"
+#include "module/Module1.h"
 
 #include <fmt/format.h>
 
@@ -8,8 +8,8 @@
 
 #include "common/Error.h"
 #include "common/Trap.h"
-#include "control/ModuleState.h"
-#include "platform/standins/resources/Resources.h"
+#include "module/ModuleState.h"
+#include "platform/Automation.h"
 
 namespace brv {
 

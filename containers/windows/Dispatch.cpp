@@ -1,4 +1,4 @@
-#include "platform/windows/Dispatch.h"
+#include "containers/windows/Dispatch.h"
 
 #include <dispex.h>
 

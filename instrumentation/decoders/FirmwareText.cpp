@@ -1,4 +1,4 @@
-#include "instrumentation/linux/FirmwareText.h"
+#include "instrumentation/decoders/FirmwareText.h"
 
 namespace brv {
 namespace {

@@ -1,22 +1,14 @@
-#include "instrumentation/linux/Smbios.h"
+#include "instrumentation/decoders/Smbios.h"
 
 #include <fmt/format.h>
 
 #include <cctype>
 #include <cstring>
 
-#include "instrumentation/linux/FirmwareText.h"
+#include "instrumentation/decoders/FirmwareText.h"
+#include "instrumentation/decoders/LittleEndian.h"
 
 namespace brv {
-namespace {
-
-uint16_t Le16(std::string_view b, size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8));
-}
-uint32_t Le32(std::string_view b, size_t at) { return Le16(b, at) | (static_cast<uint32_t>(Le16(b, at + 2)) << 16); }
-uint64_t Le64(std::string_view b, size_t at) { return Le32(b, at) | (static_cast<uint64_t>(Le32(b, at + 4)) << 32); }
-
-}  // namespace
 
 std::optional<uint8_t> SmbiosStructure::Byte(size_t offset) const {
   if (offset + 1 > formatted.size()) return std::nullopt;
@@ -75,32 +67,6 @@ std::vector<SmbiosStructure> SplitSmbiosTable(std::string_view table) {
     at = stringsEnd + 2;
   }
   return out;
-}
-
-std::optional<std::string> SmbiosTableFromDump(std::string_view dump) {
-  if (dump.size() >= 24 && dump.substr(0, 5) == "_SM3_") {
-    const uint32_t maxLength = Le32(dump, 0x0C);
-    const uint64_t address = Le64(dump, 0x10);
-    if (address >= dump.size()) return std::nullopt;
-    const size_t length = static_cast<size_t>(std::min<uint64_t>(maxLength, dump.size() - address));
-    return std::string(dump.substr(static_cast<size_t>(address), length));
-  }
-  if (dump.size() >= 31 && dump.substr(0, 4) == "_SM_" && dump.substr(0x10, 5) == "_DMI_") {
-    const uint16_t length = Le16(dump, 0x16);
-    const uint32_t address = Le32(dump, 0x18);
-    if (address >= dump.size()) return std::nullopt;
-    const size_t take = std::min<size_t>(length, dump.size() - address);
-    return std::string(dump.substr(address, take));
-  }
-  // A legacy entry point with only the "_DMI_" anchor.
-  if (dump.size() >= 15 && dump.substr(0, 5) == "_DMI_") {
-    const uint16_t length = Le16(dump, 0x06);
-    const uint32_t address = Le32(dump, 0x08);
-    if (address >= dump.size()) return std::nullopt;
-    const size_t take = std::min<size_t>(length, dump.size() - address);
-    return std::string(dump.substr(address, take));
-  }
-  return std::nullopt;
 }
 
 std::vector<SmbiosProcessor> DecodeSmbiosProcessors(const std::vector<SmbiosStructure>& table) {

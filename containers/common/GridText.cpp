@@ -1,4 +1,4 @@
-#include "platform/standins/grid/GridText.h"
+#include "containers/common/GridText.h"
 
 #include <algorithm>
 #include <fmt/format.h>

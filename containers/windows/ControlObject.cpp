@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "control/BRVPartsCtl.h"
-#include "platform/windows/Classes.h"
-#include "platform/windows/Dispatch.h"
+#include "containers/windows/Classes.h"
+#include "containers/windows/Dispatch.h"
 
 namespace brv::win {
 namespace {

@@ -7,7 +7,7 @@
 #include <new>
 #include <string>
 
-#include "platform/windows/Classes.h"
+#include "containers/windows/Classes.h"
 
 namespace brv::win {
 namespace {

@@ -1,4 +1,4 @@
-#include "control/ModuleState.h"
+#include "module/ModuleState.h"
 
 namespace brv {
 

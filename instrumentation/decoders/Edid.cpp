@@ -1,6 +1,6 @@
-#include "instrumentation/linux/Edid.h"
+#include "instrumentation/decoders/Edid.h"
 
-#include "instrumentation/linux/FirmwareText.h"
+#include "instrumentation/decoders/FirmwareText.h"
 
 namespace brv {
 namespace {

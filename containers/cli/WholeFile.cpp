@@ -1,4 +1,4 @@
-#include "instrumentation/linux/Capture.h"
+#include "containers/cli/WholeFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,24 +11,7 @@
 
 #include <fmt/format.h>
 
-#include "instrumentation/linux/LiveSource.h"
-
 namespace brv {
-
-const std::vector<std::string>& CollectorClassNames() { return LiveClassNames(); }
-
-Snapshot CaptureSnapshot(const ClassSource& source) {
-  Snapshot snapshot;
-  snapshot.unreachable = source.Unreachable();
-  for (const std::string& name : CollectorClassNames()) {
-    std::optional<std::string> key = source.KeyProperty(name);
-    if (!key) key = BuiltinKeyProperty(name);
-    if (key) snapshot.keys.emplace_back(name, *key);
-    const std::shared_ptr<const ClassAnswer> answer = source.Query(name);
-    snapshot.classes.emplace_back(name, answer ? *answer : ClassAnswer{});
-  }
-  return snapshot;
-}
 
 namespace {
 
