@@ -16,6 +16,27 @@ enum Text : int32_t {
   kHasNoInstances = 2005,   // %1 has no instances
   kUnknownCategory = 2006,  // no category is called "%1"; did you mean "%2"? The categories: %3
   kBadInstance = 2007,      // the instance is a positive whole number, counted from 1, not "%1"
+  // --help: the program, each option and argument, and the help's own labels.
+  kHelpAbout = 2101,
+  kHelpSnapshot = 2102,
+  kHelpColor = 2103,
+  kHelpJson = 2104,
+  kHelpScript = 2105,
+  kHelpCategory = 2106,
+  kHelpInstance = 2107,
+  kHelpSysroot = 2108,
+  kHelpCapture = 2109,
+  kHelpOutput = 2110,
+  kHelpServe = 2111,
+  kHelpPort = 2112,
+  kHelpBind = 2113,
+  kHelpAllowHost = 2114,
+  kHelpHelp = 2115,
+  kHelpVersion = 2116,
+  kHelpUsage = 2117,
+  kHelpOptions = 2118,
+  kHelpPositionals = 2119,
+  kHelpSubcommands = 2120,
 };
 
 // Message `number` with %1, %2, ... replaced by the arguments, in one pass.

@@ -235,48 +235,53 @@ int RunScript(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Shows the hardware parts of this machine, one category at a time."};
-  app.set_version_flag("--version", "brvparts " BRV_VERSION);
+  using brv::cli::Say;
+  namespace t = brv::cli;
+  CLI::App app{Say(t::kHelpAbout, {})};
+  // --help in the user's language: its labels and groups, and every description.
+  app.get_formatter()->label("Usage", Say(t::kHelpUsage, {}));
+  app.get_formatter()->label("Positionals", Say(t::kHelpPositionals, {}));
+  app.option_defaults()->group(Say(t::kHelpOptions, {}));
+  app.set_help_flag("-h,--help", Say(t::kHelpHelp, {}));
+  app.set_version_flag("--version", "brvparts " BRV_VERSION, Say(t::kHelpVersion, {}));
   std::string snapshot, script, categoryText, instanceText;
   std::optional<brv::Category> category;
   std::optional<int32_t> instance;
-  app.add_option("--snapshot", snapshot, "Answer the instrumentation from a captured inventory (JSON snapshot)")
+  app.add_option("--snapshot", snapshot, Say(t::kHelpSnapshot, {}))
       ->type_name("FILE");
   bool json = false;
   std::string colourChoice = "auto";
-  app.add_option("--color", colourChoice,
-                 "Colour the tables: always, never, or auto (on a terminal that is not dumb, without $NO_COLOR)")
+  app.add_option("--color", colourChoice, Say(t::kHelpColor, {}))
       ->check(CLI::IsMember({"auto", "always", "never"}))
       ->type_name("WHEN")
       ->capture_default_str();
-  app.add_flag("--json", json, "Print the inventory (or the category asked for) as one JSON document");
-  app.add_option("--script", script, "Script mode: JSON requests one a line from FILE (- for standard input)")
+  app.add_flag("--json", json, Say(t::kHelpJson, {}));
+  app.add_option("--script", script, Say(t::kHelpScript, {}))
       ->type_name("FILE|-");
-  CLI::Option* categoryGiven = app.add_option("category", categoryText,
-                 "One of: " + brv::cli::CategoryList() + ", in any case (all when omitted)");
-  CLI::Option* instanceGiven = app.add_option("instance", instanceText, "The instance to show, counted from 1 (default 1; all of them with --json)");
+  CLI::Option* categoryGiven =
+      app.add_option("category", categoryText, Say(t::kHelpCategory, {brv::cli::CategoryList()}));
+  CLI::Option* instanceGiven = app.add_option("instance", instanceText, Say(t::kHelpInstance, {}));
   std::string sysroot, output;
   if (const char* env = std::getenv("BRVPARTS_SYSROOT")) sysroot = env;
-  app.add_option("--sysroot", sysroot,
-                 "Read the live machine's files below DIR instead of / (a captured tree; also $BRVPARTS_SYSROOT)")
+  app.add_option("--sysroot", sysroot, Say(t::kHelpSysroot, {}))
       ->type_name("DIR");
-  CLI::App* capture = app.add_subcommand(
-      "capture",
-      "Write a snapshot of every class the control reads, to open anywhere with --snapshot. It keeps the serial "
-      "numbers and addresses of this machine's parts: share it knowingly.");
-  capture->add_option("-o,--output", output, "Write to FILE instead of standard output")->type_name("FILE");
+  CLI::App* capture = app.add_subcommand("capture", Say(t::kHelpCapture, {}));
+  capture->add_option("-o,--output", output, Say(t::kHelpOutput, {}))->type_name("FILE");
   int port = 8080;
   std::string bind = "127.0.0.1";
-  CLI::App* serve = app.add_subcommand("serve", "Show the control on a web page served over HTTP");
-  serve->add_option("--snapshot", snapshot, "Answer the instrumentation from a captured inventory (JSON snapshot)")
+  CLI::App* serve = app.add_subcommand("serve", Say(t::kHelpServe, {}));
+  serve->add_option("--snapshot", snapshot, Say(t::kHelpSnapshot, {}))
       ->type_name("FILE");
-  serve->add_option("--port", port, "The port to listen on (0 picks a free one)")
+  serve->add_option("--port", port, Say(t::kHelpPort, {}))
       ->check(CLI::Range(0, 65535))->capture_default_str();
-  serve->add_option("--bind", bind, "The address to listen on")->capture_default_str();
+  serve->add_option("--bind", bind, Say(t::kHelpBind, {}))->capture_default_str();
   std::vector<std::string> allowHosts;
-  serve->add_option("--allow-host", allowHosts,
-                    "Also answer requests whose Host names NAME (a host name or address; repeat for more)")
+  serve->add_option("--allow-host", allowHosts, Say(t::kHelpAllowHost, {}))
       ->type_name("NAME");
+  for (CLI::App* sub : {capture, serve}) {
+    sub->group(Say(t::kHelpSubcommands, {}));
+    if (CLI::Option* help = sub->get_help_ptr()) help->group(Say(t::kHelpOptions, {}));
+  }
   try {
     app.parse(argc, argv);
     if (!script.empty() && categoryGiven->count() > 0) throw CLI::ValidationError("--script takes no category");

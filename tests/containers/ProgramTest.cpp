@@ -143,6 +143,8 @@ TEST(Program, ItsOwnTextsComeFromTheCatalogues) {
       {"de_DE.UTF-8", "CD,DVD 2", "brvparts: CD,DVD hat keine Instanzen"},
       {"de_DE.UTF-8", "Memory x", "brvparts: die Instanz ist eine positive ganze Zahl, ab 1 gezählt, nicht „x“"},
       {"ja_JP.UTF-8", "memroy", "brvparts: 「memroy」という分類はありません。「Memory」のことですか? 分類: CPU, Memory,"},
+      {"ja_JP.UTF-8", "--help", "このマシンのハードウェア部品を、分類ごとに表示します。"},
+      {"de_DE.UTF-8", "serve --help", "Das Steuerelement auf einer über HTTP ausgelieferten Webseite zeigen"},
   };
   for (const auto& c : cases) {
     const Outcome r = RunProgram("--snapshot " + changed + " " + c.args, "", c.lang);
