@@ -1,5 +1,6 @@
 #pragma once
-// The page the web container serves, embedded in the program: its document,
+// The page the web container serves, embedded in the program at build time from
+// the files in containers/web/page/ (cmake/EmbedText.cmake): its document,
 // script, style and icon.
 #include <string_view>
 

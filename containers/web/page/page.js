@@ -1,12 +1,4 @@
-// The page's script: the control's script object over /api/call, the category
-// list and instance picker, the grid drawn from the control's grid state, and the
-// control's message boxes as modal dialogs. Every text from the control is set
-// with textContent, never parsed as markup.
-#include "containers/web/PageAssets.h"
-
-namespace brv::web {
-
-const std::string_view kPageScript = R"page('use strict';
+'use strict';
 (() => {
   const CATEGORIES = ['CPU', 'Memory', 'Display', 'HDD', 'CD,DVD', 'Modem', 'Bluetooth',
     'Battery Pack', 'Docking Station', 'Network Adapter', 'External Monitor'];
@@ -233,6 +225,3 @@ const std::string_view kPageScript = R"page('use strict';
   countText.textContent = '';
   start();
 })();
-)page";
-
-}  // namespace brv::web
