@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The web page in headless Chromium: installs Chromium (apt) and the test driver
 # (npm ci in tests/web), builds the release program in build-web-release/ when
-# needed, starts `brvparts serve --port 0` over the sample laptop, a failing and
-# an injection snapshot, runs tests/web with node's test runner, and stops the
+# needed, starts `brvparts serve --port 0` over the sample laptop (in English,
+# and in Japanese and German for the page's language), a failing and an
+# injection snapshot, runs tests/web with node's test runner, and stops the
 # servers. Exits non-zero when any step or test fails.
 #
 # The tests take a screenshot of the page, to $BUILD/web-page.png unless
@@ -51,11 +52,13 @@ stop_servers() {
 cleanup() { stop_servers || true; rm -rf "$logs"; }
 trap cleanup EXIT
 
-# Starts one server over a snapshot and exports BRV_URL_NAME with its address.
+# Starts one server over a snapshot, in the locale LANG names (English unless
+# given), and exports BRV_URL_NAME with its address.
 start_server() {
-  local name=$1 snapshot=$2 out="$logs/$1.out"
+  local name=$1 snapshot=$2 lang=${3:-C.UTF-8} out="$logs/$1.out"
   : >"$out"  # the server's own redirection happens later, in its process
-  "$BUILD/brvparts" serve --port 0 --snapshot "$snapshot" >"$out" 2>"$logs/$name.err" &
+  env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG="$lang" \
+    "$BUILD/brvparts" serve --port 0 --snapshot "$snapshot" >"$out" 2>"$logs/$name.err" &
   pids+=($!)
   local url=""
   for _ in $(seq 100); do
@@ -72,6 +75,8 @@ start_server() {
 start_server laptop samples/laptop.json
 start_server failing tests/web/fixtures/failing.json
 start_server injection tests/web/fixtures/injection.json
+start_server japanese samples/laptop.json ja_JP.UTF-8
+start_server german samples/laptop.json de_DE.UTF-8
 
 phase "tests"
 export BRV_SCREENSHOT=$(realpath -m "${BRV_SCREENSHOT:-$BUILD/web-page.png}")

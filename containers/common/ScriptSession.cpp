@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "common/Category.h"
 #include "common/JsonInput.h"
 #include "containers/common/GridJson.h"
 
@@ -155,7 +156,17 @@ json ScriptSession::Call(const json& request) {
       if (!v) Raise(err::kTypeMismatch, "an argument has no variant form");
       values.push_back(std::move(*v));
     }
-    return json(ToInt16(control_->Call(name, values)));
+    const int16_t count = ToInt16(control_->Call(name, values));
+    // The view counts the instance as it does here. A name that is no category
+    // runs no collector: the grid shows the category it showed, at the new index.
+    const int index = ToInt16(Subtract(values[1], 1)) + 1;
+    const std::string category = values[0].get<std::string>();
+    if (CategoryNamed(category)) {
+      selection_ = Selection{category, index, count};
+    } else if (selection_) {
+      selection_->index = index;
+    }
+    return json(count);
   }
   if (name == "GetInterfaceSafetyOptions" || name == "SetInterfaceSafetyOptions") {
     const bool get = name == "GetInterfaceSafetyOptions";

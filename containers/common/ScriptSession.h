@@ -36,6 +36,14 @@ inline constexpr size_t kMaxRequestBytes = 64 * 1024;
 // the rest is read and dropped, so no line takes more memory than that.
 bool ReadRequestLine(std::istream& in, std::string& line);
 
+// What the grid shows after the last SetSelectItem call that succeeded: the
+// category, the instance (as the view counted it) and the count returned.
+struct Selection {
+  std::string category;
+  int index = 0;
+  int count = 0;
+};
+
 class ScriptSession {
  public:
   ScriptSession();
@@ -51,6 +59,9 @@ class ScriptSession {
   nlohmann::ordered_json Handle(std::string_view line);
   // True once any call (start-up included) failed.
   bool failed() const { return failed_; }
+  // The selection of the last SetSelectItem call that succeeded, or nullopt
+  // before the first.
+  const std::optional<Selection>& selection() const { return selection_; }
   BRVPartsCtl& control() { return *control_; }
 
  private:
@@ -61,6 +72,7 @@ class ScriptSession {
   MessageBoxHandler previous_;
   std::unique_ptr<BRVPartsCtl> control_;
   nlohmann::ordered_json startup_;
+  std::optional<Selection> selection_;
   bool failed_ = false;
 };
 

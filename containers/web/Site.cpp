@@ -10,8 +10,9 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "containers/web/PageAssets.h"
+#include "common/Category.h"
 #include "containers/common/GridJson.h"
+#include "containers/web/PageAssets.h"
 
 namespace brv::web {
 namespace {
@@ -40,8 +41,8 @@ struct Asset {
   const char* type;
 };
 
+// The document is filled with the texts when the site starts.
 const Asset kAssets[] = {
-    {"/", kPageHtml, "text/html; charset=utf-8"},
     {"/app.js", kPageScript, "text/javascript; charset=utf-8"},
     {"/app.css", kPageStyle, "text/css; charset=utf-8"},
     {"/favicon.svg", kPageIcon, "image/svg+xml"},
@@ -131,7 +132,26 @@ bool HostPolicy::Allows(const HostPort& host) const {
   return std::find(allowed_.begin(), allowed_.end(), host.host) != allowed_.end();
 }
 
-Site::Site(HostPolicy policy) : policy_(std::move(policy)) {}
+Site::Site(HostPolicy policy) : Site(std::move(policy), LoadPageTexts()) {}
+
+Site::Site(HostPolicy policy, PageTexts texts)
+    : policy_(std::move(policy)), texts_(std::move(texts)), page_(FillPage(kPageHtml, texts_)) {}
+
+nlohmann::ordered_json Site::PageState(ScriptSession& session) const {
+  json state = control_.Startup();
+  state["currentGrid"] = GridToJson(session.control().MSHFlexGrid1().State());
+  json& categories = state["categories"] = json::array();
+  for (const std::string_view name : kCategoryNames) categories.push_back(name);
+  if (const auto& shown = session.selection()) {
+    state["selection"] = json{{"category", shown->category}, {"index", shown->index}, {"count", shown->count}};
+  } else {
+    state["selection"] = nullptr;
+  }
+  state["language"] = texts_.language;
+  json& texts = state["texts"] = json::object();
+  for (const auto& [name, text] : texts_.texts) texts[name] = text;
+  return state;
+}
 
 // A Host naming another site, unknown paths and methods a path does not take
 // are refused before anything else is looked at.
@@ -161,6 +181,13 @@ std::optional<Response> Site::Admit(const Request& request) const {
 
 void Site::Handle(const Request& request, const std::function<void(Response)>& reply) {
   if (auto refusal = Admit(request)) return reply(std::move(*refusal));
+  if (request.path == "/") {
+    Response r;
+    r.type = "text/html; charset=utf-8";
+    r.headers = {{"Cache-Control", "no-cache"}};
+    r.body = page_;
+    return reply(std::move(r));
+  }
   for (const Asset& asset : kAssets) {
     if (asset.path != request.path) continue;
     Response r;
@@ -171,11 +198,7 @@ void Site::Handle(const Request& request, const std::function<void(Response)>& r
   }
   std::function<void(ScriptSession&)> task;
   if (request.path == "/api/state") {
-    task = [this, reply](ScriptSession& session) {
-      json state = control_.Startup();
-      state["currentGrid"] = GridToJson(session.control().MSHFlexGrid1().State());
-      reply(Json(DumpJson(state)));
-    };
+    task = [this, reply](ScriptSession& session) { reply(Json(DumpJson(PageState(session)))); };
   } else {
     const std::string* type = request.Header("content-type");
     if (!type || MediaType(*type) != "application/json") {

@@ -2,7 +2,10 @@
 // What `brvparts serve` answers, apart from how bytes reach it: the page, its
 // script, style and icon, and the control's script mode as an API,
 //
-//   GET  /api/state  the control's start-up line, plus "currentGrid": the grid now
+//   GET  /api/state  the control's start-up line, plus "currentGrid": the grid now,
+//                    "categories": the names in the control's order, "selection":
+//                    what the grid shows ({"category", "index", "count"} or null),
+//                    "language" and "texts": the page's own texts
 //   POST /api/call   one request line (application/json) -> its answer line
 //
 // with short JSON refusals for the rest. One control serves every client: it
@@ -15,6 +18,7 @@
 
 #include "containers/web/ContainerThread.h"
 #include "containers/web/HttpMessage.h"
+#include "containers/web/PageTexts.h"
 
 namespace brv::web {
 
@@ -45,8 +49,10 @@ bool IsLoopback(const HostPort& host);
 
 class Site {
  public:
-  // Starts the control; throws what creating it threw.
+  // Starts the control; throws what creating it threw. The page's texts are in
+  // the server's language unless given.
   explicit Site(HostPolicy policy);
+  Site(HostPolicy policy, PageTexts texts);
 
   // Answers one request: the page and refusals at once, on the calling thread;
   // the API's answers on the control's thread once the control has run the call.
@@ -54,8 +60,12 @@ class Site {
 
  private:
   std::optional<Response> Admit(const Request& request) const;
+  // The answer of GET /api/state; on the control's thread.
+  nlohmann::ordered_json PageState(ScriptSession& session) const;
 
   HostPolicy policy_;
+  PageTexts texts_;
+  std::string page_;  // the document, its texts filled in
   ContainerThread control_;
 };
 

@@ -37,8 +37,10 @@ export async function openBrowser() {
 
 // Opens the page and waits until its start-up has finished. Every page dialog
 // (alert, confirm, prompt) and page error is recorded: none is expected.
-export async function openPage(browser, url) {
+// A viewport, when given, replaces the browser's.
+export async function openPage(browser, url, viewport) {
   const page = await browser.context.newPage();
+  if (viewport) await page.setViewportSize(viewport);
   const events = { dialogs: [], errors: [] };
   page.on('dialog', async (dialog) => {
     events.dialogs.push(dialog.message());

@@ -1,10 +1,16 @@
 'use strict';
+// The page's script: the control's script object over /api/call, the category
+// list and instance picker, the grid drawn from the control's grid state, and the
+// control's message boxes as modal dialogs. The address carries the selection
+// (#/Network%20Adapter/2), so that a link, a reload and the browser's back and
+// forward buttons restore it. Every text from the control, the server or the
+// address is set with textContent, never parsed as markup.
 (() => {
-  const CATEGORIES = ['CPU', 'Memory', 'Display', 'HDD', 'CD,DVD', 'Modem', 'Bluetooth',
-    'Battery Pack', 'Docking Station', 'Network Adapter', 'External Monitor'];
   const TWIPS_PER_PIXEL = 15;
   const TEXT_ALIGN = ['left', 'center', 'right'];
   const PLACE = ['flex-start', 'center', 'flex-end'];
+  const MAX_INDEX = 32767;  // the control counts instances in 16 bits
+  const MAX_ADDRESS = 300;  // longer addresses name no selection
 
   const $ = (id) => document.getElementById(id);
   const site = $('site');
@@ -13,6 +19,18 @@
   const caption = $('caption');
   const statusLine = $('status');
   const box = $('box');
+  const list = $('categories');
+
+  // ---- The page's own texts, in the server's language. ----
+  // The document carries the ones needed before the server has answered;
+  // /api/state brings the rest.
+  const texts = { ...document.body.dataset };
+
+  // Text `name` with %1, %2, ... replaced by the arguments, in one pass.
+  function text(name, ...args) {
+    return String(texts[name] ?? name).replace(/%([1-9])/g,
+      (whole, digit) => (Number(digit) <= args.length ? String(args[Number(digit) - 1]) : whole));
+  }
 
   // ---- The control's message boxes, one modal dialog at a time. ----
   function showBox(message) {
@@ -45,6 +63,19 @@
     cell.style.justifyContent = known ? PLACE[Math.floor(code / 3)] : 'flex-start';
     cell.style.textAlign = known ? TEXT_ALIGN[Math.floor(code / 3)] : 'left';
     cell.style.alignItems = known ? PLACE[code % 3] : 'center';
+  }
+
+  // A cell whose text is cut short shows it whole on hover (its title) and on
+  // focus (the style unfolds it), and takes the focus from the keyboard.
+  function markCut(cells) {
+    for (const cell of cells.children) {
+      const span = cell.firstChild;
+      if (span.textContent) cell.title = span.textContent;
+      if (span.scrollWidth > span.clientWidth + 1) {
+        cell.classList.add('cut');
+        cell.tabIndex = 0;
+      }
+    }
   }
 
   function drawGrid(grid) {
@@ -81,6 +112,7 @@
       }
     }
     site.replaceChildren(cells);
+    markCut(cells);
   }
 
   // ---- The control's script object. ----
@@ -100,7 +132,7 @@
     });
     const answer = await response.json().catch(() => null);
     if (!response.ok || !answer) {
-      throw new Error(answer?.message ?? `The server answered ${response.status}.`);
+      throw new Error(answer?.message ?? text('answered', response.status));
     }
     return answer;
   }
@@ -126,26 +158,77 @@
     });
   }
 
-  // The page follows every call that succeeds, the console's included.
+  // The instance the control's view shows for nIndex: nIndex - 1 rounded half
+  // to even, plus 1.
+  function instanceOf(nIndex) {
+    const x = Number(nIndex) - 1;
+    const r = Math.round(x);
+    return (Math.abs(x % 1) === 0.5 && r % 2 !== 0 ? r - 1 : r) + 1;
+  }
+
+  // Calls SetSelectItem; the page follows every call that succeeds. `history`
+  // says what becomes of the address: 'push' a new entry, 'replace' the current
+  // one, or 'keep' it (the browser has already moved to it).
+  async function select(optionStr, nIndex, history) {
+    const count = await invoke('SetSelectItem', [optionStr, nIndex]);
+    const name = String(optionStr);
+    // A name that is no category runs no collector: the grid keeps its category.
+    if (categories.includes(name)) shown(name, instanceOf(nIndex), Number(count) || 0, history);
+    else if (chosen) shown(chosen.name, instanceOf(nIndex), chosen.count, history);
+    return count;
+  }
+
   const control = {
-    async SetSelectItem(optionStr, nIndex) {
-      const count = await invoke('SetSelectItem', [optionStr, nIndex]);
-      shown(String(optionStr), Number(nIndex), Number(count) || 0);
-      return count;
+    SetSelectItem(optionStr, nIndex) {
+      return select(optionStr, nIndex, 'push');
     },
   };
   window.control = control;
 
+  // ---- The address. ----
+  const addressOf = (name, index) => `#/${encodeURIComponent(name)}/${index}`;
+
+  // What an address names: {name, index}; {} for no selection at all ("", "#",
+  // "#/"); null for anything else (no such category, no instance number).
+  function parseAddress(hash) {
+    if (hash === '' || hash === '#' || hash === '#/') return {};
+    if (hash.length > MAX_ADDRESS) return null;
+    const parts = /^#\/([^/]+)\/([0-9]{1,5})$/.exec(hash);
+    if (!parts) return null;
+    let name;
+    try {
+      name = decodeURIComponent(parts[1]);
+    } catch {
+      return null;
+    }
+    const index = Number(parts[2]);
+    if (!categories.includes(name) || index < 1 || index > MAX_INDEX) return null;
+    return { name, index };
+  }
+
+  // An address as quoted in the status line: long ones are cut short.
+  function quoted(hash) {
+    let shown;
+    try {
+      shown = decodeURIComponent(hash);
+    } catch {
+      shown = hash;
+    }
+    return shown.length <= 80 ? shown : `${shown.slice(0, 80)}...`;
+  }
+
   // ---- The page around it. ----
-  let chosen = null;
+  let categories = [];
+  let chosen = null;  // {name, index, count}: what the grid shows
+  let startupGrid = null;
 
   function setBusy(busy) {
     document.body.dataset.state = busy ? 'busy' : 'idle';
     document.body.setAttribute('aria-busy', busy ? 'true' : 'false');
   }
 
-  function say(text, failed = false) {
-    statusLine.textContent = text;
+  function say(message, failed = false) {
+    statusLine.textContent = message;
     statusLine.classList.toggle('failed', failed);
   }
 
@@ -160,63 +243,141 @@
     }
     picker.replaceChildren(...options);
     picker.disabled = count < 1;
-    countText.textContent = count < 1 ? 'none counted' : `of ${count}`;
+    countText.textContent = count < 1 ? text('none') : text('of', count);
   }
 
-  function shown(name, index, count) {
-    chosen = name;
-    caption.textContent = name;
-    for (const button of document.querySelectorAll('#categories button')) {
-      button.setAttribute('aria-pressed', button.dataset.category === name ? 'true' : 'false');
+  // One button of the list takes the focus from Tab: the pressed one, else the
+  // first; the arrow keys move along the list.
+  function roving(target) {
+    for (const button of list.querySelectorAll('button')) button.tabIndex = button === target ? 0 : -1;
+  }
+
+  function pressed(name) {
+    let current = list.querySelector('button');
+    for (const button of list.querySelectorAll('button')) {
+      const on = button.dataset.category === name;
+      button.setAttribute('aria-pressed', on ? 'true' : 'false');
+      if (on) current = button;
     }
-    fillPicker(count, index);
-    say(count > 0 ? `${name}: instance ${index} of ${count}` : `${name}: no instances counted`);
+    roving(current);
   }
 
-  async function show(name, index) {
+  function shown(name, index, count, history) {
+    chosen = { name, index, count };
+    caption.textContent = name;
+    pressed(name);
+    fillPicker(count, index);
+    say(count > 0 ? text('shown', name, index, count) : text('shownNone', name));
+    const address = addressOf(name, index);
+    if (location.hash === address || history === 'keep') return;
+    if (history === 'push') window.history.pushState(null, '', address);
+    else window.history.replaceState(null, '', address);
+  }
+
+  // Nothing chosen: the grid as the control started, and no category pressed.
+  function choice(message = '', failed = false) {
+    chosen = null;
+    caption.textContent = text('choose');
+    pressed(null);
+    fillPicker(0, 0);
+    countText.textContent = '';
+    drawGrid(startupGrid);
+    say(message, failed);
+  }
+
+  async function show(name, index, history = 'push') {
     setBusy(true);
     try {
-      await control.SetSelectItem(name, index);
+      await select(name, index, history);
+      return true;
     } catch (e) {
-      say(`SetSelectItem("${name}", ${index}) failed: ${e.message}`, true);
+      say(text('callFailed', name, index, e.message), true);
+      return false;
     } finally {
       setBusy(false);
     }
   }
 
-  const list = $('categories');
-  for (const name of CATEGORIES) {
-    const item = document.createElement('li');
-    const button = document.createElement('button');
-    button.type = 'button';
-    button.dataset.category = name;
-    button.setAttribute('aria-pressed', 'false');
-    button.textContent = name;
-    button.addEventListener('click', () => show(name, 1));
-    item.append(button);
-    list.append(item);
+  // Shows what the address names; false when it names nothing to show.
+  async function follow(hash, history) {
+    const wanted = parseAddress(hash);
+    if (wanted === null) {
+      choice(text('badAddress', quoted(hash)), true);
+    } else if (!wanted.name) {
+      choice();
+    } else if (!(await show(wanted.name, wanted.index, history))) {
+      const failure = statusLine.textContent;
+      choice(failure, true);
+    }
   }
 
-  picker.addEventListener('change', () => {
-    if (chosen) show(chosen, Number(picker.value));
+  function fillCategories(names) {
+    categories = Array.isArray(names) ? names.filter((n) => typeof n === 'string').slice(0, 64) : [];
+    const items = categories.map((name) => {
+      const item = document.createElement('li');
+      const button = document.createElement('button');
+      button.type = 'button';
+      button.dataset.category = name;
+      button.setAttribute('aria-pressed', 'false');
+      button.textContent = name;
+      button.addEventListener('click', () => show(name, 1));
+      item.append(button);
+      return item;
+    });
+    list.replaceChildren(...items);
+    pressed(null);
+  }
+
+  // Up, Down, Home and End move along the categories; Tab leaves the list.
+  list.addEventListener('keydown', (event) => {
+    const buttons = [...list.querySelectorAll('button')];
+    const at = buttons.indexOf(document.activeElement);
+    if (at < 0) return;
+    const to = { ArrowDown: at + 1, ArrowUp: at - 1, Home: 0, End: buttons.length - 1 }[event.key];
+    if (to === undefined) return;
+    event.preventDefault();
+    const target = buttons[Math.max(0, Math.min(buttons.length - 1, to))];
+    roving(target);
+    target.focus();
   });
 
-  // Start-up: the control's own boxes and error, then the grid as it stands now.
+  picker.addEventListener('change', () => {
+    if (chosen) show(chosen.name, Number(picker.value));
+  });
+
+  // The browser's back and forward buttons, and an address typed in.
+  window.addEventListener('popstate', () => {
+    if (chosen && location.hash === addressOf(chosen.name, chosen.index)) return;
+    follow(location.hash, 'keep');
+  });
+
+  // Start-up: the control's own boxes and error; then what the address names,
+  // else what the grid shows now.
   async function start() {
     setBusy(true);
     try {
       const response = await fetch('/api/state');
-      if (!response.ok) throw new Error(`The server answered ${response.status}.`);
+      if (!response.ok) throw new Error(text('answered', response.status));
       const state = await response.json();
+      if (state.texts && typeof state.texts === 'object') Object.assign(texts, state.texts);
+      fillCategories(state.categories);
+      startupGrid = state.grid;
       await showBoxes(state.messages);
       drawGrid(state.currentGrid ?? state.grid);
       if (state.error) {
-        say(`The control failed to start: ${state.error.description} (error ${state.error.number})`, true);
+        say(text('startFailed', `${state.error.description} (error ${state.error.number})`), true);
+        return;
+      }
+      const selection = state.selection;
+      if (location.hash) {
+        await follow(location.hash, 'replace');
+      } else if (selection && categories.includes(selection.category)) {
+        shown(selection.category, Number(selection.index), Number(selection.count) || 0, 'replace');
       } else {
-        say('Choose a category.');
+        say('');
       }
     } catch (e) {
-      say(`The control cannot be reached: ${e.message}`, true);
+      say(text('unreachable', e.message), true);
     } finally {
       setBusy(false);
     }
