@@ -30,6 +30,9 @@ fi
 (cd tests/web && npm ci --no-audit --no-fund --loglevel=error) ||
   { echo "FAIL: npm could not install the test driver (Node.js $have)" >&2; exit 1; }
 
+# The page's script is a file of its own: its syntax is checked before anything runs.
+node --check containers/web/page/page.js || { echo "FAIL: containers/web/page/page.js does not parse" >&2; exit 1; }
+
 phase "build"
 BUILD=${BRV_WEB_BUILD:-build-web-release}
 if [[ ! -f $BUILD/CMakeCache.txt ]]; then

@@ -54,13 +54,16 @@ std::string LanguageTag(const std::string& language) {
 
 void AppendEscaped(std::string& out, std::string_view text) {
   for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
+    const char* entity = c == '&'    ? "&amp;"
+                         : c == '<'  ? "&lt;"
+                         : c == '>'  ? "&gt;"
+                         : c == '"'  ? "&quot;"
+                         : c == '\'' ? "&#39;"
+                                     : nullptr;
+    if (entity) {
+      out += entity;
+    } else {
+      out += c;
     }
   }
 }

@@ -173,15 +173,23 @@ TEST(WebServer, AnswersAsTheScriptModeDoes) {
   json startup = json::parse(state->body);
   ASSERT_TRUE(startup.contains("currentGrid"));
   EXPECT_EQ(startup["currentGrid"], startup["grid"]) << "nothing was called yet";
-  startup.erase("currentGrid");
+  EXPECT_EQ(startup["selection"], nullptr) << "nothing was called yet";
+  EXPECT_EQ(startup["categories"], json::parse(R"(["CPU", "Memory", "Display", "HDD", "CD,DVD", "Modem",
+      "Bluetooth", "Battery Pack", "Docking Station", "Network Adapter", "External Monitor"])"));
+  // The page's texts, in the language the server found in its environment.
+  EXPECT_TRUE(startup["language"].is_string());
+  EXPECT_TRUE(startup["texts"]["of"].is_string());
+  for (const char* added : {"currentGrid", "categories", "selection", "language", "texts"}) startup.erase(added);
   EXPECT_EQ(startup, json::parse(expected[0]));
 
   for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(Call(client, lines[i]), expected[i + 1]) << lines[i];
 
-  // The current grid is the one the last call left.
+  // The current grid is the one the last call left, and the selection that of
+  // the last call that succeeded.
   state = client.Get("/api/state");
   ASSERT_TRUE(state);
   EXPECT_EQ(json::parse(state->body)["currentGrid"], json::parse(expected.back())["grid"]);
+  EXPECT_EQ(json::parse(state->body)["selection"], json::parse(R"({"category": "CD,DVD", "index": 1, "count": 1})"));
   EXPECT_EQ(server.Stop(SIGINT), 0) << "Ctrl-C stops it cleanly";
   EXPECT_EQ(server.Stderr(), "");
 }
