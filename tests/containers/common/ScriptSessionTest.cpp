@@ -1,8 +1,8 @@
 // The selection a script session reports: what the grid shows after the last
 // SetSelectItem call that succeeded, the instance counted as the view counts it.
-#include <gtest/gtest.h>
-
 #include <optional>
+
+#include <gtest/gtest.h>
 
 #include "containers/common/ScriptSession.h"
 #include "tests/support/Support.h"
