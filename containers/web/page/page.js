@@ -24,7 +24,7 @@
   // ---- The page's own texts, in the server's language. ----
   // The document carries the ones needed before the server has answered;
   // /api/state brings the rest.
-  const texts = { ...document.body.dataset };
+  const texts = { unreachable: document.body.dataset.unreachable, answered: document.body.dataset.answered };
 
   // Text `name` with %1, %2, ... replaced by the arguments, in one pass.
   function text(name, ...args) {
