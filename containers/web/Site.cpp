@@ -132,10 +132,8 @@ bool HostPolicy::Allows(const HostPort& host) const {
   return std::find(allowed_.begin(), allowed_.end(), host.host) != allowed_.end();
 }
 
-Site::Site(HostPolicy policy) : Site(std::move(policy), LoadPageTexts()) {}
-
-Site::Site(HostPolicy policy, PageTexts texts)
-    : policy_(std::move(policy)), texts_(std::move(texts)), page_(FillPage(kPageHtml, texts_)) {}
+Site::Site(HostPolicy policy)
+    : policy_(std::move(policy)), texts_(LoadPageTexts()), page_(FillPage(kPageHtml, texts_)) {}
 
 nlohmann::ordered_json Site::PageState(ScriptSession& session) const {
   json state = control_.Startup();

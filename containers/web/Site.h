@@ -50,9 +50,8 @@ bool IsLoopback(const HostPort& host);
 class Site {
  public:
   // Starts the control; throws what creating it threw. The page's texts are in
-  // the server's language unless given.
+  // the server's language, chosen as the control chooses its own.
   explicit Site(HostPolicy policy);
-  Site(HostPolicy policy, PageTexts texts);
 
   // Answers one request: the page and refusals at once, on the calling thread;
   // the API's answers on the control's thread once the control has run the call.
