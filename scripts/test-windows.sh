@@ -83,6 +83,7 @@ fi
 
 phase "tests against Wine's instrumentation service"
 run_check ComServerTest wine build-windows/brvparts_windows_tests.exe
+run_check HostTest wine build-windows/brvparts_windows_host.exe live
 run_script live.js
 run_script live.vbs
 if [[ -s $boxes_unix ]]; then
@@ -96,10 +97,14 @@ utf16() { grep -P "^$2\t" "messages/$1.msg" | cut -f2 | tr -d '\n' | iconv -f UT
 for lang in de ja; do
   locale=${lang}_$(tr '[:lower:]' '[:upper:]' <<<"${lang/ja/jp}").UTF-8
   run_script localized.js LC_ALL="$locale" -- "$(utf16 "$lang" 201)" "$(utf16 "$lang" 202)"
+  run_check HostTest env LC_ALL="$locale" wine build-windows/brvparts_windows_host.exe header \
+    "$(utf16 "$lang" 201)" "$(utf16 "$lang" 202)"
 done
 
 phase "tests against tests/windows/fixture.json"
-run_script snapshot.js BRVPARTS_SNAPSHOT="$(winepath -w tests/windows/fixture.json)"
+fixture=$(winepath -w tests/windows/fixture.json)
+run_script snapshot.js BRVPARTS_SNAPSHOT="$fixture"
+run_check HostTest BRVPARTS_SNAPSHOT="$fixture" wine build-windows/brvparts_windows_host.exe snapshot
 
 phase "unregister"
 if wine regsvr32 /u /s "$dll"; then

@@ -1,7 +1,8 @@
-// The control as a COM class: its dispatch interface _BRVPartsCtl (SetSelectItem
-// and read-only views of the grid for a script), the scripting-safety interface
-// answered by the control's own IObjectSafety_* methods, and a connection point
-// for its event interface __BRVPartsCtl, which has no events.
+// The control as a COM class: its dispatch interface _BRVPartsCtl, which has
+// SetSelectItem only (a script learns counts, never cells), the scripting-safety
+// interface answered by the control's own IObjectSafety_* methods, a connection
+// point for its event interface __BRVPartsCtl, which has no events, and the
+// grid's contents for native code through IBRVPartsGridView.
 #include <objsafe.h>
 #include <olectl.h>
 #include <ocidl.h>
@@ -12,17 +13,15 @@
 #include "control/BRVPartsCtl.h"
 #include "containers/windows/Classes.h"
 #include "containers/windows/Dispatch.h"
+#include "containers/windows/GridView.h"
 
 namespace brv::win {
 namespace {
 
-enum : DISPID { kSetSelectItem = 1, kRows, kCols, kTextMatrix, kStartupError };
+enum : DISPID { kSetSelectItem = 1 };
 
-constexpr Member kMembers[] = {
-    {L"SetSelectItem", kSetSelectItem}, {L"Rows", kRows},
-    {L"Cols", kCols},                   {L"TextMatrix", kTextMatrix},
-    {L"StartupError", kStartupError},
-};
+constexpr const wchar_t* kSetSelectItemParams[] = {L"optionStr", L"nIndex"};
+constexpr Member kMembers[] = {{L"SetSelectItem", kSetSelectItem, kSetSelectItemParams}};
 
 class ControlObject;
 
@@ -47,37 +46,27 @@ class SafetyPart : public IObjectSafety {
   ControlObject& outer_;
 };
 
-class EventsPart : public IConnectionPointContainer, public IConnectionPoint {
+// The connection point of __BRVPartsCtl: an object of its own (it answers
+// IConnectionPoint and IUnknown only), kept alive with the control.
+class EventsPoint : public IConnectionPoint {
  public:
-  explicit EventsPart(ControlObject& outer) : outer_(outer) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
-  // IConnectionPointContainer
-  HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** out) override {
-    if (out) *out = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** out) override {
+  explicit EventsPoint(ControlObject& outer) : outer_(outer) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
-    if (!IsEqualIID(riid, kControlEventsIid)) return CONNECT_E_NOCONNECTION;
+    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IConnectionPoint)) return E_NOINTERFACE;
     *out = static_cast<IConnectionPoint*>(this);
     AddRef();
     return S_OK;
   }
-  // IConnectionPoint
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
   HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
     if (!iid) return E_POINTER;
     *iid = kControlEventsIid;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** out) override {
-    if (!out) return E_POINTER;
-    *out = static_cast<IConnectionPointContainer*>(this);
-    AddRef();
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** out) override;
   HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
     if (!sink || !cookie) return E_POINTER;
     ComPtr<IDispatch> events;
@@ -110,9 +99,49 @@ class EventsPart : public IConnectionPointContainer, public IConnectionPoint {
   DWORD lastCookie_ = 0;
 };
 
+// IConnectionPointContainer, a face of the control itself.
+class EventsPart : public IConnectionPointContainer {
+ public:
+  explicit EventsPart(ControlObject& outer) : outer_(outer), point_(outer) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+  HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** out) override {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!IsEqualIID(riid, kControlEventsIid)) return CONNECT_E_NOCONNECTION;
+    *out = &point_;
+    point_.AddRef();
+    return S_OK;
+  }
+
+ private:
+  ControlObject& outer_;
+  EventsPoint point_;
+};
+
+// The grid's contents for native code.
+class GridViewPart : public IBRVPartsGridView {
+ public:
+  explicit GridViewPart(ControlObject& outer) : outer_(outer) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+  HRESULT STDMETHODCALLTYPE GetSize(LONG* rows, LONG* cols) override;
+  HRESULT STDMETHODCALLTYPE GetCellText(LONG row, LONG col, BSTR* text) override;
+  HRESULT STDMETHODCALLTYPE GetStartupError(LONG* number, BSTR* description) override;
+
+ private:
+  ControlObject& outer_;
+};
+
 class ControlObject : public DispatchObject {
  public:
-  ControlObject() : control_(std::make_unique<BRVPartsCtl>()), safety_(*this), events_(*this) {}
+  ControlObject() : control_(std::make_unique<BRVPartsCtl>()), safety_(*this), events_(*this), gridView_(*this) {}
   BRVPartsCtl& control() { return *control_; }
 
  protected:
@@ -124,6 +153,7 @@ class ControlObject : public DispatchObject {
     IUnknown* part = nullptr;
     if (IsEqualIID(riid, IID_IObjectSafety)) part = static_cast<IObjectSafety*>(&safety_);
     if (IsEqualIID(riid, IID_IConnectionPointContainer)) part = static_cast<IConnectionPointContainer*>(&events_);
+    if (IsEqualIID(riid, kGridViewIid)) part = static_cast<IBRVPartsGridView*>(&gridView_);
     if (part) AddRef();
     return part;
   }
@@ -146,31 +176,6 @@ class ControlObject : public DispatchObject {
         if (!(nIndex == indexBefore)) args[1].WriteBack(nIndex);
         return S_OK;
       }
-      case kRows:
-        ArgumentCount(args, 0, "the property takes no arguments");
-        result = control_->MSHFlexGrid1().Rows();
-        return S_OK;
-      case kCols:
-        ArgumentCount(args, 0, "the property takes no arguments");
-        result = control_->MSHFlexGrid1().Cols();
-        return S_OK;
-      case kTextMatrix: {
-        ArgumentCount(args, 2, "TextMatrix takes a row and a column");
-        const int32_t row = ToInt32(args[0].Value());
-        const int32_t col = ToInt32(args[1].Value());
-        const GridState state = control_->MSHFlexGrid1().State();
-        if (row < 0 || row >= state.rows || col < 0 || col >= state.cols) {
-          Raise(err::kInvalidPropertyIndex, "TextMatrix(" + std::to_string(row) + ", " + std::to_string(col) + ")");
-        }
-        result = state.text[static_cast<size_t>(row)][static_cast<size_t>(col)];
-        return S_OK;
-      }
-      case kStartupError: {
-        ArgumentCount(args, 0, "the property takes no arguments");
-        const auto& error = control_->startupError();
-        result = error ? std::to_string(error->number()) + ": " + error->description() : std::string();
-        return S_OK;
-      }
       default: return DISP_E_MEMBERNOTFOUND;
     }
   }
@@ -179,6 +184,7 @@ class ControlObject : public DispatchObject {
   std::unique_ptr<BRVPartsCtl> control_;
   SafetyPart safety_;
   EventsPart events_;
+  GridViewPart gridView_;
 };
 
 HRESULT STDMETHODCALLTYPE SafetyPart::QueryInterface(REFIID riid, void** out) { return outer_.QueryInterface(riid, out); }
@@ -187,7 +193,8 @@ ULONG STDMETHODCALLTYPE SafetyPart::Release() { return outer_.Release(); }
 
 HRESULT STDMETHODCALLTYPE SafetyPart::GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) {
   if (!supported || !enabled) return E_POINTER;
-  uint32_t s = 0, e = 0;
+  // An interface the control does not know leaves the enabled options as passed.
+  uint32_t s = 0, e = *enabled;
   const HRESULT hr = outer_.control().IObjectSafety_GetInterfaceSafetyOptions(&riid, s, e);
   *supported = s;
   *enabled = e;
@@ -198,17 +205,45 @@ HRESULT STDMETHODCALLTYPE SafetyPart::SetInterfaceSafetyOptions(REFIID riid, DWO
   return outer_.control().IObjectSafety_SetInterfaceSafetyOptions(&riid, mask, enabled);
 }
 
-HRESULT STDMETHODCALLTYPE EventsPart::QueryInterface(REFIID riid, void** out) {
-  if (!out) return E_POINTER;
-  if (IsEqualIID(riid, IID_IConnectionPoint)) {
-    *out = static_cast<IConnectionPoint*>(this);
-    AddRef();
-    return S_OK;
-  }
-  return outer_.QueryInterface(riid, out);
-}
+HRESULT STDMETHODCALLTYPE EventsPart::QueryInterface(REFIID riid, void** out) { return outer_.QueryInterface(riid, out); }
 ULONG STDMETHODCALLTYPE EventsPart::AddRef() { return outer_.AddRef(); }
 ULONG STDMETHODCALLTYPE EventsPart::Release() { return outer_.Release(); }
+
+ULONG STDMETHODCALLTYPE EventsPoint::AddRef() { return outer_.AddRef(); }
+ULONG STDMETHODCALLTYPE EventsPoint::Release() { return outer_.Release(); }
+HRESULT STDMETHODCALLTYPE EventsPoint::GetConnectionPointContainer(IConnectionPointContainer** out) {
+  if (!out) return E_POINTER;
+  return outer_.QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(out));
+}
+
+HRESULT STDMETHODCALLTYPE GridViewPart::QueryInterface(REFIID riid, void** out) { return outer_.QueryInterface(riid, out); }
+ULONG STDMETHODCALLTYPE GridViewPart::AddRef() { return outer_.AddRef(); }
+ULONG STDMETHODCALLTYPE GridViewPart::Release() { return outer_.Release(); }
+
+HRESULT STDMETHODCALLTYPE GridViewPart::GetSize(LONG* rows, LONG* cols) {
+  if (!rows || !cols) return E_POINTER;
+  const Grid& grid = outer_.control().MSHFlexGrid1();
+  *rows = grid.Rows();
+  *cols = grid.Cols();
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE GridViewPart::GetCellText(LONG row, LONG col, BSTR* text) {
+  if (!text) return E_POINTER;
+  *text = nullptr;
+  const GridState state = outer_.control().MSHFlexGrid1().State();
+  if (row < 0 || row >= state.rows || col < 0 || col >= state.cols) return E_INVALIDARG;
+  *text = NewBstr(state.text[static_cast<size_t>(row)][static_cast<size_t>(col)]);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE GridViewPart::GetStartupError(LONG* number, BSTR* description) {
+  if (!number || !description) return E_POINTER;
+  const auto& error = outer_.control().startupError();
+  *number = error ? error->number() : 0;
+  *description = NewBstr(error ? error->description() : std::string());
+  return S_OK;
+}
 
 }  // namespace
 

@@ -59,16 +59,20 @@ HRESULT STDMETHODCALLTYPE DispatchObject::GetTypeInfo(UINT, LCID, ITypeInfo** in
 HRESULT STDMETHODCALLTYPE DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
   if (!names || !ids) return E_POINTER;
   if (count == 0) return S_OK;
-  HRESULT hr = S_OK;
-  ids[0] = DISPID_UNKNOWN;
+  for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+  const Member* member = nullptr;
   for (const Member& m : Members()) {
-    if (names[0] && SameNameW(names[0], m.name)) ids[0] = m.id;
+    if (names[0] && SameNameW(names[0], m.name)) member = &m;
   }
-  if (ids[0] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
-  // No member takes named arguments.
+  if (!member) return DISP_E_UNKNOWNNAME;
+  ids[0] = member->id;
+  // The names after the first are the member's parameters.
+  HRESULT hr = S_OK;
   for (UINT i = 1; i < count; ++i) {
-    ids[i] = DISPID_UNKNOWN;
-    hr = DISP_E_UNKNOWNNAME;
+    for (size_t k = 0; k < member->params.size(); ++k) {
+      if (names[i] && SameNameW(names[i], member->params[k])) ids[i] = static_cast<DISPID>(k);
+    }
+    if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
   }
   return hr;
 }
@@ -86,19 +90,41 @@ HRESULT ReportException(const Error& error, const wchar_t* source, EXCEPINFO* ex
 HRESULT STDMETHODCALLTYPE DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                                  VARIANT* result, EXCEPINFO* exception, UINT* argError) {
   if (argError) *argError = 0;
-  bool known = false;
-  for (const Member& m : Members()) known = known || m.id == id;
-  if (!known) return DISP_E_MEMBERNOTFOUND;
+  const Member* member = nullptr;
+  for (const Member& m : Members()) {
+    if (m.id == id) member = &m;
+  }
+  if (!member) return DISP_E_MEMBERNOTFOUND;
   std::vector<Argument> args;
-  if (params) {
-    // No member takes named arguments; a script engine may still name the
-    // object itself (DISPID_THIS), and a put names its value.
+  if (params && params->cArgs > 0) {
+    if (!params->rgvarg || (params->cNamedArgs > 0 && !params->rgdispidNamedArgs) || params->cNamedArgs > params->cArgs) {
+      return E_INVALIDARG;
+    }
+    // rgvarg holds the named arguments first, then the positional ones last
+    // to first. A script engine may name the object itself (DISPID_THIS) and a
+    // put names its value; neither is a parameter.
+    const UINT positional = params->cArgs - params->cNamedArgs;
+    std::vector<VARIANT*> slots(positional, nullptr);
+    for (UINT k = 0; k < positional; ++k) slots[k] = &params->rgvarg[params->cArgs - 1 - k];
     for (UINT i = 0; i < params->cNamedArgs; ++i) {
       const DISPID named = params->rgdispidNamedArgs[i];
-      if (named != DISPID_THIS && named != DISPID_PROPERTYPUT) return DISP_E_NONAMEDARGS;
+      if (named == DISPID_THIS || named == DISPID_PROPERTYPUT) continue;
+      if (named < 0 || static_cast<size_t>(named) >= member->params.size()) {
+        if (argError) *argError = i;
+        return member->params.empty() ? DISP_E_NONAMEDARGS : DISP_E_PARAMNOTFOUND;
+      }
+      const size_t k = static_cast<size_t>(named);
+      if (k >= slots.size()) slots.resize(k + 1, nullptr);
+      if (slots[k]) {  // given twice, by position and by name or by name twice
+        if (argError) *argError = i;
+        return DISP_E_PARAMNOTFOUND;
+      }
+      slots[k] = &params->rgvarg[i];
     }
-    // rgvarg holds the named arguments first, then the others last to first.
-    for (UINT i = params->cArgs; i > params->cNamedArgs; --i) args.emplace_back(params->rgvarg[i - 1]);
+    for (size_t k = 0; k < slots.size(); ++k) {
+      if (!slots[k]) return DISP_E_PARAMNOTOPTIONAL;
+      args.emplace_back(*slots[k]);
+    }
   }
   try {
     Variant answer;

@@ -14,6 +14,9 @@ namespace brv::win {
 struct Member {
   const wchar_t* name;
   DISPID id;
+  // The parameters' names, in call order: a caller may name its arguments
+  // (their dispatch ids are their positions, from 0).
+  std::span<const wchar_t* const> params = {};
 };
 
 // An argument as the caller passed it: by value, or by reference to a VARIANT

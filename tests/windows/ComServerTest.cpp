@@ -27,6 +27,7 @@
 #include "platform/MessageBox.h"
 #include "platform/strings/Resources.h"
 #include "containers/windows/Classes.h"
+#include "containers/windows/GridView.h"
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** out);
 
@@ -172,36 +173,59 @@ void ClassObjectCases() {
   Check(SUCCEEDED(control->QueryInterface(IID_IObjectSafety, safety.put_void())), "IObjectSafety");
   if (safety) {
     BRVPartsCtl reference;
-    for (const IID* iid : {&IID_IDispatch, &IID_IPersistStream, &IID_IUnknown, &kControlIid}) {
+    for (const IID* iid : {&IID_IDispatch, &IID_IPersistStream, &IID_IUnknown, &kControlIid, &kGridViewIid}) {
       DWORD supported = 99, enabled = 99;
       uint32_t wantSupported = 99, wantEnabled = 99;
       const HRESULT got = safety->GetInterfaceSafetyOptions(*iid, &supported, &enabled);
       const int32_t want = reference.IObjectSafety_GetInterfaceSafetyOptions(iid, wantSupported, wantEnabled);
-      Check(got == want && supported == wantSupported && (FAILED(got) || enabled == wantEnabled),
-            "GetInterfaceSafetyOptions as the control answers, " + Hex(got));
+      // An interface the control does not offer leaves the enabled options as passed.
+      Check(got == want && supported == wantSupported && enabled == wantEnabled,
+            "GetInterfaceSafetyOptions as the control answers, " + Hex(got) + ", enabled " + std::to_string(enabled));
       for (DWORD options : {1ul, 2ul, 3ul}) {
         Check(safety->SetInterfaceSafetyOptions(*iid, options, options) ==
                   reference.IObjectSafety_SetInterfaceSafetyOptions(iid, options, options),
               "SetInterfaceSafetyOptions as the control answers");
       }
     }
+    DWORD supported = 0, enabled = 0;
+    Check(safety->GetInterfaceSafetyOptions(kGridViewIid, &supported, &enabled) == E_NOINTERFACE,
+          "the grid's contents are not declared safe");
     ComPtr<IDispatch> same;
     Check(SUCCEEDED(safety->QueryInterface(IID_IDispatch, same.put_void())) && same.get() == control.get(),
           "IObjectSafety shares the control's identity");
   }
 
   // The event interface has a connection point that takes and drops sinks.
+  // QueryInterface is symmetric and transitive: every face of the control
+  // reaches every other, and the point (an object of its own) leads back.
   ComPtr<IConnectionPointContainer> container;
   Check(SUCCEEDED(control->QueryInterface(IID_IConnectionPointContainer, container.put_void())),
         "IConnectionPointContainer");
   if (container) {
+    ComPtr<IObjectSafety> fromContainer;
+    ComPtr<IUnknown> identity, containerIdentity;
+    control->QueryInterface(IID_IUnknown, identity.put_void());
+    container->QueryInterface(IID_IUnknown, containerIdentity.put_void());
+    Check(SUCCEEDED(container->QueryInterface(IID_IObjectSafety, fromContainer.put_void())) &&
+              identity.get() == containerIdentity.get(),
+          "the container is a face of the control");
     ComPtr<IConnectionPoint> point;
     Check(container->FindConnectionPoint(IID_IPropertyNotifySink, point.put()) == CONNECT_E_NOCONNECTION,
           "no connection point for other interfaces");
     Check(SUCCEEDED(container->FindConnectionPoint(kControlEventsIid, point.put())), "the __BRVPartsCtl point");
+    ComPtr<IConnectionPoint> notPoint;
+    Check(control->QueryInterface(IID_IConnectionPoint, notPoint.put_void()) == E_NOINTERFACE &&
+              container->QueryInterface(IID_IConnectionPoint, notPoint.put_void()) == E_NOINTERFACE,
+          "the control is not its own connection point");
     if (point) {
       IID iid{};
       DWORD cookie = 0;
+      ComPtr<IConnectionPointContainer> back;
+      ComPtr<IDispatch> notControl;
+      Check(SUCCEEDED(point->GetConnectionPointContainer(back.put())) && back.get() == container.get(),
+            "the point leads back to the container");
+      Check(point->QueryInterface(IID_IDispatch, notControl.put_void()) == E_NOINTERFACE,
+            "the point answers IConnectionPoint only");
       Check(SUCCEEDED(point->GetConnectionInterface(&iid)) && IsEqualIID(iid, kControlEventsIid), "the interface");
       Check(SUCCEEDED(point->Advise(control.get(), &cookie)) && cookie != 0, "Advise");
       Check(point->Unadvise(cookie) == S_OK, "Unadvise");
@@ -209,24 +233,94 @@ void ClassObjectCases() {
     }
   }
 
-  // Late-bound calls reach the control by name, whatever the letter case.
-  std::wstring name = L"rOwS";
-  LPOLESTR names[] = {name.data()};
-  DISPID id = 0;
-  Check(control->GetIDsOfNames(IID_NULL, names, 1, 0, &id) == S_OK, "GetIDsOfNames ignores case");
+  // The dispatch interface has SetSelectItem only: no name reads the grid.
+  for (const wchar_t* other : {L"Rows", L"Cols", L"TextMatrix", L"StartupError", L"Text", L"TextArray", L"Clip",
+                               L"MSHFlexGrid1", L"Row", L"Col", L"CellText"}) {
+    std::wstring text = other;
+    LPOLESTR one[] = {text.data()};
+    DISPID unknown = 0;
+    Check(control->GetIDsOfNames(IID_NULL, one, 1, 0, &unknown) == DISP_E_UNKNOWNNAME && unknown == DISPID_UNKNOWN,
+          "no member " + Utf8(std::wstring_view(text)));
+  }
+  for (DISPID guess = -10; guess <= 40; ++guess) {
+    if (guess == 1) continue;
+    DISPPARAMS noArgs{nullptr, nullptr, 0, 0};
+    OwnedVariant answer;
+    const HRESULT hr = control->Invoke(guess, IID_NULL, 0, DISPATCH_PROPERTYGET | DISPATCH_METHOD, &noArgs, &answer.v,
+                                       nullptr, nullptr);
+    Check(hr == DISP_E_MEMBERNOTFOUND && answer.v.vt == VT_EMPTY, "dispatch id " + std::to_string(guess) + " answers nothing");
+  }
+
+  // Late-bound calls reach the control by name, whatever the letter case, and
+  // its arguments by their names.
+  std::wstring name = L"sEtSeLeCtItEm", first = L"optionStr", second = L"NINDEX", wrong = L"nIndexes";
+  LPOLESTR names[] = {name.data(), second.data(), first.data()};
+  DISPID ids[3] = {};
+  Check(control->GetIDsOfNames(IID_NULL, names, 3, 0, ids) == S_OK && ids[0] == 1 && ids[1] == 1 && ids[2] == 0,
+        "GetIDsOfNames ignores case and names the parameters");
+  names[1] = wrong.data();
+  Check(control->GetIDsOfNames(IID_NULL, names, 2, 0, ids) == DISP_E_UNKNOWNNAME && ids[0] == 1 &&
+            ids[1] == DISPID_UNKNOWN,
+        "an unknown parameter name");
+  DISPID id = 1;
   DISPPARAMS none_params{nullptr, nullptr, 0, 0};
   OwnedVariant ignored;
   Check(control->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &none_params, &ignored.v, nullptr, nullptr) ==
             DISP_E_MEMBERNOTFOUND,
-        "Rows is read-only");
+        "SetSelectItem cannot be put");
+
+  // Named arguments in any order, alone or after positional ones: the count
+  // is the same as a positional call's.
+  {
+    const auto call = [&](std::vector<VARIANT> args, std::vector<DISPID> named, OwnedVariant& out) {
+      DISPPARAMS p{args.data(), named.data(), static_cast<UINT>(args.size()), static_cast<UINT>(named.size())};
+      EXCEPINFO info{};
+      const HRESULT hr = control->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &p, &out.v, &info, nullptr);
+      SysFreeString(info.bstrSource);
+      SysFreeString(info.bstrDescription);
+      return hr;
+    };
+    OwnedBstr cpu(std::string("CPU"));
+    VARIANT category{}, instance{};
+    category.vt = VT_BSTR;
+    category.bstrVal = cpu.get();
+    instance.vt = VT_I4;
+    instance.lVal = 1;
+    OwnedVariant positional, byName, reversed, mixed, twice, missing, unknownName;
+    Check(call({instance, category}, {}, positional) == S_OK && positional.v.vt == VT_I2, "positional call");
+    Check(call({category, instance}, {0, 1}, byName) == S_OK && byName.v.iVal == positional.v.iVal, "both named");
+    Check(call({instance, category}, {1, 0}, reversed) == S_OK && reversed.v.iVal == positional.v.iVal,
+          "both named, nIndex first");
+    Check(call({instance, category}, {1}, mixed) == S_OK && mixed.v.iVal == positional.v.iVal,
+          "optionStr by position, nIndex by name");
+    Check(call({category, category}, {0}, twice) == DISP_E_PARAMNOTFOUND, "optionStr by position and by name");
+    Check(call({instance}, {1}, missing) == DISP_E_PARAMNOTOPTIONAL, "nIndex alone");
+    Check(call({instance, category}, {7}, unknownName) == DISP_E_PARAMNOTFOUND, "an argument named 7");
+  }
+
+  // The grid is read through an interface no script can use.
+  ComPtr<IBRVPartsGridView> view;
+  Check(SUCCEEDED(control->QueryInterface(kGridViewIid, view.put_void())), "IBRVPartsGridView");
+  ComPtr<IDispatch> viewAsDispatch;
+  if (view) {
+    Check(view->QueryInterface(IID_IDispatch, viewAsDispatch.put_void()) == S_OK &&
+              viewAsDispatch.get() == control.get(),
+          "the view is a face of the control");
+    LONG rows = 0, cols = 0, number = -1;
+    BSTR cell = nullptr, description = nullptr;
+    Check(view->GetSize(&rows, &cols) == S_OK && rows > 1 && cols == 2, "the grid's size");
+    Check(view->GetCellText(1, 0, &cell) == S_OK && std::wstring_view(cell) == L"Index", "a caption read natively");
+    SysFreeString(cell);
+    cell = nullptr;
+    Check(view->GetCellText(rows, 0, &cell) == E_INVALIDARG && !cell, "past the last row");
+    Check(view->GetStartupError(&number, &description) == S_OK && number == 0, "no start-up error");
+    SysFreeString(description);
+  }
 
   // SetSelectItem as VBScript calls it with variables: both arguments by
   // reference, here a variable holding text (live.vbs passes one holding a
   // number). The count comes back as a 16-bit integer and the caller's
   // variables keep their values and types.
-  name = L"SetSelectItem";
-  names[0] = name.data();
-  Check(control->GetIDsOfNames(IID_NULL, names, 1, 0, &id) == S_OK, "GetIDsOfNames SetSelectItem");
   BSTR category = SysAllocString(L"CPU");
   OwnedVariant instance;
   instance.v.vt = VT_BSTR;

@@ -1,8 +1,8 @@
 // The texts in the user's interface language: run with LC_ALL set to another
 // language, given the expected texts of messages 201 and 202 (the grid's
 // header) as UTF-16 code units in hexadecimal, since Wine's command line only
-// carries the locale's own characters. The string provider and the control's
-// header must both show them.
+// carries the locale's own characters. The string provider must answer them
+// (HostTest checks that the control's header shows them).
 // Ends with WScript.Quit(0) only when every check passed.
 var passed = 0, failed = 0;
 function check(ok, what) {
@@ -27,10 +27,6 @@ try {
   var resources = new ActiveXObject("BRVPartsInf.clsResources");
   check(resources.GetResourceString(201) == item, "message 201 is " + codes(resources.GetResourceString(201)) + ", expected " + codes(item));
   check(resources.GetResourceString(202) == value, "message 202 is " + codes(resources.GetResourceString(202)) + ", expected " + codes(value));
-  var ctl = new ActiveXObject("BRVPartsInf.BRVPartsCtl");
-  ctl.SetSelectItem("CPU", 1);
-  check(ctl.TextMatrix(0, 0) == item && ctl.TextMatrix(0, 1) == value,
-        "header is " + codes(ctl.TextMatrix(0, 0)) + " / " + codes(ctl.TextMatrix(0, 1)));
 } catch (e) {
   check(false, "unexpected error " + (e.number >>> 0).toString(16) + ": " + e.description);
 }
