@@ -38,9 +38,9 @@ void BRVPartsCtl::UserControl_Initialize() {
     return;
   }
   const LocalTexts texts;
-  const std::string prompt = texts(101, "Computer Name was not found from registry.");
-  const std::string title = texts(103, "Parts Information - Error");
-  MsgBox(prompt, 0, title);
+  const LocalTexts::Box box =
+      texts.ForBox(101, "Computer Name was not found from registry.", 103, "Parts Information - Error");
+  MsgBox(box.prompt, 0, box.title);
 }
 
 int16_t BRVPartsCtl::SetSelectItem(std::string& optionStr, Variant& nIndex) {

@@ -1,5 +1,7 @@
 #include "inventory/QueryFrame.h"
 
+#include <exception>
+
 #include "common/Trap.h"
 #include "module/Module1.h"
 #include "module/ModuleState.h"
@@ -11,9 +13,15 @@ std::string Moniker() { return "winmgmts://" + Module().ComputerName + "/root/ci
 
 void ShowFailureBox() {
   const LocalTexts texts;
-  const std::string prompt = texts(102, "Failed to create object.");
-  const std::string title = texts(103, "Parts Information - Error");
-  MsgBox(prompt, 0, title);
+  // A collector passes no error on, not even one of the provider wording its
+  // box: the box then speaks English.
+  LocalTexts::Box box{"Failed to create object.", "Parts Information - Error"};
+  try {
+    box = texts.ForBox(102, box.prompt.c_str(), 103, box.title.c_str());
+  } catch (const Error&) {
+  } catch (const std::exception&) {
+  }
+  MsgBox(box.prompt, 0, box.title);
 }
 
 void CheckPendingError() {

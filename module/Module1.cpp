@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "common/Error.h"
@@ -38,6 +39,34 @@ LocalTexts::LocalTexts() : localized_(CreateResourceProvider()) {}
 
 std::string LocalTexts::operator()(int32_t number, const char* english) const {
   return localized_ ? GetLocalMessage(number) : english;
+}
+
+namespace {
+
+// The language the provider takes a message from; nullopt when it cannot say
+// (a provider that answers texts only).
+std::optional<std::string> LanguageOf(int32_t number) {
+  const std::shared_ptr<AutomationObject> provider = Module().ResourceProvider;
+  if (!provider) return std::nullopt;
+  try {
+    std::vector<Variant> args{Variant(number)};
+    return TextOf(provider->Call("GetResourceLanguage", args));
+  } catch (const Error&) {
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+
+LocalTexts::Box LocalTexts::ForBox(int32_t promptNumber, const char* englishPrompt, int32_t titleNumber,
+                                   const char* englishTitle) const {
+  if (!localized_) return {englishPrompt, englishTitle};
+  Box box;
+  box.prompt = GetLocalMessage(promptNumber);
+  box.title = GetLocalMessage(titleNumber);
+  const auto promptLanguage = LanguageOf(promptNumber), titleLanguage = LanguageOf(titleNumber);
+  if (promptLanguage && titleLanguage && *promptLanguage != *titleLanguage) return {englishPrompt, englishTitle};
+  return box;
 }
 
 std::string GetGuidString(const void* riid) {

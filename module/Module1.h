@@ -23,6 +23,16 @@ class LocalTexts {
   std::string operator()(int32_t number, const char* english) const;
   bool localized() const { return localized_; }
 
+  // The prompt and title of one message box, in one language: the provider's
+  // texts when both come from one catalogue, else the two English texts (a
+  // catalogue that lacks one of the numbers does not put a localized prompt
+  // under an English title). Errors of the provider pass through.
+  struct Box {
+    std::string prompt;
+    std::string title;
+  };
+  Box ForBox(int32_t promptNumber, const char* englishPrompt, int32_t titleNumber, const char* englishTitle) const;
+
  private:
   bool localized_;
 };

@@ -1,5 +1,5 @@
 // The localized-string provider as a COM class, BRVPartsInf.clsResources: its
-// one member GetResourceString reads the message catalogues installed beside
+// members GetResourceString and GetResourceLanguage read the message catalogues installed beside
 // the DLL (in messages\), in the user's interface language.
 #include <memory>
 
@@ -10,8 +10,9 @@
 namespace brv::win {
 namespace {
 
-enum : DISPID { kGetResourceString = 1 };
-constexpr Member kMembers[] = {{L"GetResourceString", kGetResourceString}};
+enum : DISPID { kGetResourceString = 1, kGetResourceLanguage };
+constexpr Member kMembers[] = {{L"GetResourceString", kGetResourceString},
+                               {L"GetResourceLanguage", kGetResourceLanguage}};
 
 // $BRVPARTS_MESSAGES when set, else the messages folder beside the DLL, as
 // UTF-8 (the catalogue reader opens it by its wide name).
@@ -51,10 +52,12 @@ class ResourcesObject : public DispatchObject {
 
   HRESULT Run(DISPID id, WORD flags, std::vector<Argument>& args, Variant& result) override {
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) return DISP_E_MEMBERNOTFOUND;
-    if (id != kGetResourceString) return DISP_E_MEMBERNOTFOUND;
-    if (args.size() != 1) Raise(err::kInvalidCall, "GetResourceString takes one argument");
-    result = resources_.GetResourceString(ToInt32(args[0].Value()));
-    return S_OK;
+    if (args.size() != 1) Raise(err::kInvalidCall, "the method takes a message number");
+    switch (id) {
+      case kGetResourceString: result = resources_.GetResourceString(ToInt32(args[0].Value())); return S_OK;
+      case kGetResourceLanguage: result = resources_.GetResourceLanguage(ToInt32(args[0].Value())); return S_OK;
+      default: return DISP_E_MEMBERNOTFOUND;
+    }
   }
 
  private:

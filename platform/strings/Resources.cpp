@@ -114,10 +114,20 @@ std::string Resources::GetResourceString(int32_t number) const {
   Raise(err::kInvalidCall, "no message numbered " + std::to_string(number));
 }
 
+std::string Resources::GetResourceLanguage(int32_t number) const {
+  if (chosen_.count(number)) return language_;
+  if (english_.count(number)) return "en";
+  Raise(err::kInvalidCall, "no message numbered " + std::to_string(number));
+}
+
 Variant Resources::Call(std::string_view method, std::vector<Variant>& args) {
   if (method == "GetResourceString") {
     if (args.size() != 1) Raise(err::kInvalidCall, "GetResourceString takes one argument");
     return GetResourceString(ToInt32(args[0]));
+  }
+  if (method == "GetResourceLanguage") {
+    if (args.size() != 1) Raise(err::kInvalidCall, "GetResourceLanguage takes one argument");
+    return GetResourceLanguage(ToInt32(args[0]));
   }
   Raise(err::kNoSuchMember, std::string(method));
 }

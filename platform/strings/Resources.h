@@ -40,6 +40,9 @@ class Resources : public AutomationObject {
   Variant Call(std::string_view method, std::vector<Variant>& args) override;
   // The text of a message; a number no catalogue has raises 5.
   std::string GetResourceString(int32_t number) const;
+  // The language of the catalogue that message comes from: the chosen one's,
+  // or "en" for a gap English fills; a number no catalogue has raises 5.
+  std::string GetResourceLanguage(int32_t number) const;
   const std::string& language() const { return language_; }
 
  private:

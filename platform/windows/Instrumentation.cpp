@@ -12,6 +12,7 @@
 #include "instrumentation/ClassSource.h"
 #include "instrumentation/SourceService.h"
 #include "instrumentation/snapshot/Snapshot.h"
+#include "platform/windows/CimValue.h"
 #include "platform/windows/Com.h"
 
 namespace brv::wmi {
@@ -94,10 +95,11 @@ class WmiObject : public Object {
   Variant Get(std::string_view property) const override {
     const std::wstring name = win::Wide(property);
     win::OwnedVariant value;
-    const HRESULT hr = object_->Get(name.c_str(), 0, &value.v, nullptr, nullptr);
+    CIMTYPE type = CIM_EMPTY;
+    const HRESULT hr = object_->Get(name.c_str(), 0, &value.v, &type, nullptr);
     if (FAILED(hr)) win::RaiseHresult(hr, "reading " + std::string(property));
     if (value.v.vt == VT_EMPTY) return Null{};
-    return win::FromVariant(value.v);
+    return win::FromCimValue(value.v, type);
   }
 
  private:

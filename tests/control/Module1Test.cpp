@@ -78,6 +78,10 @@ TEST_F(Catalogues, ChoosesTheFirstLanguageThatHasOneAndFillsGapsInEnglish) {
   EXPECT_EQ(r.GetResourceString(201), "Eintrag");
   EXPECT_EQ(r.GetResourceString(202), "Value");
   EXPECT_THROW(r.GetResourceString(999), Error);
+  // Each text's own catalogue: a gap English fills says so.
+  EXPECT_EQ(r.GetResourceLanguage(201), "de");
+  EXPECT_EQ(r.GetResourceLanguage(202), "en");
+  EXPECT_THROW(r.GetResourceLanguage(999), Error);
 }
 
 TEST_F(Catalogues, NoCatalogueMeansNoProvider) {

@@ -6,6 +6,7 @@
 // Com.h first: it takes back winuser.h's RegisterClass macro before the
 // system's own RegisterClass is declared.
 #include "platform/windows/Com.h"
+#include "platform/windows/CimValue.h"
 
 #include <objsafe.h>
 #include <ocidl.h>
@@ -132,6 +133,44 @@ void FromVariantCases() {
   object.v.vt = VT_DISPATCH;
   object.v.pdispVal = nullptr;
   Check(Raised([&] { FromVariant(object.v); }) == err::kTypeMismatch, "an object is a type mismatch");
+}
+
+// Values read by their declared type: the service carries an unsigned 32-bit
+// property in VT_I4, so a 2 GiB adapter must not come out negative.
+void CimValueCases() {
+  const auto i4 = [](LONG n) {
+    VARIANT v;
+    v.vt = VT_I4;
+    v.lVal = n;
+    return v;
+  };
+  const struct {
+    const char* name;
+    VARIANT value;
+    CIMTYPE type;
+    Variant expected;
+  } cases[] = {
+      {"a 2 GiB adapter", i4(static_cast<LONG>(0x80000000u)), CIM_UINT32, int64_t{2147483648}},
+      {"4 GiB less a byte", i4(-1), CIM_UINT32, int64_t{4294967295}},
+      {"a small unsigned value", i4(4700), CIM_UINT32, int32_t{4700}},
+      {"a signed property stays signed", i4(-5), CIM_SINT32, int32_t{-5}},
+      {"an unsigned 16-bit property in VT_I4", i4(65535), CIM_UINT16, int32_t{65535}},
+  };
+  for (const auto& c : cases) {
+    const Variant got = FromCimValue(c.value, c.type);
+    Check(got == c.expected, std::string("FromCimValue ") + c.name + ": " + TextOf(got));
+  }
+  Check(FromCimValue(i4(static_cast<LONG>(0x80000000u)), CIM_UINT32) != Variant(int32_t{-2147483647 - 1}),
+        "a 2 GiB adapter is not negative");
+  OwnedVariant list;
+  list.v.vt = VT_ARRAY | VT_I4;
+  list.v.parray = SafeArrayCreateVector(VT_I4, 0, 2);
+  for (LONG i = 0; i < 2; ++i) {
+    LONG value = i == 0 ? 7 : static_cast<LONG>(0xC0000000u);
+    SafeArrayPutElement(list.v.parray, &i, &value);
+  }
+  Check(FromCimValue(list.v, CIM_UINT32 | CIM_FLAG_ARRAY) == Variant(Variant::Array{int32_t{7}, int64_t{3221225472}}),
+        "a list of unsigned 32-bit values");
 }
 
 // A script's own error numbers travel in the control facility, the service's
@@ -479,6 +518,7 @@ void MonikerCases() {
 int main() {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   FromVariantCases();
+  CimValueCases();
   ErrorNumberCases();
   ClassObjectCases();
   CreateObjectCases();

@@ -1,0 +1,17 @@
+#pragma once
+// A property's value as the instrumentation service hands it over, read by
+// its declared type: the service carries an unsigned 32-bit property in a
+// signed 32-bit VARIANT (VT_I4), so a 2 GiB adapter's memory arrives as a
+// negative number unless the declared type says otherwise.
+#include <wbemcli.h>
+
+#include "platform/windows/Com.h"
+
+namespace brv::win {
+
+// The value of a property whose declared type is `type` (a CIMTYPE, with
+// CIM_FLAG_ARRAY for a list): an unsigned 32-bit property carried as VT_I4
+// (alone or in an array) is taken as unsigned; anything else as FromVariant does.
+Variant FromCimValue(const VARIANT& value, CIMTYPE type);
+
+}  // namespace brv::win
