@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # The Windows build under Wine: cross-builds BRVPartsInf.dll with mingw-w64,
-# registers it in a fresh Wine prefix, and runs the script tests in
-# tests/windows/ with the script host (cscript): against Wine's own
-# instrumentation service, against a snapshot, and after unregistration.
+# registers it in a fresh Wine prefix on a virtual X display (Xvfb), and runs
+# the tests in tests/windows/: the in-process checks, a native container that
+# hosts the control in a window (its drawing checked pixel by pixel, on the
+# screen too), and the scripts (cscript), against Wine's own instrumentation
+# service, against a snapshot, and after unregistration.
+# With BRV_SCREENSHOT=FILE it also saves the hosted control showing a category
+# (BRV_SCREENSHOT=docs/windows-control.png renews the picture in docs/).
 # Exits non-zero when any step or check fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 began=$SECONDS
+screenshot=
+if [[ -n ${BRV_SCREENSHOT-} ]]; then screenshot=$(realpath -m "$BRV_SCREENSHOT"); fi
 phase() { echo "== $1 ($((SECONDS - began)) s)"; }
 
 # Wine comes with its recommended libraries (the instrumentation service reads
@@ -15,6 +21,8 @@ phase "packages"
 source scripts/deps.sh
 brv_install g++-mingw-w64-x86-64
 brv_install --with-recommends wine wine64
+# The virtual display the control's window is drawn on, and what reads it back.
+brv_install xvfb x11-apps imagemagick
 
 # Wine keeps Windows file names on the Unix side in the locale's character
 # set: in the POSIX locale a folder named "Größe テスト" cannot even be created
@@ -33,12 +41,28 @@ WINEPREFIX=$(mktemp -d /tmp/brvparts-wine.XXXXXX)
 export WINEPREFIX WINEDEBUG=-all WINEARCH=win64
 # No Mono or Gecko: nothing here needs them, and they cannot be downloaded.
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# The display comes before the prefix's first process: a wine server started
+# without one cannot open windows later.
+display=
+for n in $(seq 90 120); do
+  if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then display=:$n; break; fi
+done
+[[ -n $display ]] || { echo "no free X display number"; exit 1; }
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=$display
 cleanup() {
   wineserver -k 2>/dev/null || true
+  kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
+for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.1; done
 wine wineboot -i >/dev/null 2>&1
+# Without a window manager, a managed window's every hide or destroy waits
+# seconds for one; unmanaged windows do not.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+wineserver -w
 
 dll=$(winepath -w build-windows/BRVPartsInf.dll)
 boxes_unix="$WINEPREFIX/drive_c/brvparts-boxes.log"
@@ -91,6 +115,56 @@ if [[ -s $boxes_unix ]]; then
   sed 's/^/  /' "$boxes_unix"
 fi
 
+phase "the control hosted in a window"
+# HostTest shows each category, checks its drawing and prints where the
+# control's window is on screen; the screen is then read back here: the
+# header's and the rows' fill colours, and dark pixels in the text cells.
+pixel() { convert "$1" -format "%[hex:p{$2,$3}]" info:; }
+btnface=$(wine reg query 'HKCU\Control Panel\Colors' /v ButtonFace 2>/dev/null | tr -d '\r' | awk '/ButtonFace/ {printf "%02X%02X%02X", $3, $4, $5}')
+check_screen() {  # FILE LEFT TOP
+  local file=$1 left=$2 top=$3 row col want got fails=0
+  for row in 0 1 2 3 4; do
+    case $row in 0) want=$btnface ;; 1 | 3) want=F2F5FE ;; *) want=CDD4E6 ;; esac
+    for col in 0 1; do
+      got=$(pixel "$file" $((left + col * 315 + 309)) $((top + row * 27 + 3)))
+      if [[ -n $want && ${got:0:6} != "$want" ]]; then
+        echo "FAIL: screen row $row column $col is $got, expected $want"; fails=$((fails + 1))
+      fi
+    done
+    # Text in column 0 of every shown row: some pixel darker than grey.
+    local darkest
+    darkest=$(convert "$file" -crop "300x21+$((left + 3))+$((top + row * 27 + 3))" -colorspace Gray -format '%[fx:int(minima*255)]' info:)
+    if ((darkest >= 100)); then echo "FAIL: screen row $row has no text (darkest $darkest)"; fails=$((fails + 1)); fi
+  done
+  return $((fails > 0))
+}
+ack=$(mktemp -d /tmp/brvparts-ack.XXXXXX)
+host_log=$ack/host.log
+BRVPARTS_HOST_ACK="$(winepath -w "$ack")\\ack" BRVPARTS_SNAPSHOT="$(winepath -w tests/windows/fixture.json)" \
+  wine build-windows/brvparts_windows_host.exe window CPU HDD "Network Adapter" >"$host_log" 2>&1 &
+host_pid=$!
+for n in 1 2 3; do
+  for _ in $(seq 300); do grep -q "^shown $n " "$host_log" 2>/dev/null && break; sleep 0.1; done
+  read -r _ _ left top _ < <(grep "^shown $n " "$host_log" | tr -d '\r' | sed 's/"//g') || true
+  shot=$ack/screen$n.png
+  if [[ -n ${left-} ]] && xwd -root -silent -display "$DISPLAY" | convert xwd:- "png:$shot" && check_screen "$shot" "$left" "$top"; then
+    total_passed=$((total_passed + 1))
+  else
+    echo "FAIL: the control on screen, category $n"
+    total_failed=$((total_failed + 1))
+  fi
+  if [[ $n -eq 3 && -n $screenshot ]]; then
+    convert "$shot" -crop "$((630 + 20))x$((300 + 20))+$((left - 10))+$((top - 10))" +repage "$screenshot"
+    echo "screenshot: $screenshot"
+  fi
+  touch "$ack/ack$n"
+done
+wait "$host_pid" || true
+out=$(tr -d '\r' <"$host_log")
+printf '%s\n' "$out" | grep -v '^shown '
+if [[ $out == *"HostTest: "*", 0 failed"* ]]; then total_passed=$((total_passed + 1)); else echo "FAIL: HostTest window"; total_failed=$((total_failed + 1)); fi
+rm -rf "$ack"
+
 phase "tests in other languages"
 # A catalogue text as UTF-16 code units in hexadecimal.
 utf16() { grep -P "^$2\t" "messages/$1.msg" | cut -f2 | tr -d '\n' | iconv -f UTF-8 -t UTF-16LE | od -An -tx2 | tr -s ' \n' ' '; }
@@ -99,6 +173,9 @@ for lang in de ja; do
   run_script localized.js LC_ALL="$locale" -- "$(utf16 "$lang" 201)" "$(utf16 "$lang" 202)"
   run_check HostTest env LC_ALL="$locale" wine build-windows/brvparts_windows_host.exe header \
     "$(utf16 "$lang" 201)" "$(utf16 "$lang" 202)"
+  # A failing category's box, modal to the host's window, in the language.
+  run_check HostTest env LC_ALL="$locale" BRVPARTS_SNAPSHOT="$(winepath -w tests/windows/fixture.json)" \
+    wine build-windows/brvparts_windows_host.exe box "$(utf16 "$lang" 102)" "$(utf16 "$lang" 103)"
 done
 
 phase "tests against tests/windows/fixture.json"

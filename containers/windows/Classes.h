@@ -24,4 +24,9 @@ inline constexpr const wchar_t* kResourcesProgIdW = L"BRVPartsInf.clsResources";
 IDispatch* NewControl(HRESULT& hr);
 IDispatch* NewResources(HRESULT& hr);
 
+// The type library embedded in this DLL, and the description of one of its
+// interfaces or classes; a failed HRESULT when it cannot be loaded.
+HRESULT LoadControlTypeLibrary(ITypeLib** library);
+HRESULT ControlTypeInfo(REFGUID guid, ITypeInfo** info);
+
 }  // namespace brv::win

@@ -11,7 +11,9 @@
 #include <memory>
 
 #include "control/BRVPartsCtl.h"
+#include "platform/MessageBox.h"
 #include "containers/windows/Classes.h"
+#include "containers/windows/ControlOle.h"
 #include "containers/windows/Dispatch.h"
 #include "containers/windows/GridView.h"
 
@@ -24,6 +26,34 @@ constexpr const wchar_t* kSetSelectItemParams[] = {L"optionStr", L"nIndex"};
 constexpr Member kMembers[] = {{L"SetSelectItem", kSetSelectItem, kSetSelectItemParams}};
 
 class ControlObject;
+
+// For the length of a call, the control's message boxes are modal to the
+// host's top-level window (OK only, no icon, as every box). Without a window
+// (a script host) boxes go their usual way; a handler already in place stays.
+class OwnedBoxes {
+ public:
+  explicit OwnedBoxes(HWND owner) {
+    if (!owner) return;
+    previous_ = SetMessageBoxHandler([owner](const std::string& prompt, const std::string& title, int32_t style) {
+      const std::wstring text = Wide(prompt), caption = Wide(title);
+      MessageBoxW(owner, text.c_str(), caption.c_str(), static_cast<UINT>(style) | MB_OK);
+    });
+    installed_ = true;
+    if (previous_) {
+      SetMessageBoxHandler(std::move(previous_));
+      installed_ = false;
+    }
+  }
+  ~OwnedBoxes() {
+    if (installed_) SetMessageBoxHandler(std::move(previous_));
+  }
+  OwnedBoxes(const OwnedBoxes&) = delete;
+  OwnedBoxes& operator=(const OwnedBoxes&) = delete;
+
+ private:
+  MessageBoxHandler previous_;
+  bool installed_ = false;
+};
 
 // A wrong number of arguments raises 5, as calling the control by name does on
 // every platform.
@@ -141,7 +171,12 @@ class GridViewPart : public IBRVPartsGridView {
 
 class ControlObject : public DispatchObject {
  public:
-  ControlObject() : control_(std::make_unique<BRVPartsCtl>()), safety_(*this), events_(*this), gridView_(*this) {}
+  ControlObject()
+      : control_(std::make_unique<BRVPartsCtl>()),
+        safety_(*this),
+        events_(*this),
+        gridView_(*this),
+        ole_(*this, control_->MSHFlexGrid1()) {}
   BRVPartsCtl& control() { return *control_; }
 
  protected:
@@ -154,8 +189,11 @@ class ControlObject : public DispatchObject {
     if (IsEqualIID(riid, IID_IObjectSafety)) part = static_cast<IObjectSafety*>(&safety_);
     if (IsEqualIID(riid, IID_IConnectionPointContainer)) part = static_cast<IConnectionPointContainer*>(&events_);
     if (IsEqualIID(riid, kGridViewIid)) part = static_cast<IBRVPartsGridView*>(&gridView_);
-    if (part) AddRef();
-    return part;
+    if (part) {
+      AddRef();
+      return part;
+    }
+    return ole_.Query(riid);
   }
 
   HRESULT Run(DISPID id, WORD flags, std::vector<Argument>& args, Variant& result) override {
@@ -169,7 +207,15 @@ class ControlObject : public DispatchObject {
         std::string optionStr = optionBefore;
         Variant nIndex = args[1].Value();
         const Variant indexBefore = nIndex;
-        result = control_->SetSelectItem(optionStr, nIndex);
+        {
+          const OwnedBoxes boxes(ole_.OwnerWindow());
+          // The window shows what the grid holds, even after a failed call.
+          struct Repaint {
+            ControlOle& ole;
+            ~Repaint() { ole.Changed(); }
+          } repaint{ole_};
+          result = control_->SetSelectItem(optionStr, nIndex);
+        }
         // Both parameters are by reference: what the control changed goes
         // back to the caller's variables (nothing is written when nothing changed).
         if (optionStr != optionBefore) args[0].WriteBack(optionStr);
@@ -185,6 +231,7 @@ class ControlObject : public DispatchObject {
   SafetyPart safety_;
   EventsPart events_;
   GridViewPart gridView_;
+  ControlOle ole_;
 };
 
 HRESULT STDMETHODCALLTYPE SafetyPart::QueryInterface(REFIID riid, void** out) { return outer_.QueryInterface(riid, out); }
