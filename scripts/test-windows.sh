@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The Windows build under Wine: cross-builds BRVPartsInf.dll with mingw-w64,
+# The Windows build under Wine: cross-builds the control file BRVPartsInf.ocx
+# (an in-process server with its type library) with mingw-w64,
 # registers it in a fresh Wine prefix on a virtual X display (Xvfb), and runs
 # the tests in tests/windows/: the in-process checks, a native container that
 # hosts the control in a window (its drawing checked pixel by pixel, on the
@@ -19,7 +20,7 @@ phase() { echo "== $1 ($((SECONDS - began)) s)"; }
 # the machine through some of them); 64-bit only, no i386 architecture needed.
 phase "packages"
 source scripts/deps.sh
-brv_install g++-mingw-w64-x86-64
+brv_install g++-mingw-w64-x86-64 wine64-tools
 brv_install --with-recommends wine wine64
 # The virtual display the control's window is drawn on, and what reads it back.
 brv_install xvfb x11-apps imagemagick
@@ -64,7 +65,7 @@ wine wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 wineserver -w
 
-dll=$(winepath -w build-windows/BRVPartsInf.dll)
+dll=$(winepath -w build-windows/BRVPartsInf.ocx)
 boxes_unix="$WINEPREFIX/drive_c/brvparts-boxes.log"
 boxes=$(winepath -w "$boxes_unix")
 total_passed=0

@@ -1,6 +1,8 @@
 // The in-process server's entry points: class objects for the two classes,
 // registration under HKEY_CLASSES_ROOT (class id, programmatic name,
-// apartment threading) and the unload check.
+// apartment threading; for the control also what marks a control: Control,
+// MiscStatus, ToolboxBitmap32, Version, TypeLib), the type library's
+// registration, and the unload check.
 #include <olectl.h>
 
 #include <iterator>
@@ -66,12 +68,14 @@ struct ClassEntry {
   const wchar_t* progId;
   const wchar_t* description;
   Creator create;
+  bool control;  // registered as a control a form or page can host
 };
 
 const ClassEntry kClasses[] = {
-    {kControlClsid, kControlProgId, L"BRVPartsInf BRVPartsCtl", NewControl},
-    {kResourcesClsid, kResourcesProgIdW, L"BRVPartsInf clsResources", NewResources},
+    {kControlClsid, kControlProgId, L"BRVPartsInf BRVPartsCtl", NewControl, true},
+    {kResourcesClsid, kResourcesProgIdW, L"BRVPartsInf clsResources", NewResources, false},
 };
+
 
 std::wstring GuidText(const GUID& guid) {
   wchar_t text[40] = {};
@@ -107,6 +111,21 @@ LSTATUS Register(const ClassEntry& c, const std::wstring& dllPath) {
   };
   for (const auto& v : values) {
     if (LSTATUS status = SetValue(HKEY_CLASSES_ROOT, v.path, v.name, v.value); status != ERROR_SUCCESS) return status;
+  }
+  if (!c.control) return ERROR_SUCCESS;
+  const struct {
+    std::wstring path;
+    std::wstring value;
+  } control[] = {
+      {clsidKey + L"\\Control", L""},
+      {clsidKey + L"\\MiscStatus", L"0"},
+      {clsidKey + L"\\MiscStatus\\1", std::to_wstring(kMiscStatus)},
+      {clsidKey + L"\\ToolboxBitmap32", dllPath + L", 1"},
+      {clsidKey + L"\\Version", L"1.0"},
+      {clsidKey + L"\\TypeLib", GuidText(kTypeLibraryId)},
+  };
+  for (const auto& v : control) {
+    if (LSTATUS status = SetValue(HKEY_CLASSES_ROOT, v.path, nullptr, v.value); status != ERROR_SUCCESS) return status;
   }
   return ERROR_SUCCESS;
 }
@@ -170,6 +189,12 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
       return HRESULT_FROM_WIN32(static_cast<DWORD>(status));
     }
   }
+  // The type library, from this file's own resources.
+  ComPtr<ITypeLib> library;
+  if (const HRESULT hr = LoadTypeLibEx(path, REGKIND_REGISTER, library.put()); FAILED(hr)) {
+    DllUnregisterServer();
+    return SELFREG_E_TYPELIB;
+  }
   return S_OK;
 }
 
@@ -177,6 +202,10 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
   HRESULT result = S_OK;
   for (const ClassEntry& c : kClasses) {
     if (LSTATUS status = Unregister(c); status != ERROR_SUCCESS) result = HRESULT_FROM_WIN32(static_cast<DWORD>(status));
+  }
+  const HRESULT hr = UnRegisterTypeLib(kTypeLibraryId, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
+  if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED && SUCCEEDED(result)) {
+    result = SELFREG_E_TYPELIB;
   }
   return result;
 }

@@ -183,8 +183,7 @@ HRESULT STDMETHODCALLTYPE ControlOle::GetMiscStatus(DWORD aspect, DWORD* status)
   if (!status) return E_POINTER;
   *status = 0;
   if (aspect != DVASPECT_CONTENT) return S_OK;
-  *status = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT | OLEMISC_ACTIVATEWHENVISIBLE |
-            OLEMISC_SETCLIENTSITEFIRST;
+  *status = kMiscStatus;
   return S_OK;
 }
 

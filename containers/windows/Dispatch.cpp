@@ -4,6 +4,8 @@
 
 #include <exception>
 
+#include "containers/windows/Classes.h"
+
 namespace brv::win {
 
 void Argument::WriteBack(const Variant& value) const {
@@ -45,15 +47,20 @@ ULONG STDMETHODCALLTYPE DispatchObject::Release() {
   return static_cast<ULONG>(left);
 }
 
+// The description of the dispatch interface comes from the type library
+// embedded in the DLL.
 HRESULT STDMETHODCALLTYPE DispatchObject::GetTypeInfoCount(UINT* count) {
   if (!count) return E_POINTER;
-  *count = 0;
+  ComPtr<ITypeInfo> info;
+  *count = SUCCEEDED(ControlTypeInfo(DispatchIid(), info.put())) ? 1 : 0;
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE DispatchObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-  if (info) *info = nullptr;
-  return DISP_E_BADINDEX;
+HRESULT STDMETHODCALLTYPE DispatchObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+  if (!info) return E_POINTER;
+  *info = nullptr;
+  if (index != 0) return DISP_E_BADINDEX;
+  return ControlTypeInfo(DispatchIid(), info);
 }
 
 HRESULT STDMETHODCALLTYPE DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {

@@ -170,6 +170,79 @@ void SnapshotCases(Hosted& ctl) {
   ExpectTable(ctl, L"Battery Pack", 1, 1, {{L"Index", L"1"}, {L"Serial No", L"1A2B"}, {L"Capacity", L"90000"}});
 }
 
+// The type library describes what a script may call, and nothing more: the
+// dispatch interface has SetSelectItem(optionStr, nIndex) and no property;
+// the class says which its event interface is; the file carries version 1.00.
+void TypeCases(Hosted& ctl) {
+  UINT count = 0;
+  Check(ctl.dispatch->GetTypeInfoCount(&count) == S_OK && count == 1, L"GetTypeInfoCount");
+  Ref<ITypeInfo> info;
+  if (FAILED(ctl.dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, reinterpret_cast<ITypeInfo**>(info.put())))) {
+    Check(false, L"GetTypeInfo");
+    return;
+  }
+  TYPEATTR* attr = nullptr;
+  info->GetTypeAttr(&attr);
+  Check(attr && attr->typekind == TKIND_DISPATCH && attr->cVars == 0, L"a dispatch interface without properties");
+  std::wstring members;
+  for (UINT i = 0; attr && i < attr->cFuncs; ++i) {
+    FUNCDESC* func = nullptr;
+    if (FAILED(info->GetFuncDesc(i, &func))) continue;
+    BSTR name = nullptr;
+    info->GetDocumentation(func->memid, &name, nullptr, nullptr, nullptr);
+    const std::wstring text = name ? name : L"";
+    const bool inherited = text == L"QueryInterface" || text == L"AddRef" || text == L"Release" ||
+                           text == L"GetTypeInfoCount" || text == L"GetTypeInfo" || text == L"GetIDsOfNames" ||
+                           text == L"Invoke";
+    if (!inherited) members += (members.empty() ? L"" : L",") + text;
+    SysFreeString(name);
+    info->ReleaseFuncDesc(func);
+  }
+  if (attr) info->ReleaseTypeAttr(attr);
+  Check(members == L"SetSelectItem", L"the type library's members: " + members);
+  BSTR names[4] = {};
+  UINT got = 0;
+  info->GetNames(1, names, 4, &got);
+  Check(got == 3 && std::wstring(names[0]) == L"SetSelectItem" && std::wstring(names[1]) == L"optionStr" &&
+            std::wstring(names[2]) == L"nIndex",
+        L"SetSelectItem's parameter names");
+  for (UINT i = 0; i < got; ++i) SysFreeString(names[i]);
+
+  Ref<IProvideClassInfo2> provide;
+  Ref<ITypeInfo> coclass;
+  GUID events{};
+  CLSID clsid{};
+  CLSIDFromProgID(L"BRVPartsInf.BRVPartsCtl", &clsid);
+  if (SUCCEEDED(ctl.dispatch->QueryInterface(IID_IProvideClassInfo2, provide.put())) &&
+      SUCCEEDED(provide->GetClassInfo(reinterpret_cast<ITypeInfo**>(coclass.put())))) {
+    TYPEATTR* c = nullptr;
+    coclass->GetTypeAttr(&c);
+    Check(c && c->typekind == TKIND_COCLASS && IsEqualGUID(c->guid, clsid), L"the class's description");
+    if (c) coclass->ReleaseTypeAttr(c);
+    Check(provide->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &events) == S_OK &&
+              events.Data1 == 0xF8DAC8F8,
+          L"the event interface");
+  } else {
+    Check(false, L"IProvideClassInfo2");
+  }
+
+  // The file's version, read from the file registration points at.
+  wchar_t key[128], path[MAX_PATH * 2] = {};
+  wchar_t guid[40];
+  StringFromGUID2(clsid, guid, 40);
+  swprintf(key, 128, L"CLSID\\%ls\\InprocServer32", guid);
+  LONG size = sizeof path;
+  RegQueryValueW(HKEY_CLASSES_ROOT, key, path, &size);
+  std::vector<char> version(GetFileVersionInfoSizeW(path, nullptr));
+  wchar_t* fileVersion = nullptr;
+  UINT length = 0;
+  Check(!version.empty() && GetFileVersionInfoW(path, 0, static_cast<DWORD>(version.size()), version.data()) &&
+            VerQueryValueW(version.data(), L"\\StringFileInfo\\040904B0\\FileVersion",
+                           reinterpret_cast<void**>(&fileVersion), &length) &&
+            std::wstring(fileVersion) == L"1.00",
+        L"the file's version, of " + std::wstring(path));
+}
+
 // Every category's captions below "Index", against whatever the machine has.
 void LiveCases(Hosted& ctl) {
   const std::pair<const wchar_t*, std::vector<std::wstring>> categories[] = {
@@ -532,6 +605,7 @@ int main(int argc, char** argv) {
         SnapshotCases(ctl);
       } else if (mode == "live") {
         LiveCases(ctl);
+        TypeCases(ctl);
       } else if (mode == "header" && argc == 4) {
         ctl.Select(L"CPU", 1);
         const std::wstring item = Decode(argv[2]), value = Decode(argv[3]);

@@ -60,6 +60,15 @@ try {
   check(shell.RegRead("HKCR\\CLSID\\" + clsid + "\\InprocServer32\\ThreadingModel") == "Apartment", "threading model");
   check(shell.RegRead("HKCR\\BRVPartsInf.clsResources\\CLSID\\") == "{5E6C78FB-708A-404E-8066-B3F5A51DD955}",
         "provider class id");
+  // What marks a control, and its type library.
+  var key = "HKCR\\CLSID\\" + clsid + "\\";
+  var typeLib = "{263092AE-3279-49A1-B5DD-45792663996F}";
+  check(shell.RegRead(key + "Control\\") === "", "the Control key");
+  check(shell.RegRead(key + "Version\\") == "1.0", "version");
+  check(shell.RegRead(key + "TypeLib\\") == typeLib, "type library");
+  check(parseInt(shell.RegRead(key + "MiscStatus\\1\\"), 10) > 0, "misc status");
+  check(/BRVPartsInf\.ocx, 1$/.test(shell.RegRead(key + "ToolboxBitmap32\\")), "toolbox picture");
+  check(shell.RegRead("HKCR\\TypeLib\\" + typeLib + "\\1.0\\") == "BRVPartsInf", "the type library is registered");
 } catch (e) {
   check(false, "unexpected error " + (e.number >>> 0).toString(16) + ": " + e.description);
 }

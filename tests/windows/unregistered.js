@@ -9,7 +9,8 @@ function check(ok, what) {
 var progIds = ["BRVPartsInf.BRVPartsCtl", "BRVPartsInf.clsResources"];
 var keys = ["HKCR\\BRVPartsInf.BRVPartsCtl\\", "HKCR\\BRVPartsInf.clsResources\\",
             "HKCR\\CLSID\\{2AC50EA5-755A-4553-B48B-A1C7FA95D214}\\",
-            "HKCR\\CLSID\\{5E6C78FB-708A-404E-8066-B3F5A51DD955}\\"];
+            "HKCR\\CLSID\\{5E6C78FB-708A-404E-8066-B3F5A51DD955}\\",
+            "HKCR\\TypeLib\\{263092AE-3279-49A1-B5DD-45792663996F}\\"];
 try {
   for (var i = 0; i < progIds.length; i++) {
     try { new ActiveXObject(progIds[i]); check(false, progIds[i] + " can still be created"); } catch (e) { check(true); }
