@@ -51,15 +51,22 @@ ControlOle::~ControlOle() {
 
 IUnknown* ControlOle::Query(REFIID riid) {
   IUnknown* face = nullptr;
-  if (IsEqualIID(riid, IID_IOleObject)) face = static_cast<IOleObject*>(this);
+  if (IsEqualIID(riid, IID_IOleObject))
+    face = static_cast<IOleObject*>(this);
   else if (IsEqualIID(riid, IID_IOleWindow) || IsEqualIID(riid, IID_IOleInPlaceObject))
     face = static_cast<IOleInPlaceObject*>(this);
-  else if (IsEqualIID(riid, IID_IOleInPlaceActiveObject)) face = static_cast<IOleInPlaceActiveObject*>(this);
-  else if (IsEqualIID(riid, IID_IViewObject) || IsEqualIID(riid, IID_IViewObject2)) face = static_cast<IViewObject2*>(this);
-  else if (IsEqualIID(riid, IID_IOleControl)) face = static_cast<IOleControl*>(this);
-  else if (IsEqualIID(riid, IID_IPersistStreamInit)) face = static_cast<IPersistStreamInit*>(this);
-  else if (IsEqualIID(riid, IID_IPersistPropertyBag)) face = static_cast<IPersistPropertyBag*>(this);
-  else if (IsEqualIID(riid, IID_IPersist)) face = static_cast<IPersistStreamInit*>(this);
+  else if (IsEqualIID(riid, IID_IOleInPlaceActiveObject))
+    face = static_cast<IOleInPlaceActiveObject*>(this);
+  else if (IsEqualIID(riid, IID_IViewObject) || IsEqualIID(riid, IID_IViewObject2))
+    face = static_cast<IViewObject2*>(this);
+  else if (IsEqualIID(riid, IID_IOleControl))
+    face = static_cast<IOleControl*>(this);
+  else if (IsEqualIID(riid, IID_IPersistStreamInit))
+    face = static_cast<IPersistStreamInit*>(this);
+  else if (IsEqualIID(riid, IID_IPersistPropertyBag))
+    face = static_cast<IPersistPropertyBag*>(this);
+  else if (IsEqualIID(riid, IID_IPersist))
+    face = static_cast<IPersistStreamInit*>(this);
   else if (IsEqualIID(riid, IID_IProvideClassInfo) || IsEqualIID(riid, IID_IProvideClassInfo2))
     face = static_cast<IProvideClassInfo2*>(this);
   if (face) face->AddRef();
@@ -216,9 +223,9 @@ HRESULT ControlOle::InPlaceActivate(LPCRECT position) {
     site->OnInPlaceDeactivate();
     return E_FAIL;
   }
-  window_ = CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL, where.left,
-                            where.top, where.right - where.left, where.bottom - where.top, parent, nullptr,
-                            ThisModule(), this);
+  window_ =
+      CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_VSCROLL, where.left, where.top,
+                      where.right - where.left, where.bottom - where.top, parent, nullptr, ThisModule(), this);
   if (!window_) {
     site->OnInPlaceDeactivate();
     return HRESULT_FROM_WIN32(GetLastError());

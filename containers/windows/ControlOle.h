@@ -40,7 +40,9 @@ class ControlOle : public IOleObject,
   HWND Window() const { return window_; }
 
   // IUnknown, delegated to the control.
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override { return outer_.QueryInterface(riid, out); }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    return outer_.QueryInterface(riid, out);
+  }
   ULONG STDMETHODCALLTYPE AddRef() override { return outer_.AddRef(); }
   ULONG STDMETHODCALLTYPE Release() override { return outer_.Release(); }
 

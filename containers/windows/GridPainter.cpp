@@ -53,9 +53,9 @@ void DrawGrid(HDC dc, const RECT& bounds, const GridState& state, const GridPict
   Fill(dc, bounds, kGridBackground);
 
   // The font follows the device: 8 points at its pixels per inch.
-  HFONT font = CreateFontW(-MulDiv(8, picture.dpiY, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                           L"MS Shell Dlg");
+  HFONT font =
+      CreateFontW(-MulDiv(8, picture.dpiY, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Shell Dlg");
   HGDIOBJ oldFont = SelectObject(dc, font);
   HPEN pen = CreatePen(PS_SOLID, 1, kGridLines);
   HGDIOBJ oldPen = SelectObject(dc, pen);
@@ -64,7 +64,8 @@ void DrawGrid(HDC dc, const RECT& bounds, const GridState& state, const GridPict
 
   const int padding = std::max(1, TwipsToPixels(45, picture.dpiX));
   int y = bounds.top;
-  for (int32_t r = 0; r < state.rows && y < bounds.bottom; r = r == 0 ? std::max<int32_t>(picture.firstRow, 1) : r + 1) {
+  for (int32_t r = 0; r < state.rows && y < bounds.bottom;
+       r = r == 0 ? std::max<int32_t>(picture.firstRow, 1) : r + 1) {
     const int height = TwipsToPixels(state.rowHeight[r], picture.dpiY);
     int x = bounds.left;
     for (int32_t c = 0; c < state.cols && x < bounds.right; ++c) {

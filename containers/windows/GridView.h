@@ -3,9 +3,9 @@
 // (not dispatchable, not in the type library, not declared safe for scripting)
 // that a native host or a test reads the grid through. A script can reach only
 // the dispatch interface, which answers counts; the user sees the cells on screen.
-#include <windows.h>
 #include <objbase.h>
 #include <oleauto.h>
+#include <windows.h>
 
 // {4D7C92A4-1B80-41F7-AF92-9DEE068851E3}
 inline constexpr IID kGridViewIid = {0x4d7c92a4, 0x1b80, 0x41f7, {0xaf, 0x92, 0x9d, 0xee, 0x06, 0x88, 0x51, 0xe3}};

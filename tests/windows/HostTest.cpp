@@ -16,16 +16,16 @@
 //   box HEX102 HEX103    hosted in a window, a category that fails: its box is
 //                        modal to the host's window, OK only, in the user's language
 // Prints "HostTest: N passed, M failed" and exits non-zero on any failure.
-#include <windows.h>
 #include <objbase.h>
+#include <ocidl.h>
 #include <ole2.h>
 #include <oleauto.h>
-#include <oleidl.h>
-#include <ocidl.h>
 #include <olectl.h>
+#include <oleidl.h>
+#include <windows.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -40,7 +40,8 @@ namespace {
 int passed = 0, failed = 0;
 
 std::string Narrow(const std::wstring& text) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  const int n =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
   return out;
@@ -96,8 +97,8 @@ struct Hosted {
     VARIANT result;
     VariantInit(&result);
     EXCEPINFO info{};
-    const HRESULT hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, &info,
-                                        nullptr);
+    const HRESULT hr =
+        dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, &info, nullptr);
     SysFreeString(args[1].bstrVal);
     if (error && info.bstrDescription) *error = info.bstrDescription;
     SysFreeString(info.bstrSource);
@@ -145,27 +146,42 @@ void ExpectTable(Hosted& ctl, const std::wstring& category, int instance, int co
 
 void SnapshotCases(Hosted& ctl) {
   ExpectTable(ctl, L"CPU", 1, 2,
-              {{L"Index", L"1"}, {L"Manufacturer", L"GenuineIntel"},
-               {L"Name", L"Intel(R) Xeon(R) E-2276M CPU @ 2.80GHz"}, {L"Version", L"Model 158 Stepping 13"},
-               {L"MAX Clock Speed", L"4700"}, {L"Socket Designation", L"U3E1"}});
+              {{L"Index", L"1"},
+               {L"Manufacturer", L"GenuineIntel"},
+               {L"Name", L"Intel(R) Xeon(R) E-2276M CPU @ 2.80GHz"},
+               {L"Version", L"Model 158 Stepping 13"},
+               {L"MAX Clock Speed", L"4700"},
+               {L"Socket Designation", L"U3E1"}});
   // A null value shows as the empty text.
   ExpectTable(ctl, L"CPU", 2, 2,
-              {{L"Index", L"2"}, {L"Manufacturer", L"GenuineIntel"},
-               {L"Name", L"Intel(R) Xeon(R) E-2276M CPU @ 2.80GHz"}, {L"Version", L"<Empty>"},
-               {L"MAX Clock Speed", L"4700"}, {L"Socket Designation", L"U3E2"}});
+              {{L"Index", L"2"},
+               {L"Manufacturer", L"GenuineIntel"},
+               {L"Name", L"Intel(R) Xeon(R) E-2276M CPU @ 2.80GHz"},
+               {L"Version", L"<Empty>"},
+               {L"MAX Clock Speed", L"4700"},
+               {L"Socket Designation", L"U3E2"}});
   // Sizes past 32 bits, as text (as the service gives 64-bit values) and as a
   // number; a property that fails to read shows as the empty text.
   ExpectTable(ctl, L"HDD", 1, 2,
-              {{L"Index", L"1"}, {L"Model", L"KXG60ZNV1T02 NVMe"}, {L"Size", L"1024209543168"},
-               {L"Serial No", L"Y9LS10ABCDEF"}, {L"Firmware Revision", L"AGGA4104"}});
+              {{L"Index", L"1"},
+               {L"Model", L"KXG60ZNV1T02 NVMe"},
+               {L"Size", L"1024209543168"},
+               {L"Serial No", L"Y9LS10ABCDEF"},
+               {L"Firmware Revision", L"AGGA4104"}});
   ExpectTable(ctl, L"HDD", 2, 2,
-              {{L"Index", L"2"}, {L"Model", L"Ext USB Disk"}, {L"Size", L"2000398934016"},
-               {L"Serial No", L"<Empty>"}, {L"Firmware Revision", L"0001"}});
+              {{L"Index", L"2"},
+               {L"Model", L"Ext USB Disk"},
+               {L"Size", L"2000398934016"},
+               {L"Serial No", L"<Empty>"},
+               {L"Firmware Revision", L"0001"}});
   // The configuration is found by its object path; its address list shows its first address.
   ExpectTable(ctl, L"Network Adapter", 1, 1,
-              {{L"Index", L"1"}, {L"Adapter Type", L"Ethernet 802.3"},
-               {L"Description", L"Intel(R) Wi-Fi 6 AX201 160MHz"}, {L"IP Address", L"10.20.30.40"},
-               {L"MAC Address", L"F8:E4:E3:01:02:03"}, {L"Manufacturer", L"Intel Corporation"},
+              {{L"Index", L"1"},
+               {L"Adapter Type", L"Ethernet 802.3"},
+               {L"Description", L"Intel(R) Wi-Fi 6 AX201 160MHz"},
+               {L"IP Address", L"10.20.30.40"},
+               {L"MAC Address", L"F8:E4:E3:01:02:03"},
+               {L"Manufacturer", L"Intel Corporation"},
                {L"Name", L"Intel(R) Wi-Fi 6 AX201 160MHz"}});
   ExpectTable(ctl, L"Battery Pack", 1, 1, {{L"Index", L"1"}, {L"Serial No", L"1A2B"}, {L"Capacity", L"90000"}});
 }
@@ -219,8 +235,7 @@ void TypeCases(Hosted& ctl) {
     coclass->GetTypeAttr(&c);
     Check(c && c->typekind == TKIND_COCLASS && IsEqualGUID(c->guid, clsid), L"the class's description");
     if (c) coclass->ReleaseTypeAttr(c);
-    Check(provide->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &events) == S_OK &&
-              events.Data1 == 0xF8DAC8F8,
+    Check(provide->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &events) == S_OK && events.Data1 == 0xF8DAC8F8,
           L"the event interface");
   } else {
     Check(false, L"IProvideClassInfo2");
@@ -448,9 +463,9 @@ void CheckPicture(const Pixels& p, Hosted& ctl, const std::wstring& what) {
                                               L" [" + text + L"] has " + std::to_wstring(dark) + L" dark pixels");
       // The header's texts are centred, the others start at the left.
       if (!blank && r == 0) {
-        Check(std::abs(darkLeft - (kCol - darkRight)) <= 8,
-              what + L": header " + text + L" is not centred: " + std::to_wstring(darkLeft) + L".." +
-                  std::to_wstring(darkRight));
+        Check(std::abs(darkLeft - (kCol - darkRight)) <= 8, what + L": header " + text + L" is not centred: " +
+                                                                std::to_wstring(darkLeft) + L".." +
+                                                                std::to_wstring(darkRight));
       } else if (!blank) {
         Check(darkLeft < 12, what + L": row " + std::to_wstring(r) + L" text starts at " + std::to_wstring(darkLeft));
       }
@@ -546,14 +561,13 @@ int Hosting(int argc, char** argv, const std::string& mode) {
       });
       CheckPicture(drawn, ctl, category + L" (drawn)");
       // The window's own painting, asked for as a printer would.
-      const Pixels painted = Capture(630, 300, [&](HDC dc) {
-        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-      });
+      const Pixels painted = Capture(
+          630, 300, [&](HDC dc) { SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT); });
       CheckPicture(painted, ctl, category + L" (the window's painting)");
       RECT onScreen{};
       GetWindowRect(window, &onScreen);
-      std::printf("shown %d %ld %ld %ld %ld %s\n", i - 1, onScreen.left, onScreen.top, onScreen.right,
-                  onScreen.bottom, argv[i]);
+      std::printf("shown %d %ld %ld %ld %ld %s\n", i - 1, onScreen.left, onScreen.top, onScreen.right, onScreen.bottom,
+                  argv[i]);
       std::fflush(stdout);
       if (ack) {
         const std::string file = std::string(ack) + std::to_string(i - 1);
@@ -570,8 +584,8 @@ int Hosting(int argc, char** argv, const std::string& mode) {
     Check(gBox.found, L"no box was shown");
     Check(gBox.owner == frame, L"the box is not owned by the host's window");
     Check(gBox.title == Decode(argv[3]) && gBox.prompt == Decode(argv[2]), L"box " + gBox.title + L": " + gBox.prompt);
-    Check(gBox.buttons == 1 && gBox.style == 0, L"the box has " + std::to_wstring(gBox.buttons) + L" buttons, icon " +
-                                                    std::to_wstring(gBox.style));
+    Check(gBox.buttons == 1 && gBox.style == 0,
+          L"the box has " + std::to_wstring(gBox.buttons) + L" buttons, icon " + std::to_wstring(gBox.style));
   }
 
   // As Wine's ATL host ends: Close without deactivating, then no site.
