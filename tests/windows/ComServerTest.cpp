@@ -28,7 +28,9 @@
 #include "platform/MessageBox.h"
 #include "platform/strings/Resources.h"
 #include "containers/windows/Classes.h"
+#include "containers/windows/GridPainter.h"
 #include "containers/windows/GridView.h"
+#include "platform/grid/MemoryGrid.h"
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** out);
 
@@ -171,6 +173,56 @@ void CimValueCases() {
   }
   Check(FromCimValue(list.v, CIM_UINT32 | CIM_FLAG_ARRAY) == Variant(Variant::Array{int32_t{7}, int64_t{3221225472}}),
         "a list of unsigned 32-bit values");
+}
+
+// The grid's picture at a given scroll position and resolution: the header
+// stays on top, the rows from the first shown one follow it, lengths in twips
+// become pixels through the device's pixels per inch.
+void ScrolledDrawingCases() {
+  MemoryGrid grid(30, 2);
+  for (int32_t r = 0; r < 30; ++r) grid.SetRowHeight(r, 400);
+  for (int32_t c = 0; c < 2; ++c) grid.SetColWidth(c, 1500);
+  const COLORREF red = RGB(255, 0, 0), blue = RGB(0, 0, 255);
+  for (int32_t r = 1; r < 30; ++r) {
+    grid.SetRow(r);
+    for (int32_t c = 0; c < 2; ++c) {
+      grid.SetCol(c);
+      grid.SetCellFillColor(static_cast<int32_t>(r % 2 ? red : blue));
+    }
+  }
+  const GridState state = grid.State();
+  Check(RowsThatFit(state, 1, 300, 96) == 10, "rows that fit below the header at 96 dpi");
+  Check(RowsThatFit(state, 25, 300, 96) == 5, "rows that fit from row 25");
+  Check(RowsThatFit(state, 1, 300, 192) == 4, "rows that fit at 192 dpi");
+  const struct {
+    int dpi;
+    int32_t firstRow;
+    int rowPixels;
+    COLORREF belowHeader;
+  } cases[] = {{96, 1, 27, red}, {96, 4, 27, blue}, {96, 5, 27, red}, {192, 1, 53, red}, {192, 2, 53, blue}};
+  for (const auto& c : cases) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 200, -300, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    GridPicture picture;
+    picture.dpiX = picture.dpiY = c.dpi;
+    picture.firstRow = c.firstRow;
+    DrawGrid(dc, RECT{0, 0, 200, 300}, state, picture);
+    GdiFlush();
+    const auto at = [&](int x, int y) {
+      const DWORD p = static_cast<const DWORD*>(bits)[y * 200 + x];
+      return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    };
+    const std::string what = std::to_string(c.dpi) + " dpi from row " + std::to_string(c.firstRow);
+    Check(at(20, 3) == HeaderColor(), "the header stays on top, " + what);
+    Check(at(20, c.rowPixels + 3) == c.belowHeader, "the first row shown, " + what);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+  }
 }
 
 // A script's own error numbers travel in the control facility, the service's
@@ -519,6 +571,7 @@ int main() {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   FromVariantCases();
   CimValueCases();
+  ScrolledDrawingCases();
   ErrorNumberCases();
   ClassObjectCases();
   CreateObjectCases();
