@@ -84,20 +84,6 @@ TEST_F(Startup, TextsWithAndWithoutProvider) {
   EXPECT_TRUE(boxes.boxes.empty());
 }
 
-TEST_F(Startup, InstalledCataloguesAreComplete) {
-  // Every number the control asks for is in every installed catalogue.
-  test::ProviderScope provider(ProviderMode::Installed);
-  for (const char* lang : {"en", "ja", "de"}) {
-    Resources resources(BRV_CATALOGUE_DIR, {lang});
-    for (int32_t n : {101, 102, 103, 201, 202, 211}) EXPECT_FALSE(resources.GetResourceString(n).empty());
-    for (Category c : kAllCategories) {
-      for (const Caption& caption : CaptionsOf(c)) {
-        EXPECT_NO_THROW(resources.GetResourceString(caption.number)) << lang << " " << caption.number;
-      }
-    }
-  }
-}
-
 TEST_F(Startup, ProviderErrorEndsStartupAndReachesTheContainer) {
   struct Failing : AutomationObject {
     Variant Call(std::string_view, std::vector<Variant>&) override { Raise(err::kInvalidCall, "broken catalogue"); }

@@ -1,8 +1,7 @@
 // `brvparts serve` as a client sees it: the script mode over HTTP, the refusals,
 // many clients at once on the one control, and a clean stop on a signal; what
-// hostile clients send (malformed requests, bodies past the limit however they
-// are sent, slow and idle connections, bursts, pipelining); and which Host
-// values a server takes.
+// hostile clients send (malformed requests, slow and idle connections, more
+// connections than are served); and which Host values a server takes.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -109,15 +108,6 @@ class Server {
     client.set_connection_timeout(5);
     client.set_read_timeout(20);
     return client;
-  }
-
-  // The program's resident memory in KB, or -1 once it has ended.
-  long ResidentKb() const {
-    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
-    for (std::string field; std::getline(status, field);) {
-      if (field.rfind("VmRSS:", 0) == 0) return std::stol(field.substr(6));
-    }
-    return -1;
   }
 
   int port = -1;
@@ -535,36 +525,6 @@ TEST(WebServer, MalformedRequestsGetOneClearAnswer) {
   EXPECT_EQ(server.Stderr(), "");
 }
 
-// A body past the limit is refused as soon as the limit is passed, whatever
-// its length says or however it is sent, and none of the rest is kept.
-TEST(WebServer, BodiesPastTheLimitAreRefusedUnread) {
-  Server server;
-  ASSERT_GT(server.port, 0) << server.line << server.Stderr();
-  const long before = server.ResidentKb();
-  const std::string chunk = "10000\r\n" + std::string(0x10000, ' ') + "\r\n";
-  const struct {
-    std::string name, head, piece;
-  } cases[] = {
-      {"chunked", Post("Transfer-Encoding: chunked\r\n", ""), chunk},
-      {"with a length", Post("Content-Length: 209715200\r\n", ""), std::string(0x10000, ' ')},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    Raw client(server.port);
-    ASSERT_TRUE(client.Send(c.head));
-    // Up to 32 MiB, until the server stops taking them.
-    size_t sent = 0;
-    while (sent < (32u << 20) && client.Send(c.piece, 1s)) sent += c.piece.size();
-    const auto answer = client.Next();
-    ASSERT_TRUE(answer) << "no answer after " << sent << " bytes";
-    EXPECT_EQ(answer->status, 413);
-    EXPECT_LT(sent, 32u << 20) << "the server read the whole body";
-  }
-  EXPECT_LT(server.ResidentKb() - before, 8 * 1024) << "KB grown";
-  auto client = server.Client();
-  EXPECT_EQ(json::parse(Call(client, Select("CPU", 1)))["result"], 1);
-}
-
 // Connections that send their request slowly, nothing after an answer, or
 // requests without reading the answers hold no thread: a fresh client is
 // answered at once beside them, and the server closes them itself, the slow
@@ -608,60 +568,8 @@ TEST(WebServer, SlowAndIdleClientsDoNotHoldUpOthers) {
   EXPECT_EQ(server.Stop(), 0);
 }
 
-// Many connections at once all get their answer, and requests sent together on
-// one connection are all answered, in the order they were sent.
-TEST(WebServer, BurstsAndPipelinedRequestsAreAnsweredWhole) {
-  Server server;
-  ASSERT_GT(server.port, 0) << server.line << server.Stderr();
-  constexpr int kBurst = 600;
-  std::vector<std::unique_ptr<Raw>> burst;
-  for (int i = 0; i < kBurst; ++i) {
-    burst.push_back(std::make_unique<Raw>(server.port));
-    ASSERT_TRUE(burst.back()->connected) << i;
-  }
-  const auto began = std::chrono::steady_clock::now();
-  for (auto& c : burst) ASSERT_TRUE(c->Send(PostCall(Select("Memory", 1))));
-  int answered = 0;
-  for (auto& c : burst) {
-    const auto answer = c->Next(Left(began + 20s));
-    answered += answer && answer->status == 200;
-  }
-  EXPECT_EQ(answered, kBurst);
-  burst.clear();
-
-  // Mixed kinds, so that answers out of order would show, and runs of page
-  // assets answered at once whose answers are more than the server sends
-  // before it takes the next request.
-  const struct {
-    std::string path, type;
-  } kinds[] = {{"/app.js", "text/javascript"}, {"/app.js", "text/javascript"}, {"/app.js", "text/javascript"},
-               {"/app.js", "text/javascript"},  {"/app.css", "text/css"},        {"/favicon.svg", "image/svg+xml"},
-               {"/api/state", "application/json"}, {"", "application/json"}};
-  constexpr size_t kKinds = std::size(kinds);
-  std::string requests;
-  std::vector<std::string> expected;  // a call's answer, alone
-  auto alone = server.Client();
-  for (int i = 0; i < 100; ++i) {
-    const auto& kind = kinds[i % kKinds];
-    const std::string call = Select("Memory", 1 + i % 3);
-    requests += kind.path.empty() ? PostCall(call) : "GET " + kind.path + " HTTP/1.1\r\nHost: localhost\r\n\r\n";
-    expected.push_back(kind.path.empty() ? Call(alone, call) : "");
-  }
-  Raw client(server.port);
-  ASSERT_TRUE(client.Send(requests));
-  for (int i = 0; i < 100; ++i) {
-    const auto answer = client.Next();
-    ASSERT_TRUE(answer) << "request " << i << " not answered";
-    const auto& kind = kinds[i % kKinds];
-    if (kind.path.empty()) {
-      EXPECT_EQ(answer->body, expected[i]) << i;
-    } else {
-      EXPECT_NE(answer->head.find("Content-Type: " + kind.type), std::string::npos) << i << answer->head;
-    }
-  }
-  EXPECT_EQ(server.Stop(), 0);
-  EXPECT_EQ(server.Stderr(), "");
-}
+// Bodies past the limit however they are sent, bursts of connections and
+// pipelined requests are the hostile-client job's (scripts/hostile-web.sh).
 
 // With every place taken by connections that send nothing, a new client is
 // answered at once: the one that waited longest gives up its place.

@@ -6,15 +6,20 @@
 
 #include <fmt/format.h>
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <regex>
 
 #include "common/Error.h"
 #include "instrumentation/linux/HwIds.h"
 #include "instrumentation/snapshot/Capture.h"
 #include "instrumentation/linux/LiveSource.h"
+#include "instrumentation/linux/Machine.h"
 #include "instrumentation/linux/RootFs.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/Support.h"
@@ -187,29 +192,6 @@ TEST(LiveHwIds, BisectsLongListsToEveryVendor) {
   }
 }
 
-// The battery comes from the power-supply class (the wireless mouse's battery
-// left out) when the firmware table is unreadable, as to an unprivileged user,
-// or describes a battery made only of placeholders. (The processor and memory
-// without a firmware table are the desktop tree's, in SysRootTest.)
-TEST(LiveSourceClasses, KernelBatteryWithoutAUsableFirmwareTable) {
-  using namespace std::string_literals;
-  const std::string placeholder =
-      "\x16\x1a\x40\x00\x01\x02\x00\x00\x03\x02\x00\x00\x00\x00\x00\xff\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00"s +
-      "Front\0Battery Manufacturer\0Battery Name\0\0"s + "\x7f\x04\x41\x00\0\0"s;
-  for (const std::optional<std::string>& table : {std::optional<std::string>(), std::optional(placeholder)}) {
-    const TempTree t(test::TestDataPath("sysroot/laptop"));
-    if (table) {
-      t.Write("/sys/firmware/dmi/tables/DMI", *table);
-    } else {
-      t.Remove("/sys/firmware/dmi");
-    }
-    EXPECT_EQ(Columns(*LiveSource(t.root()).Query("DMTF_PortableBattery"),
-                      {"PortableBatterySerialNumber", "PortableBatteryDesignCapacity"}),
-              (Rows{{"38109", int32_t{47520}}}))
-        << table.has_value();
-  }
-}
-
 TEST(LiveSourceClasses, WwanModemAndChargeRatedBattery) {
   TempTree t;
   const std::string modem = "/sys/devices/pci0000:00/0000:00:1c.0/0000:55:00.0";
@@ -271,14 +253,92 @@ TEST(LiveSourceClasses, DamagedFilesGiveNullsNotFailures) {
   EXPECT_EQ(Columns(*source.Query("CIM_Processor"), {"Name"}), (Rows{{"???"}}));
 }
 
+// What each property of each class may hold: null (a fact not known) or a
+// value of its shape. A key and an index are never null.
+enum class Shape { Key, Index, Text, Size, Mac, Addresses };
+
+bool HasShape(const Variant& v, Shape shape) {
+  const auto* text = v.get_if<std::string>();
+  const auto number = [&] { return v.kind() == Variant::Kind::Int32 ? v.get<int32_t>() : v.kind() == Variant::Kind::Int64 ? v.get<int64_t>() : -1; };
+  if (v.IsNull()) return shape != Shape::Key && shape != Shape::Index;
+  switch (shape) {
+    case Shape::Key:
+    case Shape::Text:
+      return text && !text->empty() && std::none_of(text->begin(), text->end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; });
+    case Shape::Index: return number() >= 0;
+    case Shape::Size: return number() > 0;
+    case Shape::Mac:  // six byte pairs, or an InfiniBand port's eight; never all zeros
+      return text && std::regex_match(*text, std::regex("([0-9A-F]{2}:){5}([0-9A-F]{2}:){0,2}[0-9A-F]{2}")) &&
+             text->find_first_not_of("0:") != std::string::npos;
+    case Shape::Addresses: {
+      const auto* list = v.get_if<Variant::Array>();
+      return list && std::all_of(list->begin(), list->end(), [](const Variant& a) {
+               unsigned char bytes[16];
+               const auto* t = a.get_if<std::string>();
+               return t && (inet_pton(AF_INET, t->c_str(), bytes) == 1 || inet_pton(AF_INET6, t->c_str(), bytes) == 1);
+             });
+    }
+  }
+  return false;
+}
+
+// Every instance of every class, on this machine and on every captured tree,
+// has exactly its class's properties, each of its shape.
+TEST(LiveSourceClasses, EveryAnswerHasItsShape) {
+  using enum Shape;
+  const std::map<std::string, std::map<std::string, Shape>> shapes = {
+      {"CIM_Processor", {{"DeviceID", Key}, {"Manufacturer", Text}, {"Name", Text}, {"Version", Text},
+                         {"MaxClockSpeed", Size}, {"SocketDesignation", Text}}},
+      {"DMTF_MemoryDevice", {{"Index", Index}, {"Size", Size}}},
+      {"Win32_DiskDrive", {{"DeviceID", Key}, {"Model", Text}, {"Size", Size}}},
+      {"Brovik_DiskDrive", {{"SerialNO", Text}, {"FirmwareRevision", Text}}},
+      {"Brovik_CDROMDrive", {{"DeviceID", Text}, {"SerialNO", Text}, {"FirmwareRevision", Text}}},
+      {"Win32_POTSModem", {{"AttachedTo", Text}, {"Caption", Text}, {"Description", Text}, {"DeviceID", Key},
+                           {"DeviceType", Text}}},
+      {"Brovik_Bluetooth", {{"Description", Text}, {"MACAddress", Mac}, {"Manufacturer", Text}, {"Name", Key}}},
+      {"DMTF_PortableBattery", {{"PortableBatterySerialNumber", Text}, {"PortableBatteryDesignCapacity", Size}}},
+      {"Brovik_DockingStation", {{"SerialNO", Text}, {"status", Text}}},
+      {"Win32_NetworkAdapter", {{"AdapterType", Text}, {"Description", Text}, {"DeviceID", Key}, {"Index", Index},
+                                {"MACAddress", Mac}, {"Manufacturer", Text}, {"Name", Key}}},
+      {"Win32_NetworkAdapterConfiguration", {{"Index", Index}, {"IPAddress", Addresses}}},
+      {"Brovik_LCDPanel", {{"HorizontalResolution", Size}, {"VerticalResolution", Size}}},
+      {"Win32_VideoConfiguration", {{"AdapterChipType", Text}, {"AdapterRAM", Size}, {"Name", Key}}},
+      {"Brovik_ExternalMonitor", {{"Manufacturer", Text}, {"Model", Text}, {"SerialNO", Text}}},
+  };
+  std::vector<std::string> roots = {"/"};
+  for (const auto& e : std::filesystem::directory_iterator(test::TestDataPath("sysroot"))) {
+    if (e.is_directory()) roots.push_back(e.path().string());
+  }
+  for (const std::string& root : roots) {
+    const LiveSource source(root);
+    for (const std::string& cls : CollectorClassNames()) {
+      const auto answer = source.Query(cls);
+      EXPECT_FALSE(answer->error) << root << " " << cls;
+      for (const Instance& instance : answer->instances) {
+        std::map<std::string, Shape> unseen = shapes.at(cls);
+        for (const Property& p : instance.properties) {
+          const auto shape = unseen.find(p.name);
+          if (shape == unseen.end()) {
+            ADD_FAILURE() << root << " " << cls << " has " << p.name << " twice or unlooked for";
+            continue;
+          }
+          EXPECT_FALSE(p.error) << root << " " << cls << "." << p.name;
+          EXPECT_TRUE(HasShape(p.value, shape->second)) << root << " " << cls << "." << p.name << ": " << ::testing::PrintToString(p.value);
+          unseen.erase(shape);
+        }
+        EXPECT_TRUE(unseen.empty()) << root << " " << cls << " lacks " << unseen.begin()->first;
+      }
+    }
+  }
+}
+
 // This machine, whatever its hardware, read two ways: "/" asks the kernel
 // (netlink, links resolved in one open), "/." walks the same files as a
-// captured tree would be walked. Every class answers, both ways tell the same
-// story, and the two network classes (and the two disk classes) list the same
-// devices.
+// captured tree would be walked. Both ways tell the same story (each answer
+// has its shape: EveryAnswerHasItsShape), and the two network classes (and the
+// two disk classes) list the same devices.
 TEST(LiveSourceClasses, ThisMachineKernelAnswersMatchItsFiles) {
   const LiveSource kernel("/"), files("/.");
-  for (const std::string& cls : CollectorClassNames()) EXPECT_FALSE(kernel.Query(cls)->error) << cls;
   const RootFs fast("/"), walk("/.");
   for (const char* dir : {"/sys/class/net", "/sys/block"}) {
     for (const std::string& name : fast.List(dir)) {
@@ -336,13 +396,46 @@ TEST(LiveSourceClasses, ThisMachineKernelAnswersMatchItsFiles) {
   // A value the index is not spelled as cannot name it; the caller sifts the whole class.
   EXPECT_EQ(kernel.QueryByKey("Win32_NetworkAdapterConfiguration", "Index", "01")->instances.size(), table.size());
 
-  // Disk serials: read once, then kept for the same disk instance.
+  // Disk serials, kept or read afresh, are the files' (DiskSerialsAreKept...).
   for (int pass = 0; pass < 2; ++pass) {
     EXPECT_EQ(Columns(*kernel.Query("Brovik_DiskDrive"), {"SerialNO"}),
               Columns(*files.Query("Brovik_DiskDrive"), {"SerialNO"}))
         << pass;
   }
   EXPECT_EQ(kernel.Query("Win32_DiskDrive")->instances.size(), kernel.Query("Brovik_DiskDrive")->instances.size());
+}
+
+// A disk's serial is read once per disk instance (the kernel's diskseq) of the
+// machine's own root, and kept; one not found is asked again, and a captured
+// tree, or a machine that keeps nothing, is always read.
+TEST(LiveSourceClasses, DiskSerialsAreKeptPerDiskInstanceOfTheMachine) {
+  const RootFs own("/");
+  std::string disk;
+  for (const std::string& name : own.List("/sys/block")) {
+    if (own.ReadInt("/sys/block/" + name + "/diskseq").value_or(0) > 0) disk = name;
+  }
+  if (disk.empty()) GTEST_SKIP() << "no disk here tells its diskseq";
+  const TempTree t;
+  t.Write("/sys/block/" + disk + "/diskseq", "1\n");
+  const RootFs tree(t.root());
+  const HwIds ids(own);
+  const struct {
+    const RootFs& fs;
+    bool keeps;
+    std::optional<std::string> serial;
+    int reads;  // of two asks
+  } cases[] = {
+      {own, true, "S1", 1}, {own, true, std::nullopt, 2}, {tree, true, "S1", 2}, {own, false, "S1", 2},
+  };
+  for (const auto& c : cases) {
+    live::Remembered fresh;
+    const live::Machine machine(c.fs, ids, nullptr, c.keeps ? &fresh : nullptr);
+    int reads = 0;
+    for (int ask = 0; ask < 2; ++ask) {
+      EXPECT_EQ(machine.DiskSerial(disk, [&] { ++reads; return c.serial; }), c.serial);
+    }
+    EXPECT_EQ(reads, c.reads) << c.serial.value_or("none") << " " << &c.fs;
+  }
 }
 
 }  // namespace

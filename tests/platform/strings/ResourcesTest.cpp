@@ -1,62 +1,39 @@
-#include "module/Module1.h"
+// The string provider the builds ship: catalogues chosen by the user's
+// languages, English filling gaps, and the installed catalogues complete.
+#include "platform/strings/Resources.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
-#include "common/Trap.h"
-#include "module/ModuleState.h"
-#include "platform/strings/Resources.h"
-#include "tests/support/Support.h"
+#include "common/Error.h"
+#include "table/CategoryLabels.h"
 
 namespace brv {
 namespace {
 
-using test::ProviderMode;
-
-class Messages : public ::testing::Test {
- protected:
-  void SetUp() override { test::ResetModule(); }
-};
-
-TEST_F(Messages, NoProviderYet) {
-  int32_t n = 211;
-  EXPECT_EQ(GetLocalMessage(n), "Error : No Local Data");
-}
-
-TEST_F(Messages, ProviderKeptAfterAFailedLaterCreation) {
-  test::ProviderScope provider(ProviderMode::Fake);
-  ASSERT_TRUE(CreateResourceProvider());
-  const auto kept = Module().ResourceProvider;
-  provider.Switch(ProviderMode::Missing);
-  const LocalTexts texts;
-  EXPECT_FALSE(texts.localized());
-  EXPECT_EQ(texts(103, "Parts Information - Error"), "Parts Information - Error");
-  EXPECT_EQ(Module().ResourceProvider, kept);
-  int32_t n = 102;
-  EXPECT_EQ(GetLocalMessage(n), "#102");
-}
-
-TEST_F(Messages, CreationClearsThePendingError) {
-  for (ProviderMode mode : {ProviderMode::Fake, ProviderMode::Missing}) {
-    test::ProviderScope provider(mode);
-    ThreadError().Set(err::kWbemInvalidClass, "Invalid class");
-    CreateResourceProvider();
-    EXPECT_FALSE(ThreadError().pending());
-  }
-}
-
-TEST_F(Messages, ProviderTextThatIsNotTextFails) {
-  struct NullProvider : AutomationObject {
-    Variant Call(std::string_view, std::vector<Variant>&) override { return Null{}; }
+// Every installed catalogue has the same message numbers as the English one
+// (English would otherwise fill a gap unnoticed), and the English one has
+// every number the control asks for.
+TEST(InstalledCatalogues, HaveTheSameNumbersAndEveryNumberAskedFor) {
+  const auto numbers = [](const std::string& lang) {
+    std::set<int32_t> out;
+    for (const auto& [n, text] : ReadCatalogue(std::string(BRV_CATALOGUE_DIR) + "/" + lang + ".msg")) {
+      EXPECT_FALSE(text.empty()) << lang << " " << n;
+      out.insert(n);
+    }
+    return out;
   };
-  test::ProviderScope restore(ProviderMode::Installed);
-  RegisterClass(kResourcesProgId, [] { return std::make_shared<NullProvider>(); });
-  ASSERT_TRUE(CreateResourceProvider());
-  int32_t n = 201;
-  EXPECT_THROW(GetLocalMessage(n), Error);
+  const std::set<int32_t> english = numbers("en");
+  for (const char* lang : {"ja", "de"}) EXPECT_EQ(numbers(lang), english) << lang;
+  std::set<int32_t> asked = {101, 102, 103, 201, 202, 211};
+  for (Category c : kAllCategories) {
+    for (const Caption& caption : CaptionsOf(c)) asked.insert(caption.number);
+  }
+  for (int32_t n : asked) EXPECT_TRUE(english.count(n)) << n;
 }
 
 class Catalogues : public ::testing::Test {
@@ -117,9 +94,6 @@ TEST(Locale, PreferredLanguagesFollowTheEnvironment) {
   }
   for (int i = 0; i < 4; ++i) setenv(names[i], saved[i].c_str(), 1);
 }
-
-// GetGuidString is checked through IObjectSafety in CollectorsTest (Safety):
-// those interface ids exercise every field of the text.
 
 }  // namespace
 }  // namespace brv

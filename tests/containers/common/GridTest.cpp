@@ -1,0 +1,67 @@
+// The grid as the containers show it: whole as JSON, and drawn as text for a
+// terminal.
+#include <gtest/gtest.h>
+
+#include "containers/common/GridJson.h"
+#include "containers/common/GridText.h"
+#include "platform/grid/MemoryGrid.h"
+
+namespace brv {
+namespace {
+
+TEST(GridJson, CarriesTheWholeState) {
+  MemoryGrid g(2);
+  g.SetCellText(2, "Index");
+  g.SetRow(1);
+  g.SetCellFillColor(0xFEF5F2);
+  g.SetScrollBars(1);
+  EXPECT_EQ(GridToJson(g.State()), nlohmann::ordered_json::parse(R"({
+    "rows": 2, "cols": 2, "text": [["", ""], ["Index", ""]], "rowHeight": [240, 240],
+    "colWidth": [960, 960], "fill": [[null, null], [16709106, null]],
+    "cellFormat": [[null, null], [null, null]], "colFormat": [null, null],
+    "scrollBars": 1, "row": 1, "col": 0, "width": 9450, "height": 4500})"));
+}
+
+// The layout of the text (widths, wide characters, padding rows left out) is
+// ProgramTest's, against tests/data/expected/laptop.{en,ja}.txt.
+TEST(GridText, WideCharactersAndControlCharacters) {
+  MemoryGrid g(2);
+  g.SetCellText(0, "項目");
+  g.SetCellText(1, "値");
+  g.SetCellText(2, "名前");
+  g.SetCellText(3, "evil\x1b[2Jname");
+  const std::string out = RenderGridText(g.State(), {});
+  EXPECT_EQ(out.find('\x1b'), std::string::npos) << "escape sequences from values never reach the terminal";
+  EXPECT_NE(out.find(" 名前 │ evil\xEF\xBF\xBD[2Jname"), std::string::npos) << out;
+  // C1 controls (U+009B is a cursor command to some terminals) and bytes that are not UTF-8.
+  g.SetCellText(3, "a\xC2\x9B" "b\x9B" "c\xC0\xAF" "d\xE2\x82");
+  EXPECT_NE(RenderGridText(g.State(), {}).find("a\xEF\xBF\xBD" "b\xEF\xBF\xBD" "c\xEF\xBF\xBD\xEF\xBF\xBD" "d\xEF\xBF\xBD\xEF\xBF\xBD"),
+            std::string::npos);
+}
+
+// A table wider than the terminal: the widest column gives way first, and each
+// value wraps inside its column, at a space where it can, by display width.
+TEST(GridText, WrapsToTheWidthGiven) {
+  MemoryGrid g(3);
+  const char* texts[] = {"Item", "Value", "Name", "Intel(R) Core(TM) i7-8650U", "名前の長い項目", "値"};
+  for (int32_t i = 0; i < 6; ++i) g.SetCellText(i, texts[i]);
+  EXPECT_EQ(RenderGridText(g.State(), {.colours = Colours::kNone, .boxDrawing = false, .width = 20}),
+            " Item     | Value\n"
+            "----------+---------\n"
+            " Name     | Intel(R)\n"
+            "          | Core(TM)\n"
+            "          | i7-8650U\n"
+            " 名前の長 | 値\n"
+            " い項目   |\n");
+  EXPECT_EQ(RenderGridText(g.State(), {.colours = Colours::kNone, .boxDrawing = false, .width = 36}),
+            " Item           | Value\n"
+            "----------------+-------------------\n"
+            " Name           | Intel(R) Core(TM)\n"
+            "                | i7-8650U\n"
+            " 名前の長い項目 | 値\n");
+  // Without a limit, nothing wraps.
+  EXPECT_NE(RenderGridText(g.State(), {}).find("│ Intel(R) Core(TM) i7-8650U\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace brv

@@ -1,0 +1,63 @@
+// The instrumentation service over a class source: monikers, queries and object
+// paths as a script spells them.
+#include "instrumentation/SourceService.h"
+
+#include <gtest/gtest.h>
+
+#include "common/Error.h"
+#include "tests/support/Support.h"
+
+namespace brv {
+namespace {
+
+class SourceService : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::UseSnapshot(test::SnapshotWith(R"(
+      "Win32_NetworkAdapterConfiguration": [{"Index": 0, "IPAddress": ["10.0.0.2"]}, {"Index": 7, "IPAddress": null}],
+      "Custom": [{"Tag": "a b", "V": 1}])"));
+  }
+};
+
+TEST_F(SourceService, ObjectPaths) {
+  const struct {
+    std::string path;
+    int32_t error;
+  } cases[] = {
+      // The key named or not, quoted or not, the class in any case.
+      {"Win32_NetworkAdapterConfiguration='7'", 0}, {"win32_networkadapterconfiguration=7", 0},
+      {"Win32_NetworkAdapterConfiguration.Index='0'", 0}, {"Win32_NetworkAdapterConfiguration.Index=0", 0},
+      {"Win32_NetworkAdapterConfiguration='8'", err::kWbemNotFound},
+      // A class without a key property must name the property.
+      {"Custom.Tag='a b'", 0}, {"Custom='a b'", static_cast<int32_t>(0x8004103A)},
+      {"Missing='1'", err::kWbemInvalidClass}, {"NoEquals", static_cast<int32_t>(0x8004103A)},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(test::ErrorNumberOf([&] { wmi::BindSourceObject("winmgmts://./root/cimv2:" + c.path); }), c.error) << c.path;
+  }
+  auto o = wmi::BindSourceObject("winmgmts://./root/cimv2:Win32_NetworkAdapterConfiguration='0'");
+  EXPECT_EQ(o->Get("IPAddress"), Variant(Variant::Array{"10.0.0.2"}));
+  EXPECT_EQ(test::ErrorNumberOf([&] { o->Get("Nope"); }), err::kWbemNotFound);
+}
+
+TEST_F(SourceService, MonikersAndQueries) {
+  const struct {
+    std::string moniker, query;
+    int32_t error;
+  } cases[] = {
+      {"winmgmts://./root/cimv2", "select * from Custom", 0},
+      {"WINMGMTS://./ROOT\\CIMV2", "SELECT  *  FROM  custom", 0},
+      {"winmgmts://server/root/cimv2", "select * from Custom", err::kRpcUnavailable},
+      {"winmgmts://./root/default", "select * from Custom", static_cast<int32_t>(0x8004100E)},
+      {"winmgmts://./root/cimv2", "select Name from Custom", err::kWbemInvalidQuery},
+      {"winmgmts://./root/cimv2", "select * from Custom where 1", err::kWbemInvalidQuery},
+      {"winmgmts://./root/cimv2", "select * from Nothing", err::kWbemInvalidClass},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(test::ErrorNumberOf([&] { wmi::BindSourceServices(c.moniker)->ExecQuery(c.query)->Enumerate()->Next(); }), c.error)
+        << c.moniker << " " << c.query;
+  }
+}
+
+}  // namespace
+}  // namespace brv
