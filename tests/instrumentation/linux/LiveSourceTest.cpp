@@ -1,6 +1,7 @@
 // The root-relative reader, the id-list searches, and the live source on trees
 // made for one case each (damaged files, the unprivileged view of a machine).
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -436,6 +437,38 @@ TEST(LiveSourceClasses, DiskSerialsAreKeptPerDiskInstanceOfTheMachine) {
     }
     EXPECT_EQ(reads, c.reads) << c.serial.value_or("none") << " " << &c.fs;
   }
+}
+
+// On this machine, the live source opens a disk's serial file (sysfs's
+// serial or its VPD page) on the first query only.
+TEST(LiveSourceClasses, ThisMachinesDiskSerialsAreOpenedOnce) {
+  const RootFs own("/");
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  for (const std::string& name : own.List("/sys/block")) {
+    if (own.ReadInt("/sys/block/" + name + "/diskseq").value_or(0) <= 0) continue;
+    for (const std::string& dir : {"/sys/block/" + name, "/sys/block/" + name + "/device"}) {
+      ::inotify_add_watch(watch, dir.c_str(), IN_OPEN);
+    }
+  }
+  const auto serialsOpened = [&] {
+    int opened = 0;
+    alignas(inotify_event) char events[16384];
+    for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;) {
+      for (char* at = events; at < events + n; at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(at)->len) {
+        const std::string file = reinterpret_cast<inotify_event*>(at)->len ? reinterpret_cast<inotify_event*>(at)->name : "";
+        opened += file == "serial" || file == "vpd_pg80";
+      }
+    }
+    return opened;
+  };
+  const LiveSource kernel("/");
+  kernel.Query("Brovik_DiskDrive");
+  const int first = serialsOpened();
+  kernel.Query("Brovik_DiskDrive");
+  const int second = serialsOpened();
+  ::close(watch);
+  if (first == 0) GTEST_SKIP() << "no disk here with a diskseq keeps its serial in sysfs";
+  EXPECT_EQ(second, 0) << first << " opened by the first query";
 }
 
 }  // namespace
