@@ -122,6 +122,7 @@ TEST_F(View, HostileRequestsGetAShortEscapedReasonAndTheSessionGoesOn) {
   const std::string select = R"({"method": "SetSelectItem", "args": ["CPU", 1]})";
   const std::string safety = R"({"method": "GetInterfaceSafetyOptions", "args": [null, )";
   const std::string setSafety = R"({"method": "SetInterfaceSafetyOptions", "args": [null, )";
+  // Requests go through the bounded JSON reader (its refusals are JsonInputTest's).
   const struct {
     std::string request;
     int error;            // 0 when the call succeeds
@@ -130,8 +131,6 @@ TEST_F(View, HostileRequestsGetAShortEscapedReasonAndTheSessionGoesOn) {
       {R"({"method": "SetSelectItem", "args": [)" + std::string(32700, '[') + std::string(32700, ']') + "]}", 5,
        "column 100: arrays and objects nested deeper than 64 levels"},
       {R"({"method": "SetSelectItem", "method": "Nope", "args": ["CPU", 1]})", 5, "method: given twice"},
-      {R"({"method": "SetSelectItem", "args": ["CPU", 1], "args": ["CPU", 2]})", 5, "args: given twice"},
-      {select + std::string("\0", 1) + R"({"method": "Nope"})", 5, "column 48: a NUL byte"},
       // The line bound, taken by the web page's body too.
       {select + std::string(kMaxRequestBytes - select.size(), ' '), 0, ""},
       {select + std::string(kMaxRequestBytes - select.size() + 1, ' '), 5, "longer than 65536 bytes"},
