@@ -9,16 +9,16 @@
 
 namespace brv::cli {
 
-Session::Session() {
-  previous_ = SetMessageBoxHandler([this](const std::string& prompt, const std::string& title, int32_t) {
-    boxes_.push_back({current_, title, prompt});
-  });
-  current_ = "start-up";
+Session::Session()
+    : boxScope_([this](const std::string& prompt, const std::string& title, int32_t) {
+        boxes_.push_back({current_, title, prompt});
+      }),
+      current_("start-up") {
   control_.emplace();
   Report(0);
 }
 
-Session::~Session() { SetMessageBoxHandler(std::move(previous_)); }
+Session::~Session() = default;
 
 std::optional<int16_t> Session::Select(const std::string& category, int32_t index) {
   if (!category.empty()) current_ = category;

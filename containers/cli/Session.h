@@ -43,7 +43,7 @@ class Session {
  private:
   void Report(size_t firstBox);
 
-  MessageBoxHandler previous_;
+  MessageBoxScope boxScope_;
   std::string current_;  // the category of the call under way
   std::vector<Box> boxes_;
   std::vector<CallError> errors_;

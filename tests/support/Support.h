@@ -43,11 +43,10 @@ struct Box {
 class BoxRecorder {
  public:
   BoxRecorder();
-  ~BoxRecorder();
   std::vector<Box> boxes;
 
  private:
-  MessageBoxHandler previous_;
+  MessageBoxScope scope_;
 };
 
 // A new empty folder under the system's temporary folder, removed with all it
