@@ -3,31 +3,21 @@
 #include <atomic>
 #include <mutex>
 
+#include "common/Text.h"
 #include "platform/InstrumentationClasses.h"
 
 namespace brv {
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 const Property* Instance::Find(std::string_view name) const {
   for (const Property& p : properties) {
-    if (SameName(p.name, name)) return &p;
+    if (EqualNoCase(p.name, name)) return &p;
   }
   return nullptr;
 }
 
 Instance& Instance::Set(std::string name, Variant value) {
   for (Property& p : properties) {
-    if (SameName(p.name, name)) {
+    if (EqualNoCase(p.name, name)) {
       p.value = std::move(value);
       p.error.reset();
       return *this;
@@ -39,7 +29,7 @@ Instance& Instance::Set(std::string name, Variant value) {
 
 std::optional<std::string> BuiltinKeyProperty(std::string_view className) {
   for (const InstrumentationClassInfo& c : kInstrumentationClasses) {
-    if (!c.keyProperty.empty() && SameName(c.name, className)) return std::string(c.keyProperty);
+    if (!c.keyProperty.empty() && EqualNoCase(c.name, className)) return std::string(c.keyProperty);
   }
   return std::nullopt;
 }

@@ -63,8 +63,4 @@ std::optional<std::string> BuiltinKeyProperty(std::string_view className);
 void UseClassSource(std::shared_ptr<const ClassSource> source);
 std::shared_ptr<const ClassSource> CurrentClassSource();
 
-// Case-insensitive comparison of ASCII names, as the service compares class and
-// property names.
-bool SameName(std::string_view a, std::string_view b);
-
 }  // namespace brv

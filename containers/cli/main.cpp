@@ -18,6 +18,7 @@
 
 #include "common/Category.h"
 #include "common/Excerpt.h"
+#include "common/Text.h"
 #include "containers/cli/CategoryArg.h"
 #include "containers/cli/Json.h"
 #include "containers/cli/Session.h"
@@ -47,10 +48,9 @@ std::string Env(const char* name) {
 // LC_CTYPE and LANG that is set names it); plain ASCII elsewhere.
 bool Utf8Locale() {
   for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-    std::string value = Env(name);
+    const std::string value = Env(name);
     if (value.empty()) continue;
-    std::transform(value.begin(), value.end(), value.begin(), [](unsigned char c) { return std::tolower(c); });
-    return value.find("utf-8") != std::string::npos || value.find("utf8") != std::string::npos;
+    return brv::ContainsNoCase(value, "utf-8") || brv::ContainsNoCase(value, "utf8");
   }
   return false;
 }
@@ -60,11 +60,7 @@ size_t Columns() {
   winsize size{};
   if (isatty(STDOUT_FILENO) && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
   const std::string columns = Env("COLUMNS");
-  if (!columns.empty() && columns.size() < 6 && std::all_of(columns.begin(), columns.end(), [](unsigned char c) {
-        return std::isdigit(c) != 0;
-      })) {
-    return std::stoul(columns);
-  }
+  if (columns.size() < 6) return brv::ParseInteger<size_t>(columns).value_or(0);
   return 0;
 }
 

@@ -21,7 +21,4 @@ struct TextLook {
 
 std::string RenderGridText(const GridState& state, const TextLook& look);
 
-// Columns a text takes in a terminal (wide East Asian characters take two).
-size_t DisplayWidth(const std::string& utf8);
-
 }  // namespace brv

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "common/Category.h"
+#include "common/Text.h"
 #include "containers/common/GridJson.h"
 #include "containers/web/PageAssets.h"
 
@@ -50,12 +51,7 @@ const Asset kAssets[] = {
 
 // The media type of a Content-Type value, without parameters, in lower case.
 std::string MediaType(std::string_view value) {
-  value = value.substr(0, value.find(';'));
-  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
-  while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
-  std::string out(value);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
+  return LowerAscii(Trim(value.substr(0, value.find(';')), " \t"));
 }
 
 // A path as quoted in a message: long ones are cut short.

@@ -3,10 +3,10 @@
 #include "instrumentation/LiveMachine.h"
 
 #include <array>
-#include <charconv>
 #include <mutex>
 
 #include "common/Error.h"
+#include "common/Text.h"
 #include "instrumentation/linux/HwIds.h"
 #include "instrumentation/linux/Machine.h"
 #include "instrumentation/linux/RootFs.h"
@@ -76,7 +76,7 @@ LiveSource::~LiveSource() = default;
 
 std::shared_ptr<const ClassAnswer> LiveSource::Query(std::string_view className) const {
   for (const InstrumentationClassInfo& c : kInstrumentationClasses) {
-    if (SameName(c.name, className)) return state_->Answer(kReaders[static_cast<size_t>(c.id)]);
+    if (EqualNoCase(c.name, className)) return state_->Answer(kReaders[static_cast<size_t>(c.id)]);
   }
   static const auto kMissing = std::make_shared<const ClassAnswer>(ClassAnswer{err::kWbemInvalidClass, {}});
   return kMissing;
@@ -84,14 +84,13 @@ std::shared_ptr<const ClassAnswer> LiveSource::Query(std::string_view className)
 
 std::shared_ptr<const ClassAnswer> LiveSource::QueryByKey(std::string_view className, std::string_view key,
                                                           std::string_view value) const {
-  int32_t index = 0;
-  const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), index);
+  const std::optional<int32_t> index = ParseInteger<int32_t>(value);
   // Only the index's own spelling names it, as when the whole class is sifted.
-  if (!SameName(className, ClassName(InstrumentationClass::NetworkAdapterConfiguration)) || !SameName(key, "Index") || ec != std::errc() ||
-      end != value.data() + value.size() || std::to_string(index) != value) {
+  if (!EqualNoCase(className, ClassName(InstrumentationClass::NetworkAdapterConfiguration)) ||
+      !EqualNoCase(key, "Index") || !index || std::to_string(*index) != value) {
     return Query(className);
   }
-  return state_->Answer([index](const live::Machine& m) { return live::NetworkConfiguration(m, index); });
+  return state_->Answer([n = *index](const live::Machine& m) { return live::NetworkConfiguration(m, n); });
 }
 
 std::optional<std::string> LiveSource::KeyProperty(std::string_view className) const {

@@ -20,19 +20,12 @@
 #include "common/Excerpt.h"
 #include "common/JsonInput.h"
 #include "common/Path.h"
+#include "common/Text.h"
 
 namespace brv {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
 
 // A name from the file as it appears in a message: escaped and short.
 std::string Shown(std::string_view name) { return Excerpt(name, 40); }
@@ -42,7 +35,7 @@ std::string Shown(std::string_view name) { return Excerpt(name, 40); }
 class NameSet {
  public:
   // False when the name (in any letter case) was there already.
-  bool Add(std::string_view name) { return names_.insert(Lower(name)).second; }
+  bool Add(std::string_view name) { return names_.insert(LowerAscii(name)).second; }
 
  private:
   std::unordered_set<std::string> names_;
@@ -310,9 +303,9 @@ std::string WriteSnapshot(const Snapshot& s) {
 }
 
 SnapshotSource::SnapshotSource(Snapshot snapshot) : unreachable_(snapshot.unreachable) {
-  for (auto& [cls, key] : snapshot.keys) keys_[Lower(cls)] = key;
+  for (auto& [cls, key] : snapshot.keys) keys_[LowerAscii(cls)] = key;
   for (auto& [cls, answer] : snapshot.classes) {
-    classes_[Lower(cls)] = std::make_shared<const ClassAnswer>(std::move(answer));
+    classes_[LowerAscii(cls)] = std::make_shared<const ClassAnswer>(std::move(answer));
   }
 }
 
@@ -321,13 +314,13 @@ std::shared_ptr<SnapshotSource> SnapshotSource::FromFile(const std::string& path
 }
 
 std::shared_ptr<const ClassAnswer> SnapshotSource::Query(std::string_view className) const {
-  if (auto it = classes_.find(Lower(className)); it != classes_.end()) return it->second;
+  if (auto it = classes_.find(LowerAscii(className)); it != classes_.end()) return it->second;
   static const auto kMissing = std::make_shared<const ClassAnswer>(ClassAnswer{err::kWbemInvalidClass, {}});
   return kMissing;
 }
 
 std::optional<std::string> SnapshotSource::KeyProperty(std::string_view className) const {
-  if (auto it = keys_.find(Lower(className)); it != keys_.end()) return it->second;
+  if (auto it = keys_.find(LowerAscii(className)); it != keys_.end()) return it->second;
   return std::nullopt;
 }
 

@@ -13,7 +13,7 @@
 #include <sstream>
 
 #include "common/Category.h"
-#include "containers/common/GridText.h"
+#include "common/Text.h"
 #include "tests/support/Support.h"
 
 namespace {

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "common/Error.h"
+#include "instrumentation/Moniker.h"
 #include "instrumentation/SourceService.h"
 #include "tests/support/Support.h"
 
@@ -214,6 +215,9 @@ TEST_F(SnapshotService, MonikersAndQueries) {
   } cases[] = {
       {"winmgmts://./root/cimv2", "select * from Custom", 0},
       {"WINMGMTS://./ROOT\\CIMV2", "SELECT  *  FROM  custom", 0},
+      {"winmgmts:{impersonationLevel=impersonate}!//./root/cimv2", "select * from Custom", 0},
+      {"winmgmts://.\\root\\cimv2", "select * from Custom", 0},
+      {"winmgmts:{impersonationLevel=impersonate//./root/cimv2", "select * from Custom", wmi::kInvalidMoniker},
       {"winmgmts://server/root/cimv2", "select * from Custom", err::kRpcUnavailable},
       {"winmgmts://./root/default", "select * from Custom", static_cast<int32_t>(0x8004100E)},
       {"winmgmts://./root/cimv2", "select Name from Custom", err::kWbemInvalidQuery},
