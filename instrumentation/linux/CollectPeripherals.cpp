@@ -117,12 +117,6 @@ bool IsDeviceRouter(std::string_view name) {
          route.find_first_not_of('0') != std::string_view::npos;
 }
 
-bool ContainsWord(std::string_view text, std::string_view word) {
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  return std::search(text.begin(), text.end(), word.begin(), word.end(),
-                     [&](char a, char b) { return lower(a) == lower(b); }) != text.end();
-}
-
 // A Thunderbolt/USB4 router is a dock when its name says so ("Dock",
 // "Docking Station", a "Hub"), or when it has ports for further devices: a
 // router chained below it (its folder holds the next router's), or, on USB4,
@@ -132,7 +126,7 @@ bool IsDock(const Machine& m, const std::string& dir) {
   const RootFs& fs = m.fs();
   for (const char* attribute : {"/device_name", "/vendor_name"}) {
     if (const auto name = m.Text(dir + attribute)) {
-      if (ContainsWord(*name, "dock") || ContainsWord(*name, "hub")) return true;
+      if (ContainsNoCase(*name, "dock") || ContainsNoCase(*name, "hub")) return true;
     }
   }
   const auto real = fs.Resolve(dir);
@@ -147,7 +141,7 @@ bool IsDock(const Machine& m, const std::string& dir) {
 
 bool IsUsbDock(const Machine& m, const std::string& name) {
   const auto product = m.Text("/sys/bus/usb/devices/" + name + "/product");
-  return product && ContainsWord(*product, "dock");
+  return product && ContainsNoCase(*product, "dock");
 }
 
 // Docks on USB alone (USB-C and USB 3 docks): the outermost USB device whose
