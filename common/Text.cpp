@@ -30,8 +30,10 @@ Utf8Char DecodeUtf8(std::string_view text) {
   const Utf8Char stray{lead, 1, false};
   if (lead < 0x80) return {lead, 1, true};
   // The lead byte gives the length; C0, C1 and F5..FF start nothing.
-  const size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                        : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+  const size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                        : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
   if (length == 0 || length > text.size()) return stray;
   char32_t code = lead & (0x7F >> length);
   for (size_t k = 1; k < length; ++k) {

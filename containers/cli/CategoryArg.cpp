@@ -22,7 +22,8 @@ size_t Distance(std::string_view a, std::string_view b) {
     row[0] = i;
     for (size_t j = 1; j <= b.size(); ++j) {
       const size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (LowerAscii(a[i - 1]) == LowerAscii(b[j - 1]) ? 0 : 1)});
+      row[j] =
+          std::min({row[j] + 1, row[j - 1] + 1, diagonal + (LowerAscii(a[i - 1]) == LowerAscii(b[j - 1]) ? 0 : 1)});
       diagonal = above;
     }
   }

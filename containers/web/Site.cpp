@@ -50,9 +50,7 @@ const Asset kAssets[] = {
 };
 
 // The media type of a Content-Type value, without parameters, in lower case.
-std::string MediaType(std::string_view value) {
-  return LowerAscii(Trim(value.substr(0, value.find(';')), " \t"));
-}
+std::string MediaType(std::string_view value) { return LowerAscii(Trim(value.substr(0, value.find(';')), " \t")); }
 
 // A path as quoted in a message: long ones are cut short.
 std::string Quoted(const std::string& path) { return path.size() <= 80 ? path : path.substr(0, 80) + "..."; }

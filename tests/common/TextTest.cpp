@@ -1,12 +1,12 @@
 // The shared text helpers: UTF-8 characters and their columns, ASCII letter
 // case, trimming and splitting, and whole numbers read exactly.
-#include "common/Text.h"
-
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
+
+#include "common/Text.h"
 
 namespace brv {
 namespace {
@@ -29,15 +29,17 @@ TEST(Text, DecodesUtf8AndRefusesWhatIsNotUtf8) {
       {"\xF0\x90\x80\x80", 0x10000, 4, true},
       {"\xF4\x8F\xBF\xBF", 0x10FFFF, 4, true},
       // Not UTF-8: one byte each, its own value.
-      {"\x80", 0x80, 1, false},                // a continuation byte alone
-      {"\xC0\xAF", 0xC0, 1, false},            // an overlong '/'
-      {"\xE0\x80\xAF", 0xE0, 1, false},        // overlong in three bytes
-      {"\xF0\x8F\xBF\xBF", 0xF0, 1, false},    // overlong in four bytes
-      {"\xED\xA0\x80", 0xED, 1, false},        // a surrogate
-      {"\xF4\x90\x80\x80", 0xF4, 1, false},    // past U+10FFFF
+      {"\x80", 0x80, 1, false},              // a continuation byte alone
+      {"\xC0\xAF", 0xC0, 1, false},          // an overlong '/'
+      {"\xE0\x80\xAF", 0xE0, 1, false},      // overlong in three bytes
+      {"\xF0\x8F\xBF\xBF", 0xF0, 1, false},  // overlong in four bytes
+      {"\xED\xA0\x80", 0xED, 1, false},      // a surrogate
+      {"\xF4\x90\x80\x80", 0xF4, 1, false},  // past U+10FFFF
       {"\xF5\x80\x80\x80", 0xF5, 1, false},
-      {"\xE3\x81", 0xE3, 1, false},            // cut off
-      {"\xC3" "A", 0xC3, 1, false},            // a continuation that is not one
+      {"\xE3\x81", 0xE3, 1, false},  // cut off
+      {"\xC3"
+       "A",
+       0xC3, 1, false},  // a continuation that is not one
       {"\xFF", 0xFF, 1, false},
   };
   for (const auto& c : cases) {
@@ -55,13 +57,13 @@ TEST(Text, DisplayWidthCountsWideCharactersTwice) {
   } cases[] = {
       {"", 0},
       {"Memory", 6},
-      {"\xC3\xA9t\xC3\xA9", 3},                      // été
-      {"\xE6\x97\xA5\xE6\x9C\xAC", 4},                // 日本
-      {"\xED\x95\x9C", 2},                            // 한
-      {"\xEF\xBC\xA1", 2},                            // a full-width A
-      {"\xEF\xBD\xA1", 1},                            // a half-width stop
-      {"\xF0\xA0\x80\x8B", 2},                        // past the basic plane
-      {"\xE3\x81", 2},                                // a cut-off character: a column a byte
+      {"\xC3\xA9t\xC3\xA9", 3},         // été
+      {"\xE6\x97\xA5\xE6\x9C\xAC", 4},  // 日本
+      {"\xED\x95\x9C", 2},              // 한
+      {"\xEF\xBC\xA1", 2},              // a full-width A
+      {"\xEF\xBD\xA1", 1},              // a half-width stop
+      {"\xF0\xA0\x80\x8B", 2},          // past the basic plane
+      {"\xE3\x81", 2},                  // a cut-off character: a column a byte
       {"\xE6\x97\xA5\xFF", 3},
   };
   for (const auto& c : cases) EXPECT_EQ(DisplayWidth(c.text), c.width) << c.text;
@@ -118,28 +120,31 @@ TEST(Text, TrimsAndSplits) {
   const struct {
     std::string text;
     bool digits;
-  } numbers[] = {{"0", true}, {"0123456789", true}, {"", false}, {"12a", false}, {"-1", false}, {" 1", false}, {"/", false}, {":", false}};
+  } numbers[] = {{"0", true},   {"0123456789", true}, {"", false},  {"12a", false},
+                 {"-1", false}, {" 1", false},        {"/", false}, {":", false}};
   for (const auto& c : numbers) EXPECT_EQ(AllDigits(c.text), c.digits) << c.text;
 
   using Parts = std::vector<std::string_view>;
   const struct {
     std::string text;
     Parts parts;
-  } lines[] = {
-      {"", {}},
-      {"a", {"a"}},
-      {"a\n", {"a"}},
-      {"\n", {""}},
-      {"a\n\nb c\n", {"a", "", "b c"}},
-      {"a\r\nb", {"a\r", "b"}},
-  }, fields[] = {
-      {"", {}},
-      {" \t ", {}},
-      {"a", {"a"}},
-      {"  eth0\t 0001A8C0 \t", {"eth0", "0001A8C0"}},
-      {"|-- 10.0.0.2", {"|--", "10.0.0.2"}},
-      {"a\nb", {"a\nb"}},
-  };
+  } lines[] =
+      {
+          {"", {}},
+          {"a", {"a"}},
+          {"a\n", {"a"}},
+          {"\n", {""}},
+          {"a\n\nb c\n", {"a", "", "b c"}},
+          {"a\r\nb", {"a\r", "b"}},
+      },
+    fields[] = {
+        {"", {}},
+        {" \t ", {}},
+        {"a", {"a"}},
+        {"  eth0\t 0001A8C0 \t", {"eth0", "0001A8C0"}},
+        {"|-- 10.0.0.2", {"|--", "10.0.0.2"}},
+        {"a\nb", {"a\nb"}},
+    };
   for (const auto& c : lines) EXPECT_EQ(SplitLines(c.text), c.parts) << c.text;
   for (const auto& c : fields) EXPECT_EQ(SplitFields(c.text), c.parts) << c.text;
   EXPECT_EQ(SplitFields("select *\nfrom\vX", " \t\n\v\f\r"), (Parts{"select", "*", "from", "X"}));

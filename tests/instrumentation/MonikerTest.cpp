@@ -1,9 +1,8 @@
 // Monikers read the same on every system: the security settings, the machine,
 // the namespace with either separator, and the object path; and what is refused.
-#include "instrumentation/Moniker.h"
-
 #include <gtest/gtest.h>
 
+#include "instrumentation/Moniker.h"
 #include "tests/support/Support.h"
 
 namespace brv::wmi {
@@ -39,10 +38,10 @@ TEST(Moniker, ReadsEachPart) {
 }
 
 TEST(Moniker, RefusesWhatIsNotOne) {
-  for (const char* text : {"", "nonsense", "winmgmts", "wmi://./root/cimv2", " winmgmts://./root/cimv2",
-                           "winmgmts:root/cimv2", "winmgmts:/./root/cimv2", "winmgmts:\\\\.\\root\\cimv2",
-                           "winmgmts:{impersonationLevel=impersonate", "winmgmts:{impersonationLevel=impersonate}!",
-                           "winmgmts:{x}!root/cimv2", "winmgmts:!//./root/cimv2"}) {
+  for (const char* text :
+       {"", "nonsense", "winmgmts", "wmi://./root/cimv2", " winmgmts://./root/cimv2", "winmgmts:root/cimv2",
+        "winmgmts:/./root/cimv2", "winmgmts:\\\\.\\root\\cimv2", "winmgmts:{impersonationLevel=impersonate",
+        "winmgmts:{impersonationLevel=impersonate}!", "winmgmts:{x}!root/cimv2", "winmgmts:!//./root/cimv2"}) {
     EXPECT_EQ(test::ErrorNumberOf([&] { ParseMoniker(text); }), kInvalidMoniker) << text;
   }
 }

@@ -1,11 +1,11 @@
 // Message box handlers: one a thread, restored when a scope ends.
-#include "platform/MessageBox.h"
-
-#include <gtest/gtest.h>
-
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/MessageBox.h"
 
 namespace brv {
 namespace {
@@ -13,7 +13,9 @@ namespace {
 TEST(MessageBoxHandlers, ScopesNestAndEachThreadHasItsOwn) {
   std::vector<std::string> outer, inner;
   const auto into = [](std::vector<std::string>& boxes) {
-    return [&boxes](const std::string& prompt, const std::string& title, int32_t) { boxes.push_back(title + ": " + prompt); };
+    return [&boxes](const std::string& prompt, const std::string& title, int32_t) {
+      boxes.push_back(title + ": " + prompt);
+    };
   };
   {
     MessageBoxScope first(into(outer));
