@@ -66,7 +66,7 @@ constexpr std::array<Collector, kInstrumentationClasses.size()> kReaders = {
     live::Processors,      live::MemoryDevices,   live::DiskDrives,      live::DiskDriveDetails,
     live::CdromDrives,     live::Modems,          live::Bluetooth,       live::Batteries,
     live::DockingStations, live::NetworkAdapters, live::NetworkConfigurations, live::LcdPanels,
-    live::VideoConfigurations, live::ExternalMonitors,
+    live::VideoConfigurations, live::ExternalMonitors, live::ComputerSystem,
 };
 
 }  // namespace

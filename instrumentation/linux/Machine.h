@@ -112,5 +112,6 @@ ClassAnswer NetworkConfiguration(const Machine& m, int32_t index);
 ClassAnswer LcdPanels(const Machine& m);
 ClassAnswer VideoConfigurations(const Machine& m);
 ClassAnswer ExternalMonitors(const Machine& m);
+ClassAnswer ComputerSystem(const Machine& m);
 
 }  // namespace brv::live
