@@ -1,5 +1,7 @@
 #include "containers/cli/Json.h"
 
+#include <iostream>
+
 #include "platform/strings/Resources.h"
 
 namespace brv::cli {
@@ -34,6 +36,34 @@ nlohmann::ordered_json InstanceJson(const GridState& grid, const EnglishCaptions
     instance[captions(cells[0])] = cells[1] == captions.emptyText() ? nlohmann::ordered_json() : nlohmann::ordered_json(cells[1]);
   }
   return instance;
+}
+
+std::optional<nlohmann::ordered_json> InventoryJson(Session& session, std::optional<Category> only,
+                                                    std::optional<int32_t> instance) {
+  const EnglishCaptions captions;
+  nlohmann::ordered_json categories = nlohmann::ordered_json::object();
+  for (Category c : kAllCategories) {
+    if (only && c != *only) continue;
+    const std::string category(NameOf(c));
+    nlohmann::ordered_json instances = nlohmann::ordered_json::array();
+    int32_t count = 0;
+    const Walked walked = WalkCategory(session, category, instance, count, [&](int32_t, int16_t) {
+      instances.push_back(InstanceJson(session.control().MSHFlexGrid1().State(), captions));
+    });
+    if (walked == Walked::PastTheCount) {
+      std::cerr << "brvparts: " << HasInstances(category, count) << "\n";
+      return std::nullopt;
+    }
+    categories[category] = walked == Walked::Failed ? nlohmann::ordered_json() : instances;
+  }
+  nlohmann::ordered_json messages = nlohmann::ordered_json::array(), errors = nlohmann::ordered_json::array();
+  for (const Box& b : session.boxes()) {
+    messages.push_back({{"category", b.category}, {"title", b.title}, {"prompt", b.prompt}});
+  }
+  for (const CallError& e : session.errors()) {
+    errors.push_back({{"category", e.category}, {"number", e.number}, {"description", e.description}});
+  }
+  return nlohmann::ordered_json{{"categories", categories}, {"messages", messages}, {"errors", errors}};
 }
 
 }  // namespace brv::cli

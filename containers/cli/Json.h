@@ -5,8 +5,11 @@
 // Keys are the English captions whatever the language; values are the texts shown,
 // null where the grid shows its empty text; a category whose query failed is null.
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 
+#include "common/Category.h"
+#include "containers/cli/Session.h"
 #include "platform/Grid.h"
 
 namespace brv::cli {
@@ -25,5 +28,11 @@ class EnglishCaptions {
 
 // One instance: caption → value, rows in the grid's order, blank rows left out.
 nlohmann::ordered_json InstanceJson(const GridState& grid, const EnglishCaptions& captions);
+
+// The document above for every category (or the one asked for, and one
+// instance of it), read through the session's control. Nothing, with the
+// count told on standard error, when the instance asked for is past the count.
+std::optional<nlohmann::ordered_json> InventoryJson(Session& session, std::optional<Category> only = std::nullopt,
+                                                    std::optional<int32_t> instance = std::nullopt);
 
 }  // namespace brv::cli

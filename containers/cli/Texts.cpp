@@ -37,6 +37,7 @@ const std::map<int32_t, std::string> kEnglish = {
     {kHelpOptions, "Options"},
     {kHelpPositionals, "Arguments"},
     {kHelpSubcommands, "Subcommands"},
+    {kHelpSend, "Report the inventory to an inventory server (OCS Inventory NG): send URL; send --help tells more"},
 };
 
 std::string Template(Text number) {

@@ -37,6 +37,7 @@ enum Text : int32_t {
   kHelpOptions = 2118,
   kHelpPositionals = 2119,
   kHelpSubcommands = 2120,
+  kHelpSend = 2121,
 };
 
 // Message `number` with %1, %2, ... replaced by the arguments, in one pass.

@@ -131,31 +131,9 @@ int ShowAll(brv::cli::Session& session, const brv::TextLook& look) {
 
 // --json: the categories asked for as one document on standard output.
 int ShowJson(brv::cli::Session& session, std::optional<brv::Category> only, std::optional<int32_t> instance) {
-  const brv::cli::EnglishCaptions captions;
-  nlohmann::ordered_json categories = nlohmann::ordered_json::object();
-  for (brv::Category c : brv::kAllCategories) {
-    if (only && c != *only) continue;
-    const std::string category(brv::NameOf(c));
-    nlohmann::ordered_json instances = nlohmann::ordered_json::array();
-    int32_t count = 0;
-    const brv::cli::Walked walked = brv::cli::WalkCategory(session, category, instance, count, [&](int32_t, int16_t) {
-      instances.push_back(brv::cli::InstanceJson(session.control().MSHFlexGrid1().State(), captions));
-    });
-    if (walked == brv::cli::Walked::PastTheCount) {
-      std::cerr << "brvparts: " << brv::cli::HasInstances(category, count) << "\n";
-      return kUsage;
-    }
-    categories[category] = walked == brv::cli::Walked::Failed ? nlohmann::ordered_json() : instances;
-  }
-  nlohmann::ordered_json messages = nlohmann::ordered_json::array(), errors = nlohmann::ordered_json::array();
-  for (const brv::cli::Box& b : session.boxes()) {
-    messages.push_back({{"category", b.category}, {"title", b.title}, {"prompt", b.prompt}});
-  }
-  for (const brv::cli::CallError& e : session.errors()) {
-    errors.push_back({{"category", e.category}, {"number", e.number}, {"description", e.description}});
-  }
-  const nlohmann::ordered_json document = {{"categories", categories}, {"messages", messages}, {"errors", errors}};
-  std::cout << document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+  const std::optional<nlohmann::ordered_json> document = brv::cli::InventoryJson(session, only, instance);
+  if (!document) return kUsage;
+  std::cout << document->dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
   return kOk;
 }
 
@@ -177,6 +155,28 @@ int HandOverToWebContainer(const char* self, const std::string& snapshot, const 
   std::cout.flush();
   execv(program.c_str(), argv.data());
   std::cerr << "brvparts: cannot start the web container " << program << ": " << std::strerror(errno) << "\n";
+  return kUsage;
+}
+
+// `brvparts send ...` runs brvparts-send, installed beside this program, with
+// the arguments after "send" (and the source chosen before it); it takes over
+// this process.
+int HandOverToSender(const char* self, const std::string& snapshot, const std::string& sysroot,
+                     const std::vector<std::string>& rest) {
+  std::error_code ec;
+  std::filesystem::path here = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) here = std::filesystem::absolute(self, ec);
+  const std::string program = (here.parent_path() / "brvparts-send").string();
+  std::vector<std::string> args = {program};
+  if (!snapshot.empty()) args.insert(args.end(), {"--snapshot", snapshot});
+  if (!sysroot.empty()) args.insert(args.end(), {"--sysroot", sysroot});
+  args.insert(args.end(), rest.begin(), rest.end());
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::cout.flush();
+  execv(program.c_str(), argv.data());
+  std::cerr << "brvparts: cannot start " << program << ": " << std::strerror(errno) << "\n";
   return kUsage;
 }
 
@@ -278,10 +278,15 @@ int main(int argc, char** argv) {
   std::vector<std::string> allowHosts;
   serve->add_option("--allow-host", allowHosts, Say(t::kHelpAllowHost, {}))
       ->type_name("NAME");
+  CLI::App* send = app.add_subcommand("send", Say(t::kHelpSend, {}));
+  // Everything after "send" is the sender's to read, its --help included.
+  send->prefix_command();
+  send->set_help_flag();
   for (CLI::App* sub : {capture, serve}) {
     sub->group(Say(t::kHelpSubcommands, {}));
     if (CLI::Option* help = sub->get_help_ptr()) help->group(Say(t::kHelpOptions, {}));
   }
+  send->group(Say(t::kHelpSubcommands, {}));
   try {
     app.parse(argc, argv);
     if (!script.empty() && categoryGiven->count() > 0) throw CLI::ValidationError("--script takes no category");
@@ -307,6 +312,17 @@ int main(int argc, char** argv) {
     return kUsage;
   }
 
+  if (*send) {
+    if (!script.empty() || categoryGiven->count() > 0 || json) {
+      std::cerr << "brvparts: send takes no --script, --json or category\n";
+      return kUsage;
+    }
+    if (!snapshot.empty() && !sysroot.empty()) {
+      std::cerr << "brvparts: --snapshot and --sysroot exclude each other\n";
+      return kUsage;
+    }
+    return HandOverToSender(argv[0], snapshot, std::getenv("BRVPARTS_SYSROOT") ? "" : sysroot, send->remaining());
+  }
   if (*serve) return HandOverToWebContainer(argv[0], snapshot, sysroot, port, bind, allowHosts);
   if (!brv::ChooseClassSource(snapshot, sysroot, std::cerr)) return kUsage;
 
