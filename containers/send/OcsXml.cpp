@@ -233,7 +233,7 @@ int64_t SectionsToRewrite(const nlohmann::ordered_json& categories) {
   int64_t sum = kEverySection;
   for (const Section& s : Sections()) {
     const auto found = categories.find(s.category);
-    if (found == categories.end() || found->is_null()) sum &= ~s.bit;
+    if (found != categories.end() && found->is_null()) sum &= ~s.bit;
   }
   return sum;
 }

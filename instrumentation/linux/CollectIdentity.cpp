@@ -10,6 +10,7 @@
 //   /sys/class/dmi/id. The serial numbers and the UUID are readable by root
 //   only; they are null otherwise, and wherever the firmware holds a placeholder.
 // - TotalPhysicalMemory: the memory the kernel manages, in bytes (meminfo's MemTotal).
+// None of it known (a captured tree without these files): no instance.
 #include <charconv>
 
 #include "instrumentation/decoders/FirmwareText.h"
@@ -81,8 +82,14 @@ ClassAnswer ComputerSystem(const Machine& m) {
     }
   }
   instance.Set("TotalPhysicalMemory", memory);
+  // A machine that tells nothing about itself (a tree without these files) has no instance.
   ClassAnswer answer;
-  answer.instances.push_back(std::move(instance));
+  for (const Property& p : instance.properties) {
+    if (!p.value.IsNull()) {
+      answer.instances.push_back(std::move(instance));
+      break;
+    }
+  }
   return answer;
 }
 
