@@ -33,7 +33,8 @@ nlohmann::ordered_json InstanceJson(const GridState& grid, const EnglishCaptions
   for (size_t row = 1; row < grid.text.size(); ++row) {
     const std::vector<std::string>& cells = grid.text[row];
     if (cells.size() < 2 || cells[0].find_first_not_of(' ') == std::string::npos) continue;  // padding
-    instance[captions(cells[0])] = cells[1] == captions.emptyText() ? nlohmann::ordered_json() : nlohmann::ordered_json(cells[1]);
+    instance[captions(cells[0])] =
+        cells[1] == captions.emptyText() ? nlohmann::ordered_json() : nlohmann::ordered_json(cells[1]);
   }
   return instance;
 }

@@ -4,9 +4,10 @@
 //    "messages": [{"category", "title", "prompt"}], "errors": [{"category", "number", "description"}]}
 // Keys are the English captions whatever the language; values are the texts shown,
 // null where the grid shows its empty text; a category whose query failed is null.
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "common/Category.h"
 #include "containers/cli/Session.h"

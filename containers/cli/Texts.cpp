@@ -25,7 +25,9 @@ const std::map<int32_t, std::string> kEnglish = {
     {kHelpCategory, "One of: %1, in any case (all when omitted)"},
     {kHelpInstance, "The instance to show, counted from 1 (default 1; all of them with --json)"},
     {kHelpSysroot, "Read the live machine's files below DIR instead of / (a captured tree; also $BRVPARTS_SYSROOT)"},
-    {kHelpCapture, "Write a snapshot of every class the control reads, to open anywhere with --snapshot. It keeps the serial numbers and addresses of this machine's parts: share it knowingly."},
+    {kHelpCapture,
+     "Write a snapshot of every class the control reads, to open anywhere with --snapshot. It keeps the serial numbers "
+     "and addresses of this machine's parts: share it knowingly."},
     {kHelpOutput, "Write to FILE instead of standard output"},
     {kHelpServe, "Show the control on a web page served over HTTP"},
     {kHelpPort, "The port to listen on (0 picks a free one)"},

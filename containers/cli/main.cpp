@@ -3,18 +3,19 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
-#include <optional>
-#include <vector>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "common/Category.h"
 #include "common/Excerpt.h"
@@ -22,13 +23,13 @@
 #include "containers/cli/Json.h"
 #include "containers/cli/Session.h"
 #include "containers/cli/Texts.h"
+#include "containers/cli/WholeFile.h"
+#include "containers/common/GridText.h"
 #include "containers/common/ScriptSession.h"
 #include "containers/common/SourceChoice.h"
 #include "control/BRVPartsCtl.h"
-#include "containers/cli/WholeFile.h"
 #include "instrumentation/snapshot/Capture.h"
 #include "instrumentation/snapshot/Snapshot.h"
-#include "containers/common/GridText.h"
 
 namespace {
 
@@ -60,9 +61,8 @@ size_t Columns() {
   winsize size{};
   if (isatty(STDOUT_FILENO) && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
   const std::string columns = Env("COLUMNS");
-  if (!columns.empty() && columns.size() < 6 && std::all_of(columns.begin(), columns.end(), [](unsigned char c) {
-        return std::isdigit(c) != 0;
-      })) {
+  if (!columns.empty() && columns.size() < 6 &&
+      std::all_of(columns.begin(), columns.end(), [](unsigned char c) { return std::isdigit(c) != 0; })) {
     return std::stoul(columns);
   }
   return 0;
@@ -79,8 +79,8 @@ brv::TextLook LookOfTerminal(const std::string& colourChoice) {
     const std::string colourTerm = Env("COLORTERM");
     const bool has256 = term.size() >= 9 && term.compare(term.size() - 9, 9, "-256color") == 0;
     look.colours = colourTerm == "truecolor" || colourTerm == "24bit" ? brv::Colours::kTrue
-                   : has256                                          ? brv::Colours::k256
-                                                                     : brv::Colours::kBasic;
+                   : has256                                           ? brv::Colours::k256
+                                                                      : brv::Colours::kBasic;
   }
   return look;
 }
@@ -247,8 +247,7 @@ int main(int argc, char** argv) {
   std::string snapshot, script, categoryText, instanceText;
   std::optional<brv::Category> category;
   std::optional<int32_t> instance;
-  app.add_option("--snapshot", snapshot, Say(t::kHelpSnapshot, {}))
-      ->type_name("FILE");
+  app.add_option("--snapshot", snapshot, Say(t::kHelpSnapshot, {}))->type_name("FILE");
   bool json = false;
   std::string colourChoice = "auto";
   app.add_option("--color", colourChoice, Say(t::kHelpColor, {}))
@@ -256,28 +255,23 @@ int main(int argc, char** argv) {
       ->type_name("WHEN")
       ->capture_default_str();
   app.add_flag("--json", json, Say(t::kHelpJson, {}));
-  app.add_option("--script", script, Say(t::kHelpScript, {}))
-      ->type_name("FILE|-");
+  app.add_option("--script", script, Say(t::kHelpScript, {}))->type_name("FILE|-");
   CLI::Option* categoryGiven =
       app.add_option("category", categoryText, Say(t::kHelpCategory, {brv::cli::CategoryList()}));
   CLI::Option* instanceGiven = app.add_option("instance", instanceText, Say(t::kHelpInstance, {}));
   std::string sysroot, output;
   if (const char* env = std::getenv("BRVPARTS_SYSROOT")) sysroot = env;
-  app.add_option("--sysroot", sysroot, Say(t::kHelpSysroot, {}))
-      ->type_name("DIR");
+  app.add_option("--sysroot", sysroot, Say(t::kHelpSysroot, {}))->type_name("DIR");
   CLI::App* capture = app.add_subcommand("capture", Say(t::kHelpCapture, {}));
   capture->add_option("-o,--output", output, Say(t::kHelpOutput, {}))->type_name("FILE");
   int port = 8080;
   std::string bind = "127.0.0.1";
   CLI::App* serve = app.add_subcommand("serve", Say(t::kHelpServe, {}));
-  serve->add_option("--snapshot", snapshot, Say(t::kHelpSnapshot, {}))
-      ->type_name("FILE");
-  serve->add_option("--port", port, Say(t::kHelpPort, {}))
-      ->check(CLI::Range(0, 65535))->capture_default_str();
+  serve->add_option("--snapshot", snapshot, Say(t::kHelpSnapshot, {}))->type_name("FILE");
+  serve->add_option("--port", port, Say(t::kHelpPort, {}))->check(CLI::Range(0, 65535))->capture_default_str();
   serve->add_option("--bind", bind, Say(t::kHelpBind, {}))->capture_default_str();
   std::vector<std::string> allowHosts;
-  serve->add_option("--allow-host", allowHosts, Say(t::kHelpAllowHost, {}))
-      ->type_name("NAME");
+  serve->add_option("--allow-host", allowHosts, Say(t::kHelpAllowHost, {}))->type_name("NAME");
   CLI::App* send = app.add_subcommand("send", Say(t::kHelpSend, {}));
   // Everything after "send" is the sender's to read, its --help included.
   send->prefix_command();
@@ -290,11 +284,13 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
     if (!script.empty() && categoryGiven->count() > 0) throw CLI::ValidationError("--script takes no category");
-    if (*serve && (!script.empty() || categoryGiven->count() > 0)) throw CLI::ValidationError("serve takes no --script or category");
+    if (*serve && (!script.empty() || categoryGiven->count() > 0))
+      throw CLI::ValidationError("serve takes no --script or category");
     if (*capture && (!script.empty() || categoryGiven->count() > 0)) {
       throw CLI::ValidationError("capture takes no --script or category");
     }
-    if (!snapshot.empty() && !sysroot.empty()) throw CLI::ValidationError("--snapshot and --sysroot exclude each other");
+    if (!snapshot.empty() && !sysroot.empty())
+      throw CLI::ValidationError("--snapshot and --sysroot exclude each other");
     if (json && (!script.empty() || *serve || *capture)) throw CLI::ValidationError("--json shows the inventory only");
     if (categoryGiven->count() > 0) {
       category = brv::cli::MatchCategory(categoryText);

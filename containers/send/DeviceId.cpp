@@ -29,8 +29,8 @@ std::optional<std::string> DefaultStateFolder() {
 std::string DeviceHost(std::string_view host) {
   std::string out;
   for (char c : host.substr(0, 64)) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                       c == '_' || c == '-';
+    const bool plain =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
     out.push_back(plain ? c : '_');
   }
   return out.empty() ? "unknown" : out;
@@ -69,7 +69,7 @@ std::string KeptDeviceId(const std::string& folder, const std::string& name, std
   const std::string shown = Excerpt(file.string(), 200);
   const int fd = open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
   if (fd >= 0) {
-    struct stat st{};
+    struct stat st {};
     char buffer[160];
     ssize_t got = -1;
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size < static_cast<off_t>(sizeof buffer)) {
@@ -79,7 +79,8 @@ std::string KeptDeviceId(const std::string& folder, const std::string& name, std
     std::string id(buffer, got > 0 ? static_cast<size_t>(got) : 0);
     while (!id.empty() && (id.back() == '\n' || id.back() == '\r')) id.pop_back();
     if (!IsDeviceId(id)) {
-      throw DeviceIdError(shown + ": holds no device id (HOST-YYYY-MM-DD-HH-MM-SS); remove it to start afresh as a new machine");
+      throw DeviceIdError(
+          shown + ": holds no device id (HOST-YYYY-MM-DD-HH-MM-SS); remove it to start afresh as a new machine");
     }
     return id;
   }

@@ -49,37 +49,72 @@ struct Section {
 // What a category shows and is not here has no place in the server's table.
 const std::vector<Section>& Sections() {
   static const std::vector<Section> kSections = {
-      {"CPU", "CPUS", kCpus,
-       {{"MANUFACTURER", "Manufacturer"}, {"TYPE", "Name"}, {"SPEED", "MAX Clock Speed", As::Number},
+      {"CPU",
+       "CPUS",
+       kCpus,
+       {{"MANUFACTURER", "Manufacturer"},
+        {"TYPE", "Name"},
+        {"SPEED", "MAX Clock Speed", As::Number},
         {"SOCKET", "Socket Designation"}}},
-      {"Memory", "MEMORIES", kMemories,
-       {{"NUMSLOTS", "SLOTs", As::Number}, {"CAPACITY", "Capacity", As::Megabytes}}},
-      {"Display", "VIDEOS", kVideos,
+      {"Memory", "MEMORIES", kMemories, {{"NUMSLOTS", "SLOTs", As::Number}, {"CAPACITY", "Capacity", As::Megabytes}}},
+      {"Display",
+       "VIDEOS",
+       kVideos,
        {{"NAME", "Chip Type"}, {"CHIPSET", "Chip Type"}, {"MEMORY", "RAM Size", As::Megabytes}}},
-      {"HDD", "STORAGES", kStorages,
-       {{"TYPE", "disk", As::Constant}, {"NAME", "Model"}, {"MODEL", "Model"},
-        {"DISKSIZE", "Size", As::Megabytes}, {"SERIALNUMBER", "Serial No"}, {"FIRMWARE", "Firmware Revision"}}},
-      {"CD,DVD", "STORAGES", kStorages,
-       {{"TYPE", "cdrom", As::Constant}, {"NAME", "Model"}, {"MODEL", "Model"}, {"SERIALNUMBER", "Serial No"},
+      {"HDD",
+       "STORAGES",
+       kStorages,
+       {{"TYPE", "disk", As::Constant},
+        {"NAME", "Model"},
+        {"MODEL", "Model"},
+        {"DISKSIZE", "Size", As::Megabytes},
+        {"SERIALNUMBER", "Serial No"},
         {"FIRMWARE", "Firmware Revision"}}},
-      {"Modem", "MODEMS", kModems,
+      {"CD,DVD",
+       "STORAGES",
+       kStorages,
+       {{"TYPE", "cdrom", As::Constant},
+        {"NAME", "Model"},
+        {"MODEL", "Model"},
+        {"SERIALNUMBER", "Serial No"},
+        {"FIRMWARE", "Firmware Revision"}}},
+      {"Modem",
+       "MODEMS",
+       kModems,
        {{"NAME", "Caption"}, {"MODEL", "Caption"}, {"DESCRIPTION", "Description"}, {"TYPE", "Device Type"}}},
-      {"Bluetooth", "CONTROLLERS", kControllers,
-       {{"TYPE", "Bluetooth", As::Constant}, {"MANUFACTURER", "Manufacturer"}, {"NAME", "Name"},
-        {"CAPTION", "Description"}, {"DESCRIPTION", "Description"}}},
-      {"Battery Pack", "BATTERIES", kBatteries,
-       {{"NAME", "Battery Pack", As::Constant}, {"SERIALNUMBER", "Serial No"},
+      {"Bluetooth",
+       "CONTROLLERS",
+       kControllers,
+       {{"TYPE", "Bluetooth", As::Constant},
+        {"MANUFACTURER", "Manufacturer"},
+        {"NAME", "Name"},
+        {"CAPTION", "Description"},
+        {"DESCRIPTION", "Description"}}},
+      {"Battery Pack",
+       "BATTERIES",
+       kBatteries,
+       {{"NAME", "Battery Pack", As::Constant},
+        {"SERIALNUMBER", "Serial No"},
         {"DESIGNCAPACITY", "Capacity", As::Number}},
        true},
-      {"Docking Station", "CONTROLLERS", kControllers,
-       {{"TYPE", "Docking Station", As::Constant}, {"NAME", "Docking Reference Number"},
-        {"CAPTION", "Docking Station", As::Constant}, {"DESCRIPTION", "Status"}}},
-      {"Network Adapter", "NETWORKS", kNetworks,
-       {{"DESCRIPTION", "Description"}, {"TYPE", "Adapter Type"}, {"MACADDR", "MAC Address"},
+      {"Docking Station",
+       "CONTROLLERS",
+       kControllers,
+       {{"TYPE", "Docking Station", As::Constant},
+        {"NAME", "Docking Reference Number"},
+        {"CAPTION", "Docking Station", As::Constant},
+        {"DESCRIPTION", "Status"}}},
+      {"Network Adapter",
+       "NETWORKS",
+       kNetworks,
+       {{"DESCRIPTION", "Description"},
+        {"TYPE", "Adapter Type"},
+        {"MACADDR", "MAC Address"},
         {"IPADDRESS", "IP Address"}}},
-      {"External Monitor", "MONITORS", kMonitors,
-       {{"MANUFACTURER", "Manufacturer"}, {"CAPTION", "Model"}, {"DESCRIPTION", "Model"},
-        {"SERIAL", "Serial No"}}},
+      {"External Monitor",
+       "MONITORS",
+       kMonitors,
+       {{"MANUFACTURER", "Manufacturer"}, {"CAPTION", "Model"}, {"DESCRIPTION", "Model"}, {"SERIAL", "Serial No"}}},
   };
   return kSections;
 }
@@ -135,10 +170,14 @@ std::optional<std::pair<char32_t, size_t>> NextCharacter(std::string_view s, siz
   if (c < 0x80) return std::pair<char32_t, size_t>{c, 1};
   size_t length = 0;
   char32_t cp = 0, least = 0;
-  if ((c & 0xE0) == 0xC0) length = 2, cp = c & 0x1F, least = 0x80;
-  else if ((c & 0xF0) == 0xE0) length = 3, cp = c & 0x0F, least = 0x800;
-  else if ((c & 0xF8) == 0xF0) length = 4, cp = c & 0x07, least = 0x10000;
-  else return std::nullopt;
+  if ((c & 0xE0) == 0xC0)
+    length = 2, cp = c & 0x1F, least = 0x80;
+  else if ((c & 0xF0) == 0xE0)
+    length = 3, cp = c & 0x0F, least = 0x800;
+  else if ((c & 0xF8) == 0xF0)
+    length = 4, cp = c & 0x07, least = 0x10000;
+  else
+    return std::nullopt;
   if (at + length > s.size()) return std::nullopt;
   for (size_t i = 1; i < length; ++i) {
     if ((byte(at + i) & 0xC0) != 0x80) return std::nullopt;
@@ -212,15 +251,43 @@ std::optional<std::string> Megabytes(std::string_view bytes) {
 }
 
 std::string ChassisName(std::string_view number) {
-  static constexpr std::array<const char*, 37> kNames = {
-      "",           "Other",          "Unknown",         "Desktop",           "Low Profile Desktop",
-      "Pizza Box",  "Mini Tower",     "Tower",           "Portable",          "Laptop",
-      "Notebook",   "Hand Held",      "Docking Station", "All in One",        "Sub Notebook",
-      "Space-saving", "Lunch Box",    "Main Server Chassis", "Expansion Chassis", "SubChassis",
-      "Bus Expansion Chassis", "Peripheral Chassis", "RAID Chassis", "Rack Mount Chassis", "Sealed-case PC",
-      "Multi-system chassis", "Compact PCI", "Advanced TCA", "Blade",          "Blade Enclosure",
-      "Tablet",     "Convertible",    "Detachable",      "IoT Gateway",       "Embedded PC",
-      "Mini PC",    "Stick PC"};
+  static constexpr std::array<const char*, 37> kNames = {"",
+                                                         "Other",
+                                                         "Unknown",
+                                                         "Desktop",
+                                                         "Low Profile Desktop",
+                                                         "Pizza Box",
+                                                         "Mini Tower",
+                                                         "Tower",
+                                                         "Portable",
+                                                         "Laptop",
+                                                         "Notebook",
+                                                         "Hand Held",
+                                                         "Docking Station",
+                                                         "All in One",
+                                                         "Sub Notebook",
+                                                         "Space-saving",
+                                                         "Lunch Box",
+                                                         "Main Server Chassis",
+                                                         "Expansion Chassis",
+                                                         "SubChassis",
+                                                         "Bus Expansion Chassis",
+                                                         "Peripheral Chassis",
+                                                         "RAID Chassis",
+                                                         "Rack Mount Chassis",
+                                                         "Sealed-case PC",
+                                                         "Multi-system chassis",
+                                                         "Compact PCI",
+                                                         "Advanced TCA",
+                                                         "Blade",
+                                                         "Blade Enclosure",
+                                                         "Tablet",
+                                                         "Convertible",
+                                                         "Detachable",
+                                                         "IoT Gateway",
+                                                         "Embedded PC",
+                                                         "Mini PC",
+                                                         "Stick PC"};
   const std::optional<std::string> n = WholeNumber(number);
   if (n && n->size() <= 2) {
     const size_t i = std::stoul(*n);
@@ -275,9 +342,15 @@ std::string OcsInventoryXml(const OcsReport& r) {
 
   out += "    <BIOS>\n";
   const std::pair<const char*, const char*> bios[] = {
-      {"SMANUFACTURER", "Manufacturer"}, {"SMODEL", "Model"},         {"SSN", "SerialNumber"},
-      {"BMANUFACTURER", "BIOSVendor"},   {"BVERSION", "BIOSVersion"}, {"BDATE", "BIOSDate"},
-      {"MMANUFACTURER", "BoardManufacturer"}, {"MMODEL", "BoardProduct"}, {"MSN", "BoardSerial"},
+      {"SMANUFACTURER", "Manufacturer"},
+      {"SMODEL", "Model"},
+      {"SSN", "SerialNumber"},
+      {"BMANUFACTURER", "BIOSVendor"},
+      {"BVERSION", "BIOSVersion"},
+      {"BDATE", "BIOSDate"},
+      {"MMANUFACTURER", "BoardManufacturer"},
+      {"MMODEL", "BoardProduct"},
+      {"MSN", "BoardSerial"},
       {"ASSETTAG", "AssetTag"},
   };
   for (const auto& [tag, name] : bios) Element(out, "      ", tag, Known(r.identity, name));

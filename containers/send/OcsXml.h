@@ -10,10 +10,11 @@
 // cleaned of what XML cannot carry.
 #include <cstdint>
 #include <map>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include <nlohmann/json.hpp>
 
 #include "instrumentation/ClassSource.h"
 

@@ -140,8 +140,7 @@ Exit ExitOfTransfer(CURLcode code) {
     case CURLE_OPERATION_TIMEDOUT:
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
-    case CURLE_GOT_NOTHING:
-      return kUnreachable;
+    case CURLE_GOT_NOTHING: return kUnreachable;
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CERTPROBLEM:
@@ -149,13 +148,10 @@ Exit ExitOfTransfer(CURLcode code) {
     case CURLE_SSL_CACERT_BADFILE:
     case CURLE_SSL_ISSUER_ERROR:
     case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
-    case CURLE_SSL_INVALIDCERTSTATUS:
-      return kUntrusted;
+    case CURLE_SSL_INVALIDCERTSTATUS: return kUntrusted;
     case CURLE_UNSUPPORTED_PROTOCOL:
-    case CURLE_URL_MALFORMAT:
-      return kUsage;
-    default:
-      return kServerFailed;
+    case CURLE_URL_MALFORMAT: return kUsage;
+    default: return kServerFailed;
   }
 }
 
@@ -209,8 +205,8 @@ PostResult PostReport(const PostOptions& options, const std::string& compressed)
     result.message = what + where + ": " + Excerpt(detail, 200);
     return result;
   }
-  const std::string status = Excerpt(received.statusLine.empty() ? std::to_string(result.httpStatus)
-                                                                  : received.statusLine, 100);
+  const std::string status =
+      Excerpt(received.statusLine.empty() ? std::to_string(result.httpStatus) : received.statusLine, 100);
   if (received.tooLong) {
     result.exit = kServerFailed;
     result.message = where + " answered with more than 1 MiB; no answer to a report is so long";

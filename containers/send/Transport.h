@@ -13,14 +13,14 @@ namespace brv::send {
 
 // The exit statuses of `brvparts send`.
 enum Exit : int {
-  kSent = 0,           // the server took the report
-  kSentPartly = 1,     // it took it, but some facts could not be read (told on standard error)
-  kUsage = 2,          // a usage error, a snapshot that cannot be read, an address that is not http(s)
-  kUnreachable = 3,    // no answer: the name does not resolve, the connection is refused or times out
-  kUntrusted = 4,      // the connection is not secure: the certificate is not trusted or TLS fails
-  kRefused = 5,        // the server refused the report (4xx)
-  kServerFailed = 6,   // the server failed (5xx) or answered with something that is no answer to a report
-  kNoState = 7,        // the device id cannot be kept (the state folder cannot be made or read)
+  kSent = 0,          // the server took the report
+  kSentPartly = 1,    // it took it, but some facts could not be read (told on standard error)
+  kUsage = 2,         // a usage error, a snapshot that cannot be read, an address that is not http(s)
+  kUnreachable = 3,   // no answer: the name does not resolve, the connection is refused or times out
+  kUntrusted = 4,     // the connection is not secure: the certificate is not trusted or TLS fails
+  kRefused = 5,       // the server refused the report (4xx)
+  kServerFailed = 6,  // the server failed (5xx) or answered with something that is no answer to a report
+  kNoState = 7,       // the device id cannot be kept (the state folder cannot be made or read)
 };
 
 // The address the report goes to: the server's address as given
@@ -35,17 +35,17 @@ std::string Compress(std::string_view data);
 std::optional<std::string> Inflate(std::string_view data, size_t limit);
 
 struct PostOptions {
-  std::string url;        // as made by InventoryUrl
+  std::string url;  // as made by InventoryUrl
   std::string userAgent;
-  std::string caFile;     // certificate authorities to trust instead of the system's; "" for the system's
+  std::string caFile;  // certificate authorities to trust instead of the system's; "" for the system's
   long timeoutSeconds = 120;
 };
 
 struct PostResult {
   Exit exit = kServerFailed;
-  long httpStatus = 0;    // 0 when there was no answer
-  std::string response;   // the server's RESPONSE (ACCOUNT_UPDATE, NO_ACCOUNT_UPDATE) when it took the report
-  std::string message;    // one line for a person, escaped: what happened, with the server's words
+  long httpStatus = 0;   // 0 when there was no answer
+  std::string response;  // the server's RESPONSE (ACCOUNT_UPDATE, NO_ACCOUNT_UPDATE) when it took the report
+  std::string message;   // one line for a person, escaped: what happened, with the server's words
 };
 
 // Posts a compressed report. The server's answer is read up to 1 MiB.

@@ -9,12 +9,13 @@
 // INVENTORY step accepts, and when to report is the systemd timer's business.
 #include <unistd.h>
 
-#include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <string>
+
+#include <CLI/CLI.hpp>
 
 #include "common/Excerpt.h"
 #include "containers/cli/Json.h"
@@ -56,10 +57,13 @@ int main(int argc, char** argv) {
       ->type_name("DIR");
   app.add_option("--cacert", caFile, "Trust the certificate authorities in FILE (PEM) instead of the system's")
       ->type_name("FILE");
-  app.add_option("--timeout", timeout, "Give up after this many seconds")->check(CLI::Range(1, 3600))->capture_default_str();
+  app.add_option("--timeout", timeout, "Give up after this many seconds")
+      ->check(CLI::Range(1, 3600))
+      ->capture_default_str();
   try {
     app.parse(argc, argv);
-    if (!snapshot.empty() && !sysroot.empty()) throw CLI::ValidationError("--snapshot and --sysroot exclude each other");
+    if (!snapshot.empty() && !sysroot.empty())
+      throw CLI::ValidationError("--snapshot and --sysroot exclude each other");
     if (url.empty() && !xml) throw CLI::ValidationError("the server's address is missing: brvparts send URL");
     if (!url.empty() && xml) throw CLI::ValidationError("--xml sends nothing: give no address with it");
     if (!url.empty()) {

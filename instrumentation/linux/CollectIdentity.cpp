@@ -62,15 +62,17 @@ ClassAnswer ComputerSystem(const Machine& m) {
   instance.Set("KernelVersion", TextOrNull(m.Text("/proc/sys/kernel/osrelease")));
   const std::string dmi = "/sys/class/dmi/id/";
   const std::pair<const char*, const char*> texts[] = {
-      {"Manufacturer", "sys_vendor"},      {"Model", "product_name"},     {"SerialNumber", "product_serial"},
-      {"UUID", "product_uuid"},            {"BoardManufacturer", "board_vendor"},
-      {"BoardProduct", "board_name"},      {"BoardSerial", "board_serial"}, {"BIOSVendor", "bios_vendor"},
-      {"BIOSVersion", "bios_version"},     {"BIOSDate", "bios_date"},     {"AssetTag", "chassis_asset_tag"},
+      {"Manufacturer", "sys_vendor"},        {"Model", "product_name"},
+      {"SerialNumber", "product_serial"},    {"UUID", "product_uuid"},
+      {"BoardManufacturer", "board_vendor"}, {"BoardProduct", "board_name"},
+      {"BoardSerial", "board_serial"},       {"BIOSVendor", "bios_vendor"},
+      {"BIOSVersion", "bios_version"},       {"BIOSDate", "bios_date"},
+      {"AssetTag", "chassis_asset_tag"},
   };
   for (const auto& [property, file] : texts) instance.Set(property, TextOrNull(m.Text(dmi + file)));
   const auto chassis = fs.ReadInt(dmi + "chassis_type");
-  instance.Set("ChassisType", chassis && *chassis > 0 && *chassis < 256 ? Variant(static_cast<int32_t>(*chassis))
-                                                                          : Variant(Null{}));
+  instance.Set("ChassisType",
+               chassis && *chassis > 0 && *chassis < 256 ? Variant(static_cast<int32_t>(*chassis)) : Variant(Null{}));
   Variant memory = Null{};
   if (const auto meminfo = fs.Read("/proc/meminfo", 64u << 10)) {
     const size_t at = meminfo->find("MemTotal:");

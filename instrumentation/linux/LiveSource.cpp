@@ -1,12 +1,11 @@
 #include "instrumentation/linux/LiveSource.h"
 
-#include "instrumentation/LiveMachine.h"
-
 #include <array>
 #include <charconv>
 #include <mutex>
 
 #include "common/Error.h"
+#include "instrumentation/LiveMachine.h"
 #include "instrumentation/linux/HwIds.h"
 #include "instrumentation/linux/Machine.h"
 #include "instrumentation/linux/RootFs.h"
@@ -63,10 +62,21 @@ using Collector = ClassAnswer (*)(const live::Machine&);
 
 // One reader per class of the table, in the table's order.
 constexpr std::array<Collector, kInstrumentationClasses.size()> kReaders = {
-    live::Processors,      live::MemoryDevices,   live::DiskDrives,      live::DiskDriveDetails,
-    live::CdromDrives,     live::Modems,          live::Bluetooth,       live::Batteries,
-    live::DockingStations, live::NetworkAdapters, live::NetworkConfigurations, live::LcdPanels,
-    live::VideoConfigurations, live::ExternalMonitors, live::ComputerSystem,
+    live::Processors,
+    live::MemoryDevices,
+    live::DiskDrives,
+    live::DiskDriveDetails,
+    live::CdromDrives,
+    live::Modems,
+    live::Bluetooth,
+    live::Batteries,
+    live::DockingStations,
+    live::NetworkAdapters,
+    live::NetworkConfigurations,
+    live::LcdPanels,
+    live::VideoConfigurations,
+    live::ExternalMonitors,
+    live::ComputerSystem,
 };
 
 }  // namespace
@@ -87,8 +97,8 @@ std::shared_ptr<const ClassAnswer> LiveSource::QueryByKey(std::string_view class
   int32_t index = 0;
   const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), index);
   // Only the index's own spelling names it, as when the whole class is sifted.
-  if (!SameName(className, ClassName(InstrumentationClass::NetworkAdapterConfiguration)) || !SameName(key, "Index") || ec != std::errc() ||
-      end != value.data() + value.size() || std::to_string(index) != value) {
+  if (!SameName(className, ClassName(InstrumentationClass::NetworkAdapterConfiguration)) || !SameName(key, "Index") ||
+      ec != std::errc() || end != value.data() + value.size() || std::to_string(index) != value) {
     return Query(className);
   }
   return state_->Answer([index](const live::Machine& m) { return live::NetworkConfiguration(m, index); });

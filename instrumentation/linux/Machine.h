@@ -12,10 +12,10 @@
 
 #include "common/Variant.h"
 #include "instrumentation/ClassSource.h"
+#include "instrumentation/decoders/Smbios.h"
 #include "instrumentation/linux/HwIds.h"
 #include "instrumentation/linux/RootFs.h"
 #include "instrumentation/linux/RouteNetlink.h"
-#include "instrumentation/decoders/Smbios.h"
 
 namespace brv::live {
 

@@ -2,7 +2,6 @@
 // categories (escaping, numbers, the mapping of each category), the device id
 // and its keeping, the server's address, and each way a post can end, against
 // a small local HTTP server.
-#include <httplib.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -11,6 +10,7 @@
 #include <thread>
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include "containers/send/DeviceId.h"
 #include "containers/send/OcsXml.h"
@@ -32,7 +32,9 @@ TEST(OcsXml, ValuesAreEscapedAndCleaned) {
       {"</NAME><INJECTED>x</INJECTED>", "&lt;/NAME&gt;&lt;INJECTED&gt;x&lt;/INJECTED&gt;"},
       {"]]>", "]]&gt;"},
       {"tab\tnew\nline", "tab\tnew\nline"},
-      {std::string("nul\0byte", 8), "nul\xEF\xBF\xBD" "byte"},
+      {std::string("nul\0byte", 8),
+       "nul\xEF\xBF\xBD"
+       "byte"},
       {"esc\x1b[31m", "esc\xEF\xBF\xBD[31m"},
       {"bad \xFF byte", "bad \xEF\xBF\xBD byte"},
       {"overlong \xC0\xAF", "overlong \xEF\xBF\xBD\xEF\xBF\xBD"},
@@ -100,45 +102,70 @@ TEST(OcsXml, EachCategoryLandsInItsSection) {
     const char* expected;
   } cases[] = {
       {"CPU",
-       {{"Index", "1"}, {"Manufacturer", "GenuineIntel"}, {"Name", "Core i7"}, {"Version", "Family 6"},
-        {"MAX Clock Speed", "4200"}, {"Socket Designation", "U3E1"}},
+       {{"Index", "1"},
+        {"Manufacturer", "GenuineIntel"},
+        {"Name", "Core i7"},
+        {"Version", "Family 6"},
+        {"MAX Clock Speed", "4200"},
+        {"Socket Designation", "U3E1"}},
        "CPUS",
        "<MANUFACTURER>GenuineIntel</MANUFACTURER><TYPE>Corei7</TYPE><SPEED>4200</SPEED><SOCKET>U3E1</SOCKET>"},
-      {"Memory", {{"Index", "1"}, {"SLOTs", "2"}, {"Capacity", "17179869184"}}, "MEMORIES",
+      {"Memory",
+       {{"Index", "1"}, {"SLOTs", "2"}, {"Capacity", "17179869184"}},
+       "MEMORIES",
        "<NUMSLOTS>2</NUMSLOTS><CAPACITY>16384</CAPACITY>"},
       {"Display",
-       {{"Horizontal Resolution", "1920"}, {"Vertical Resolution", "1080"}, {"Chip Type", "UHD 620"},
+       {{"Horizontal Resolution", "1920"},
+        {"Vertical Resolution", "1080"},
+        {"Chip Type", "UHD 620"},
         {"RAM Size", "268435456"}},
-       "VIDEOS", "<NAME>UHD620</NAME><CHIPSET>UHD620</CHIPSET><MEMORY>256</MEMORY>"},
+       "VIDEOS",
+       "<NAME>UHD620</NAME><CHIPSET>UHD620</CHIPSET><MEMORY>256</MEMORY>"},
       {"HDD",
        {{"Model", "SSD"}, {"Size", "512110190592"}, {"Serial No", "S3TN"}, {"Firmware Revision", "4L7Q"}},
        "STORAGES",
        "<TYPE>disk</TYPE><NAME>SSD</NAME><MODEL>SSD</MODEL><DISKSIZE>488386</DISKSIZE><SERIALNUMBER>S3TN</"
        "SERIALNUMBER><FIRMWARE>4L7Q</FIRMWARE>"},
-      {"CD,DVD", {{"Model", "DVDRAM"}, {"Serial No", "KZ5"}, {"Firmware Revision", "LD02"}}, "STORAGES",
+      {"CD,DVD",
+       {{"Model", "DVDRAM"}, {"Serial No", "KZ5"}, {"Firmware Revision", "LD02"}},
+       "STORAGES",
        "<TYPE>cdrom</TYPE><NAME>DVDRAM</NAME><MODEL>DVDRAM</MODEL><SERIALNUMBER>KZ5</SERIALNUMBER><FIRMWARE>LD02</"
        "FIRMWARE>"},
       {"Modem",
-       {{"Attached To", "/dev/ttyACM0"}, {"Caption", "L850"}, {"Description", "LTE"}, {"Device ID", "usb"},
+       {{"Attached To", "/dev/ttyACM0"},
+        {"Caption", "L850"},
+        {"Description", "LTE"},
+        {"Device ID", "usb"},
         {"Device Type", "External Modem"}},
-       "MODEMS", "<NAME>L850</NAME><MODEL>L850</MODEL><DESCRIPTION>LTE</DESCRIPTION><TYPE>ExternalModem</TYPE>"},
+       "MODEMS",
+       "<NAME>L850</NAME><MODEL>L850</MODEL><DESCRIPTION>LTE</DESCRIPTION><TYPE>ExternalModem</TYPE>"},
       {"Bluetooth",
        {{"Description", "BT"}, {"MAC Address", "9C:B6"}, {"Manufacturer", "Intel"}, {"Name", "hci0"}},
        "CONTROLLERS",
        "<TYPE>Bluetooth</TYPE><MANUFACTURER>Intel</MANUFACTURER><NAME>hci0</NAME><CAPTION>BT</"
        "CAPTION><DESCRIPTION>BT</DESCRIPTION>"},
-      {"Battery Pack", {{"Serial No", "38109"}, {"Capacity", "47520"}}, "BATTERIES",
+      {"Battery Pack",
+       {{"Serial No", "38109"}, {"Capacity", "47520"}},
+       "BATTERIES",
        "<NAME>BatteryPack</NAME><SERIALNUMBER>38109</SERIALNUMBER><DESIGNCAPACITY>47520</DESIGNCAPACITY>"},
-      {"Docking Station", {{"Docking Reference Number", "40AY"}, {"Status", "Docked"}}, "CONTROLLERS",
+      {"Docking Station",
+       {{"Docking Reference Number", "40AY"}, {"Status", "Docked"}},
+       "CONTROLLERS",
        "<TYPE>DockingStation</TYPE><NAME>40AY</NAME><CAPTION>DockingStation</CAPTION><DESCRIPTION>Docked</"
        "DESCRIPTION>"},
       {"Network Adapter",
-       {{"Adapter Type", "Wireless"}, {"Description", "8265"}, {"IP Address", "192.0.2.1"},
-        {"MAC Address", "9C:B6:D0:1A:2B:3D"}, {"Manufacturer", "Intel"}, {"Name", "wlp3s0"}},
+       {{"Adapter Type", "Wireless"},
+        {"Description", "8265"},
+        {"IP Address", "192.0.2.1"},
+        {"MAC Address", "9C:B6:D0:1A:2B:3D"},
+        {"Manufacturer", "Intel"},
+        {"Name", "wlp3s0"}},
        "NETWORKS",
        "<DESCRIPTION>8265</DESCRIPTION><TYPE>Wireless</TYPE><MACADDR>9C:B6:D0:1A:2B:3D</"
        "MACADDR><IPADDRESS>192.0.2.1</IPADDRESS>"},
-      {"External Monitor", {{"Manufacturer", "Dell"}, {"Model", "U2415"}, {"Serial No", "CFV9"}}, "MONITORS",
+      {"External Monitor",
+       {{"Manufacturer", "Dell"}, {"Model", "U2415"}, {"Serial No", "CFV9"}},
+       "MONITORS",
        "<MANUFACTURER>Dell</MANUFACTURER><CAPTION>U2415</CAPTION><DESCRIPTION>U2415</DESCRIPTION><SERIAL>CFV9</"
        "SERIAL>"},
   };
@@ -169,9 +196,9 @@ TEST(OcsXml, HardwareAndBiosIdentifyTheMachine) {
       {"Memory", Json::array({{{"Capacity", "8589934592"}}, {{"Capacity", "17179869184"}}})},
       {"Network Adapter", Json::array({{{"IP Address", nullptr}}, {{"IP Address", "192.0.2.7"}}})},
   };
-  const Identity identity = {{"Name", "t480s"}, {"OperatingSystem", "Debian <12>"}, {"KernelVersion", "6.1"},
-                             {"Manufacturer", "LENOVO"}, {"Model", "20L8"}, {"SerialNumber", "PC13"},
-                             {"BIOSVendor", "LENOVO"}, {"ChassisType", "10"}};
+  const Identity identity = {
+      {"Name", "t480s"}, {"OperatingSystem", "Debian <12>"}, {"KernelVersion", "6.1"}, {"Manufacturer", "LENOVO"},
+      {"Model", "20L8"}, {"SerialNumber", "PC13"},           {"BIOSVendor", "LENOVO"}, {"ChassisType", "10"}};
   const std::string xml = Report(categories, identity);
   EXPECT_EQ(Compact(Section(xml, "HARDWARE")),
             "<NAME>t480s</NAME><OSNAME>Debian&lt;12&gt;</OSNAME><OSVERSION>6.1</OSVERSION><PROCESSORT>Corei7</"
@@ -209,11 +236,13 @@ TEST(OcsXml, AFailedCategoryKeepsWhatTheServerHas) {
 
 TEST(OcsXml, TheIdentityComesFromTheSourceAndOlderSnapshotsHaveNone) {
   const Snapshot with = ParseSnapshot(test::SnapshotWith(R"("Brovik_ComputerSystem": [
-      {"Name": "pc1", "SerialNumber": null, "ChassisType": 10, "Model": ""}])"), "with");
+      {"Name": "pc1", "SerialNumber": null, "ChassisType": 10, "Model": ""}])"),
+                                      "with");
   EXPECT_EQ(ReadIdentity(SnapshotSource(with)), (Identity{{"Name", "pc1"}, {"ChassisType", "10"}}));
   const Snapshot older = ParseSnapshot(test::SnapshotWith(R"("CIM_Processor": [])"), "older");
   EXPECT_TRUE(ReadIdentity(SnapshotSource(older)).empty());
-  const Snapshot failing = ParseSnapshot(test::SnapshotWith(R"("Brovik_ComputerSystem": {"$error": "0x80041001"})"), "failing");
+  const Snapshot failing =
+      ParseSnapshot(test::SnapshotWith(R"("Brovik_ComputerSystem": {"$error": "0x80041001"})"), "failing");
   EXPECT_TRUE(ReadIdentity(SnapshotSource(failing)).empty());
 }
 
@@ -222,7 +251,10 @@ TEST(DeviceId, HasTheShapeTheServerTakes) {
   EXPECT_EQ(MakeDeviceId("pc1.example.org", 1767323045), "pc1.example.org-2026-01-02-03-04-05");
   const struct {
     std::string host, kept;
-  } hosts[] = {{"", "unknown"}, {"a b/c", "a_b_c"}, {"../../etc", ".._.._etc"}, {std::string(100, 'x'), std::string(64, 'x')},
+  } hosts[] = {{"", "unknown"},
+               {"a b/c", "a_b_c"},
+               {"../../etc", ".._.._etc"},
+               {std::string(100, 'x'), std::string(64, 'x')},
                {"caf\xC3\xA9", "caf__"}};
   for (const auto& h : hosts) {
     EXPECT_EQ(DeviceHost(h.host), h.kept);
@@ -239,7 +271,7 @@ TEST(DeviceId, IsMadeOnceAndKept) {
   const std::string folder = dir.path() + "/state/brvparts";
   // Shown only: nothing is written.
   EXPECT_EQ(KeptDeviceId(folder, "device-id", "pc1", 0, false), "pc1-1970-01-01-00-00-00");
-  struct stat st{};
+  struct stat st {};
   EXPECT_NE(stat(folder.c_str(), &st), 0);
   // The first report makes it, every later one finds it, whatever the time or name.
   const std::string first = KeptDeviceId(folder, "device-id", "pc1", 1767323045);
