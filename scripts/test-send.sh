@@ -17,7 +17,7 @@ cd "$(dirname "$0")/.."
 source scripts/deps.sh || exit 1
 set +e
 # XML::Simple needs a parser, which the server only recommends.
-brv_install ocsinventory-server apache2 libapache2-mod-perl2 mariadb-server libxml-parser-perl python3 libcurl4-openssl-dev zlib1g-dev ||
+brv_install ocsinventory-server apache2 libapache2-mod-perl2 mariadb-server libxml-parser-perl python3 libcurl4-openssl-dev zlib1g-dev time ||
   exit 1
 
 root=()
@@ -183,6 +183,19 @@ check "every machine's disk serials" \
 out=$("$build/brvparts" send --state-dir "$state" --snapshot samples/laptop.json "$server/elsewhere" 2>&1)
 check "a wrong address is refused (5)" 5 "$?"
 check "with the server's words" 1 "$([[ $out == *"refused the report: HTTP/1.1 404 Not Found"* ]] && echo 1)"
+
+# What a report costs the client, beside showing the whole inventory: wall
+# time and peak memory, this machine's and the sample's.
+measure() {  # measure COMMAND...: "S s, K KB" from /usr/bin/time -v
+  /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '
+    /Elapsed \(wall clock\)/ { n = split($2, t, ":"); s = t[n] + (n > 1 ? 60 * t[n - 1] : 0) }
+    /Maximum resident set size/ { kb = $2 }
+    END { printf "%.2f s, %d KB", s, kb }'
+}
+report=("$build/brvparts" send --state-dir "$state")
+echo "cost: this machine's report $(measure "${report[@]}" "$server"), its whole inventory (--json) $(measure "$build/brvparts" --json)"
+echo "cost: the sample's report $(measure "${report[@]}" --snapshot samples/laptop.json "$server")," \
+  "its whole inventory (--json) $(measure "$build/brvparts" --snapshot samples/laptop.json --json)"
 
 if ((failed)); then
   echo "--- Apache's error log"
