@@ -131,7 +131,8 @@ check "hardware" "laptop	Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz	4200	1	24576	1
 check "CPU → cpus" "GenuineIntel	Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz	4200	U3E1" \
   "$(rows "$laptop" cpus "t.MANUFACTURER, t.TYPE, t.SPEED, t.SOCKET")"
 check "Memory → memories" $'0\t8192\n1\t16384' "$(rows "$laptop" memories "t.NUMSLOTS, t.CAPACITY")"
-check "Display → videos (no memory: the server keeps an empty text)" "UHD Graphics 620	UHD Graphics 620	" "$(rows "$laptop" videos "t.NAME, t.CHIPSET, t.MEMORY")"
+check "Display → videos (no memory: the server keeps an empty text)" "UHD Graphics 620	UHD Graphics 620		1920x1080" \
+  "$(rows "$laptop" videos "t.NAME, t.CHIPSET, t.MEMORY, t.RESOLUTION")"
 check "HDD, CD,DVD → storages" \
   $'disk\tSAMSUNG MZVLB512HAJQ-000L7\t488386\tS3TNNX0K812345\t4L7QCXB7\ncdrom\tHL-DT-ST DVDRAM GUD1N\t0\tKZ5H7GB4321\tLD02' \
   "$(rows "$laptop" storages "t.TYPE, t.MODEL, t.DISKSIZE, t.SERIALNUMBER, t.FIRMWARE")"

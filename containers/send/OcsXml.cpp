@@ -10,10 +10,11 @@ namespace {
 
 // How a shown value becomes a field's value.
 enum class As {
-  Text,       // the text as shown
-  Number,     // a whole number, else left out
-  Megabytes,  // bytes shown, megabytes sent
-  Constant,   // the "caption" is the value itself
+  Text,        // the text as shown
+  Number,      // a whole number, else left out
+  Megabytes,   // bytes shown, megabytes sent
+  Constant,    // the "caption" is the value itself
+  Resolution,  // "WIDTHxHEIGHT" from the two resolutions shown
 };
 
 struct Field {
@@ -60,7 +61,10 @@ const std::vector<Section>& Sections() {
       {"Display",
        "VIDEOS",
        kVideos,
-       {{"NAME", "Chip Type"}, {"CHIPSET", "Chip Type"}, {"MEMORY", "RAM Size", As::Megabytes}}},
+       {{"NAME", "Chip Type"},
+        {"CHIPSET", "Chip Type"},
+        {"MEMORY", "RAM Size", As::Megabytes},
+        {"RESOLUTION", "Horizontal Resolution", As::Resolution}}},
       {"HDD",
        "STORAGES",
        kStorages,
@@ -141,6 +145,12 @@ void Element(std::string& out, const char* indent, const char* tag, const std::o
 
 std::optional<std::string> Converted(const Field& f, const nlohmann::ordered_json& instance) {
   if (f.as == As::Constant) return f.caption;
+  if (f.as == As::Resolution) {
+    const auto width = WholeNumber(Shown(instance, "Horizontal Resolution").value_or(""));
+    const auto height = WholeNumber(Shown(instance, "Vertical Resolution").value_or(""));
+    if (!width || !height) return std::nullopt;
+    return *width + "x" + *height;
+  }
   const std::optional<std::string> shown = Shown(instance, f.caption);
   if (!shown) return std::nullopt;
   switch (f.as) {

@@ -120,7 +120,7 @@ TEST(OcsXml, EachCategoryLandsInItsSection) {
         {"Chip Type", "UHD 620"},
         {"RAM Size", "268435456"}},
        "VIDEOS",
-       "<NAME>UHD620</NAME><CHIPSET>UHD620</CHIPSET><MEMORY>256</MEMORY>"},
+       "<NAME>UHD620</NAME><CHIPSET>UHD620</CHIPSET><MEMORY>256</MEMORY><RESOLUTION>1920x1080</RESOLUTION>"},
       {"HDD",
        {{"Model", "SSD"}, {"Size", "512110190592"}, {"Serial No", "S3TN"}, {"Firmware Revision", "4L7Q"}},
        "STORAGES",
