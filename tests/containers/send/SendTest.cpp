@@ -4,6 +4,7 @@
 // a small local HTTP server.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -417,6 +418,51 @@ TEST(Transport, NoServerAndNoTrustAreToldApart) {
   const PostResult long_ = PostReport({flood.Url(), "brvparts/test", "", 10}, "x");
   EXPECT_EQ(long_.exit, kServerFailed);
   EXPECT_NE(long_.message.find("more than 1 MiB"), std::string::npos) << long_.message;
+}
+
+}  // namespace
+}  // namespace brv::send
+
+namespace brv::send {
+namespace {
+
+// `brvparts send` as a user runs it: handed over to the sender beside the
+// program, each mistake told in one line with its exit status.
+TEST(SendProgram, UsageAndUnreachableServers) {
+  test::TempDir dir;
+  const std::string laptop = std::string(BRV_SOURCE_DIR) + "/samples/laptop.json";
+  const std::string state = " --state-dir " + dir.path();
+  const struct {
+    std::string args;
+    int status;
+    std::string errStart;
+  } cases[] = {
+      {"send" + state, kUsage, "brvparts: the server's address is missing"},
+      {"send" + state + " ftp://example.org", kUsage, "brvparts: ftp://example.org: the server's address starts with"},
+      {"send" + state + " --xml http://example.org", kUsage, "brvparts: --xml sends nothing"},
+      {"send" + state + " --snapshot /nonexistent.json http://127.0.0.1:1", kUsage,
+       "brvparts: /nonexistent.json: cannot be read"},
+      {"--snapshot " + laptop + " send" + state + " http://127.0.0.1:1", kUnreachable,
+       "brvparts: cannot reach the server at http://127.0.0.1:1/ocsinventory"},
+      {"send --json http://127.0.0.1:1", kUsage, "brvparts: "},
+      {"send" + state + " --snapshot " + laptop + " --xml", kSent, ""},
+  };
+  for (const auto& c : cases) {
+    const test::Outcome r = test::RunProgram(c.args, "", "C", "no_proxy=127.0.0.1");
+    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+    if (c.errStart.empty()) {
+      EXPECT_EQ(r.err, "") << c.args;
+    } else {
+      EXPECT_EQ(r.err.rfind(c.errStart, 0), 0u) << c.args << ": " << r.err;
+      EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+  }
+  // The report shown holds the sample's disk, and no id is kept for it.
+  test::TempDir fresh;
+  const test::Outcome shown = test::RunProgram("send --state-dir " + fresh.path() + " --snapshot " + laptop + " --xml");
+  EXPECT_NE(shown.out.find("<SERIALNUMBER>S3TNNX0K812345</SERIALNUMBER>"), std::string::npos);
+  struct stat st {};
+  EXPECT_NE(stat((fresh.path() + "/snapshots/laptop").c_str(), &st), 0);
 }
 
 }  // namespace
