@@ -41,6 +41,11 @@ int main(int argc, char** argv) {
       "Reports this machine's inventory (or a captured one) to an inventory server speaking the OCS Inventory NG "
       "protocol (run as: brvparts send URL)."};
   app.set_version_flag("--version", "brvparts-send " BRV_VERSION);
+  app.footer(
+      "Exit status: 0 sent; 1 sent, but some facts could not be read; 2 usage error or unreadable snapshot; "
+      "3 the server cannot be reached; 4 no secure connection (certificate not trusted, TLS failed); "
+      "5 the server refused the report (4xx); 6 the server failed (5xx) or gave no reply to a report; "
+      "7 the device id cannot be kept.");
   std::string url, snapshot, sysroot, stateDir, caFile;
   bool xml = false;
   long timeout = 120;
