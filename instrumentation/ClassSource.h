@@ -36,6 +36,13 @@ struct ClassAnswer {
   std::vector<Instance> instances;
 };
 
+// Where and when a source's answers were taken: the machine's host name and the
+// time in UTC ("2026-12-06T16:20:05Z"), each when the source knows it.
+struct Provenance {
+  std::optional<std::string> host;
+  std::optional<std::string> time;
+};
+
 class ClassSource {
  public:
   virtual ~ClassSource() = default;
@@ -53,6 +60,9 @@ class ClassSource {
   }
   // The key property used by object paths, when the source names one.
   virtual std::optional<std::string> KeyProperty(std::string_view /*className*/) const { return std::nullopt; }
+  // Where and when: a live source answers its machine's name and the present
+  // time, a snapshot what its capture recorded.
+  virtual Provenance Origin() const { return {}; }
 };
 
 // The key property of the classes this system looks up by object path.

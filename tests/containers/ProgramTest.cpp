@@ -499,7 +499,7 @@ TEST(Program, CaptureReplacesOnlyARegularFileAndWritesThroughNothing) {
       ASSERT_EQ(lstat(target.c_str(), &st), 0);
       EXPECT_TRUE(S_ISREG(st.st_mode));
       EXPECT_EQ(st.st_mode & 0777, 0600u) << "a snapshot holds serial numbers: its owner's alone";
-      EXPECT_EQ(Contents(target).rfind("{\n  \"format\": \"brvparts-snapshot/1\"", 0), 0u);
+      EXPECT_EQ(Contents(target).rfind("{\n  \"format\": \"brvparts-snapshot/2\"", 0), 0u);
     } else {
       EXPECT_EQ(r.err.rfind("brvparts: " + target + ": " + c.err, 0), 0u) << r.err;
       EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
