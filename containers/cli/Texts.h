@@ -37,9 +37,26 @@ enum Text : int32_t {
   kHelpOptions = 2118,
   kHelpPositionals = 2119,
   kHelpSubcommands = 2120,
+  // diff
+  kDiffSide = 2201,         // %1 (host %2, taken %3): where from, host name, time
+  kDiffThisMachine = 2202,  // this machine now
+  kDiffTreeNow = 2203,      // the tree %1 now
+  kDiffUnknown = 2204,      // unknown (a host or time a snapshot did not record)
+  kDiffFailedOld = 2205,    // %1: could not be read in the old inventory; not compared
+  kDiffFailedNew = 2206,    // %1: could not be read in the new inventory; not compared
+  kDiffFailedBoth = 2207,   // %1: could not be read in either inventory; not compared
+  kDiffNoChange = 2208,     // No part has changed.
+  kHelpDiff = 2209,
+  kHelpDiffOld = 2210,
+  kHelpDiffNew = 2211,
+  kHelpDiffAll = 2212,
+  kHelpDiffJson = 2213,
 };
 
 // Message `number` with %1, %2, ... replaced by the arguments, in one pass.
 std::string Say(Text number, std::initializer_list<std::string> args);
+
+// "Memory has 2 instances", "CD,DVD has no instances".
+std::string HasInstances(const std::string& category, int32_t count);
 
 }  // namespace brv::cli

@@ -19,8 +19,7 @@
 #include "common/Category.h"
 #include "common/Excerpt.h"
 #include "containers/cli/CategoryArg.h"
-#include "containers/cli/Json.h"
-#include "containers/cli/Session.h"
+#include "containers/cli/Diff.h"
 #include "containers/cli/Texts.h"
 #include "containers/common/ScriptSession.h"
 #include "containers/common/SourceChoice.h"
@@ -29,6 +28,8 @@
 #include "instrumentation/snapshot/Capture.h"
 #include "instrumentation/snapshot/Snapshot.h"
 #include "containers/common/GridText.h"
+#include "containers/common/InventoryJson.h"
+#include "containers/common/Session.h"
 
 namespace {
 
@@ -97,30 +98,30 @@ std::string Heading(const std::string& category, int32_t index, int16_t count) {
 
 // Text mode: each instance under its heading, "CD,DVD: none" for a category
 // without any; `only` shows one instance instead of all.
-int ShowCategory(brv::cli::Session& session, const std::string& category, std::optional<int32_t> only,
+int ShowCategory(brv::Session& session, const std::string& category, std::optional<int32_t> only,
                  const brv::TextLook& look) {
   const bool colour = look.colours != brv::Colours::kNone;
   const std::string bold = colour ? "\x1b[1m" : "", plain = colour ? "\x1b[0m" : "";
   bool any = false;
   int32_t count = 0;
-  const brv::cli::Walked walked = brv::cli::WalkCategory(session, category, only, count, [&](int32_t index, int16_t n) {
+  const brv::Walked walked = brv::WalkCategory(session, category, only, count, [&](int32_t index, int16_t n) {
     any = true;
     std::cout << bold << Heading(category, index, n) << plain << "\n";
     Print(session.control(), look);
   });
   switch (walked) {
-    case brv::cli::Walked::Failed: return kCallFailed;
-    case brv::cli::Walked::PastTheCount:
+    case brv::Walked::Failed: return kCallFailed;
+    case brv::Walked::PastTheCount:
       std::cerr << "brvparts: " << brv::cli::HasInstances(category, count) << "\n";
       return kUsage;
-    case brv::cli::Walked::Shown: break;
+    case brv::Walked::Shown: break;
   }
   if (!any) std::cout << bold << brv::cli::Say(brv::cli::kNone, {category}) << plain << "\n";
   return kOk;
 }
 
 // Every category with every instance, each under a heading.
-int ShowAll(brv::cli::Session& session, const brv::TextLook& look) {
+int ShowAll(brv::Session& session, const brv::TextLook& look) {
   int status = kOk;
   for (std::string_view name : brv::kCategoryNames) {
     if (ShowCategory(session, std::string(name), std::nullopt, look) != kOk) status = kCallFailed;
@@ -130,32 +131,14 @@ int ShowAll(brv::cli::Session& session, const brv::TextLook& look) {
 }
 
 // --json: the categories asked for as one document on standard output.
-int ShowJson(brv::cli::Session& session, std::optional<brv::Category> only, std::optional<int32_t> instance) {
-  const brv::cli::EnglishCaptions captions;
-  nlohmann::ordered_json categories = nlohmann::ordered_json::object();
-  for (brv::Category c : brv::kAllCategories) {
-    if (only && c != *only) continue;
-    const std::string category(brv::NameOf(c));
-    nlohmann::ordered_json instances = nlohmann::ordered_json::array();
-    int32_t count = 0;
-    const brv::cli::Walked walked = brv::cli::WalkCategory(session, category, instance, count, [&](int32_t, int16_t) {
-      instances.push_back(brv::cli::InstanceJson(session.control().MSHFlexGrid1().State(), captions));
-    });
-    if (walked == brv::cli::Walked::PastTheCount) {
-      std::cerr << "brvparts: " << brv::cli::HasInstances(category, count) << "\n";
-      return kUsage;
-    }
-    categories[category] = walked == brv::cli::Walked::Failed ? nlohmann::ordered_json() : instances;
+int ShowJson(brv::Session& session, std::optional<brv::Category> only, std::optional<int32_t> instance) {
+  brv::PastTheCount past;
+  const std::optional<nlohmann::ordered_json> document = brv::InventoryDocument(session, only, instance, &past);
+  if (!document) {
+    std::cerr << "brvparts: " << brv::cli::HasInstances(past.category, past.count) << "\n";
+    return kUsage;
   }
-  nlohmann::ordered_json messages = nlohmann::ordered_json::array(), errors = nlohmann::ordered_json::array();
-  for (const brv::cli::Box& b : session.boxes()) {
-    messages.push_back({{"category", b.category}, {"title", b.title}, {"prompt", b.prompt}});
-  }
-  for (const brv::cli::CallError& e : session.errors()) {
-    errors.push_back({{"category", e.category}, {"number", e.number}, {"description", e.description}});
-  }
-  const nlohmann::ordered_json document = {{"categories", categories}, {"messages", messages}, {"errors", errors}};
-  std::cout << document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+  std::cout << document->dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
   return kOk;
 }
 
@@ -267,6 +250,13 @@ int main(int argc, char** argv) {
       ->type_name("DIR");
   CLI::App* capture = app.add_subcommand("capture", Say(t::kHelpCapture, {}));
   capture->add_option("-o,--output", output, Say(t::kHelpOutput, {}))->type_name("FILE");
+  brv::cli::DiffRequest diffRequest;
+  CLI::App* diff = app.add_subcommand("diff", Say(t::kHelpDiff, {}));
+  diff->add_option("old", diffRequest.oldSide, Say(t::kHelpDiffOld, {}))->required()->type_name("OLD");
+  diff->add_option("new", diffRequest.newSide, Say(t::kHelpDiffNew, {}))->required()->type_name("NEW");
+  diff->add_flag("--all", diffRequest.all, Say(t::kHelpDiffAll, {}));
+  diff->add_flag("--json", diffRequest.json, Say(t::kHelpDiffJson, {}));
+  diff->fallthrough();  // --sysroot and --color may follow the subcommand too
   int port = 8080;
   std::string bind = "127.0.0.1";
   CLI::App* serve = app.add_subcommand("serve", Say(t::kHelpServe, {}));
@@ -278,7 +268,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> allowHosts;
   serve->add_option("--allow-host", allowHosts, Say(t::kHelpAllowHost, {}))
       ->type_name("NAME");
-  for (CLI::App* sub : {capture, serve}) {
+  for (CLI::App* sub : {capture, diff, serve}) {
     sub->group(Say(t::kHelpSubcommands, {}));
     if (CLI::Option* help = sub->get_help_ptr()) help->group(Say(t::kHelpOptions, {}));
   }
@@ -291,6 +281,9 @@ int main(int argc, char** argv) {
     }
     if (!snapshot.empty() && !sysroot.empty()) throw CLI::ValidationError("--snapshot and --sysroot exclude each other");
     if (json && (!script.empty() || *serve || *capture)) throw CLI::ValidationError("--json shows the inventory only");
+    if (*diff && (!script.empty() || categoryGiven->count() > 0 || !snapshot.empty())) {
+      throw CLI::ValidationError("diff takes its two inventories as OLD and NEW, not --snapshot, --script or a category");
+    }
     if (categoryGiven->count() > 0) {
       category = brv::cli::MatchCategory(categoryText);
       if (!category) throw CLI::ValidationError(brv::cli::UnknownCategory(categoryText));
@@ -308,11 +301,17 @@ int main(int argc, char** argv) {
   }
 
   if (*serve) return HandOverToWebContainer(argv[0], snapshot, sysroot, port, bind, allowHosts);
+  if (*diff) {
+    diffRequest.sysroot = sysroot;
+    diffRequest.json = diffRequest.json || json;
+    diffRequest.look = LookOfTerminal(colourChoice);
+    return brv::cli::RunDiff(diffRequest);
+  }
   if (!brv::ChooseClassSource(snapshot, sysroot, std::cerr)) return kUsage;
 
   if (*capture) return Capture(output);
   if (!script.empty()) return RunScript(script);
-  brv::cli::Session session;
+  brv::Session session(&std::cerr);
   if (const auto& e = session.control().startupError()) {
     std::cerr << "brvparts: start-up failed: " << e->description() << "\n";
     return kCallFailed;
