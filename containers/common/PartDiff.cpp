@@ -183,6 +183,20 @@ const Json& CategoriesOf(const Json& document, const char* side) {
   return document["categories"];
 }
 
+// Whether the control told of a failure in the category while drawing it: a
+// call that failed, or a box it showed (a query or a fact it could not read).
+// What it drew then is not the category's whole truth.
+bool Troubled(const Json& document, const std::string& category) {
+  for (const char* list : {"messages", "errors"}) {
+    const auto it = document.find(list);
+    if (it == document.end() || !it->is_array()) continue;
+    for (const Json& entry : *it) {
+      if (entry.is_object() && entry.value("category", "") == category) return true;
+    }
+  }
+  return false;
+}
+
 CategoryChanges CompareCategory(const std::string& category, const Json* olds, const Json* news, bool all) {
   CategoryChanges c;
   c.category = category;
@@ -237,8 +251,10 @@ InventoryChanges CompareInventories(const Json& before, const Json& after, bool 
   InventoryChanges changes;
   for (std::string_view name : kCategoryNames) {
     const std::string category(name);
-    changes.categories.push_back(
-        CompareCategory(category, PartsOf(olds, category, "old"), PartsOf(news, category, "new"), all));
+    const Json* olders = PartsOf(olds, category, "old");
+    const Json* newers = PartsOf(news, category, "new");
+    changes.categories.push_back(CompareCategory(category, Troubled(before, category) ? nullptr : olders,
+                                                 Troubled(after, category) ? nullptr : newers, all));
   }
   return changes;
 }

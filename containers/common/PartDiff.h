@@ -65,8 +65,9 @@ struct InventoryChanges {
 };
 
 // Compares two inventory documents. A category that is null in a document
-// (its query failed), or missing there, is reported as failed on that side and
-// not compared. `all` counts the moving facts too. Throws std::invalid_argument
+// (its call failed), missing there, or named by one of its "messages" or
+// "errors" (the control could not read all of it) is reported as failed on that
+// side and not compared: what was drawn of it is not all there is. `all` counts the moving facts too. Throws std::invalid_argument
 // for a document that is not an inventory.
 InventoryChanges CompareInventories(const nlohmann::ordered_json& before, const nlohmann::ordered_json& after,
                                     bool all);
