@@ -77,7 +77,7 @@ complete_words() {  # complete_words WORD...: what the completion offers for the
 }
 count=$(sed -n 's/.*kCategoryCount = \([0-9]*\);.*/\1/p' common/Category.h)
 check "completion offers every category and the subcommands" \
-  same "$(complete_words '' | wc -l)" "$((count + 2))"
+  same "$(complete_words '' | wc -l)" "$((count + 3))"
 while IFS='|' read -r words expected; do
   if [[ $words == *" ''" ]]; then
     read -ra args <<<"${words% \'\'}"
@@ -94,6 +94,8 @@ BATT|Battery\ Pack
 --snapshot x.json me|Memory 
 CPU ''|
 capture --o|--output 
+diff --a|--all 
+diff samples/lap|samples/laptop.json 
 --vers|--version 
 --sn|--snapshot 
 --color a|always auto 
