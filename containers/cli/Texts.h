@@ -38,19 +38,19 @@ enum Text : int32_t {
   kHelpPositionals = 2119,
   kHelpSubcommands = 2120,
   // diff
-  kDiffSide = 2201,         // %1 (host %2, taken %3): where from, host name, time
-  kDiffThisMachine = 2202,  // this machine now
-  kDiffTreeNow = 2203,      // the tree %1 now
-  kDiffUnknown = 2204,      // unknown (a host or time a snapshot did not record)
-  kDiffFailedOld = 2205,    // %1: could not be read in the old inventory; not compared
-  kDiffFailedNew = 2206,    // %1: could not be read in the new inventory; not compared
-  kDiffFailedBoth = 2207,   // %1: could not be read in either inventory; not compared
-  kDiffNoChange = 2208,     // No part has changed.
-  kHelpDiff = 2209,
-  kHelpDiffOld = 2210,
-  kHelpDiffNew = 2211,
-  kHelpDiffAll = 2212,
-  kHelpDiffJson = 2213,
+  kDiffSide = 2301,         // %1 (host %2, taken %3): where from, host name, time
+  kDiffThisMachine = 2302,  // this machine now
+  kDiffTreeNow = 2303,      // the tree %1 now
+  kDiffUnknown = 2304,      // unknown (a host or time a snapshot did not record)
+  kDiffFailedOld = 2305,    // %1: could not be read in the old inventory; not compared
+  kDiffFailedNew = 2306,    // %1: could not be read in the new inventory; not compared
+  kDiffFailedBoth = 2307,   // %1: could not be read in either inventory; not compared
+  kDiffNoChange = 2308,     // No part has changed.
+  kHelpDiff = 2309,
+  kHelpDiffOld = 2310,
+  kHelpDiffNew = 2311,
+  kHelpDiffAll = 2312,
+  kHelpDiffJson = 2313,
 };
 
 // Message `number` with %1, %2, ... replaced by the arguments, in one pass.
