@@ -71,7 +71,23 @@ std::optional<std::string> BuiltinKeyProperty(std::string_view className);
 // The process-wide source. Without one, binding fails with 0x80041001 and a note
 // that no source was chosen.
 void UseClassSource(std::shared_ptr<const ClassSource> source);
+// This thread's source while a ThreadClassSource lives on it, else the process's.
 std::shared_ptr<const ClassSource> CurrentClassSource();
+
+// Makes the controls on this thread answer from `source` for as long as the
+// object lives, whatever the process's source: a container compares an
+// inventory it keeps (a baseline) with the one the process serves. The source
+// before it is restored when it ends.
+class ThreadClassSource {
+ public:
+  explicit ThreadClassSource(std::shared_ptr<const ClassSource> source);
+  ~ThreadClassSource();
+  ThreadClassSource(const ThreadClassSource&) = delete;
+  ThreadClassSource& operator=(const ThreadClassSource&) = delete;
+
+ private:
+  std::shared_ptr<const ClassSource> previous_;
+};
 
 // Case-insensitive comparison of ASCII names, as the service compares class and
 // property names.

@@ -50,6 +50,7 @@ const std::map<int32_t, std::string> kEnglish = {
     {kHelpDiffNew, "The newer inventory: a snapshot file, or - for this machine now"},
     {kHelpDiffAll, "Count the facts that change by themselves too (an adapter's IP address, a dock's status)"},
     {kHelpDiffJson, "Print the changes as one JSON document"},
+    {kHelpBaseline, "Mark on the page what differs from a captured inventory (JSON snapshot) taken before"},
 };
 
 std::string Template(Text number) {

@@ -51,6 +51,7 @@ enum Text : int32_t {
   kHelpDiffNew = 2311,
   kHelpDiffAll = 2312,
   kHelpDiffJson = 2313,
+  kHelpBaseline = 2314,
 };
 
 // Message `number` with %1, %2, ... replaced by the arguments, in one pass.

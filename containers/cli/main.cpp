@@ -145,7 +145,8 @@ int ShowJson(brv::Session& session, std::optional<brv::Category> only, std::opti
 // `brvparts serve` runs the web container, brvparts-serve, installed beside this
 // program; it takes over this process.
 int HandOverToWebContainer(const char* self, const std::string& snapshot, const std::string& sysroot, int port,
-                           const std::string& bind, const std::vector<std::string>& allowHosts) {
+                           const std::string& bind, const std::vector<std::string>& allowHosts,
+                           const std::string& baseline) {
   std::error_code ec;
   std::filesystem::path here = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (ec) here = std::filesystem::absolute(self, ec);
@@ -153,6 +154,7 @@ int HandOverToWebContainer(const char* self, const std::string& snapshot, const 
   std::vector<std::string> args = {program, "--port", std::to_string(port), "--bind", bind};
   if (!snapshot.empty()) args.insert(args.end(), {"--snapshot", snapshot});
   if (!sysroot.empty()) args.insert(args.end(), {"--sysroot", sysroot});
+  if (!baseline.empty()) args.insert(args.end(), {"--baseline", baseline});
   for (const std::string& name : allowHosts) args.insert(args.end(), {"--allow-host", name});
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
@@ -268,6 +270,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> allowHosts;
   serve->add_option("--allow-host", allowHosts, Say(t::kHelpAllowHost, {}))
       ->type_name("NAME");
+  std::string baseline;
+  serve->add_option("--baseline", baseline, Say(t::kHelpBaseline, {}))->type_name("FILE");
   for (CLI::App* sub : {capture, diff, serve}) {
     sub->group(Say(t::kHelpSubcommands, {}));
     if (CLI::Option* help = sub->get_help_ptr()) help->group(Say(t::kHelpOptions, {}));
@@ -300,7 +304,7 @@ int main(int argc, char** argv) {
     return kUsage;
   }
 
-  if (*serve) return HandOverToWebContainer(argv[0], snapshot, sysroot, port, bind, allowHosts);
+  if (*serve) return HandOverToWebContainer(argv[0], snapshot, sysroot, port, bind, allowHosts, baseline);
   if (*diff) {
     diffRequest.sysroot = sysroot;
     diffRequest.json = diffRequest.json || json;
