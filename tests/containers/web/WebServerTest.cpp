@@ -179,7 +179,10 @@ TEST(WebServer, AnswersAsTheScriptModeDoes) {
   // The page's texts, in the language the server found in its environment.
   EXPECT_TRUE(startup["language"].is_string());
   EXPECT_TRUE(startup["texts"]["of"].is_string());
-  for (const char* added : {"currentGrid", "categories", "selection", "language", "texts"}) startup.erase(added);
+  EXPECT_EQ(startup["baseline"], false) << "served without --baseline";
+  for (const char* added : {"currentGrid", "categories", "selection", "baseline", "language", "texts"}) {
+    startup.erase(added);
+  }
   EXPECT_EQ(startup, json::parse(expected[0]));
 
   for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(Call(client, lines[i]), expected[i + 1]) << lines[i];
