@@ -1,11 +1,10 @@
 // Comparing two inventories: matching the parts of two documents of growing
 // size, and the whole of `brvparts diff` short of printing (both inventories
 // drawn through the control from snapshots, then compared).
-#include <benchmark/benchmark.h>
-
 #include <memory>
 #include <string>
 
+#include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>
 
 #include "containers/common/InventoryJson.h"
@@ -34,15 +33,24 @@ Json Inventory(int n, bool later) {
     const int i = later ? quarter - 1 - k : k;
     const bool changed = later && i % 100 == 0, replaced = later && i % 100 == 50;
     const std::string serial = (replaced ? "R" : "S") + std::to_string(i);
-    disks.push_back({{"Index", std::to_string(k + 1)}, {"Model", "ST2000DM008"}, {"Size", "2000398934016"},
-                     {"Serial No", serial}, {"Firmware Revision", changed ? "0002" : "0001"}});
-    memory.push_back({{"Index", std::to_string(k + 1)}, {"SLOTs", std::to_string(i)},
+    disks.push_back({{"Index", std::to_string(k + 1)},
+                     {"Model", "ST2000DM008"},
+                     {"Size", "2000398934016"},
+                     {"Serial No", serial},
+                     {"Firmware Revision", changed ? "0002" : "0001"}});
+    memory.push_back({{"Index", std::to_string(k + 1)},
+                      {"SLOTs", std::to_string(i)},
                       {"Capacity", changed ? "34359738368" : "17179869184"}});
-    adapters.push_back({{"Index", std::to_string(k + 1)}, {"Adapter Type", "Ethernet 802.3"},
-                        {"Description", "Ethernet Controller"}, {"IP Address", later ? "10.0.0.2" : "10.0.0.1"},
-                        {"MAC Address", Hex(replaced ? i + n : i)}, {"Manufacturer", "Intel Corporation"},
+    adapters.push_back({{"Index", std::to_string(k + 1)},
+                        {"Adapter Type", "Ethernet 802.3"},
+                        {"Description", "Ethernet Controller"},
+                        {"IP Address", later ? "10.0.0.2" : "10.0.0.1"},
+                        {"MAC Address", Hex(replaced ? i + n : i)},
+                        {"Manufacturer", "Intel Corporation"},
                         {"Name", "eth" + std::to_string(i)}});
-    monitors.push_back({{"Index", std::to_string(k + 1)}, {"Manufacturer", "Dell Inc."}, {"Model", "DELL U2415"},
+    monitors.push_back({{"Index", std::to_string(k + 1)},
+                        {"Manufacturer", "Dell Inc."},
+                        {"Model", "DELL U2415"},
                         {"Serial No", serial}});
   }
   return Json{{"categories",

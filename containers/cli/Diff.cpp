@@ -88,7 +88,7 @@ class TextWriter {
 
   std::string Heading(const std::string& mark, const Side& side, const std::string& sysroot) const {
     const std::string unknown = Say(kDiffUnknown, {});
-    const std::string where = side.given != "-"    ? Printable(side.given)
+    const std::string where = side.given != "-" ? Printable(side.given)
                               : sysroot.empty() ? Say(kDiffThisMachine, {})
                                                 : Say(kDiffTreeNow, {Printable(sysroot)});
     return Bold(mark + " " +

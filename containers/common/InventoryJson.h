@@ -6,9 +6,10 @@
 // Keys are the English captions whatever the language; values are the texts shown,
 // null where the grid shows its empty text; a category whose query failed is null.
 #include <map>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "common/Category.h"
 #include "containers/common/Session.h"

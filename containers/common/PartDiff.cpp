@@ -97,7 +97,8 @@ void Match(std::vector<Keyed>& olds, std::vector<Keyed>& news, size_t sets) {
     std::unordered_map<std::string, std::deque<int>> buckets;
     const auto bucket = [](const std::string& key, unsigned mask) { return key + '\0' + std::to_string(mask); };
     for (size_t j = 0; j < news.size(); ++j) {
-      if (news[j].partner < 0 && news[j].keys[k]) buckets[bucket(*news[j].keys[k], news[j].mask & earlier)].push_back(static_cast<int>(j));
+      if (news[j].partner < 0 && news[j].keys[k])
+        buckets[bucket(*news[j].keys[k], news[j].mask & earlier)].push_back(static_cast<int>(j));
     }
     if (buckets.empty()) continue;
     for (size_t i = 0; i < olds.size(); ++i) {
@@ -134,7 +135,8 @@ void Match(std::vector<Keyed>& olds, std::vector<Keyed>& news, size_t sets) {
 Json IdentityJson(const Json& part, const PartIdentity& rule, int by) {
   if (by < 0) return nullptr;
   Json identity = Json::object();
-  for (std::string_view caption : rule.keys[static_cast<size_t>(by)]) identity[std::string(caption)] = *Shown(part, caption);
+  for (std::string_view caption : rule.keys[static_cast<size_t>(by)])
+    identity[std::string(caption)] = *Shown(part, caption);
   return identity;
 }
 
@@ -171,7 +173,8 @@ const Json* PartsOf(const Json& document, const std::string& category, const cha
   if (it == document.end() || it->is_null()) return nullptr;
   if (!it->is_array()) throw std::invalid_argument(std::string(side) + ": " + category + " is not a list of parts");
   for (const Json& part : *it) {
-    if (!part.is_object()) throw std::invalid_argument(std::string(side) + ": a part of " + category + " is not an object");
+    if (!part.is_object())
+      throw std::invalid_argument(std::string(side) + ": a part of " + category + " is not an object");
   }
   return &*it;
 }
@@ -221,8 +224,8 @@ CategoryChanges CompareCategory(const std::string& category, const Json* olds, c
     const size_t i = static_cast<size_t>(after[j].partner);
     Json facts = ChangedFacts((*olds)[i], part, rule, all);
     if (facts.empty()) continue;
-    c.changed.push_back(
-        {static_cast<int32_t>(i + 1), static_cast<int32_t>(j + 1), IdentityJson(part, rule, after[j].by), std::move(facts)});
+    c.changed.push_back({static_cast<int32_t>(i + 1), static_cast<int32_t>(j + 1),
+                         IdentityJson(part, rule, after[j].by), std::move(facts)});
   }
   return c;
 }
@@ -268,9 +271,8 @@ Json ChangesJson(const InventoryChanges& changes) {
     for (const Part& p : c.removed) removed.push_back(PartJson(p));
     for (const Part& p : c.added) added.push_back(PartJson(p));
     for (const ChangedPart& p : c.changed) {
-      changed.push_back(Json{{"index", {{"before", p.oldIndex}, {"after", p.newIndex}}},
-                             {"identity", p.identity},
-                             {"facts", p.facts}});
+      changed.push_back(Json{
+          {"index", {{"before", p.oldIndex}, {"after", p.newIndex}}}, {"identity", p.identity}, {"facts", p.facts}});
     }
     out[c.category] = Json{{"failed", failed}, {"removed", removed}, {"added", added}, {"changed", changed}};
   }

@@ -37,9 +37,9 @@ const std::vector<PartIdentity>& PartIdentities();
 inline constexpr std::string_view kPositionCaption = "Index";
 
 struct Part {
-  int32_t index = 0;                 // its instance number in its inventory
-  nlohmann::ordered_json identity;   // caption → value it was matched by; null when by position
-  nlohmann::ordered_json facts;      // its whole row set, as the grid shows it
+  int32_t index = 0;                // its instance number in its inventory
+  nlohmann::ordered_json identity;  // caption → value it was matched by; null when by position
+  nlohmann::ordered_json facts;     // its whole row set, as the grid shows it
 };
 
 struct ChangedPart {
@@ -67,8 +67,8 @@ struct InventoryChanges {
 // Compares two inventory documents. A category that is null in a document
 // (its call failed), missing there, or named by one of its "messages" or
 // "errors" (the control could not read all of it) is reported as failed on that
-// side and not compared: what was drawn of it is not all there is. `all` counts the moving facts too. Throws std::invalid_argument
-// for a document that is not an inventory.
+// side and not compared: what was drawn of it is not all there is. `all` counts the moving facts too. Throws
+// std::invalid_argument for a document that is not an inventory.
 InventoryChanges CompareInventories(const nlohmann::ordered_json& before, const nlohmann::ordered_json& after,
                                     bool all);
 

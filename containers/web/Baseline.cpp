@@ -53,7 +53,8 @@ Json BaselineAnswer(const std::string& name, const Provenance& then, const Json&
   }
   Json side = {{"source", name}};
   side.update(SideJson(then, baseline));
-  return Json{{"baseline", side}, {"now", SideJson(now, current)}, {"categories", ChangesJson(changes)}, {"marks", marks}};
+  return Json{
+      {"baseline", side}, {"now", SideJson(now, current)}, {"categories", ChangesJson(changes)}, {"marks", marks}};
 }
 
 Baseline::Baseline(const std::string& file)
