@@ -115,6 +115,8 @@ BATT|Battery\ Pack
 --snapshot x.json me|Memory 
 CPU ''|
 capture --o|--output 
+diff --a|--all 
+diff samples/lap|samples/laptop.json 
 --vers|--version 
 --sn|--snapshot 
 --color a|always auto 

@@ -20,8 +20,7 @@
 #include "common/Category.h"
 #include "common/Excerpt.h"
 #include "containers/cli/CategoryArg.h"
-#include "containers/cli/Json.h"
-#include "containers/cli/Session.h"
+#include "containers/cli/Diff.h"
 #include "containers/cli/Texts.h"
 #include "containers/cli/WholeFile.h"
 #include "containers/common/GridText.h"
@@ -30,6 +29,9 @@
 #include "control/BRVPartsCtl.h"
 #include "instrumentation/snapshot/Capture.h"
 #include "instrumentation/snapshot/Snapshot.h"
+#include "containers/common/GridText.h"
+#include "containers/common/InventoryJson.h"
+#include "containers/common/Session.h"
 
 namespace {
 
@@ -97,30 +99,30 @@ std::string Heading(const std::string& category, int32_t index, int16_t count) {
 
 // Text mode: each instance under its heading, "CD,DVD: none" for a category
 // without any; `only` shows one instance instead of all.
-int ShowCategory(brv::cli::Session& session, const std::string& category, std::optional<int32_t> only,
+int ShowCategory(brv::Session& session, const std::string& category, std::optional<int32_t> only,
                  const brv::TextLook& look) {
   const bool colour = look.colours != brv::Colours::kNone;
   const std::string bold = colour ? "\x1b[1m" : "", plain = colour ? "\x1b[0m" : "";
   bool any = false;
   int32_t count = 0;
-  const brv::cli::Walked walked = brv::cli::WalkCategory(session, category, only, count, [&](int32_t index, int16_t n) {
+  const brv::Walked walked = brv::WalkCategory(session, category, only, count, [&](int32_t index, int16_t n) {
     any = true;
     std::cout << bold << Heading(category, index, n) << plain << "\n";
     Print(session.control(), look);
   });
   switch (walked) {
-    case brv::cli::Walked::Failed: return kCallFailed;
-    case brv::cli::Walked::PastTheCount:
+    case brv::Walked::Failed: return kCallFailed;
+    case brv::Walked::PastTheCount:
       std::cerr << "brvparts: " << brv::cli::HasInstances(category, count) << "\n";
       return kUsage;
-    case brv::cli::Walked::Shown: break;
+    case brv::Walked::Shown: break;
   }
   if (!any) std::cout << bold << brv::cli::Say(brv::cli::kNone, {category}) << plain << "\n";
   return kOk;
 }
 
 // Every category with every instance, each under a heading.
-int ShowAll(brv::cli::Session& session, const brv::TextLook& look) {
+int ShowAll(brv::Session& session, const brv::TextLook& look) {
   int status = kOk;
   for (std::string_view name : brv::kCategoryNames) {
     if (ShowCategory(session, std::string(name), std::nullopt, look) != kOk) status = kCallFailed;
@@ -130,9 +132,13 @@ int ShowAll(brv::cli::Session& session, const brv::TextLook& look) {
 }
 
 // --json: the categories asked for as one document on standard output.
-int ShowJson(brv::cli::Session& session, std::optional<brv::Category> only, std::optional<int32_t> instance) {
-  const std::optional<nlohmann::ordered_json> document = brv::cli::InventoryJson(session, only, instance);
-  if (!document) return kUsage;
+int ShowJson(brv::Session& session, std::optional<brv::Category> only, std::optional<int32_t> instance) {
+  brv::PastTheCount past;
+  const std::optional<nlohmann::ordered_json> document = brv::InventoryDocument(session, only, instance, &past);
+  if (!document) {
+    std::cerr << "brvparts: " << brv::cli::HasInstances(past.category, past.count) << "\n";
+    return kUsage;
+  }
   std::cout << document->dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
   return kOk;
 }
@@ -140,7 +146,8 @@ int ShowJson(brv::cli::Session& session, std::optional<brv::Category> only, std:
 // `brvparts serve` runs the web container, brvparts-serve, installed beside this
 // program; it takes over this process.
 int HandOverToWebContainer(const char* self, const std::string& snapshot, const std::string& sysroot, int port,
-                           const std::string& bind, const std::vector<std::string>& allowHosts) {
+                           const std::string& bind, const std::vector<std::string>& allowHosts,
+                           const std::string& baseline) {
   std::error_code ec;
   std::filesystem::path here = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (ec) here = std::filesystem::absolute(self, ec);
@@ -148,6 +155,7 @@ int HandOverToWebContainer(const char* self, const std::string& snapshot, const 
   std::vector<std::string> args = {program, "--port", std::to_string(port), "--bind", bind};
   if (!snapshot.empty()) args.insert(args.end(), {"--snapshot", snapshot});
   if (!sysroot.empty()) args.insert(args.end(), {"--sysroot", sysroot});
+  if (!baseline.empty()) args.insert(args.end(), {"--baseline", baseline});
   for (const std::string& name : allowHosts) args.insert(args.end(), {"--allow-host", name});
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
@@ -264,6 +272,13 @@ int main(int argc, char** argv) {
   app.add_option("--sysroot", sysroot, Say(t::kHelpSysroot, {}))->type_name("DIR");
   CLI::App* capture = app.add_subcommand("capture", Say(t::kHelpCapture, {}));
   capture->add_option("-o,--output", output, Say(t::kHelpOutput, {}))->type_name("FILE");
+  brv::cli::DiffRequest diffRequest;
+  CLI::App* diff = app.add_subcommand("diff", Say(t::kHelpDiff, {}));
+  diff->add_option("old", diffRequest.oldSide, Say(t::kHelpDiffOld, {}))->required()->type_name("OLD");
+  diff->add_option("new", diffRequest.newSide, Say(t::kHelpDiffNew, {}))->required()->type_name("NEW");
+  diff->add_flag("--all", diffRequest.all, Say(t::kHelpDiffAll, {}));
+  diff->add_flag("--json", diffRequest.json, Say(t::kHelpDiffJson, {}));
+  diff->fallthrough();  // --sysroot and --color may follow the subcommand too
   int port = 8080;
   std::string bind = "127.0.0.1";
   CLI::App* serve = app.add_subcommand("serve", Say(t::kHelpServe, {}));
@@ -272,11 +287,13 @@ int main(int argc, char** argv) {
   serve->add_option("--bind", bind, Say(t::kHelpBind, {}))->capture_default_str();
   std::vector<std::string> allowHosts;
   serve->add_option("--allow-host", allowHosts, Say(t::kHelpAllowHost, {}))->type_name("NAME");
+  std::string baseline;
+  serve->add_option("--baseline", baseline, Say(t::kHelpBaseline, {}))->type_name("FILE");
   CLI::App* send = app.add_subcommand("send", Say(t::kHelpSend, {}));
   // Everything after "send" is the sender's to read, its --help included.
   send->prefix_command();
   send->set_help_flag();
-  for (CLI::App* sub : {capture, serve}) {
+  for (CLI::App* sub : {capture, diff, serve}) {
     sub->group(Say(t::kHelpSubcommands, {}));
     if (CLI::Option* help = sub->get_help_ptr()) help->group(Say(t::kHelpOptions, {}));
   }
@@ -292,6 +309,9 @@ int main(int argc, char** argv) {
     if (!snapshot.empty() && !sysroot.empty())
       throw CLI::ValidationError("--snapshot and --sysroot exclude each other");
     if (json && (!script.empty() || *serve || *capture)) throw CLI::ValidationError("--json shows the inventory only");
+    if (*diff && (!script.empty() || categoryGiven->count() > 0 || !snapshot.empty())) {
+      throw CLI::ValidationError("diff takes its two inventories as OLD and NEW, not --snapshot, --script or a category");
+    }
     if (categoryGiven->count() > 0) {
       category = brv::cli::MatchCategory(categoryText);
       if (!category) throw CLI::ValidationError(brv::cli::UnknownCategory(categoryText));
@@ -319,12 +339,18 @@ int main(int argc, char** argv) {
     }
     return HandOverToSender(argv[0], snapshot, std::getenv("BRVPARTS_SYSROOT") ? "" : sysroot, send->remaining());
   }
-  if (*serve) return HandOverToWebContainer(argv[0], snapshot, sysroot, port, bind, allowHosts);
+  if (*serve) return HandOverToWebContainer(argv[0], snapshot, sysroot, port, bind, allowHosts, baseline);
+  if (*diff) {
+    diffRequest.sysroot = sysroot;
+    diffRequest.json = diffRequest.json || json;
+    diffRequest.look = LookOfTerminal(colourChoice);
+    return brv::cli::RunDiff(diffRequest);
+  }
   if (!brv::ChooseClassSource(snapshot, sysroot, std::cerr)) return kUsage;
 
   if (*capture) return Capture(output);
   if (!script.empty()) return RunScript(script);
-  brv::cli::Session session;
+  brv::Session session(&std::cerr);
   if (const auto& e = session.control().startupError()) {
     std::cerr << "brvparts: start-up failed: " << e->description() << "\n";
     return kCallFailed;

@@ -15,9 +15,8 @@ bool Wide(char32_t c) {
          (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
 }
 
-// Control characters would move the terminal's cursor or change its state: a
-// device name must never be able to do that. C0 and C1 controls, DEL and bytes
-// that are not UTF-8 are shown as U+FFFD.
+}  // namespace
+
 std::string Printable(const std::string& text) {
   static const std::string kReplacement = "\xEF\xBF\xBD";
   std::string out;
@@ -50,12 +49,15 @@ std::string Printable(const std::string& text) {
   return out;
 }
 
+namespace {
+
 bool Blank(const std::vector<std::string>& row) {
   return std::all_of(row.begin(), row.end(),
                      [](const std::string& t) { return t.find_first_not_of(' ') == std::string::npos; });
 }
 
-// The nearest of the colours a terminal can show, as a background under black text.
+}  // namespace
+
 std::string Shade(const std::optional<int32_t>& fill, Colours colours) {
   if (!fill || colours == Colours::kNone) return {};
   const int r = *fill & 0xFF, g = (*fill >> 8) & 0xFF, b = (*fill >> 16) & 0xFF;
@@ -80,6 +82,8 @@ std::string Shade(const std::optional<int32_t>& fill, Colours colours) {
   }
   return fmt::format("\x1b[30;4{}m", best);
 }
+
+namespace {
 
 // Bytes of the UTF-8 character that starts at `i` (the text is valid UTF-8 by now).
 size_t CharLength(const std::string& s, size_t i) {

@@ -18,8 +18,8 @@
 #include <CLI/CLI.hpp>
 
 #include "common/Excerpt.h"
-#include "containers/cli/Json.h"
-#include "containers/cli/Session.h"
+#include "containers/common/InventoryJson.h"
+#include "containers/common/Session.h"
 #include "containers/common/SourceChoice.h"
 #include "containers/send/DeviceId.h"
 #include "containers/send/OcsXml.h"
@@ -87,8 +87,8 @@ int main(int argc, char** argv) {
   // The server is shared: the report is in English whatever this user's language.
   setenv("LC_ALL", "C.UTF-8", 1);
   if (!brv::ChooseClassSource(snapshot, sysroot, std::cerr)) return kUsage;
-  brv::cli::Session session;
-  const std::optional<nlohmann::ordered_json> inventory = brv::cli::InventoryJson(session);
+  brv::Session session;
+  const std::optional<nlohmann::ordered_json> inventory = brv::InventoryDocument(session);
   if (!inventory) return kUsage;
   const Identity identity = ReadIdentity(*brv::CurrentClassSource());
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <ctime>
 #include <mutex>
 
 #include "common/Error.h"
@@ -106,6 +107,23 @@ std::shared_ptr<const ClassAnswer> LiveSource::QueryByKey(std::string_view class
 
 std::optional<std::string> LiveSource::KeyProperty(std::string_view className) const {
   return BuiltinKeyProperty(className);
+}
+
+Provenance LiveSource::Origin() const {
+  Provenance origin;
+  const RootFs fs(state_->root);
+  for (const char* file : {"/proc/sys/kernel/hostname", "/etc/hostname"}) {
+    // A host name is at most 253 bytes; anything longer is no name.
+    if (auto name = fs.ReadLine(file); name && !name->empty() && name->size() <= 253) {
+      origin.host = std::move(*name);
+      break;
+    }
+  }
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  char text[32] = {};
+  if (gmtime_r(&now, &utc) && std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc) > 0) origin.time = text;
+  return origin;
 }
 
 std::shared_ptr<const ClassSource> OpenLiveMachine(const std::string& root) {

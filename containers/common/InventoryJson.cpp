@@ -1,10 +1,8 @@
-#include "containers/cli/Json.h"
-
-#include <iostream>
+#include "containers/common/InventoryJson.h"
 
 #include "platform/strings/Resources.h"
 
-namespace brv::cli {
+namespace brv {
 
 EnglishCaptions::EnglishCaptions() {
   try {
@@ -28,19 +26,22 @@ std::string EnglishCaptions::operator()(const std::string& shown) const {
   return found == english_.end() ? shown : found->second;
 }
 
-nlohmann::ordered_json InstanceJson(const GridState& grid, const EnglishCaptions& captions) {
+nlohmann::ordered_json InstanceJson(const GridState& grid, const EnglishCaptions& captions,
+                                    std::map<std::string, std::string>* shown) {
   nlohmann::ordered_json instance = nlohmann::ordered_json::object();
   for (size_t row = 1; row < grid.text.size(); ++row) {
     const std::vector<std::string>& cells = grid.text[row];
     if (cells.size() < 2 || cells[0].find_first_not_of(' ') == std::string::npos) continue;  // padding
-    instance[captions(cells[0])] =
-        cells[1] == captions.emptyText() ? nlohmann::ordered_json() : nlohmann::ordered_json(cells[1]);
+    const std::string english = captions(cells[0]);
+    instance[english] = cells[1] == captions.emptyText() ? nlohmann::ordered_json() : nlohmann::ordered_json(cells[1]);
+    if (shown) (*shown)[english] = cells[0];
   }
   return instance;
 }
 
-std::optional<nlohmann::ordered_json> InventoryJson(Session& session, std::optional<Category> only,
-                                                    std::optional<int32_t> instance) {
+std::optional<nlohmann::ordered_json> InventoryDocument(Session& session, std::optional<Category> only,
+                                                        std::optional<int32_t> instance, PastTheCount* past,
+                                                        CaptionsShown* shown) {
   const EnglishCaptions captions;
   nlohmann::ordered_json categories = nlohmann::ordered_json::object();
   for (Category c : kAllCategories) {
@@ -49,10 +50,11 @@ std::optional<nlohmann::ordered_json> InventoryJson(Session& session, std::optio
     nlohmann::ordered_json instances = nlohmann::ordered_json::array();
     int32_t count = 0;
     const Walked walked = WalkCategory(session, category, instance, count, [&](int32_t, int16_t) {
-      instances.push_back(InstanceJson(session.control().MSHFlexGrid1().State(), captions));
+      instances.push_back(InstanceJson(session.control().MSHFlexGrid1().State(), captions,
+                                       shown && instances.empty() ? &(*shown)[category] : nullptr));
     });
     if (walked == Walked::PastTheCount) {
-      std::cerr << "brvparts: " << HasInstances(category, count) << "\n";
+      if (past) *past = {category, count};
       return std::nullopt;
     }
     categories[category] = walked == Walked::Failed ? nlohmann::ordered_json() : instances;
@@ -67,4 +69,4 @@ std::optional<nlohmann::ordered_json> InventoryJson(Session& session, std::optio
   return nlohmann::ordered_json{{"categories", categories}, {"messages", messages}, {"errors", errors}};
 }
 
-}  // namespace brv::cli
+}  // namespace brv
