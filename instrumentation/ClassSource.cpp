@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <utility>
 
 #include "common/Text.h"
 #include "platform/InstrumentationClasses.h"
@@ -37,6 +38,7 @@ std::optional<std::string> BuiltinKeyProperty(std::string_view className) {
 namespace {
 std::mutex gSourceLock;
 std::shared_ptr<const ClassSource> gSource;
+thread_local std::shared_ptr<const ClassSource> tThreadSource;
 }  // namespace
 
 void UseClassSource(std::shared_ptr<const ClassSource> source) {
@@ -45,8 +47,14 @@ void UseClassSource(std::shared_ptr<const ClassSource> source) {
 }
 
 std::shared_ptr<const ClassSource> CurrentClassSource() {
+  if (tThreadSource) return tThreadSource;
   std::lock_guard guard(gSourceLock);
   return gSource;
 }
+
+ThreadClassSource::ThreadClassSource(std::shared_ptr<const ClassSource> source)
+    : previous_(std::exchange(tThreadSource, std::move(source))) {}
+
+ThreadClassSource::~ThreadClassSource() { tThreadSource = std::move(previous_); }
 
 }  // namespace brv

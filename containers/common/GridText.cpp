@@ -10,6 +10,8 @@
 namespace brv {
 namespace {
 
+}  // namespace
+
 // Control characters would move the terminal's cursor or change its state: a
 // device name must never be able to do that. C0 and C1 controls, DEL and bytes
 // that are not UTF-8 are shown as U+FFFD.
@@ -29,12 +31,15 @@ std::string Printable(const std::string& text) {
   return out;
 }
 
+namespace {
+
 bool Blank(const std::vector<std::string>& row) {
   return std::all_of(row.begin(), row.end(),
                      [](const std::string& t) { return t.find_first_not_of(' ') == std::string::npos; });
 }
 
-// The nearest of the colours a terminal can show, as a background under black text.
+}  // namespace
+
 std::string Shade(const std::optional<int32_t>& fill, Colours colours) {
   if (!fill || colours == Colours::kNone) return {};
   const int r = *fill & 0xFF, g = (*fill >> 8) & 0xFF, b = (*fill >> 16) & 0xFF;
@@ -59,6 +64,8 @@ std::string Shade(const std::optional<int32_t>& fill, Colours colours) {
   }
   return fmt::format("\x1b[30;4{}m", best);
 }
+
+namespace {
 
 // A text as lines no wider than `width` columns, broken at spaces where a line
 // has one, else between characters.

@@ -27,7 +27,7 @@ struct Route {
 
 constexpr Route kRoutes[] = {
     {"/", "GET"},          {"/app.js", "GET"},    {"/app.css", "GET"}, {"/favicon.svg", "GET"},
-    {"/api/state", "GET"}, {"/api/call", "POST"},
+    {"/api/state", "GET"}, {"/api/call", "POST"}, {"/api/baseline", "GET"},
 };
 
 const Route* FindRoute(std::string_view path) {
@@ -126,8 +126,11 @@ bool HostPolicy::Allows(const HostPort& host) const {
   return std::find(allowed_.begin(), allowed_.end(), host.host) != allowed_.end();
 }
 
-Site::Site(HostPolicy policy)
-    : policy_(std::move(policy)), texts_(LoadPageTexts()), page_(FillPage(kPageHtml, texts_)) {}
+Site::Site(HostPolicy policy, std::shared_ptr<Baseline> baseline)
+    : policy_(std::move(policy)),
+      texts_(LoadPageTexts()),
+      page_(FillPage(kPageHtml, texts_)),
+      baseline_(std::move(baseline)) {}
 
 nlohmann::ordered_json Site::PageState(ScriptSession& session) const {
   json state = control_.Startup();
@@ -139,6 +142,7 @@ nlohmann::ordered_json Site::PageState(ScriptSession& session) const {
   } else {
     state["selection"] = nullptr;
   }
+  state["baseline"] = baseline_ != nullptr;
   state["language"] = texts_.language;
   json& texts = state["texts"] = json::object();
   for (const auto& [name, text] : texts_.texts) texts[name] = text;
@@ -187,6 +191,18 @@ void Site::Handle(const Request& request, const std::function<void(Response)>& r
     r.headers = {{"Cache-Control", "no-cache"}};
     r.body = asset.body;
     return reply(std::move(r));
+  }
+  if (request.path == "/api/baseline") {
+    if (!baseline_) return reply(Refusal(404, "There is no baseline: the server was started without --baseline."));
+    try {
+      baseline_->Compare([reply](const json& answer) {
+        if (answer.contains("failed")) return reply(Refusal(500, "The server failed: " + answer["failed"].get<std::string>()));
+        reply(Json(DumpJson(answer)));
+      });
+    } catch (const std::exception& e) {
+      reply(Refusal(503, std::string("The server is closing: ") + e.what()));
+    }
+    return;
   }
   std::function<void(ScriptSession&)> task;
   if (request.path == "/api/state") {

@@ -1,12 +1,12 @@
 #include "instrumentation/linux/LiveSource.h"
 
-#include "instrumentation/LiveMachine.h"
-
 #include <array>
+#include <ctime>
 #include <mutex>
 
 #include "common/Error.h"
 #include "common/Text.h"
+#include "instrumentation/LiveMachine.h"
 #include "instrumentation/linux/HwIds.h"
 #include "instrumentation/linux/Machine.h"
 #include "instrumentation/linux/RootFs.h"
@@ -63,10 +63,21 @@ using Collector = ClassAnswer (*)(const live::Machine&);
 
 // One reader per class of the table, in the table's order.
 constexpr std::array<Collector, kInstrumentationClasses.size()> kReaders = {
-    live::Processors,      live::MemoryDevices,   live::DiskDrives,      live::DiskDriveDetails,
-    live::CdromDrives,     live::Modems,          live::Bluetooth,       live::Batteries,
-    live::DockingStations, live::NetworkAdapters, live::NetworkConfigurations, live::LcdPanels,
-    live::VideoConfigurations, live::ExternalMonitors,
+    live::Processors,
+    live::MemoryDevices,
+    live::DiskDrives,
+    live::DiskDriveDetails,
+    live::CdromDrives,
+    live::Modems,
+    live::Bluetooth,
+    live::Batteries,
+    live::DockingStations,
+    live::NetworkAdapters,
+    live::NetworkConfigurations,
+    live::LcdPanels,
+    live::VideoConfigurations,
+    live::ExternalMonitors,
+    live::ComputerSystem,
 };
 
 }  // namespace
@@ -95,6 +106,23 @@ std::shared_ptr<const ClassAnswer> LiveSource::QueryByKey(std::string_view class
 
 std::optional<std::string> LiveSource::KeyProperty(std::string_view className) const {
   return BuiltinKeyProperty(className);
+}
+
+Provenance LiveSource::Origin() const {
+  Provenance origin;
+  const RootFs fs(state_->root);
+  for (const char* file : {"/proc/sys/kernel/hostname", "/etc/hostname"}) {
+    // A host name is at most 253 bytes; anything longer is no name.
+    if (auto name = fs.ReadLine(file); name && !name->empty() && name->size() <= 253) {
+      origin.host = std::move(*name);
+      break;
+    }
+  }
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  char text[32] = {};
+  if (gmtime_r(&now, &utc) && std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc) > 0) origin.time = text;
+  return origin;
 }
 
 std::shared_ptr<const ClassSource> OpenLiveMachine(const std::string& root) {
