@@ -2,32 +2,23 @@
 
 #include <atomic>
 #include <mutex>
+#include <utility>
 
+#include "common/Text.h"
 #include "platform/InstrumentationClasses.h"
 
 namespace brv {
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 const Property* Instance::Find(std::string_view name) const {
   for (const Property& p : properties) {
-    if (SameName(p.name, name)) return &p;
+    if (EqualNoCase(p.name, name)) return &p;
   }
   return nullptr;
 }
 
 Instance& Instance::Set(std::string name, Variant value) {
   for (Property& p : properties) {
-    if (SameName(p.name, name)) {
+    if (EqualNoCase(p.name, name)) {
       p.value = std::move(value);
       p.error.reset();
       return *this;
@@ -39,7 +30,7 @@ Instance& Instance::Set(std::string name, Variant value) {
 
 std::optional<std::string> BuiltinKeyProperty(std::string_view className) {
   for (const InstrumentationClassInfo& c : kInstrumentationClasses) {
-    if (!c.keyProperty.empty() && SameName(c.name, className)) return std::string(c.keyProperty);
+    if (!c.keyProperty.empty() && EqualNoCase(c.name, className)) return std::string(c.keyProperty);
   }
   return std::nullopt;
 }
@@ -47,6 +38,7 @@ std::optional<std::string> BuiltinKeyProperty(std::string_view className) {
 namespace {
 std::mutex gSourceLock;
 std::shared_ptr<const ClassSource> gSource;
+thread_local std::shared_ptr<const ClassSource> tThreadSource;
 }  // namespace
 
 void UseClassSource(std::shared_ptr<const ClassSource> source) {
@@ -55,8 +47,14 @@ void UseClassSource(std::shared_ptr<const ClassSource> source) {
 }
 
 std::shared_ptr<const ClassSource> CurrentClassSource() {
+  if (tThreadSource) return tThreadSource;
   std::lock_guard guard(gSourceLock);
   return gSource;
 }
+
+ThreadClassSource::ThreadClassSource(std::shared_ptr<const ClassSource> source)
+    : previous_(std::exchange(tThreadSource, std::move(source))) {}
+
+ThreadClassSource::~ThreadClassSource() { tThreadSource = std::move(previous_); }
 
 }  // namespace brv

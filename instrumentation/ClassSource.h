@@ -36,6 +36,13 @@ struct ClassAnswer {
   std::vector<Instance> instances;
 };
 
+// Where and when a source's answers were taken: the machine's host name and the
+// time in UTC ("2026-12-06T16:20:05Z"), each when the source knows it.
+struct Provenance {
+  std::optional<std::string> host;
+  std::optional<std::string> time;
+};
+
 class ClassSource {
  public:
   virtual ~ClassSource() = default;
@@ -53,6 +60,9 @@ class ClassSource {
   }
   // The key property used by object paths, when the source names one.
   virtual std::optional<std::string> KeyProperty(std::string_view /*className*/) const { return std::nullopt; }
+  // Where and when: a live source answers its machine's name and the present
+  // time, a snapshot what its capture recorded.
+  virtual Provenance Origin() const { return {}; }
 };
 
 // The key property of the classes this system looks up by object path.
@@ -61,10 +71,22 @@ std::optional<std::string> BuiltinKeyProperty(std::string_view className);
 // The process-wide source. Without one, binding fails with 0x80041001 and a note
 // that no source was chosen.
 void UseClassSource(std::shared_ptr<const ClassSource> source);
+// This thread's source while a ThreadClassSource lives on it, else the process's.
 std::shared_ptr<const ClassSource> CurrentClassSource();
 
-// Case-insensitive comparison of ASCII names, as the service compares class and
-// property names.
-bool SameName(std::string_view a, std::string_view b);
+// Makes the controls on this thread answer from `source` for as long as the
+// object lives, whatever the process's source: a container compares an
+// inventory it keeps (a baseline) with the one the process serves. The source
+// before it is restored when it ends.
+class ThreadClassSource {
+ public:
+  explicit ThreadClassSource(std::shared_ptr<const ClassSource> source);
+  ~ThreadClassSource();
+  ThreadClassSource(const ThreadClassSource&) = delete;
+  ThreadClassSource& operator=(const ThreadClassSource&) = delete;
+
+ private:
+  std::shared_ptr<const ClassSource> previous_;
+};
 
 }  // namespace brv

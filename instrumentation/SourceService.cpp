@@ -4,7 +4,10 @@
 #include <vector>
 
 #include "common/Error.h"
+#include "common/Excerpt.h"
+#include "common/Text.h"
 #include "instrumentation/ClassSource.h"
+#include "instrumentation/Moniker.h"
 #include "instrumentation/SourceService.h"
 
 namespace brv::wmi {
@@ -12,34 +15,17 @@ namespace {
 
 constexpr int32_t kInvalidNamespace = static_cast<int32_t>(0x8004100Eu);
 constexpr int32_t kInvalidObjectPath = static_cast<int32_t>(0x8004103Au);
-constexpr int32_t kInvalidSyntax = static_cast<int32_t>(0x800401E4u);  // the moniker itself is malformed
 
 [[noreturn]] void Fail(int32_t number, const std::string& detail) { Raise(number, detail); }
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && SameName(text.substr(0, prefix.size()), prefix);
-}
-
-// Splits "winmgmts://MACHINE/root/cimv2[:PATH]" and checks machine and namespace;
-// answers PATH ("" when there is none).
-std::string_view ParseMoniker(std::string_view moniker) {
-  constexpr std::string_view kScheme = "winmgmts:";
-  if (!StartsWithNoCase(moniker, kScheme)) Fail(kInvalidSyntax, "not an instrumentation moniker");
-  std::string_view rest = moniker.substr(kScheme.size());
-  if (rest.substr(0, 2) != "//") Fail(kInvalidSyntax, "the moniker names no machine");
-  rest.remove_prefix(2);
-  const size_t slash = rest.find('/');
-  const std::string_view machine = rest.substr(0, slash);
-  if (machine != ".") Fail(err::kRpcUnavailable, "only the local machine \".\" can be reached");
-  if (slash == std::string_view::npos) Fail(kInvalidNamespace, "no namespace");
-  rest.remove_prefix(slash + 1);
-  const size_t colon = rest.find(':');
-  std::string nameSpace(rest.substr(0, colon));
-  for (char& c : nameSpace) {
-    if (c == '\\') c = '/';
-  }
-  if (!SameName(nameSpace, "root/cimv2")) Fail(kInvalidNamespace, "namespace " + nameSpace);
-  return colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+// The object path a moniker names ("" for the namespace itself), once its
+// machine and namespace are found to be the ones this source answers for.
+std::string PathOf(const std::string& text) {
+  const Moniker m = ParseMoniker(text);
+  if (m.machine != ".") Fail(err::kRpcUnavailable, "only the local machine \".\" can be reached");
+  if (m.nameSpace.empty()) Fail(kInvalidNamespace, "no namespace");
+  if (!EqualNoCase(m.nameSpace, "root/cimv2")) Fail(kInvalidNamespace, "namespace " + Excerpt(m.nameSpace));
+  return m.path;
 }
 
 std::shared_ptr<const ClassSource> Connect() {
@@ -107,24 +93,14 @@ class QueryAnswer : public ObjectSet {
 
 // "select * from CLASS", with any spacing and letter case; nothing else is understood.
 std::string ClassOfQuery(const std::string& query) {
-  std::vector<std::string> words;
-  std::string word;
-  for (char c : query) {
-    if (std::isspace(static_cast<unsigned char>(c))) {
-      if (!word.empty()) words.push_back(std::move(word));
-      word.clear();
-    } else {
-      word += c;
-    }
-  }
-  if (!word.empty()) words.push_back(std::move(word));
-  if (words.size() != 4 || !SameName(words[0], "select") || words[1] != "*" || !SameName(words[2], "from")) {
+  const std::vector<std::string_view> words = SplitFields(query, " \t\n\v\f\r");
+  if (words.size() != 4 || !EqualNoCase(words[0], "select") || words[1] != "*" || !EqualNoCase(words[2], "from")) {
     Fail(err::kWbemInvalidQuery, query);
   }
   for (char c : words[3]) {
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') Fail(err::kWbemInvalidQuery, query);
   }
-  return words[3];
+  return std::string(words[3]);
 }
 
 class SourceServices : public Services {
@@ -141,12 +117,13 @@ class SourceServices : public Services {
 }  // namespace
 
 std::unique_ptr<Services> BindSourceServices(const std::string& moniker) {
-  if (!ParseMoniker(moniker).empty()) Fail(kInvalidSyntax, "the moniker names an object, not a namespace");
+  if (!PathOf(moniker).empty()) Fail(kInvalidMoniker, "the moniker names an object, not a namespace");
   return std::make_unique<SourceServices>(Connect());
 }
 
 std::unique_ptr<Object> BindSourceObject(const std::string& moniker) {
-  const std::string_view path = ParseMoniker(moniker);
+  const std::string wholePath = PathOf(moniker);
+  const std::string_view path = wholePath;
   const size_t equals = path.find('=');
   if (path.empty() || equals == std::string_view::npos) Fail(kInvalidObjectPath, std::string(path));
   std::string_view name = path.substr(0, equals);

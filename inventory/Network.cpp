@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "common/Text.h"
 #include "common/Trap.h"
 #include "module/ModuleState.h"
 #include "inventory/Collectors.h"
@@ -14,12 +15,6 @@
 
 namespace brv {
 namespace {
-
-bool ContainsNoCase(const std::string& text, std::string_view word) {
-  return std::search(text.begin(), text.end(), word.begin(), word.end(), [](char a, char b) {
-           return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-         }) != text.end();
-}
 
 // The manufacturer filter. A null maker is no match; a maker that cannot be
 // read (or has no text form) skips the adapter.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/Error.h"
+#include "common/Text.h"
 #include "common/Trap.h"
 #include "module/ModuleState.h"
 #include "platform/Automation.h"
@@ -77,10 +78,8 @@ std::string GetGuidString(const void* riid) {
     return b[i] | b[i + 1] << 8 | b[i + 2] << 16 | static_cast<uint32_t>(b[i + 3]) << 24;
   };
   const auto le16 = [&](int i) { return static_cast<unsigned>(b[i] | b[i + 1] << 8); };
-  std::string text = fmt::format("{{{:08X}-{:04X}-{:04X}-{:02X}{:02X}-{:02X}{:02X}{:02X}{:02X}{:02X}{:02X}}}", le32(0),
-                                 le16(4), le16(6), b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
+  return UpperAscii(fmt::format("{{{:08X}-{:04X}-{:04X}-{:02X}{:02X}-{:02X}{:02X}{:02X}{:02X}{:02X}{:02X}}}", le32(0),
+                                 le16(4), le16(6), b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]));
 }
 
 }  // namespace brv

@@ -26,6 +26,7 @@ enum class InstrumentationClass {
   LcdPanel,
   VideoConfiguration,
   ExternalMonitor,
+  ComputerSystem,
 };
 
 struct InstrumentationClassInfo {
@@ -34,7 +35,7 @@ struct InstrumentationClassInfo {
   std::string_view keyProperty;  // empty when instances have no key the collectors use
 };
 
-inline constexpr std::array<InstrumentationClassInfo, 14> kInstrumentationClasses = {{
+inline constexpr std::array<InstrumentationClassInfo, 15> kInstrumentationClasses = {{
     {InstrumentationClass::Processor, "CIM_Processor", "DeviceID"},
     {InstrumentationClass::MemoryDevice, "DMTF_MemoryDevice", ""},
     {InstrumentationClass::DiskDrive, "Win32_DiskDrive", "DeviceID"},
@@ -49,6 +50,9 @@ inline constexpr std::array<InstrumentationClassInfo, 14> kInstrumentationClasse
     {InstrumentationClass::LcdPanel, "Brovik_LCDPanel", ""},
     {InstrumentationClass::VideoConfiguration, "Win32_VideoConfiguration", "Name"},
     {InstrumentationClass::ExternalMonitor, "Brovik_ExternalMonitor", ""},
+    // The machine itself (host name, system, maker, model, serial), for reports
+    // to an inventory server; no category shows it.
+    {InstrumentationClass::ComputerSystem, "Brovik_ComputerSystem", ""},
 }};
 
 constexpr const InstrumentationClassInfo& ClassInfo(InstrumentationClass id) {

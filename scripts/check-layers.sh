@@ -40,6 +40,8 @@ declare -A allowed=(
   [containers/common]="common platform module control platform/grid platform/strings instrumentation instrumentation/snapshot"
   [containers/cli]="common platform module control platform/grid platform/strings instrumentation instrumentation/snapshot containers/common"
   [containers/web]="common platform module control platform/grid platform/strings instrumentation instrumentation/snapshot containers/common"
+  # The report to an inventory server takes the terminal's whole inventory.
+  [containers/send]="common platform module control platform/grid platform/strings instrumentation instrumentation/snapshot containers/common"
   [containers/windows]="common platform module control platform/grid platform/strings platform/automation instrumentation instrumentation/snapshot platform/windows"
 )
 # Folders outside the system's code, free to include anything.

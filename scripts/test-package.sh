@@ -43,8 +43,10 @@ check "package file $deb" test -f "$deb"
 dpkg -x "$deb" "$root" 2>/dev/null
 
 # What the package holds.
-files=(usr/bin/brvparts usr/bin/brvparts-serve usr/share/man/man1/brvparts.1.gz
-  usr/share/man/man1/brvparts-serve.1.gz usr/share/bash-completion/completions/brvparts)
+files=(usr/bin/brvparts usr/bin/brvparts-serve usr/bin/brvparts-send usr/share/man/man1/brvparts.1.gz
+  usr/share/man/man1/brvparts-serve.1.gz usr/share/man/man1/brvparts-send.1.gz
+  usr/share/bash-completion/completions/brvparts
+  usr/lib/systemd/system/brvparts-send.service usr/lib/systemd/system/brvparts-send.timer etc/default/brvparts)
 for catalogue in messages/*.msg; do files+=("usr/share/brvparts/messages/${catalogue#messages/}"); done
 for f in "${files[@]}"; do check "the package holds /$f" test -s "$root/$f"; done
 check "the manual page describes the options" bash -c "zcat '$root/usr/share/man/man1/brvparts.1.gz' | grep -qF -- '\\-\\-snapshot'"
@@ -63,6 +65,25 @@ check "the sample laptop in Japanese, from the installed catalogues" same \
 check "brvparts --version" same "$(run C brvparts --version)" "brvparts $version"
 check "brvparts-serve --version" same "$(run C brvparts-serve --version)" \
   "brvparts-serve $version"
+check "brvparts-send --version" same "$(run C brvparts-send --version)" "brvparts-send $version"
+# The installed program makes the report of the sample laptop (sending nothing).
+check "brvparts send --xml, installed" bash -c "(cd / && env -i PATH=/usr/bin:/bin LC_ALL=C '$root/usr/bin/brvparts' \
+  send --xml --state-dir '$root/state' --snapshot '$PWD/samples/laptop.json') | grep -q '<SERIALNUMBER>S3TNNX0K812345<'"
+
+# The daily report: off until enabled, nothing to do until a server is named.
+unit=$root/usr/lib/systemd/system
+check "the timer is daily with a random delay" bash -c "grep -qx 'OnCalendar=daily' '$unit/brvparts-send.timer' &&
+  grep -q '^RandomizedDelaySec=' '$unit/brvparts-send.timer'"
+check "the service reads /etc/default/brvparts and runs brvparts send" bash -c \
+  "grep -qx 'EnvironmentFile=-/etc/default/brvparts' '$unit/brvparts-send.service' &&
+   grep -q '^ExecStart=.*/usr/bin/brvparts send' '$unit/brvparts-send.service'"
+check "the package enables nothing (no maintainer scripts)" bash -c \
+  "! dpkg-deb -I '$deb' postinst >/dev/null 2>&1"
+check "/etc/default/brvparts names no server and is a conffile" bash -c \
+  "grep -qx 'BRVPARTS_SERVER=' '$root/etc/default/brvparts' && dpkg-deb -I '$deb' conffiles | grep -qx /etc/default/brvparts"
+if command -v systemd-analyze >/dev/null; then
+  check "systemd-analyze verifies the units" systemd-analyze verify --man=no "$unit/brvparts-send.timer" "$unit/brvparts-send.service"
+fi
 
 # Completion: the categories as the control names them, in any case, and the options.
 complete_words() {  # complete_words WORD...: what the completion offers for the last word
@@ -77,7 +98,7 @@ complete_words() {  # complete_words WORD...: what the completion offers for the
 }
 count=$(sed -n 's/.*kCategoryCount = \([0-9]*\);.*/\1/p' common/Category.h)
 check "completion offers every category and the subcommands" \
-  same "$(complete_words '' | wc -l)" "$((count + 2))"
+  same "$(complete_words '' | wc -l)" "$((count + 3))"
 while IFS='|' read -r words expected; do
   if [[ $words == *" ''" ]]; then
     read -ra args <<<"${words% \'\'}"
@@ -94,6 +115,8 @@ BATT|Battery\ Pack
 --snapshot x.json me|Memory 
 CPU ''|
 capture --o|--output 
+diff --a|--all 
+diff samples/lap|samples/laptop.json 
 --vers|--version 
 --sn|--snapshot 
 --color a|always auto 
@@ -104,6 +127,7 @@ TABLE
 depends=$(dpkg-deb -f "$deb" Depends 2>/dev/null)
 check "the package depends on hwdata (Depends: $depends)" grep -qw hwdata <<<"$depends"
 check "the package depends on libc6 (Depends: $depends)" grep -qw libc6 <<<"$depends"
+check "the package depends on libcurl (Depends: $depends)" grep -qw 'libcurl4' <<<"$depends"
 
 echo "test-package: $passed passed, $failed failed"
 ((failed == 0))

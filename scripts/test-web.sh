@@ -56,12 +56,14 @@ cleanup() { stop_servers || true; rm -rf "$logs"; }
 trap cleanup EXIT
 
 # Starts one server over a snapshot, in the locale LANG names (English unless
-# given), and exports BRV_URL_NAME with its address.
+# given), with any further options for serve, and exports BRV_URL_NAME with its
+# address.
 start_server() {
   local name=$1 snapshot=$2 lang=${3:-C.UTF-8} out="$logs/$1.out"
+  shift $(($# < 3 ? $# : 3))  # what is left: more options for serve
   : >"$out"  # the server's own redirection happens later, in its process
   env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG="$lang" \
-    "$BUILD/brvparts" serve --port 0 --snapshot "$snapshot" >"$out" 2>"$logs/$name.err" &
+    "$BUILD/brvparts" serve --port 0 --snapshot "$snapshot" "$@" >"$out" 2>"$logs/$name.err" &
   pids+=($!)
   local url=""
   for _ in $(seq 100); do
@@ -80,6 +82,7 @@ start_server failing tests/web/fixtures/failing.json
 start_server injection tests/web/fixtures/injection.json
 start_server japanese samples/laptop.json ja_JP.UTF-8
 start_server german samples/laptop.json de_DE.UTF-8
+start_server baseline samples/laptop.json C.UTF-8 --baseline tests/web/fixtures/baseline.json
 
 phase "tests"
 export BRV_SCREENSHOT=$(realpath -m "${BRV_SCREENSHOT:-$BUILD/web-page.png}")

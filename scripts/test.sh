@@ -2,7 +2,7 @@
 # Runs every test: the web page in headless Chromium, under load and against
 # hostile clients, the Windows build under
 # Wine, each fuzz target for a bounded time, the Debian package unpacked into a
-# scratch root, and last the unit and program tests
+# scratch root, reports sent to a real inventory server, and last the unit and program tests
 # of the sanitizer build (AddressSanitizer and UndefinedBehaviorSanitizer).
 # Every job runs even when an earlier one failed; the exit status says whether
 # all of them passed.
@@ -30,6 +30,7 @@ job "web server against hostile clients" bash scripts/hostile-web.sh
 job "Windows build (Wine)" bash scripts/test-windows.sh
 job "fuzz targets" bash scripts/fuzz.sh "${BRV_FUZZ_SECONDS:-10}"
 job "Debian package" bash scripts/test-package.sh
+job "reports to an inventory server (OCS Inventory NG on loopback)" bash scripts/test-send.sh
 
 unit() {
   cmake --preset debug >/dev/null &&

@@ -6,22 +6,11 @@
 #include <vector>
 
 #include "common/Excerpt.h"
+#include "common/Text.h"
 #include "containers/cli/Texts.h"
 
 namespace brv::cli {
 namespace {
-
-std::string_view Trim(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
-}
 
 // Levenshtein distance, case ignored; the text is cut to a length no name comes near.
 size_t Distance(std::string_view a, std::string_view b) {
@@ -33,7 +22,8 @@ size_t Distance(std::string_view a, std::string_view b) {
     row[0] = i;
     for (size_t j = 1; j <= b.size(); ++j) {
       const size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (Lower(a[i - 1]) == Lower(b[j - 1]) ? 0 : 1)});
+      row[j] =
+          std::min({row[j] + 1, row[j - 1] + 1, diagonal + (LowerAscii(a[i - 1]) == LowerAscii(b[j - 1]) ? 0 : 1)});
       diagonal = above;
     }
   }
@@ -45,7 +35,7 @@ size_t Distance(std::string_view a, std::string_view b) {
 std::optional<Category> MatchCategory(std::string_view text) {
   text = Trim(text);
   for (Category c : kAllCategories) {
-    if (SameIgnoringCase(NameOf(c), text)) return c;
+    if (EqualNoCase(NameOf(c), text)) return c;
   }
   return std::nullopt;
 }
@@ -76,9 +66,7 @@ std::string UnknownCategory(std::string_view text) {
 
 std::optional<int32_t> ParseInstance(std::string_view text) {
   text = Trim(text);
-  if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    return std::nullopt;
-  }
+  if (!AllDigits(text)) return std::nullopt;
   int64_t n = 0;
   for (char c : text) {
     n = std::min<int64_t>(n * 10 + (c - '0'), std::numeric_limits<int32_t>::max());

@@ -25,7 +25,9 @@ const std::map<int32_t, std::string> kEnglish = {
     {kHelpCategory, "One of: %1, in any case (all when omitted)"},
     {kHelpInstance, "The instance to show, counted from 1 (default 1; all of them with --json)"},
     {kHelpSysroot, "Read the live machine's files below DIR instead of / (a captured tree; also $BRVPARTS_SYSROOT)"},
-    {kHelpCapture, "Write a snapshot of every class the control reads, to open anywhere with --snapshot. It keeps the serial numbers and addresses of this machine's parts: share it knowingly."},
+    {kHelpCapture,
+     "Write a snapshot of every class the control reads, to open anywhere with --snapshot. It keeps the serial numbers "
+     "and addresses of this machine's parts: share it knowingly."},
     {kHelpOutput, "Write to FILE instead of standard output"},
     {kHelpServe, "Show the control on a web page served over HTTP"},
     {kHelpPort, "The port to listen on (0 picks a free one)"},
@@ -37,6 +39,21 @@ const std::map<int32_t, std::string> kEnglish = {
     {kHelpOptions, "Options"},
     {kHelpPositionals, "Arguments"},
     {kHelpSubcommands, "Subcommands"},
+    {kHelpSend, "Report the inventory to an inventory server (OCS Inventory NG): send URL; send --help tells more"},
+    {kDiffSide, "%1 (host %2, taken %3)"},
+    {kDiffThisMachine, "this machine now"},
+    {kDiffTreeNow, "the tree %1 now"},
+    {kDiffUnknown, "unknown"},
+    {kDiffFailedOld, "%1: could not be read in the old inventory; not compared"},
+    {kDiffFailedNew, "%1: could not be read in the new inventory; not compared"},
+    {kDiffFailedBoth, "%1: could not be read in either inventory; not compared"},
+    {kDiffNoChange, "No part has changed."},
+    {kHelpDiff, "Show what changed in the machine's parts between two inventories: per category, the parts added (+), removed (-) and changed (~). Exit status 0 when none changed, 1 when some did, 2 for trouble."},
+    {kHelpDiffOld, "The older inventory: a snapshot file, or - for this machine now"},
+    {kHelpDiffNew, "The newer inventory: a snapshot file, or - for this machine now"},
+    {kHelpDiffAll, "Count the facts that change by themselves too (an adapter's IP address, a dock's status)"},
+    {kHelpDiffJson, "Print the changes as one JSON document"},
+    {kHelpBaseline, "Mark on the page what differs from a captured inventory (JSON snapshot) taken before"},
 };
 
 std::string Template(Text number) {
@@ -71,6 +88,12 @@ std::string Say(Text number, std::initializer_list<std::string> args) {
     }
   }
   return out;
+}
+
+std::string HasInstances(const std::string& category, int32_t count) {
+  if (count <= 0) return Say(kHasNoInstances, {category});
+  if (count == 1) return Say(kHasOneInstance, {category});
+  return Say(kHasInstances, {category, std::to_string(count)});
 }
 
 }  // namespace brv::cli

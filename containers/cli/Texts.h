@@ -37,9 +37,28 @@ enum Text : int32_t {
   kHelpOptions = 2118,
   kHelpPositionals = 2119,
   kHelpSubcommands = 2120,
+  kHelpSend = 2121,
+  // diff
+  kDiffSide = 2301,         // %1 (host %2, taken %3): where from, host name, time
+  kDiffThisMachine = 2302,  // this machine now
+  kDiffTreeNow = 2303,      // the tree %1 now
+  kDiffUnknown = 2304,      // unknown (a host or time a snapshot did not record)
+  kDiffFailedOld = 2305,    // %1: could not be read in the old inventory; not compared
+  kDiffFailedNew = 2306,    // %1: could not be read in the new inventory; not compared
+  kDiffFailedBoth = 2307,   // %1: could not be read in either inventory; not compared
+  kDiffNoChange = 2308,     // No part has changed.
+  kHelpDiff = 2309,
+  kHelpDiffOld = 2310,
+  kHelpDiffNew = 2311,
+  kHelpDiffAll = 2312,
+  kHelpDiffJson = 2313,
+  kHelpBaseline = 2314,
 };
 
 // Message `number` with %1, %2, ... replaced by the arguments, in one pass.
 std::string Say(Text number, std::initializer_list<std::string> args);
+
+// "Memory has 2 instances", "CD,DVD has no instances".
+std::string HasInstances(const std::string& category, int32_t count);
 
 }  // namespace brv::cli

@@ -3,32 +3,36 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
-#include <optional>
-#include <vector>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "common/Category.h"
 #include "common/Excerpt.h"
+#include "common/Text.h"
 #include "containers/cli/CategoryArg.h"
-#include "containers/cli/Json.h"
-#include "containers/cli/Session.h"
+#include "containers/cli/Diff.h"
 #include "containers/cli/Texts.h"
+#include "containers/cli/WholeFile.h"
+#include "containers/common/GridText.h"
 #include "containers/common/ScriptSession.h"
 #include "containers/common/SourceChoice.h"
 #include "control/BRVPartsCtl.h"
-#include "containers/cli/WholeFile.h"
 #include "instrumentation/snapshot/Capture.h"
 #include "instrumentation/snapshot/Snapshot.h"
 #include "containers/common/GridText.h"
+#include "containers/common/InventoryJson.h"
+#include "containers/common/Session.h"
 
 namespace {
 
@@ -47,10 +51,9 @@ std::string Env(const char* name) {
 // LC_CTYPE and LANG that is set names it); plain ASCII elsewhere.
 bool Utf8Locale() {
   for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-    std::string value = Env(name);
+    const std::string value = Env(name);
     if (value.empty()) continue;
-    std::transform(value.begin(), value.end(), value.begin(), [](unsigned char c) { return std::tolower(c); });
-    return value.find("utf-8") != std::string::npos || value.find("utf8") != std::string::npos;
+    return brv::ContainsNoCase(value, "utf-8") || brv::ContainsNoCase(value, "utf8");
   }
   return false;
 }
@@ -60,11 +63,7 @@ size_t Columns() {
   winsize size{};
   if (isatty(STDOUT_FILENO) && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
   const std::string columns = Env("COLUMNS");
-  if (!columns.empty() && columns.size() < 6 && std::all_of(columns.begin(), columns.end(), [](unsigned char c) {
-        return std::isdigit(c) != 0;
-      })) {
-    return std::stoul(columns);
-  }
+  if (columns.size() < 6) return brv::ParseInteger<size_t>(columns).value_or(0);
   return 0;
 }
 
@@ -79,8 +78,8 @@ brv::TextLook LookOfTerminal(const std::string& colourChoice) {
     const std::string colourTerm = Env("COLORTERM");
     const bool has256 = term.size() >= 9 && term.compare(term.size() - 9, 9, "-256color") == 0;
     look.colours = colourTerm == "truecolor" || colourTerm == "24bit" ? brv::Colours::kTrue
-                   : has256                                          ? brv::Colours::k256
-                                                                     : brv::Colours::kBasic;
+                   : has256                                           ? brv::Colours::k256
+                                                                      : brv::Colours::kBasic;
   }
   return look;
 }
@@ -97,30 +96,30 @@ std::string Heading(const std::string& category, int32_t index, int16_t count) {
 
 // Text mode: each instance under its heading, "CD,DVD: none" for a category
 // without any; `only` shows one instance instead of all.
-int ShowCategory(brv::cli::Session& session, const std::string& category, std::optional<int32_t> only,
+int ShowCategory(brv::Session& session, const std::string& category, std::optional<int32_t> only,
                  const brv::TextLook& look) {
   const bool colour = look.colours != brv::Colours::kNone;
   const std::string bold = colour ? "\x1b[1m" : "", plain = colour ? "\x1b[0m" : "";
   bool any = false;
   int32_t count = 0;
-  const brv::cli::Walked walked = brv::cli::WalkCategory(session, category, only, count, [&](int32_t index, int16_t n) {
+  const brv::Walked walked = brv::WalkCategory(session, category, only, count, [&](int32_t index, int16_t n) {
     any = true;
     std::cout << bold << Heading(category, index, n) << plain << "\n";
     Print(session.control(), look);
   });
   switch (walked) {
-    case brv::cli::Walked::Failed: return kCallFailed;
-    case brv::cli::Walked::PastTheCount:
+    case brv::Walked::Failed: return kCallFailed;
+    case brv::Walked::PastTheCount:
       std::cerr << "brvparts: " << brv::cli::HasInstances(category, count) << "\n";
       return kUsage;
-    case brv::cli::Walked::Shown: break;
+    case brv::Walked::Shown: break;
   }
   if (!any) std::cout << bold << brv::cli::Say(brv::cli::kNone, {category}) << plain << "\n";
   return kOk;
 }
 
 // Every category with every instance, each under a heading.
-int ShowAll(brv::cli::Session& session, const brv::TextLook& look) {
+int ShowAll(brv::Session& session, const brv::TextLook& look) {
   int status = kOk;
   for (std::string_view name : brv::kCategoryNames) {
     if (ShowCategory(session, std::string(name), std::nullopt, look) != kOk) status = kCallFailed;
@@ -130,39 +129,22 @@ int ShowAll(brv::cli::Session& session, const brv::TextLook& look) {
 }
 
 // --json: the categories asked for as one document on standard output.
-int ShowJson(brv::cli::Session& session, std::optional<brv::Category> only, std::optional<int32_t> instance) {
-  const brv::cli::EnglishCaptions captions;
-  nlohmann::ordered_json categories = nlohmann::ordered_json::object();
-  for (brv::Category c : brv::kAllCategories) {
-    if (only && c != *only) continue;
-    const std::string category(brv::NameOf(c));
-    nlohmann::ordered_json instances = nlohmann::ordered_json::array();
-    int32_t count = 0;
-    const brv::cli::Walked walked = brv::cli::WalkCategory(session, category, instance, count, [&](int32_t, int16_t) {
-      instances.push_back(brv::cli::InstanceJson(session.control().MSHFlexGrid1().State(), captions));
-    });
-    if (walked == brv::cli::Walked::PastTheCount) {
-      std::cerr << "brvparts: " << brv::cli::HasInstances(category, count) << "\n";
-      return kUsage;
-    }
-    categories[category] = walked == brv::cli::Walked::Failed ? nlohmann::ordered_json() : instances;
+int ShowJson(brv::Session& session, std::optional<brv::Category> only, std::optional<int32_t> instance) {
+  brv::PastTheCount past;
+  const std::optional<nlohmann::ordered_json> document = brv::InventoryDocument(session, only, instance, &past);
+  if (!document) {
+    std::cerr << "brvparts: " << brv::cli::HasInstances(past.category, past.count) << "\n";
+    return kUsage;
   }
-  nlohmann::ordered_json messages = nlohmann::ordered_json::array(), errors = nlohmann::ordered_json::array();
-  for (const brv::cli::Box& b : session.boxes()) {
-    messages.push_back({{"category", b.category}, {"title", b.title}, {"prompt", b.prompt}});
-  }
-  for (const brv::cli::CallError& e : session.errors()) {
-    errors.push_back({{"category", e.category}, {"number", e.number}, {"description", e.description}});
-  }
-  const nlohmann::ordered_json document = {{"categories", categories}, {"messages", messages}, {"errors", errors}};
-  std::cout << document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+  std::cout << document->dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
   return kOk;
 }
 
 // `brvparts serve` runs the web container, brvparts-serve, installed beside this
 // program; it takes over this process.
 int HandOverToWebContainer(const char* self, const std::string& snapshot, const std::string& sysroot, int port,
-                           const std::string& bind, const std::vector<std::string>& allowHosts) {
+                           const std::string& bind, const std::vector<std::string>& allowHosts,
+                           const std::string& baseline) {
   std::error_code ec;
   std::filesystem::path here = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (ec) here = std::filesystem::absolute(self, ec);
@@ -170,6 +152,7 @@ int HandOverToWebContainer(const char* self, const std::string& snapshot, const 
   std::vector<std::string> args = {program, "--port", std::to_string(port), "--bind", bind};
   if (!snapshot.empty()) args.insert(args.end(), {"--snapshot", snapshot});
   if (!sysroot.empty()) args.insert(args.end(), {"--sysroot", sysroot});
+  if (!baseline.empty()) args.insert(args.end(), {"--baseline", baseline});
   for (const std::string& name : allowHosts) args.insert(args.end(), {"--allow-host", name});
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
@@ -177,6 +160,28 @@ int HandOverToWebContainer(const char* self, const std::string& snapshot, const 
   std::cout.flush();
   execv(program.c_str(), argv.data());
   std::cerr << "brvparts: cannot start the web container " << program << ": " << std::strerror(errno) << "\n";
+  return kUsage;
+}
+
+// `brvparts send ...` runs brvparts-send, installed beside this program, with
+// the arguments after "send" (and the source chosen before it); it takes over
+// this process.
+int HandOverToSender(const char* self, const std::string& snapshot, const std::string& sysroot,
+                     const std::vector<std::string>& rest) {
+  std::error_code ec;
+  std::filesystem::path here = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) here = std::filesystem::absolute(self, ec);
+  const std::string program = (here.parent_path() / "brvparts-send").string();
+  std::vector<std::string> args = {program};
+  if (!snapshot.empty()) args.insert(args.end(), {"--snapshot", snapshot});
+  if (!sysroot.empty()) args.insert(args.end(), {"--sysroot", sysroot});
+  args.insert(args.end(), rest.begin(), rest.end());
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::cout.flush();
+  execv(program.c_str(), argv.data());
+  std::cerr << "brvparts: cannot start " << program << ": " << std::strerror(errno) << "\n";
   return kUsage;
 }
 
@@ -247,8 +252,7 @@ int main(int argc, char** argv) {
   std::string snapshot, script, categoryText, instanceText;
   std::optional<brv::Category> category;
   std::optional<int32_t> instance;
-  app.add_option("--snapshot", snapshot, Say(t::kHelpSnapshot, {}))
-      ->type_name("FILE");
+  app.add_option("--snapshot", snapshot, Say(t::kHelpSnapshot, {}))->type_name("FILE");
   bool json = false;
   std::string colourChoice = "auto";
   app.add_option("--color", colourChoice, Say(t::kHelpColor, {}))
@@ -256,41 +260,55 @@ int main(int argc, char** argv) {
       ->type_name("WHEN")
       ->capture_default_str();
   app.add_flag("--json", json, Say(t::kHelpJson, {}));
-  app.add_option("--script", script, Say(t::kHelpScript, {}))
-      ->type_name("FILE|-");
+  app.add_option("--script", script, Say(t::kHelpScript, {}))->type_name("FILE|-");
   CLI::Option* categoryGiven =
       app.add_option("category", categoryText, Say(t::kHelpCategory, {brv::cli::CategoryList()}));
   CLI::Option* instanceGiven = app.add_option("instance", instanceText, Say(t::kHelpInstance, {}));
   std::string sysroot, output;
   if (const char* env = std::getenv("BRVPARTS_SYSROOT")) sysroot = env;
-  app.add_option("--sysroot", sysroot, Say(t::kHelpSysroot, {}))
-      ->type_name("DIR");
+  app.add_option("--sysroot", sysroot, Say(t::kHelpSysroot, {}))->type_name("DIR");
   CLI::App* capture = app.add_subcommand("capture", Say(t::kHelpCapture, {}));
   capture->add_option("-o,--output", output, Say(t::kHelpOutput, {}))->type_name("FILE");
+  brv::cli::DiffRequest diffRequest;
+  CLI::App* diff = app.add_subcommand("diff", Say(t::kHelpDiff, {}));
+  diff->add_option("old", diffRequest.oldSide, Say(t::kHelpDiffOld, {}))->required()->type_name("OLD");
+  diff->add_option("new", diffRequest.newSide, Say(t::kHelpDiffNew, {}))->required()->type_name("NEW");
+  diff->add_flag("--all", diffRequest.all, Say(t::kHelpDiffAll, {}));
+  diff->add_flag("--json", diffRequest.json, Say(t::kHelpDiffJson, {}));
+  diff->fallthrough();  // --sysroot and --color may follow the subcommand too
   int port = 8080;
   std::string bind = "127.0.0.1";
   CLI::App* serve = app.add_subcommand("serve", Say(t::kHelpServe, {}));
-  serve->add_option("--snapshot", snapshot, Say(t::kHelpSnapshot, {}))
-      ->type_name("FILE");
-  serve->add_option("--port", port, Say(t::kHelpPort, {}))
-      ->check(CLI::Range(0, 65535))->capture_default_str();
+  serve->add_option("--snapshot", snapshot, Say(t::kHelpSnapshot, {}))->type_name("FILE");
+  serve->add_option("--port", port, Say(t::kHelpPort, {}))->check(CLI::Range(0, 65535))->capture_default_str();
   serve->add_option("--bind", bind, Say(t::kHelpBind, {}))->capture_default_str();
   std::vector<std::string> allowHosts;
-  serve->add_option("--allow-host", allowHosts, Say(t::kHelpAllowHost, {}))
-      ->type_name("NAME");
-  for (CLI::App* sub : {capture, serve}) {
+  serve->add_option("--allow-host", allowHosts, Say(t::kHelpAllowHost, {}))->type_name("NAME");
+  std::string baseline;
+  serve->add_option("--baseline", baseline, Say(t::kHelpBaseline, {}))->type_name("FILE");
+  CLI::App* send = app.add_subcommand("send", Say(t::kHelpSend, {}));
+  // Everything after "send" is the sender's to read, its --help included.
+  send->prefix_command();
+  send->set_help_flag();
+  for (CLI::App* sub : {capture, diff, serve}) {
     sub->group(Say(t::kHelpSubcommands, {}));
     if (CLI::Option* help = sub->get_help_ptr()) help->group(Say(t::kHelpOptions, {}));
   }
+  send->group(Say(t::kHelpSubcommands, {}));
   try {
     app.parse(argc, argv);
     if (!script.empty() && categoryGiven->count() > 0) throw CLI::ValidationError("--script takes no category");
-    if (*serve && (!script.empty() || categoryGiven->count() > 0)) throw CLI::ValidationError("serve takes no --script or category");
+    if (*serve && (!script.empty() || categoryGiven->count() > 0))
+      throw CLI::ValidationError("serve takes no --script or category");
     if (*capture && (!script.empty() || categoryGiven->count() > 0)) {
       throw CLI::ValidationError("capture takes no --script or category");
     }
-    if (!snapshot.empty() && !sysroot.empty()) throw CLI::ValidationError("--snapshot and --sysroot exclude each other");
+    if (!snapshot.empty() && !sysroot.empty())
+      throw CLI::ValidationError("--snapshot and --sysroot exclude each other");
     if (json && (!script.empty() || *serve || *capture)) throw CLI::ValidationError("--json shows the inventory only");
+    if (*diff && (!script.empty() || categoryGiven->count() > 0 || !snapshot.empty())) {
+      throw CLI::ValidationError("diff takes its two inventories as OLD and NEW, not --snapshot, --script or a category");
+    }
     if (categoryGiven->count() > 0) {
       category = brv::cli::MatchCategory(categoryText);
       if (!category) throw CLI::ValidationError(brv::cli::UnknownCategory(categoryText));
@@ -307,12 +325,29 @@ int main(int argc, char** argv) {
     return kUsage;
   }
 
-  if (*serve) return HandOverToWebContainer(argv[0], snapshot, sysroot, port, bind, allowHosts);
+  if (*send) {
+    if (!script.empty() || categoryGiven->count() > 0 || json) {
+      std::cerr << "brvparts: send takes no --script, --json or category\n";
+      return kUsage;
+    }
+    if (!snapshot.empty() && !sysroot.empty()) {
+      std::cerr << "brvparts: --snapshot and --sysroot exclude each other\n";
+      return kUsage;
+    }
+    return HandOverToSender(argv[0], snapshot, std::getenv("BRVPARTS_SYSROOT") ? "" : sysroot, send->remaining());
+  }
+  if (*serve) return HandOverToWebContainer(argv[0], snapshot, sysroot, port, bind, allowHosts, baseline);
+  if (*diff) {
+    diffRequest.sysroot = sysroot;
+    diffRequest.json = diffRequest.json || json;
+    diffRequest.look = LookOfTerminal(colourChoice);
+    return brv::cli::RunDiff(diffRequest);
+  }
   if (!brv::ChooseClassSource(snapshot, sysroot, std::cerr)) return kUsage;
 
   if (*capture) return Capture(output);
   if (!script.empty()) return RunScript(script);
-  brv::cli::Session session;
+  brv::Session session(&std::cerr);
   if (const auto& e = session.control().startupError()) {
     std::cerr << "brvparts: start-up failed: " << e->description() << "\n";
     return kCallFailed;

@@ -5,15 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "common/Text.h"
+
 namespace brv {
 namespace {
 
-bool Wide(char32_t c) {
-  return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) || (c >= 0x3041 && c <= 0x33FF) ||
-         (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
-         (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
-         (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
-}
+}  // namespace
 
 // Control characters would move the terminal's cursor or change its state: a
 // device name must never be able to do that. C0 and C1 controls, DEL and bytes
@@ -23,39 +20,26 @@ std::string Printable(const std::string& text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
-    const unsigned char b = static_cast<unsigned char>(text[i]);
-    size_t len = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
-    bool ok = len != 0 && i + len <= text.size();
-    char32_t c = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
-    for (size_t k = 1; ok && k < len; ++k) {
-      const unsigned char cont = static_cast<unsigned char>(text[i + k]);
-      ok = (cont & 0xC0) == 0x80;
-      c = (c << 6) | (cont & 0x3F);
-    }
-    // Overlong forms and surrogates are not UTF-8 either.
-    static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    ok = ok && c >= kMin[len] && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
-    if (!ok) {
-      out += kReplacement;
-      ++i;
-      continue;
-    }
-    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+    const Utf8Char c = DecodeUtf8(std::string_view(text).substr(i));
+    if (!c.valid || c.code < 0x20 || (c.code >= 0x7F && c.code <= 0x9F)) {
       out += kReplacement;
     } else {
-      out.append(text, i, len);
+      out.append(text, i, c.length);
     }
-    i += len;
+    i += c.length;
   }
   return out;
 }
+
+namespace {
 
 bool Blank(const std::vector<std::string>& row) {
   return std::all_of(row.begin(), row.end(),
                      [](const std::string& t) { return t.find_first_not_of(' ') == std::string::npos; });
 }
 
-// The nearest of the colours a terminal can show, as a background under black text.
+}  // namespace
+
 std::string Shade(const std::optional<int32_t>& fill, Colours colours) {
   if (!fill || colours == Colours::kNone) return {};
   const int r = *fill & 0xFF, g = (*fill >> 8) & 0xFF, b = (*fill >> 16) & 0xFF;
@@ -81,45 +65,10 @@ std::string Shade(const std::optional<int32_t>& fill, Colours colours) {
   return fmt::format("\x1b[30;4{}m", best);
 }
 
-// Bytes of the UTF-8 character that starts at `i` (the text is valid UTF-8 by now).
-size_t CharLength(const std::string& s, size_t i) {
-  const unsigned char b = static_cast<unsigned char>(s[i]);
-  const size_t len = b < 0xC0 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-  return std::min(len, s.size() - i);
-}
+namespace {
 
 // A text as lines no wider than `width` columns, broken at spaces where a line
 // has one, else between characters.
-std::vector<std::string> Wrap(const std::string& text, size_t width);
-
-}  // namespace
-
-size_t DisplayWidth(const std::string& s) {
-  size_t width = 0;
-  for (size_t i = 0; i < s.size();) {
-    const unsigned char b = static_cast<unsigned char>(s[i]);
-    char32_t c = b;
-    size_t len = 1;
-    if (b >= 0xF0) {
-      len = 4;
-      c = b & 0x07;
-    } else if (b >= 0xE0) {
-      len = 3;
-      c = b & 0x0F;
-    } else if (b >= 0xC0) {
-      len = 2;
-      c = b & 0x1F;
-    }
-    if (i + len > s.size()) len = s.size() - i;
-    for (size_t k = 1; k < len; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    width += Wide(c) ? 2 : 1;
-    i += len;
-  }
-  return width;
-}
-
-namespace {
-
 std::vector<std::string> Wrap(const std::string& text, size_t width) {
   if (DisplayWidth(text) <= width) return {text};
   std::vector<std::string> lines;
@@ -129,7 +78,7 @@ std::vector<std::string> Wrap(const std::string& text, size_t width) {
     lines.push_back(std::move(done));
   };
   for (size_t i = 0; i < text.size();) {
-    const std::string ch = text.substr(i, CharLength(text, i));
+    const std::string ch = text.substr(i, DecodeUtf8(std::string_view(text).substr(i)).length);
     i += ch.size();
     while (!line.empty() && DisplayWidth(line) + DisplayWidth(ch) > width) {
       const size_t space = line.rfind(' ');

@@ -3,6 +3,8 @@
 // under the header. With colour, each row is shaded with its own fill colour.
 // Trailing blank rows (the padding that fills the control's height) are left out.
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/Grid.h"
@@ -21,7 +23,14 @@ struct TextLook {
 
 std::string RenderGridText(const GridState& state, const TextLook& look);
 
-// Columns a text takes in a terminal (wide East Asian characters take two).
-size_t DisplayWidth(const std::string& utf8);
+// Control characters would move the terminal's cursor or change its state: a
+// device name must never be able to do that. C0 and C1 controls, DEL and bytes
+// that are not UTF-8 are shown as U+FFFD.
+std::string Printable(const std::string& text);
+
+// The escape that shades text with the nearest of the colours the terminal
+// shows to `fill` (0x00BBGGRR), as a background under black text; "" without
+// colour or fill.
+std::string Shade(const std::optional<int32_t>& fill, Colours colours);
 
 }  // namespace brv

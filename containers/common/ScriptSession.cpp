@@ -115,9 +115,9 @@ std::optional<Variant> VariantFromJson(const json& v) {
 }
 
 ScriptSession::ScriptSession()
-    : previous_(SetMessageBoxHandler([this](const std::string& prompt, const std::string& title, int32_t) {
+    : boxScope_([this](const std::string& prompt, const std::string& title, int32_t) {
         boxes_.push_back(json{{"prompt", prompt}, {"title", title}});
-      })) {
+      }) {
   control_ = std::make_unique<BRVPartsCtl>();
   const auto& error = control_->startupError();
   failed_ = error.has_value();
@@ -128,7 +128,7 @@ ScriptSession::ScriptSession()
   boxes_.clear();
 }
 
-ScriptSession::~ScriptSession() { SetMessageBoxHandler(std::move(previous_)); }
+ScriptSession::~ScriptSession() = default;
 
 json ScriptSession::Answer(const json& result, const std::optional<Error>& error) {
   if (error) failed_ = true;

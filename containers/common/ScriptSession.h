@@ -69,7 +69,7 @@ class ScriptSession {
   nlohmann::ordered_json Call(const nlohmann::ordered_json& request);
 
   std::vector<nlohmann::ordered_json> boxes_;
-  MessageBoxHandler previous_;
+  MessageBoxScope boxScope_;
   std::unique_ptr<BRVPartsCtl> control_;
   nlohmann::ordered_json startup_;
   std::optional<Selection> selection_;

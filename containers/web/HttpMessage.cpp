@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "common/Text.h"
 #include "containers/web/ContainerThread.h"
 
 namespace brv::web {
@@ -20,28 +21,15 @@ bool IsToken(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return IsTokenChar(c); });
 }
 
-bool IsDigits(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return c >= '0' && c <= '9'; });
-}
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
+// Blanks around a field's value or its elements.
+constexpr std::string_view kBlanks = " \t";
 
 // The comma-separated elements of a field's value, trimmed, in lower case.
 std::vector<std::string> Elements(std::string_view value) {
   std::vector<std::string> out;
   while (true) {
     const size_t comma = value.find(',');
-    out.push_back(Lower(Trim(value.substr(0, comma))));
+    out.push_back(LowerAscii(Trim(value.substr(0, comma), kBlanks)));
     if (comma == std::string_view::npos) return out;
     value.remove_prefix(comma + 1);
   }
@@ -105,13 +93,13 @@ std::optional<HostPort> ParseHost(std::string_view value) {
       out.host = inet_ntop(AF_INET, &address, text, sizeof text);
       out.address = true;
     } else {
-      out.host = Lower(name);
+      out.host = LowerAscii(name);
     }
   }
   if (!rest.empty()) {
     if (rest.front() != ':') return std::nullopt;
     rest.remove_prefix(1);
-    if (!IsDigits(rest) || rest.size() > 5) return std::nullopt;
+    if (!AllDigits(rest) || rest.size() > 5) return std::nullopt;
     const size_t port = *Decimal(rest);
     if (port > 65535) return std::nullopt;
     out.port = static_cast<unsigned>(port);
@@ -304,12 +292,12 @@ RequestParser::State RequestParser::ParseHead() {
     if (colon == std::string_view::npos || !IsToken(line.substr(0, colon))) {
       return Refuse(400, "A header field is not NAME: VALUE.");
     }
-    const std::string_view value = Trim(line.substr(colon + 1));
+    const std::string_view value = Trim(line.substr(colon + 1), kBlanks);
     const bool control =
         std::any_of(value.begin(), value.end(), [](unsigned char c) { return (c < 0x20 && c != '\t') || c == 0x7f; });
     if (control) return Refuse(400, "A header field's value holds control characters.");
     if (request_.headers.size() == 100) return Refuse(431, "The request has more than 100 header fields.");
-    request_.headers.emplace_back(Lower(line.substr(0, colon)), std::string(value));
+    request_.headers.emplace_back(LowerAscii(line.substr(0, colon)), std::string(value));
   }
 
   size_t hosts = 0, lengths = 0, encodings = 0;
@@ -320,7 +308,7 @@ RequestParser::State RequestParser::ParseHead() {
       if (++hosts > 1) return Refuse(400, "The request has more than one Host field.");
       if (!ParseHost(value)) return Refuse(400, "The Host field is not a host name or address with a port.");
     } else if (name == "content-length") {
-      if (!IsDigits(value)) return Refuse(400, "The Content-Length field is not a decimal number.");
+      if (!AllDigits(value)) return Refuse(400, "The Content-Length field is not a decimal number.");
       const auto n = Decimal(value);
       if (lengths++ && n != length) return Refuse(400, "The request has Content-Length fields that differ.");
       length = n;
@@ -331,7 +319,7 @@ RequestParser::State RequestParser::ParseHead() {
         if (option == "close") request_.keepAlive = false;
       }
     } else if (name == "expect") {
-      if (Lower(value) != "100-continue") return Refuse(417, "The only expectation met is 100-continue.");
+      if (LowerAscii(value) != "100-continue") return Refuse(417, "The only expectation met is 100-continue.");
       expectContinue_ = true;
     }
   }

@@ -33,6 +33,12 @@ constexpr Entry kEntries[] = {
     {2214, "unreachable", "The control cannot be reached: %1"},
     {2215, "answered", "The server answered %1."},
     {2216, "badAddress", "The address names no category and instance: %1"},
+    {2321, "baselineFrom", "Compared with %1 (host %2, taken %3)"},
+    {2322, "baselineUnknown", "unknown"},
+    {2323, "markAdded", "added since then"},
+    {2324, "markChanged", "changed since then"},
+    {2325, "markGone", "gone since then"},
+    {2326, "notCompared", "%1 could not be read whole; not compared"},
 };
 
 // A catalogue's language ("ja", "de_AT") as a language tag; anything that is not

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "common/Category.h"
+#include "common/Text.h"
 #include "containers/common/GridJson.h"
 #include "containers/web/PageAssets.h"
 
@@ -26,7 +27,7 @@ struct Route {
 
 constexpr Route kRoutes[] = {
     {"/", "GET"},          {"/app.js", "GET"},    {"/app.css", "GET"}, {"/favicon.svg", "GET"},
-    {"/api/state", "GET"}, {"/api/call", "POST"},
+    {"/api/state", "GET"}, {"/api/call", "POST"}, {"/api/baseline", "GET"},
 };
 
 const Route* FindRoute(std::string_view path) {
@@ -49,14 +50,7 @@ const Asset kAssets[] = {
 };
 
 // The media type of a Content-Type value, without parameters, in lower case.
-std::string MediaType(std::string_view value) {
-  value = value.substr(0, value.find(';'));
-  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
-  while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
-  std::string out(value);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
+std::string MediaType(std::string_view value) { return LowerAscii(Trim(value.substr(0, value.find(';')), " \t")); }
 
 // A path as quoted in a message: long ones are cut short.
 std::string Quoted(const std::string& path) { return path.size() <= 80 ? path : path.substr(0, 80) + "..."; }
@@ -132,8 +126,11 @@ bool HostPolicy::Allows(const HostPort& host) const {
   return std::find(allowed_.begin(), allowed_.end(), host.host) != allowed_.end();
 }
 
-Site::Site(HostPolicy policy)
-    : policy_(std::move(policy)), texts_(LoadPageTexts()), page_(FillPage(kPageHtml, texts_)) {}
+Site::Site(HostPolicy policy, std::shared_ptr<Baseline> baseline)
+    : policy_(std::move(policy)),
+      texts_(LoadPageTexts()),
+      page_(FillPage(kPageHtml, texts_)),
+      baseline_(std::move(baseline)) {}
 
 nlohmann::ordered_json Site::PageState(ScriptSession& session) const {
   json state = control_.Startup();
@@ -145,6 +142,7 @@ nlohmann::ordered_json Site::PageState(ScriptSession& session) const {
   } else {
     state["selection"] = nullptr;
   }
+  state["baseline"] = baseline_ != nullptr;
   state["language"] = texts_.language;
   json& texts = state["texts"] = json::object();
   for (const auto& [name, text] : texts_.texts) texts[name] = text;
@@ -193,6 +191,18 @@ void Site::Handle(const Request& request, const std::function<void(Response)>& r
     r.headers = {{"Cache-Control", "no-cache"}};
     r.body = asset.body;
     return reply(std::move(r));
+  }
+  if (request.path == "/api/baseline") {
+    if (!baseline_) return reply(Refusal(404, "There is no baseline: the server was started without --baseline."));
+    try {
+      baseline_->Compare([reply](const json& answer) {
+        if (answer.contains("failed")) return reply(Refusal(500, "The server failed: " + answer["failed"].get<std::string>()));
+        reply(Json(DumpJson(answer)));
+      });
+    } catch (const std::exception& e) {
+      reply(Refusal(503, std::string("The server is closing: ") + e.what()));
+    }
+    return;
   }
   std::function<void(ScriptSession&)> task;
   if (request.path == "/api/state") {

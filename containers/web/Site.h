@@ -5,8 +5,11 @@
 //   GET  /api/state  the control's start-up line, plus "currentGrid": the grid now,
 //                    "categories": the names in the control's order, "selection":
 //                    what the grid shows ({"category", "index", "count"} or null),
-//                    "language" and "texts": the page's own texts
+//                    "baseline": whether GET /api/baseline has one to compare
+//                    with, "language" and "texts": the page's own texts
 //   POST /api/call   one request line (application/json) -> its answer line
+//   GET  /api/baseline  the inventory now compared with the baseline snapshot
+//                    (see Baseline.h); 404 when the server has none
 //
 // with short JSON refusals for the rest. One control serves every client: it
 // lives on a thread of its own and runs the calls one at a time, in the order
@@ -16,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "containers/web/Baseline.h"
 #include "containers/web/ContainerThread.h"
 #include "containers/web/HttpMessage.h"
 #include "containers/web/PageTexts.h"
@@ -50,8 +54,9 @@ bool IsLoopback(const HostPort& host);
 class Site {
  public:
   // Starts the control; throws what creating it threw. The page's texts are in
-  // the server's language, chosen as the control chooses its own.
-  explicit Site(HostPolicy policy);
+  // the server's language, chosen as the control chooses its own. `baseline`,
+  // when given, answers GET /api/baseline.
+  explicit Site(HostPolicy policy, std::shared_ptr<Baseline> baseline = nullptr);
 
   // Answers one request: the page and refusals at once, on the calling thread;
   // the API's answers on the control's thread once the control has run the call.
@@ -65,6 +70,7 @@ class Site {
   HostPolicy policy_;
   PageTexts texts_;
   std::string page_;  // the document, its texts filled in
+  std::shared_ptr<Baseline> baseline_;
   ContainerThread control_;
 };
 

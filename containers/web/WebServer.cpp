@@ -427,7 +427,9 @@ int Serve(const ServeOptions& options, std::ostream& out, std::ostream& err) {
   int listener = -1, signals = -1;
   std::optional<Site> site;
   try {
-    site.emplace(HostPolicy::ForThisMachine(options.bind, options.allowHosts));
+    std::shared_ptr<Baseline> baseline;
+    if (!options.baseline.empty()) baseline = std::make_shared<Baseline>(options.baseline);
+    site.emplace(HostPolicy::ForThisMachine(options.bind, options.allowHosts), std::move(baseline));
   } catch (const std::exception& e) {
     err << "brvparts: the control could not be started: " << e.what() << "\n";
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);

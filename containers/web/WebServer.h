@@ -20,6 +20,8 @@ struct ServeOptions {
   // Host names and addresses a request may name besides this machine's own
   // (see HostPolicy).
   std::vector<std::string> allowHosts;
+  // A snapshot the page compares the inventory with (GET /api/baseline), if any.
+  std::string baseline;
 };
 
 // Serves until SIGINT or SIGTERM. Once listening, prints one line on `out`,

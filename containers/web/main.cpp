@@ -7,6 +7,7 @@
 #include <string>
 
 #include "containers/common/SourceChoice.h"
+#include "instrumentation/snapshot/Snapshot.h"
 #include "containers/web/Site.h"
 #include "containers/web/WebServer.h"
 
@@ -23,6 +24,9 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(0, 65535))
       ->capture_default_str();
   app.add_option("--bind", web.bind, "The address to listen on")->capture_default_str();
+  app.add_option("--baseline", web.baseline,
+                 "Mark on the page what differs from a captured inventory (JSON snapshot) taken before")
+      ->type_name("FILE");
   app.add_option("--allow-host", web.allowHosts,
                  "Also answer requests whose Host names NAME (a host name or address; repeat for more)")
       ->type_name("NAME");
@@ -40,5 +44,15 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!brv::ChooseClassSource(snapshot, sysroot, std::cerr)) return 2;
+  if (!web.baseline.empty()) {
+    // Read here too, so that a file that is not a snapshot is refused before
+    // anything listens.
+    try {
+      brv::ReadSnapshotFile(web.baseline);
+    } catch (const brv::SnapshotError& e) {
+      std::cerr << "brvparts: " << e.what() << "\n";
+      return 2;
+    }
+  }
   return brv::web::Serve(web, std::cout, std::cerr);
 }

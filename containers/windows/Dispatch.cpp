@@ -4,6 +4,7 @@
 
 #include <exception>
 
+#include "common/Text.h"
 #include "containers/windows/Classes.h"
 
 namespace brv::win {
@@ -69,7 +70,7 @@ HRESULT STDMETHODCALLTYPE DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names,
   for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
   const Member* member = nullptr;
   for (const Member& m : Members()) {
-    if (names[0] && SameNameW(names[0], m.name)) member = &m;
+    if (names[0] && EqualNoCase(names[0], m.name)) member = &m;
   }
   if (!member) return DISP_E_UNKNOWNNAME;
   ids[0] = member->id;
@@ -77,7 +78,7 @@ HRESULT STDMETHODCALLTYPE DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names,
   HRESULT hr = S_OK;
   for (UINT i = 1; i < count; ++i) {
     for (size_t k = 0; k < member->params.size(); ++k) {
-      if (names[i] && SameNameW(names[i], member->params[k])) ids[i] = static_cast<DISPID>(k);
+      if (names[i] && EqualNoCase(names[i], member->params[k])) ids[i] = static_cast<DISPID>(k);
     }
     if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
   }

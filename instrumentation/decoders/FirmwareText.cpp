@@ -1,19 +1,12 @@
 #include "instrumentation/decoders/FirmwareText.h"
 
+#include "common/Text.h"
+
 namespace brv {
 namespace {
 
-bool IsPad(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\0' || c == '\v' || c == '\f'; }
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
+// Blanks, line ends and the NULs that pad fixed-width fields.
+constexpr std::string_view kPad(" \t\n\r\0\v\f", 7);
 
 // Placeholders seen in real firmware tables, drive identify data and battery
 // descriptors. Compared without regard to case.
@@ -58,12 +51,7 @@ constexpr std::string_view kPlaceholders[] = {"To be filled by O.E.M.",
 
 }  // namespace
 
-std::string_view TrimText(std::string_view text) {
-  size_t begin = 0, end = text.size();
-  while (begin < end && IsPad(text[begin])) ++begin;
-  while (end > begin && IsPad(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
+std::string_view TrimText(std::string_view text) { return Trim(text, kPad); }
 
 bool IsPlaceholder(std::string_view text) {
   const std::string_view t = TrimText(text);
@@ -73,10 +61,10 @@ bool IsPlaceholder(std::string_view text) {
   }
   // A field filled with one repeated filler character: "00000000", "FFFFFFFF",
   // "........", "--------", "xxxxxxxx".
-  const char first = Lower(t.front());
+  const char first = LowerAscii(t.front());
   if (first == '0' || first == 'f' || first == '.' || first == '-' || first == 'x' || first == '*' || first == '\xff') {
     bool same = true;
-    for (char c : t) same = same && Lower(c) == first;
+    for (char c : t) same = same && LowerAscii(c) == first;
     if (same) return true;
   }
   return false;
@@ -92,29 +80,13 @@ std::optional<std::string> CleanFirmwareText(std::string_view text) {
   std::string out;
   out.reserve(t.size());
   for (size_t i = 0; i < t.size();) {
-    const auto u = static_cast<unsigned char>(t[i]);
-    if (u >= 0x20 && u < 0x7F) {
-      out.push_back(t[i++]);
-      continue;
-    }
-    size_t extra = 0;
-    if (u >= 0xC2 && u <= 0xDF)
-      extra = 1;
-    else if (u >= 0xE0 && u <= 0xEF)
-      extra = 2;
-    else if (u >= 0xF0 && u <= 0xF4)
-      extra = 3;
-    bool valid = extra > 0;
-    for (size_t k = 1; valid && k <= extra; ++k) {
-      if (i + k >= t.size() || (static_cast<unsigned char>(t[i + k]) & 0xC0) != 0x80) valid = false;
-    }
-    if (valid) {
-      out.append(t.substr(i, extra + 1));
-      i += extra + 1;
+    const Utf8Char c = DecodeUtf8(t.substr(i));
+    if (c.valid && (c.length > 1 || (c.code >= 0x20 && c.code < 0x7F))) {
+      out.append(t.substr(i, c.length));
     } else {
       out.push_back('?');
-      ++i;
     }
+    i += c.length;
   }
   return out;
 }

@@ -17,9 +17,10 @@ std::string_view TrimText(std::string_view text);
 // all blank, all zeros, ...). Compared without regard to case, after trimming.
 bool IsPlaceholder(std::string_view text);
 
-// The trimmed text, or nothing when it is empty or a placeholder. Bytes that are
-// not printable ASCII (control bytes, and bytes >= 0x7F) become '?', so that a
-// damaged field never reaches the caller as raw binary.
+// The trimmed text, or nothing when it is empty or a placeholder. Control bytes
+// and bytes that are not part of a UTF-8 character (overlong forms and
+// surrogates included) become '?', so that a damaged field never reaches the
+// caller as raw binary.
 std::optional<std::string> CleanFirmwareText(std::string_view text);
 
 }  // namespace brv

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "common/Text.h"
 #include "instrumentation/decoders/FirmwareText.h"
 #include "instrumentation/decoders/LittleEndian.h"
 
@@ -154,10 +155,7 @@ std::vector<SmbiosBattery> DecodeSmbiosBatteries(const std::vector<SmbiosStructu
     }
     if (const auto v = s.Word(0x0C); v && *v != 0) b.designVoltageMV = *v;
     const auto contains = [](const std::optional<std::string>& text, std::string_view word) {
-      if (!text) return false;
-      std::string lower = *text;
-      for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      return lower.find(word) != std::string::npos;
+      return text && ContainsNoCase(*text, word);
     };
     b.placeholder = (!b.manufacturer && !b.deviceName && !b.serialNumber && !b.designCapacityMWh) ||
                     contains(b.location, "fake") || contains(b.manufacturer, "virtual battery") ||

@@ -22,7 +22,7 @@ bool IsInternal(const std::string& type) { return type == "eDP" || type == "LVDS
 std::vector<Connector> Connectors(const RootFs& fs) {
   std::vector<Connector> out;
   for (const std::string& name : fs.List("/sys/class/drm")) {
-    if (name.compare(0, 4, "card") != 0) continue;
+    if (!name.starts_with("card")) continue;
     const size_t first = name.find('-'), last = name.rfind('-');
     if (first == std::string::npos || last <= first + 1) continue;
     out.push_back({name, name.substr(first + 1, last - first - 1), "/sys/class/drm/" + name});
@@ -77,7 +77,7 @@ ClassAnswer VideoConfigurations(const Machine& m) {
   ClassAnswer answer;
   std::unordered_set<std::string> seen;  // the PCI functions already shown
   for (const std::string& name : fs.List("/sys/class/drm")) {
-    if (name.compare(0, 4, "card") != 0 || name.find('-') != std::string::npos) continue;
+    if (!name.starts_with("card") || name.find('-') != std::string::npos) continue;
     const auto device = fs.Resolve("/sys/class/drm/" + name + "/device");
     if (!device) continue;
     std::string pci;

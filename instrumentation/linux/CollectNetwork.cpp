@@ -3,12 +3,12 @@
 
 #include <algorithm>
 #include <bit>
-#include <charconv>
 #include <map>
 #include <span>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "common/Text.h"
 #include "instrumentation/decoders/FirmwareText.h"
 #include "instrumentation/linux/Machine.h"
 #include "instrumentation/linux/RouteNetlink.h"
@@ -65,10 +65,9 @@ std::optional<std::vector<unsigned char>> AddressBytes(std::string_view text, in
   std::vector<unsigned char> out;
   for (size_t at = 0; at < text.size(); at += 3) {
     if (at > 0 && text[at - 1] != ':') return std::nullopt;
-    unsigned value = 0;
-    const auto [end, ec] = std::from_chars(text.data() + at, text.data() + at + 2, value, 16);
-    if (ec != std::errc() || end != text.data() + at + 2) return std::nullopt;
-    out.push_back(static_cast<unsigned char>(value));
+    const auto value = ParseInteger<unsigned char>(text.substr(at, 2), 16);
+    if (!value) return std::nullopt;
+    out.push_back(*value);
   }
   return out;
 }
@@ -114,36 +113,7 @@ std::vector<Interface> Interfaces(const Machine& m, bool details) {
   return out;
 }
 
-std::vector<std::string_view> Fields(std::string_view line) {
-  std::vector<std::string_view> out;
-  size_t at = 0;
-  while (at < line.size()) {
-    while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
-    size_t end = at;
-    while (end < line.size() && line[end] != ' ' && line[end] != '\t') ++end;
-    if (end > at) out.push_back(line.substr(at, end - at));
-    at = end;
-  }
-  return out;
-}
-
-template <class F>
-void ForEachLine(std::string_view text, F f) {
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t eol = text.find('\n', at);
-    if (eol == std::string_view::npos) eol = text.size();
-    f(text.substr(at, eol - at));
-    at = eol + 1;
-  }
-}
-
-std::optional<uint32_t> Hex32(std::string_view s) {
-  uint32_t v = 0;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, 16);
-  if (ec != std::errc() || end != s.data() + s.size() || s.empty()) return std::nullopt;
-  return v;
-}
+std::optional<uint32_t> Hex32(std::string_view s) { return ParseInteger<uint32_t>(s, 16); }
 
 // IPv6 addresses by interface index: /proc/net/if_inet6 lists each address as
 // 32 hex digits, the interface index (hex), prefix length, scope, flags, name.
@@ -151,21 +121,22 @@ std::map<int32_t, std::vector<std::string>> Ipv6Addresses(const RootFs& fs) {
   std::map<int32_t, std::vector<std::string>> out;
   const auto text = fs.Read("/proc/net/if_inet6");
   if (!text) return out;
-  ForEachLine(*text, [&](std::string_view line) {
-    const auto f = Fields(line);
-    if (f.size() < 6 || f[0].size() != 32) return;
+  for (const std::string_view line : SplitLines(*text)) {
+    const auto f = SplitFields(line);
+    if (f.size() < 6 || f[0].size() != 32) continue;
     const auto index = Hex32(f[1]);
-    if (!index || *index > INT32_MAX) return;
+    if (!index || *index > INT32_MAX) continue;
     unsigned char bytes[16];
-    for (size_t i = 0; i < 16; ++i) {
+    bool whole = true;
+    for (size_t i = 0; i < 16 && whole; ++i) {
       const auto byte = Hex32(f[0].substr(i * 2, 2));
-      if (!byte) return;
-      bytes[i] = static_cast<unsigned char>(*byte);
+      whole = byte.has_value();
+      bytes[i] = static_cast<unsigned char>(byte.value_or(0));
     }
     char buffer[INET6_ADDRSTRLEN] = {};
-    if (!inet_ntop(AF_INET6, bytes, buffer, sizeof buffer)) return;
+    if (!whole || !inet_ntop(AF_INET6, bytes, buffer, sizeof buffer)) continue;
     out[static_cast<int32_t>(*index)].emplace_back(buffer);
-  });
+  }
   return out;
 }
 
@@ -184,8 +155,8 @@ std::map<std::string, std::vector<std::string>> Ipv4Addresses(const RootFs& fs) 
   std::vector<std::string> texts;
   std::unordered_set<uint32_t> known;
   std::optional<std::pair<uint32_t, std::string>> leaf;
-  ForEachLine(*trie, [&](std::string_view line) {
-    const auto f = Fields(line);
+  for (const std::string_view line : SplitLines(*trie)) {
+    const auto f = SplitFields(line);
     if (f.size() == 2 && f[0] == "|--") {
       in_addr a{};
       const std::string text(f[1]);
@@ -194,7 +165,7 @@ std::map<std::string, std::vector<std::string>> Ipv4Addresses(const RootFs& fs) 
         const auto* b = reinterpret_cast<const unsigned char*>(&a.s_addr);
         leaf = {static_cast<uint32_t>(b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24)), text};
       }
-      return;
+      continue;
     }
     if (leaf && f.size() >= 3 && f[0] == "/32" && f[1] == "host" && f[2] == "LOCAL") {
       if (known.insert(leaf->first).second) {
@@ -202,20 +173,20 @@ std::map<std::string, std::vector<std::string>> Ipv4Addresses(const RootFs& fs) 
         texts.push_back(leaf->second);
       }
     }
-  });
+  }
   // The interface of the first route to each network, by prefix length (the
   // file's masks, in the same packing, are 1 to 32 low bits).
   std::vector<std::unordered_map<uint32_t, std::string>> routes(33);
   if (const auto table = fs.Read("/proc/net/route")) {
-    ForEachLine(*table, [&](std::string_view line) {
-      const auto f = Fields(line);
-      if (f.size() < 8 || f[0] == "Iface") return;
+    for (const std::string_view line : SplitLines(*table)) {
+      const auto f = SplitFields(line);
+      if (f.size() < 8 || f[0] == "Iface") continue;
       const auto destination = Hex32(f[1]), mask = Hex32(f[7]);
-      if (!destination || !mask || *mask == 0) return;  // the default route covers everything
+      if (!destination || !mask || *mask == 0) continue;  // the default route covers everything
       const int bits = std::popcount(*mask);
-      if (*mask != (bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1)) return;  // no network's mask
+      if (*mask != (bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1)) continue;  // no network's mask
       routes[static_cast<size_t>(bits)].emplace(*destination, std::string(f[0]));
-    });
+    }
   }
   for (size_t i = 0; i < local.size(); ++i) {
     const std::string* best = nullptr;

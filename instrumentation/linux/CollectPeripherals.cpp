@@ -4,21 +4,12 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "common/Text.h"
 #include "instrumentation/decoders/FirmwareText.h"
 #include "instrumentation/linux/Machine.h"
 
 namespace brv::live {
 namespace {
-
-bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
-
-bool AllDigits(std::string_view s) {
-  if (s.empty()) return false;
-  for (char c : s) {
-    if (c < '0' || c > '9') return false;
-  }
-  return true;
-}
 
 // A modem built in (PCI, or a USB port the firmware marks as fixed) or plugged in.
 std::string ModemType(const Machine& m, const std::string& busPath) {
@@ -51,7 +42,7 @@ ClassAnswer Modems(const Machine& m) {
   const RootFs& fs = m.fs();
   ClassAnswer answer;
   for (const std::string& tty : fs.List("/sys/class/tty")) {
-    if (!StartsWith(tty, "ttyACM")) continue;
+    if (!tty.starts_with("ttyACM")) continue;
     const auto device = fs.Resolve("/sys/class/tty/" + tty + "/device");
     if (!device) continue;
     // The interface's class: 02 communications, subclass 02 abstract control
@@ -67,10 +58,10 @@ ClassAnswer Modems(const Machine& m) {
   std::unordered_map<std::string_view, std::string_view> atPort;
   for (const std::string& p : wwans) {
     const size_t at = p.find("at", 4);
-    if (StartsWith(p, "wwan") && at != std::string::npos) atPort.emplace(std::string_view(p).substr(0, at), p);
+    if (p.starts_with("wwan") && at != std::string::npos) atPort.emplace(std::string_view(p).substr(0, at), p);
   }
   for (const std::string& wwan : wwans) {
-    if (!StartsWith(wwan, "wwan") || !AllDigits(std::string_view(wwan).substr(4))) continue;
+    if (!wwan.starts_with("wwan") || !AllDigits(std::string_view(wwan).substr(4))) continue;
     const auto device = fs.Resolve("/sys/class/wwan/" + wwan + "/device");
     if (!device) continue;
     std::optional<std::string> port;
@@ -85,7 +76,7 @@ ClassAnswer Bluetooth(const Machine& m) {
   ClassAnswer answer;
   for (const std::string& hci : fs.List("/sys/class/bluetooth")) {
     // Connections show up as "hci0:256"; only controllers count.
-    if (!StartsWith(hci, "hci") || !AllDigits(std::string_view(hci).substr(3))) continue;
+    if (!hci.starts_with("hci") || !AllDigits(std::string_view(hci).substr(3))) continue;
     const std::string dir = "/sys/class/bluetooth/" + hci;
     // The address: the controller's own attribute (older kernels), else the
     // identity the kernel shows in debugfs (root only).
@@ -126,12 +117,6 @@ bool IsDeviceRouter(std::string_view name) {
          route.find_first_not_of('0') != std::string_view::npos;
 }
 
-bool ContainsWord(std::string_view text, std::string_view word) {
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  return std::search(text.begin(), text.end(), word.begin(), word.end(),
-                     [&](char a, char b) { return lower(a) == lower(b); }) != text.end();
-}
-
 // A Thunderbolt/USB4 router is a dock when its name says so ("Dock",
 // "Docking Station", a "Hub"), or when it has ports for further devices: a
 // router chained below it (its folder holds the next router's), or, on USB4,
@@ -141,7 +126,7 @@ bool IsDock(const Machine& m, const std::string& dir) {
   const RootFs& fs = m.fs();
   for (const char* attribute : {"/device_name", "/vendor_name"}) {
     if (const auto name = m.Text(dir + attribute)) {
-      if (ContainsWord(*name, "dock") || ContainsWord(*name, "hub")) return true;
+      if (ContainsNoCase(*name, "dock") || ContainsNoCase(*name, "hub")) return true;
     }
   }
   const auto real = fs.Resolve(dir);
@@ -149,14 +134,14 @@ bool IsDock(const Machine& m, const std::string& dir) {
   int usb4Ports = 0;
   for (const std::string& entry : fs.List(*real)) {
     if (IsDeviceRouter(entry)) return true;
-    if (StartsWith(entry, "usb4_port") && AllDigits(std::string_view(entry).substr(9))) ++usb4Ports;
+    if (entry.starts_with("usb4_port") && AllDigits(std::string_view(entry).substr(9))) ++usb4Ports;
   }
   return usb4Ports > 1;
 }
 
 bool IsUsbDock(const Machine& m, const std::string& name) {
   const auto product = m.Text("/sys/bus/usb/devices/" + name + "/product");
-  return product && ContainsWord(*product, "dock");
+  return product && ContainsNoCase(*product, "dock");
 }
 
 // Docks on USB alone (USB-C and USB 3 docks): the outermost USB device whose
@@ -168,7 +153,7 @@ void UsbDocks(const Machine& m, ClassAnswer& answer) {
   std::vector<std::string> seen;
   for (const std::string& name : m.fs().List("/sys/bus/usb/devices")) {
     // Devices are "1-2", "1-2.4", ...; "usb1" is a root hub, "1-2:1.0" an interface.
-    if (name.find(':') != std::string::npos || StartsWith(name, "usb") || !IsUsbDock(m, name)) continue;
+    if (name.find(':') != std::string::npos || name.starts_with("usb") || !IsUsbDock(m, name)) continue;
     bool inner = false;
     for (size_t dot = name.find('.'); dot != std::string::npos && !inner; dot = name.find('.', dot + 1)) {
       inner = IsUsbDock(m, name.substr(0, dot));
@@ -201,7 +186,7 @@ ClassAnswer DockingStations(const Machine& m) {
   const RootFs& fs = m.fs();
   ClassAnswer answer;
   for (const std::string& name : fs.List("/sys/devices/platform")) {
-    if (!StartsWith(name, "dock.")) continue;
+    if (!name.starts_with("dock.")) continue;
     const std::string dir = "/sys/devices/platform/" + name;
     // Bays and batteries share the driver: only the dock station itself.
     if (const auto type = fs.ReadLine(dir + "/type"); type && *type != "dock_station") continue;

@@ -7,14 +7,12 @@
 namespace brv::live {
 namespace {
 
-bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
-
 bool IsOptical(const Machine& m, const std::string& name) {
   // SCSI peripheral type 5 is a CD/DVD drive, whatever its name. Only the SCSI
   // layer's devices have a type; asking the others would cost a failed open
   // (several microseconds in sysfs) per disk and query.
-  if (StartsWith(name, "sr")) return true;
-  return StartsWith(name, "sd") && m.fs().ReadLine("/sys/block/" + name + "/device/type") == "5";
+  if (name.starts_with("sr")) return true;
+  return name.starts_with("sd") && m.fs().ReadLine("/sys/block/" + name + "/device/type") == "5";
 }
 
 // The whole disks: block devices backed by hardware, without the virtual ones
@@ -25,12 +23,12 @@ std::vector<std::string> WholeDisks(const Machine& m) {
   for (const std::string& name : m.fs().List("/sys/block")) {
     bool virtualDevice = false;
     for (const char* prefix : {"loop", "ram", "zram", "dm-", "md", "nbd", "fd", "mtdblock"}) {
-      virtualDevice = virtualDevice || StartsWith(name, prefix);
+      virtualDevice = virtualDevice || name.starts_with(prefix);
     }
     if (virtualDevice || IsOptical(m, name)) continue;
     if (name.find("boot") != std::string::npos || name.find("rpmb") != std::string::npos) continue;  // eMMC areas
     // Only NVMe multipath hides the per-controller paths (nvme0c0n1 and so on).
-    if (StartsWith(name, "nvme") && m.fs().ReadLine("/sys/block/" + name + "/hidden") == "1") continue;
+    if (name.starts_with("nvme") && m.fs().ReadLine("/sys/block/" + name + "/hidden") == "1") continue;
     if (!m.fs().Exists("/sys/block/" + name + "/device")) continue;
     out.push_back(name);
   }
@@ -55,7 +53,7 @@ std::optional<std::string> UdevBlockId(const Machine& m, const std::string& name
 std::optional<std::string> Joined(const std::optional<std::string>& vendor, const std::optional<std::string>& model) {
   if (!model) return vendor;
   // ATA disks behind the SCSI layer all say "ATA".
-  if (!vendor || *vendor == "ATA" || StartsWith(*model, *vendor)) return model;
+  if (!vendor || *vendor == "ATA" || model->starts_with(*vendor)) return model;
   return *vendor + " " + *model;
 }
 

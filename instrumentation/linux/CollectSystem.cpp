@@ -39,6 +39,7 @@
 #include <map>
 
 #include "common/Error.h"
+#include "common/Text.h"
 #include "instrumentation/linux/CpuInfo.h"
 #include "instrumentation/decoders/FirmwareText.h"
 #include "instrumentation/linux/Machine.h"
@@ -46,23 +47,15 @@
 namespace brv::live {
 namespace {
 
-std::optional<uint64_t> ToUnsigned(std::string_view s) {
-  s = TrimText(s);
-  uint64_t v = 0;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (ec != std::errc() || end != s.data() + s.size() || s.empty()) return std::nullopt;
-  return v;
-}
+std::optional<uint64_t> ToUnsigned(std::string_view s) { return ParseInteger<uint64_t>(TrimText(s)); }
 
 // The logical processors sysfs lists ("cpu0", "cpu1", ...), beside a few
 // dozen other names.
 std::vector<int> LogicalCpus(const RootFs& fs) {
   std::vector<int> out;
   for (const std::string& name : fs.List("/sys/devices/system/cpu", kMostCpuInfoProcessors + 256)) {
-    if (name.size() < 4 || name.compare(0, 3, "cpu") != 0) continue;
-    int n = 0;
-    const auto [end, ec] = std::from_chars(name.data() + 3, name.data() + name.size(), n);
-    if (ec == std::errc() && end == name.data() + name.size()) out.push_back(n);
+    if (!name.starts_with("cpu")) continue;
+    if (const auto n = ParseInteger<int>(std::string_view(name).substr(3))) out.push_back(*n);
   }
   return out;
 }
@@ -168,7 +161,7 @@ ClassAnswer Processors(const Machine& m) {
     const bool arm = implementer && part;
     // A POWER processor (cpuinfo "cpu : POWER7 ...", "PPC970MP") is IBM's.
     const bool power = cpu && cpu->modelName &&
-                       (cpu->modelName->compare(0, 5, "POWER") == 0 || cpu->modelName->compare(0, 6, "PPC970") == 0);
+                       (cpu->modelName->starts_with("POWER") || cpu->modelName->starts_with("PPC970"));
 
     std::optional<std::string> manufacturer = cpu ? cpu->vendorId : std::nullopt;
     if (!manufacturer && implementer) manufacturer = ArmImplementerName(*implementer);
@@ -240,7 +233,7 @@ ClassAnswer MemoryDevices(const Machine& m) {
   std::map<int, Slot> slots;
   const std::string_view prefix = "MEMORY_DEVICE_";
   for (const auto& [key, value] : m.UdevProperties("+dmi:id")) {
-    if (key.compare(0, prefix.size(), prefix) != 0) continue;
+    if (!key.starts_with(prefix)) continue;
     const std::string_view rest = std::string_view(key).substr(prefix.size());
     int n = 0;
     const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), n);

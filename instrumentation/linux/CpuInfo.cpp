@@ -5,18 +5,13 @@
 #include <cstdlib>
 #include <unordered_map>
 
+#include "common/Text.h"
 #include "instrumentation/decoders/FirmwareText.h"
 
 namespace brv {
 namespace {
 
-std::optional<int> ToInt(std::string_view s) {
-  s = TrimText(s);
-  int v = 0;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
-  return v;
-}
+std::optional<int> ToInt(std::string_view s) { return ParseInteger<int>(TrimText(s)); }
 
 std::optional<double> LeadingNumber(std::string_view s) {
   s = TrimText(s);
@@ -81,15 +76,8 @@ constexpr Part kParts[] = {
 
 // "0x48", "0xd01", "8": a number the kernel prints in hexadecimal or decimal.
 std::optional<int> CodeNumber(std::string_view text) {
-  text = TrimText(text);
-  int base = 10;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    text.remove_prefix(2);
-    base = 16;
-  }
-  int value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-  if (ec != std::errc() || end != text.data() + text.size() || text.empty() || value < 0) return std::nullopt;
+  const std::optional<int> value = ParsePrefixedInteger<int>(TrimText(text));
+  if (!value || *value < 0) return std::nullopt;
   return value;
 }
 
@@ -115,11 +103,8 @@ std::optional<std::string> ArmPartName(int implementer, int part) {
 }
 
 void FillFromMidr(std::string_view midr, CpuInfoProcessor& p) {
-  midr = TrimText(midr);
-  if (midr.size() > 2 && midr[0] == '0' && (midr[1] == 'x' || midr[1] == 'X')) midr.remove_prefix(2);
-  uint64_t value = 0;
-  const auto [end, ec] = std::from_chars(midr.data(), midr.data() + midr.size(), value, 16);
-  if (ec != std::errc() || end != midr.data() + midr.size() || midr.empty() || value == 0) return;
+  const uint64_t value = ParsePrefixedInteger<uint64_t>(TrimText(midr), 16).value_or(0);
+  if (value == 0) return;
   if (!p.armImplementer) p.armImplementer = static_cast<int>((value >> 24) & 0xFF);
   if (!p.armVariant) p.armVariant = static_cast<int>((value >> 20) & 0xF);
   if (!p.armPart) p.armPart = static_cast<int>((value >> 4) & 0xFFF);
@@ -170,12 +155,7 @@ CpuInfo ParseCpuInfo(std::string_view text) {
     current = nullptr;
   };
 
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t eol = text.find('\n', at);
-    if (eol == std::string_view::npos) eol = text.size();
-    const std::string_view line = text.substr(at, eol - at);
-    at = eol + 1;
+  for (const std::string_view line : SplitLines(text)) {
     // A blank line ends a processor's block; lines after the last block
     // (ARM's implementer and part on older kernels) are global.
     if (TrimText(line).empty()) {
@@ -190,7 +170,7 @@ CpuInfo ParseCpuInfo(std::string_view text) {
     // older s390 kernels give one line per processor, "processor N: version = ...".
     std::optional<int> number;
     if (key == "processor" || key == "cpu number") number = ToInt(value);
-    if (!number && key.compare(0, 10, "processor ") == 0) number = ToInt(std::string_view(key).substr(10));
+    if (!number && key.starts_with("processor ")) number = ToInt(std::string_view(key).substr(10));
     if (number) {
       finish();
       const auto [seen, fresh] = indexOf.emplace(*number, info.processors.size());

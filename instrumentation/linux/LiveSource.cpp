@@ -1,12 +1,12 @@
 #include "instrumentation/linux/LiveSource.h"
 
-#include "instrumentation/LiveMachine.h"
-
 #include <array>
-#include <charconv>
+#include <ctime>
 #include <mutex>
 
 #include "common/Error.h"
+#include "common/Text.h"
+#include "instrumentation/LiveMachine.h"
 #include "instrumentation/linux/HwIds.h"
 #include "instrumentation/linux/Machine.h"
 #include "instrumentation/linux/RootFs.h"
@@ -63,10 +63,21 @@ using Collector = ClassAnswer (*)(const live::Machine&);
 
 // One reader per class of the table, in the table's order.
 constexpr std::array<Collector, kInstrumentationClasses.size()> kReaders = {
-    live::Processors,      live::MemoryDevices,   live::DiskDrives,      live::DiskDriveDetails,
-    live::CdromDrives,     live::Modems,          live::Bluetooth,       live::Batteries,
-    live::DockingStations, live::NetworkAdapters, live::NetworkConfigurations, live::LcdPanels,
-    live::VideoConfigurations, live::ExternalMonitors,
+    live::Processors,
+    live::MemoryDevices,
+    live::DiskDrives,
+    live::DiskDriveDetails,
+    live::CdromDrives,
+    live::Modems,
+    live::Bluetooth,
+    live::Batteries,
+    live::DockingStations,
+    live::NetworkAdapters,
+    live::NetworkConfigurations,
+    live::LcdPanels,
+    live::VideoConfigurations,
+    live::ExternalMonitors,
+    live::ComputerSystem,
 };
 
 }  // namespace
@@ -76,7 +87,7 @@ LiveSource::~LiveSource() = default;
 
 std::shared_ptr<const ClassAnswer> LiveSource::Query(std::string_view className) const {
   for (const InstrumentationClassInfo& c : kInstrumentationClasses) {
-    if (SameName(c.name, className)) return state_->Answer(kReaders[static_cast<size_t>(c.id)]);
+    if (EqualNoCase(c.name, className)) return state_->Answer(kReaders[static_cast<size_t>(c.id)]);
   }
   static const auto kMissing = std::make_shared<const ClassAnswer>(ClassAnswer{err::kWbemInvalidClass, {}});
   return kMissing;
@@ -84,18 +95,34 @@ std::shared_ptr<const ClassAnswer> LiveSource::Query(std::string_view className)
 
 std::shared_ptr<const ClassAnswer> LiveSource::QueryByKey(std::string_view className, std::string_view key,
                                                           std::string_view value) const {
-  int32_t index = 0;
-  const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), index);
+  const std::optional<int32_t> index = ParseInteger<int32_t>(value);
   // Only the index's own spelling names it, as when the whole class is sifted.
-  if (!SameName(className, ClassName(InstrumentationClass::NetworkAdapterConfiguration)) || !SameName(key, "Index") || ec != std::errc() ||
-      end != value.data() + value.size() || std::to_string(index) != value) {
+  if (!EqualNoCase(className, ClassName(InstrumentationClass::NetworkAdapterConfiguration)) ||
+      !EqualNoCase(key, "Index") || !index || std::to_string(*index) != value) {
     return Query(className);
   }
-  return state_->Answer([index](const live::Machine& m) { return live::NetworkConfiguration(m, index); });
+  return state_->Answer([n = *index](const live::Machine& m) { return live::NetworkConfiguration(m, n); });
 }
 
 std::optional<std::string> LiveSource::KeyProperty(std::string_view className) const {
   return BuiltinKeyProperty(className);
+}
+
+Provenance LiveSource::Origin() const {
+  Provenance origin;
+  const RootFs fs(state_->root);
+  for (const char* file : {"/proc/sys/kernel/hostname", "/etc/hostname"}) {
+    // A host name is at most 253 bytes; anything longer is no name.
+    if (auto name = fs.ReadLine(file); name && !name->empty() && name->size() <= 253) {
+      origin.host = std::move(*name);
+      break;
+    }
+  }
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  char text[32] = {};
+  if (gmtime_r(&now, &utc) && std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc) > 0) origin.time = text;
+  return origin;
 }
 
 std::shared_ptr<const ClassSource> OpenLiveMachine(const std::string& root) {

@@ -64,6 +64,8 @@ class LiveSource : public ClassSource {
   std::shared_ptr<const ClassAnswer> QueryByKey(std::string_view className, std::string_view key,
                                                 std::string_view value) const override;
   std::optional<std::string> KeyProperty(std::string_view className) const override;
+  // The host name the root's kernel (else its /etc/hostname) gives, and now.
+  Provenance Origin() const override;
 
  private:
   struct State;

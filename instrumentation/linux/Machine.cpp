@@ -1,8 +1,8 @@
 #include "instrumentation/linux/Machine.h"
 
-#include <charconv>
 #include <limits>
 
+#include "common/Text.h"
 #include "instrumentation/decoders/FirmwareText.h"
 
 namespace brv::live {
@@ -45,12 +45,7 @@ bool IsUsbDeviceName(std::string_view name) {
 
 std::optional<uint16_t> HexId(const std::optional<std::string>& text) {
   if (!text) return std::nullopt;
-  std::string_view s = TrimText(*text);
-  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.remove_prefix(2);
-  unsigned value = 0;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, 16);
-  if (ec != std::errc() || end != s.data() + s.size() || s.empty() || value > 0xFFFF) return std::nullopt;
-  return static_cast<uint16_t>(value);
+  return ParsePrefixedInteger<uint16_t>(TrimText(*text), 16);
 }
 
 }  // namespace
@@ -94,7 +89,7 @@ const std::optional<std::vector<SmbiosStructure>>& Machine::Smbios() const {
   for (const char* type : {"4", "17", "22"}) {
     const std::string prefix = std::string(type) + "-";
     for (const std::string& name : names) {
-      if (name.compare(0, prefix.size(), prefix) != 0) continue;
+      if (!name.starts_with(prefix)) continue;
       const auto raw = fs_.Read("/sys/firmware/dmi/entries/" + name + "/raw", 64 * 1024);
       if (!raw) continue;
       std::vector<SmbiosStructure> one = SplitSmbiosTable(*raw);
@@ -116,13 +111,8 @@ std::vector<std::pair<std::string, std::string>> Machine::UdevProperties(std::st
   // A device's record is a few hundred bytes.
   const auto text = fs_.Read("/run/udev/data/" + std::string(id), 64u << 10);
   if (!text) return out;
-  size_t at = 0;
-  while (at < text->size()) {
-    size_t eol = text->find('\n', at);
-    if (eol == std::string::npos) eol = text->size();
-    const std::string_view line = std::string_view(*text).substr(at, eol - at);
-    at = eol + 1;
-    if (line.size() < 3 || line.substr(0, 2) != "E:") continue;
+  for (const std::string_view line : SplitLines(*text)) {
+    if (line.size() < 3 || !line.starts_with("E:")) continue;
     const size_t eq = line.find('=');
     if (eq == std::string_view::npos) continue;
     out.emplace_back(line.substr(2, eq - 2), line.substr(eq + 1));
@@ -142,7 +132,7 @@ IdNames Machine::DeviceNames(const std::string& devicePath, std::string* busPath
   // A device sits a few folders below its bus device; a tree that names every
   // folder like one is asked no more than this many times.
   int probes = 8;
-  while (p.size() > std::string_view("/sys/devices").size() && p.rfind("/sys/devices/", 0) == 0 && probes > 0) {
+  while (p.size() > std::string_view("/sys/devices").size() && p.starts_with("/sys/devices/") && probes > 0) {
     // Only the directories named as USB devices are asked for a USB id: a
     // failed open costs microseconds in sysfs.
     const std::string_view name = BaseName(p);

@@ -12,10 +12,10 @@
 
 #include "common/Variant.h"
 #include "instrumentation/ClassSource.h"
+#include "instrumentation/decoders/Smbios.h"
 #include "instrumentation/linux/HwIds.h"
 #include "instrumentation/linux/RootFs.h"
 #include "instrumentation/linux/RouteNetlink.h"
-#include "instrumentation/decoders/Smbios.h"
 
 namespace brv::live {
 
@@ -112,5 +112,6 @@ ClassAnswer NetworkConfiguration(const Machine& m, int32_t index);
 ClassAnswer LcdPanels(const Machine& m);
 ClassAnswer VideoConfigurations(const Machine& m);
 ClassAnswer ExternalMonitors(const Machine& m);
+ClassAnswer ComputerSystem(const Machine& m);
 
 }  // namespace brv::live

@@ -9,12 +9,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <functional>
 #include <unordered_map>
 #include <utility>
 
 #include "common/Error.h"
+#include "common/Text.h"
 #include "instrumentation/decoders/FirmwareText.h"
 
 namespace brv {
@@ -412,16 +412,7 @@ std::optional<std::string> RootFs::ReadLine(std::string_view path) const {
 std::optional<int64_t> RootFs::ReadInt(std::string_view path) const {
   const std::optional<std::string> line = ReadLine(path);
   if (!line) return std::nullopt;
-  std::string_view s = *line;
-  int base = 10;
-  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-    s.remove_prefix(2);
-    base = 16;
-  }
-  int64_t v = 0;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, base);
-  if (ec != std::errc() || end != s.data() + s.size() || s.empty()) return std::nullopt;
-  return v;
+  return ParsePrefixedInteger<int64_t>(*line);
 }
 
 std::vector<std::string> RootFs::List(std::string_view dir, size_t most) const {

@@ -15,6 +15,7 @@ const std::vector<std::string>& CollectorClassNames() {
 
 Snapshot CaptureSnapshot(const ClassSource& source) {
   Snapshot snapshot;
+  snapshot.captured = source.Origin();
   snapshot.unreachable = source.Unreachable();
   for (const std::string& name : CollectorClassNames()) {
     std::optional<std::string> key = source.KeyProperty(name);

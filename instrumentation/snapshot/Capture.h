@@ -12,8 +12,9 @@ namespace brv {
 // The classes the collectors read, in capture order.
 const std::vector<std::string>& CollectorClassNames();
 
-// Queries each of those classes (failures are kept as the class's error) and
-// records the key properties of the classes that have one.
+// Queries each of those classes (failures are kept as the class's error),
+// records the key properties of the classes that have one, and where and when
+// the source's answers were taken.
 Snapshot CaptureSnapshot(const ClassSource& source);
 
 }  // namespace brv

@@ -20,19 +20,12 @@
 #include "common/Excerpt.h"
 #include "common/JsonInput.h"
 #include "common/Path.h"
+#include "common/Text.h"
 
 namespace brv {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
 
 // A name from the file as it appears in a message: escaped and short.
 std::string Shown(std::string_view name) { return Excerpt(name, 40); }
@@ -42,7 +35,7 @@ std::string Shown(std::string_view name) { return Excerpt(name, 40); }
 class NameSet {
  public:
   // False when the name (in any letter case) was there already.
-  bool Add(std::string_view name) { return names_.insert(Lower(name)).second; }
+  bool Add(std::string_view name) { return names_.insert(LowerAscii(name)).second; }
 
  private:
   std::unordered_set<std::string> names_;
@@ -131,18 +124,40 @@ class Reader {
     return instance;
   }
 
+  // {"host": TEXT, "time": TEXT}, either null or absent.
+  Provenance ReadCaptured(const Json& j) const {
+    if (!j.is_object()) Refuse("captured", "must be an object of \"host\" and \"time\"");
+    Provenance p;
+    for (const auto& [member, value] : j.items()) {
+      const std::string at = "captured." + Shown(member);
+      // A host name is at most 253 bytes; a time as capture writes it 20.
+      const size_t most = member == "host" ? 253 : member == "time" ? 64 : 0;
+      if (most == 0) Refuse(at, "unknown member");
+      if (value.is_null()) continue;
+      if (!value.is_string()) Refuse(at, "must be a text or null");
+      const std::string text = value.get<std::string>();
+      if (text.empty() || text.size() > most) Refuse(at, fmt::format("must be 1 to {} bytes long", most));
+      (member == "host" ? p.host : p.time) = text;
+    }
+    return p;
+  }
+
   Snapshot Read(const Json& doc) const {
     if (!doc.is_object()) Refuse("", "the document is not a JSON object");
     const auto format = doc.find("format");
     if (format == doc.end()) Refuse("", "no \"format\" member; expected \"" + std::string(kSnapshotFormat) + "\"");
-    if (*format != kSnapshotFormat) {
-      Refuse("format", "expected \"" + std::string(kSnapshotFormat) + "\", found " + Shown(format->dump()));
+    if (*format != kSnapshotFormat && *format != kSnapshotFormatV1) {
+      Refuse("format", "expected \"" + std::string(kSnapshotFormat) + "\" or \"" + kSnapshotFormatV1 + "\", found " +
+                           Shown(format->dump()));
     }
+    const bool first = *format == kSnapshotFormatV1;
     Snapshot s;
     NameSet classes, keys;
     for (const auto& [member, value] : doc.items()) {
       if (member == "format") continue;
-      if (member == "unreachable") {
+      if (member == "captured" && !first) {
+        s.captured = ReadCaptured(value);
+      } else if (member == "unreachable") {
         s.unreachable = ErrorNumber(value, "unreachable");
       } else if (member == "keys") {
         if (!value.is_object()) Refuse("keys", "must map class names to key property names");
@@ -281,6 +296,12 @@ Json ErrorJson(int32_t number) { return Json{{"$error", fmt::format("0x{:08X}", 
 std::string WriteSnapshot(const Snapshot& s) {
   Json doc = Json::object();
   doc["format"] = kSnapshotFormat;
+  if (s.captured.host || s.captured.time) {
+    Json captured = Json::object();
+    if (s.captured.host) captured["host"] = *s.captured.host;
+    if (s.captured.time) captured["time"] = *s.captured.time;
+    doc["captured"] = std::move(captured);
+  }
   if (s.unreachable) doc["unreachable"] = ErrorJson(*s.unreachable)["$error"];
   if (!s.keys.empty()) {
     Json keys = Json::object();
@@ -309,10 +330,11 @@ std::string WriteSnapshot(const Snapshot& s) {
   return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-SnapshotSource::SnapshotSource(Snapshot snapshot) : unreachable_(snapshot.unreachable) {
-  for (auto& [cls, key] : snapshot.keys) keys_[Lower(cls)] = key;
+SnapshotSource::SnapshotSource(Snapshot snapshot)
+    : captured_(std::move(snapshot.captured)), unreachable_(snapshot.unreachable) {
+  for (auto& [cls, key] : snapshot.keys) keys_[LowerAscii(cls)] = key;
   for (auto& [cls, answer] : snapshot.classes) {
-    classes_[Lower(cls)] = std::make_shared<const ClassAnswer>(std::move(answer));
+    classes_[LowerAscii(cls)] = std::make_shared<const ClassAnswer>(std::move(answer));
   }
 }
 
@@ -321,13 +343,13 @@ std::shared_ptr<SnapshotSource> SnapshotSource::FromFile(const std::string& path
 }
 
 std::shared_ptr<const ClassAnswer> SnapshotSource::Query(std::string_view className) const {
-  if (auto it = classes_.find(Lower(className)); it != classes_.end()) return it->second;
+  if (auto it = classes_.find(LowerAscii(className)); it != classes_.end()) return it->second;
   static const auto kMissing = std::make_shared<const ClassAnswer>(ClassAnswer{err::kWbemInvalidClass, {}});
   return kMissing;
 }
 
 std::optional<std::string> SnapshotSource::KeyProperty(std::string_view className) const {
-  if (auto it = keys_.find(Lower(className)); it != keys_.end()) return it->second;
+  if (auto it = keys_.find(LowerAscii(className)); it != keys_.end()) return it->second;
   return std::nullopt;
 }
 

@@ -15,7 +15,10 @@
 
 namespace brv {
 
-inline constexpr const char* kSnapshotFormat = "brvparts-snapshot/1";
+// The format written. Its second version adds "captured" (where and when) to the
+// first, which is read as before.
+inline constexpr const char* kSnapshotFormat = "brvparts-snapshot/2";
+inline constexpr const char* kSnapshotFormatV1 = "brvparts-snapshot/1";
 
 // The largest snapshot file read. A capture is a few kilobytes, a large
 // server's well under a megabyte; reading takes up to some 40 times the file's
@@ -31,6 +34,7 @@ class SnapshotError : public std::runtime_error {
 };
 
 struct Snapshot {
+  Provenance captured;  // host name and time of the capture, when recorded
   std::optional<int32_t> unreachable;
   std::vector<std::pair<std::string, std::string>> keys;  // class, key property
   std::vector<std::pair<std::string, ClassAnswer>> classes;
@@ -54,8 +58,10 @@ class SnapshotSource : public ClassSource {
   std::optional<int32_t> Unreachable() const override { return unreachable_; }
   std::shared_ptr<const ClassAnswer> Query(std::string_view className) const override;
   std::optional<std::string> KeyProperty(std::string_view className) const override;
+  Provenance Origin() const override { return captured_; }
 
  private:
+  Provenance captured_;
   std::optional<int32_t> unreachable_;
   std::map<std::string, std::string> keys_;  // lower-case class name
   std::map<std::string, std::shared_ptr<const ClassAnswer>> classes_;

@@ -58,7 +58,7 @@ std::vector<std::string> PreferredLanguages() {
   if (locale.empty()) locale = Env("LANG");
   std::vector<std::string> out;
   // As with the C library, the C locale means untranslated, whatever LANGUAGE says.
-  if (!locale.empty() && locale != "C" && locale != "POSIX" && locale.rfind("C.", 0) != 0) {
+  if (!locale.empty() && locale != "C" && locale != "POSIX" && !locale.starts_with("C.")) {
     std::stringstream list(Env("LANGUAGE"));
     for (std::string item; std::getline(list, item, ':');) AddLocale(out, item);
     AddLocale(out, locale);

@@ -113,7 +113,4 @@ long ModuleReferences();
 // The folder the DLL was loaded from, with no trailing separator.
 std::wstring ModuleFolder();
 
-// Compares ASCII names without regard to case, as automation names are compared.
-bool SameNameW(std::wstring_view a, std::wstring_view b);
-
 }  // namespace brv::win

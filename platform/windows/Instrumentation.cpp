@@ -6,10 +6,12 @@
 
 #include <wbemcli.h>
 
+#include <algorithm>
 #include <mutex>
 #include <optional>
 
 #include "instrumentation/ClassSource.h"
+#include "instrumentation/Moniker.h"
 #include "instrumentation/SourceService.h"
 #include "instrumentation/snapshot/Snapshot.h"
 #include "platform/windows/CimValue.h"
@@ -17,8 +19,6 @@
 
 namespace brv::wmi {
 namespace {
-
-constexpr int32_t kInvalidSyntax = static_cast<int32_t>(0x800401E4u);  // MK_E_SYNTAX: a malformed moniker
 
 // The snapshot named by BRVPARTS_SNAPSHOT, read once for the process. Answers
 // false when the variable is not set; a file that cannot be read fails every bind.
@@ -40,41 +40,22 @@ bool UseSnapshot() {
   return wanted;
 }
 
-struct Moniker {
-  std::wstring nameSpace;  // "\\MACHINE\root\cimv2", as ConnectServer takes it
-  std::wstring path;       // the object path after ':', empty for the namespace itself
+// What the service is given for a moniker: the namespace as ConnectServer takes
+// it ("\\MACHINE\root\cimv2") and the object path.
+struct Target {
+  std::wstring nameSpace;
+  std::wstring path;
 };
 
-// "winmgmts:[{security}!]//MACHINE/NAMESPACE[:PATH]".
-Moniker ParseMoniker(const std::string& text) {
-  std::wstring rest = win::Wide(text);
-  constexpr std::wstring_view kScheme = L"winmgmts:";
-  if (rest.size() < kScheme.size() || !win::SameNameW(std::wstring_view(rest).substr(0, kScheme.size()), kScheme)) {
-    Raise(kInvalidSyntax, "not an instrumentation moniker: " + text);
-  }
-  rest.erase(0, kScheme.size());
-  if (!rest.empty() && rest[0] == L'{') {
-    const size_t close = rest.find(L'}');
-    if (close == std::wstring::npos) Raise(kInvalidSyntax, text);
-    rest.erase(0, close + 1);
-    if (!rest.empty() && rest[0] == L'!') rest.erase(0, 1);
-  }
-  if (rest.size() < 2 || rest[0] != L'/' || rest[1] != L'/') Raise(kInvalidSyntax, "the moniker names no machine: " + text);
-  rest.erase(0, 2);
-  Moniker m;
-  const size_t colon = rest.find(L':');
-  if (colon != std::wstring::npos) {
-    m.path = rest.substr(colon + 1);
-    rest.erase(colon);
-  }
-  for (wchar_t& c : rest) {
-    if (c == L'/') c = L'\\';
-  }
-  m.nameSpace = L"\\\\" + rest;
-  return m;
+Target TargetOf(const std::string& text) {
+  const Moniker m = ParseMoniker(text);
+  Target t{L"\\\\" + win::Wide(m.machine), win::Wide(m.path)};
+  if (!m.nameSpace.empty()) t.nameSpace += L"\\" + win::Wide(m.nameSpace);
+  std::replace(t.nameSpace.begin(), t.nameSpace.end(), L'/', L'\\');
+  return t;
 }
 
-win::ComPtr<IWbemServices> Connect(const Moniker& m) {
+win::ComPtr<IWbemServices> Connect(const Target& m) {
   win::ComPtr<IWbemLocator> locator;
   HRESULT hr = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator, locator.put_void());
   if (FAILED(hr)) win::RaiseHresult(hr, "creating the instrumentation locator");
@@ -173,15 +154,15 @@ HRESULT GetObjectAt(IWbemServices& services, const std::wstring& path, win::ComP
 
 std::unique_ptr<Services> BindServices(const std::string& moniker) {
   if (UseSnapshot()) return BindSourceServices(moniker);
-  const Moniker m = ParseMoniker(moniker);
-  if (!m.path.empty()) Raise(kInvalidSyntax, "the moniker names an object, not a namespace: " + moniker);
+  const Target m = TargetOf(moniker);
+  if (!m.path.empty()) Raise(kInvalidMoniker, "the moniker names an object, not a namespace: " + moniker);
   return std::make_unique<WmiServices>(Connect(m));
 }
 
 std::unique_ptr<Object> BindObject(const std::string& moniker) {
   if (UseSnapshot()) return BindSourceObject(moniker);
-  const Moniker m = ParseMoniker(moniker);
-  if (m.path.empty()) Raise(kInvalidSyntax, "the moniker names no object: " + moniker);
+  const Target m = TargetOf(moniker);
+  if (m.path.empty()) Raise(kInvalidMoniker, "the moniker names no object: " + moniker);
   const win::ComPtr<IWbemServices> services = Connect(m);
   win::ComPtr<IWbemClassObject> object;
   HRESULT hr = GetObjectAt(*services.get(), m.path, object);

@@ -13,11 +13,6 @@
 namespace brv {
 namespace {
 
-MessageBoxHandler& Handler() {
-  thread_local MessageBoxHandler handler;
-  return handler;
-}
-
 void LogBox(const std::string& destination, const std::string& line) {
   if (destination == "stderr" || destination == "-") {
     std::fputs(line.c_str(), stderr);
@@ -34,10 +29,7 @@ void LogBox(const std::string& destination, const std::string& line) {
 }  // namespace
 
 void MsgBox(const std::string& prompt, int32_t style, const std::string& title) {
-  if (const MessageBoxHandler& h = Handler()) {
-    h(prompt, title, style);
-    return;
-  }
+  if (PassToMessageBoxHandler(prompt, title, style)) return;
   if (const wchar_t* log = _wgetenv(L"BRVPARTS_MSGBOX_LOG"); log && *log) {
     LogBox(win::Utf8(std::wstring_view(log)), title + ": " + prompt + "\n");
     return;
@@ -45,12 +37,6 @@ void MsgBox(const std::string& prompt, int32_t style, const std::string& title) 
   const std::wstring text = win::Wide(prompt);
   const std::wstring caption = win::Wide(title);
   MessageBoxW(nullptr, text.c_str(), caption.c_str(), static_cast<UINT>(style) | MB_OK);
-}
-
-MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
-  MessageBoxHandler previous = std::move(Handler());
-  Handler() = std::move(handler);
-  return previous;
 }
 
 }  // namespace brv

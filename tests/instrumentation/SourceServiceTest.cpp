@@ -1,5 +1,6 @@
 // The instrumentation service over a class source: monikers, queries and object
 // paths as a script spells them.
+#include "instrumentation/Moniker.h"
 #include "instrumentation/SourceService.h"
 
 #include <gtest/gtest.h>
@@ -47,6 +48,9 @@ TEST_F(SourceService, MonikersAndQueries) {
   } cases[] = {
       {"winmgmts://./root/cimv2", "select * from Custom", 0},
       {"WINMGMTS://./ROOT\\CIMV2", "SELECT  *  FROM  custom", 0},
+      {"winmgmts:{impersonationLevel=impersonate}!//./root/cimv2", "select * from Custom", 0},
+      {"winmgmts://.\\root\\cimv2", "select * from Custom", 0},
+      {"winmgmts:{impersonationLevel=impersonate//./root/cimv2", "select * from Custom", wmi::kInvalidMoniker},
       {"winmgmts://server/root/cimv2", "select * from Custom", err::kRpcUnavailable},
       {"winmgmts://./root/default", "select * from Custom", static_cast<int32_t>(0x8004100E)},
       {"winmgmts://./root/cimv2", "select Name from Custom", err::kWbemInvalidQuery},

@@ -37,11 +37,9 @@ void ProviderScope::Switch(ProviderMode mode) {
 }
 
 BoxRecorder::BoxRecorder()
-    : previous_(SetMessageBoxHandler([this](const std::string& prompt, const std::string& title, int32_t style) {
+    : scope_([this](const std::string& prompt, const std::string& title, int32_t style) {
         boxes.push_back({prompt, title, style});
-      })) {}
-
-BoxRecorder::~BoxRecorder() { SetMessageBoxHandler(std::move(previous_)); }
+      }) {}
 
 namespace {
 int gQueries = 0;

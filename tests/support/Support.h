@@ -44,11 +44,10 @@ inline void PrintTo(const Box& b, std::ostream* out) { *out << "{" << b.title <<
 class BoxRecorder {
  public:
   BoxRecorder();
-  ~BoxRecorder();
   std::vector<Box> boxes;
 
  private:
-  MessageBoxHandler previous_;
+  MessageBoxScope scope_;
 };
 
 // A new empty folder under the system's temporary folder, removed with all it

@@ -217,6 +217,82 @@
     return shown.length <= 80 ? shown : `${shown.slice(0, 80)}...`;
   }
 
+  // ---- Against a baseline (serve --baseline FILE). ----
+  // The rows of the instance shown that were added or changed since the
+  // baseline are marked, and the category's parts that are gone are listed
+  // under the grid, with a legend. The comparison is asked for afresh after
+  // every selection; the inventory it draws is the server's, whole.
+  let hasBaseline = false;
+  let compared = null;  // the last answer of /api/baseline
+
+  function legendItem(kind, label) {
+    const item = document.createElement('li');
+    item.className = kind;
+    item.textContent = label;
+    return item;
+  }
+
+  // A part gone: what it was known by, else its facts, as "caption: value".
+  function partText(part) {
+    const known = part && typeof part.identity === 'object' && part.identity ? part.identity : part?.facts ?? {};
+    return Object.entries(known).filter(([caption]) => caption !== 'Index')
+      .map(([caption, value]) => `${caption}: ${value ?? ''}`).join(', ');
+  }
+
+  function markBaseline() {
+    const panel = $('baseline');
+    if (!hasBaseline || !compared) {
+      panel.hidden = true;
+      return;
+    }
+    panel.hidden = false;
+    const from = compared.baseline ?? {};
+    const unknown = text('baselineUnknown');
+    $('baseline-from').textContent = text('baselineFrom', from.source ?? unknown, from.host ?? unknown,
+      from.time ?? unknown);
+    $('legend').replaceChildren(legendItem('added', text('markAdded')), legendItem('changed', text('markChanged')),
+      legendItem('gone', text('markGone')));
+    const changes = chosen ? compared.categories?.[chosen.name] : null;
+    const mark = chosen ? compared.marks?.[chosen.name]?.[String(chosen.index)] : null;
+    for (const cell of site.querySelectorAll('.cell')) {
+      cell.classList.remove('mark-added', 'mark-changed');
+      delete cell.dataset.mark;
+      const row = Number(cell.dataset.row);
+      if (!mark || row < 1) continue;
+      const captionCell = site.querySelector(`.cell[data-row="${row}"][data-col="0"]`);
+      const filled = (captionCell?.textContent ?? '').trim() !== '';
+      let kind = null;
+      if (mark.state === 'added' && filled) kind = 'added';
+      if (mark.state === 'changed' && Array.isArray(mark.rows) && mark.rows.includes(row)) kind = 'changed';
+      if (kind) {
+        cell.classList.add(`mark-${kind}`);
+        cell.dataset.mark = kind;
+      }
+    }
+    const notCompared = $('not-compared');
+    const failed = Array.isArray(changes?.failed) && changes.failed.length > 0;
+    notCompared.hidden = !failed;
+    notCompared.textContent = failed ? text('notCompared', chosen.name) : '';
+    const gone = Array.isArray(changes?.removed) ? changes.removed : [];
+    $('gone').replaceChildren(...gone.map((part) => {
+      const item = document.createElement('li');
+      item.textContent = `${text('markGone')}: ${chosen.name} ${part.index ?? ''} (${partText(part)})`;
+      return item;
+    }));
+  }
+
+  async function compareWithBaseline() {
+    if (!hasBaseline) return;
+    try {
+      const response = await fetch('/api/baseline');
+      if (!response.ok) return;
+      compared = await response.json();
+    } catch {
+      return;
+    }
+    markBaseline();
+  }
+
   // ---- The page around it. ----
   let categories = [];
   let chosen = null;  // {name, index, count}: what the grid shows
@@ -268,6 +344,8 @@
     pressed(name);
     fillPicker(count, index);
     say(count > 0 ? text('shown', name, index, count) : text('shownNone', name));
+    markBaseline();
+    compareWithBaseline();
     const address = addressOf(name, index);
     if (location.hash === address || history === 'keep') return;
     if (history === 'push') window.history.pushState(null, '', address);
@@ -282,6 +360,7 @@
     fillPicker(0, 0);
     countText.textContent = '';
     drawGrid(startupGrid);
+    markBaseline();
     say(message, failed);
   }
 
@@ -361,6 +440,7 @@
       const state = await response.json();
       if (state.texts && typeof state.texts === 'object') Object.assign(texts, state.texts);
       fillCategories(state.categories);
+      hasBaseline = state.baseline === true;
       startupGrid = state.grid;
       await showBoxes(state.messages);
       drawGrid(state.currentGrid ?? state.grid);

@@ -174,7 +174,10 @@ TEST(WebServer, AnswersAsTheScriptModeDoesToOneClientAndToMany) {
   // The page's texts, in the language the server found in its environment.
   EXPECT_TRUE(startup["language"].is_string());
   EXPECT_TRUE(startup["texts"]["of"].is_string());
-  for (const char* added : {"currentGrid", "categories", "selection", "language", "texts"}) startup.erase(added);
+  EXPECT_EQ(startup["baseline"], false) << "served without --baseline";
+  for (const char* added : {"currentGrid", "categories", "selection", "baseline", "language", "texts"}) {
+    startup.erase(added);
+  }
   EXPECT_EQ(startup, json::parse(expected[0]));
   for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(Call(client, lines[i]), expected[i + 1]) << lines[i];
   // The current grid is the one the last call left, and the selection that of
@@ -640,3 +643,82 @@ TEST(WebServer, AllowHostOption) {
 }
 
 }  // namespace
+
+namespace baseline {
+
+// The sample laptop as it was before: another disk, a smaller module in slot 1,
+// a second monitor since gone, and another address.
+std::string Before(const brv::test::TempDir& dir) {
+  std::ifstream in(kLaptop);
+  json snapshot = json::parse(in);
+  snapshot["format"] = "brvparts-snapshot/2";
+  snapshot["captured"] = {{"host", "desk-7"}, {"time", "2026-11-30T08:00:00Z"}};
+  snapshot["classes"]["Brovik_DiskDrive"][0]["SerialNO"] = "S4EWNX0R123456";
+  snapshot["classes"]["DMTF_MemoryDevice"][1]["Size"] = 8589934592;
+  snapshot["classes"]["Brovik_ExternalMonitor"].push_back(
+      {{"Manufacturer", "Hewlett Packard"}, {"Model", "HP 27er"}, {"SerialNO", "3CM7260M2L"}});
+  snapshot["classes"]["Win32_NetworkAdapterConfiguration"][2]["IPAddress"] = {"10.9.9.9"};
+  const std::string path = dir.path() + "/before.json";
+  std::ofstream(path) << snapshot.dump();
+  return path;
+}
+
+TEST(WebServerBaseline, MarksWhatDiffersAndListsWhatIsGone) {
+  const brv::test::TempDir dir;
+  Server server(0, {"--baseline", Before(dir)});
+  ASSERT_GT(server.port, 0) << server.line << server.Stderr();
+  auto client = server.Client();
+  // The page's control shows Memory 2; comparing must not disturb it.
+  EXPECT_EQ(json::parse(Call(client, Select("Memory", 2)))["result"], 2);
+  const auto res = client.Get("/api/baseline");
+  ASSERT_TRUE(res);
+  ASSERT_EQ(res->status, 200) << res->body;
+  const json answer = json::parse(res->body);
+  EXPECT_EQ(answer["baseline"]["source"], "before.json") << "the file's name, not where it lies";
+  EXPECT_EQ(answer["baseline"]["host"], "desk-7");
+  EXPECT_EQ(answer["marks"]["HDD"], json::parse(R"({"1": {"state": "added"}})"));
+  EXPECT_EQ(answer["marks"]["Memory"], json::parse(R"({"2": {"state": "changed", "rows": [3]}})"));
+  EXPECT_EQ(answer["marks"]["Network Adapter"], json::object()) << "an address changes by itself";
+  EXPECT_EQ(answer["categories"]["HDD"]["removed"][0]["identity"], json({{"Serial No", "S4EWNX0R123456"}}));
+  EXPECT_EQ(answer["categories"]["External Monitor"]["removed"][0]["facts"]["Model"], "HP 27er");
+  EXPECT_EQ(answer["categories"]["External Monitor"]["added"], json::array());
+  // A name the control does not know redraws its current table: still Memory 2.
+  const json redraw = json::parse(Call(client, Select("", 2)));
+  EXPECT_EQ(redraw["grid"]["text"][2][0], "SLOTs") << redraw.dump();
+
+  // A burst of comparisons: every one answered alike.
+  std::vector<std::thread> clients;
+  std::vector<std::string> bodies(20);
+  for (size_t i = 0; i < bodies.size(); ++i) {
+    clients.emplace_back([&, i] {
+      auto c = server.Client();
+      const auto r = c.Get("/api/baseline");
+      bodies[i] = r && r->status == 200 ? r->body : "failed";
+    });
+  }
+  for (auto& t : clients) t.join();
+  for (const std::string& body : bodies) EXPECT_EQ(json::parse(body, nullptr, false)["marks"], answer["marks"]);
+  EXPECT_EQ(server.Stop(), 0);
+  EXPECT_EQ(server.Stderr(), "");
+}
+
+TEST(WebServerBaseline, NoneOrABadOne) {
+  const brv::test::TempDir dir;
+  {
+    Server server;
+    ASSERT_GT(server.port, 0) << server.line << server.Stderr();
+    auto client = server.Client();
+    const auto res = client.Get("/api/baseline");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 404);
+    EXPECT_NE(res->body.find("--baseline"), std::string::npos) << res->body;
+  }
+  const std::string bad = dir.path() + "/bad.json";
+  std::ofstream(bad) << "{}";
+  const brv::test::Outcome r = brv::test::RunProgram("serve --port 0 --baseline " + bad);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "brvparts: " + bad + ": no \"format\" member; expected \"brvparts-snapshot/2\"\n");
+  EXPECT_EQ(r.out, "") << "nothing listens";
+}
+
+}  // namespace baseline

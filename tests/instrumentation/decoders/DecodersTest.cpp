@@ -44,6 +44,8 @@ TEST(SmbiosTable, FirmwareTextPlaceholdersAreNoValue) {
       {"NP52H\x80" "140QH1", "NP52H?140QH1"},
       {"\xe4\xb8\x96\xe6\x81\x92", "\xe4\xb8\x96\xe6\x81\x92"},
       {"ab\xe4\xb8", "ab??"},
+      // Shaped like UTF-8 but not: a surrogate, past U+10FFFF, overlong.
+      {"a\xed\xa0\x80", "a???"}, {"\xf4\x90\x80\x80z", "????z"}, {"\xe0\x80\xafz", "???z"},
       {std::string("LQ133Z1JW26\0x", 13), "LQ133Z1JW26"},
   };
   for (const Case& c : cases) EXPECT_EQ(CleanFirmwareText(c.in), c.out) << c.in;

@@ -268,6 +268,12 @@ void ExpectShapes(const std::string& root) {
       {"Brovik_LCDPanel", {{"HorizontalResolution", Size}, {"VerticalResolution", Size}}},
       {"Win32_VideoConfiguration", {{"AdapterChipType", Text}, {"AdapterRAM", Size}, {"Name", Text}}},
       {"Brovik_ExternalMonitor", {{"Manufacturer", Text}, {"Model", Text}, {"SerialNO", Text}}},
+      {"Brovik_ComputerSystem", {{"Name", Text}, {"OperatingSystem", Text}, {"OSVersion", Text},
+                                 {"KernelVersion", Text}, {"Manufacturer", Text}, {"Model", Text},
+                                 {"SerialNumber", Text}, {"UUID", Text}, {"BoardManufacturer", Text},
+                                 {"BoardProduct", Text}, {"BoardSerial", Text}, {"BIOSVendor", Text},
+                                 {"BIOSVersion", Text}, {"BIOSDate", Text}, {"AssetTag", Text},
+                                 {"ChassisType", Size}, {"TotalPhysicalMemory", Size}}},
   };
   const LiveSource source(root);
   for (const std::string& cls : CollectorClassNames()) {

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "common/Error.h"
@@ -29,7 +30,17 @@ TEST(SnapshotReader, RefusesWhatIsNotASnapshot) {
       {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"P": 1e999}]}})", "t.json: line 1, column 63: not valid JSON: number overflow"},
       {"[]", "t.json: the document is not a JSON object"},
       {"{}", "t.json: no \"format\" member"},
-      {R"({"format": "brvparts-snapshot/2"})", "t.json: format: expected \"brvparts-snapshot/1\""},
+      {R"({"format": "brvparts-snapshot/3"})", "t.json: format: expected \"brvparts-snapshot/2\" or \"brvparts-snapshot/1\""},
+      // Where and when: only in the second version, texts of bounded length.
+      {R"({"format": "brvparts-snapshot/1", "captured": {"host": "a"}})", "t.json: captured: unknown member"},
+      {R"({"format": "brvparts-snapshot/2", "captured": "a"})", "t.json: captured: must be an object"},
+      {R"({"format": "brvparts-snapshot/2", "captured": {"host": 7}})", "t.json: captured.host: must be a text or null"},
+      {R"({"format": "brvparts-snapshot/2", "captured": {"host": ""}})", "t.json: captured.host: must be 1 to 253 bytes"},
+      {R"({"format": "brvparts-snapshot/2", "captured": {"host": ")" + std::string(254, 'h') + R"("}})",
+       "t.json: captured.host: must be 1 to 253 bytes"},
+      {R"({"format": "brvparts-snapshot/2", "captured": {"time": ")" + std::string(65, '1') + R"("}})",
+       "t.json: captured.time: must be 1 to 64 bytes"},
+      {R"({"format": "brvparts-snapshot/2", "captured": {"user": "x"}})", "t.json: captured.user: unknown member"},
       {R"({"format": "brvparts-snapshot/1", "extra": 1})", "t.json: extra: unknown member"},
       {R"({"format": "brvparts-snapshot/1", "classes": {"A": 3}})", "t.json: classes.A: a class must be"},
       {R"({"format": "brvparts-snapshot/1", "classes": {"A": [], "a": []}})", "t.json: classes.a: the class is given twice"},
@@ -52,7 +63,7 @@ TEST(SnapshotReader, RefusesWhatIsNotASnapshot) {
       {R"({"format": "brvparts-snapshot/1", "classes": {")" + std::string(100000, 'C') + R"(": 3}})",
        "t.json: classes.CCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCC...: a class must be"},
       {R"({"format": "brvparts-snapshot/1", "classes": {"A": {"$error": "0x\u009b2J"}}})", R"(error number "0x\u009B2J")"},
-      {R"({"format": ")" + std::string(100000, 'f') + R"("})", "t.json: format: expected \"brvparts-snapshot/1\", found \"fff"},
+      {R"({"format": ")" + std::string(100000, 'f') + R"("})", "t.json: format: expected \"brvparts-snapshot/2\" or \"brvparts-snapshot/1\", found \"fff"},
   };
   for (const auto& c : cases) {
     try {
@@ -160,11 +171,40 @@ TEST(SnapshotReader, ValuesKeepTheirKinds) {
   EXPECT_EQ(i.Find("e")->error, err::kWbemFailed);
 }
 
+TEST(SnapshotReader, KeepsWhereAndWhenAndReadsTheFirstVersion) {
+  const struct {
+    std::string text;
+    std::optional<std::string> host, time;
+  } cases[] = {
+      {R"({"format": "brvparts-snapshot/2", "captured": {"host": "desk-7", "time": "2026-12-06T16:20:05Z"}})", "desk-7",
+       "2026-12-06T16:20:05Z"},
+      {R"({"format": "brvparts-snapshot/2", "captured": {"host": null}})", std::nullopt, std::nullopt},
+      {R"({"format": "brvparts-snapshot/2"})", std::nullopt, std::nullopt},
+      {R"({"format": "brvparts-snapshot/1", "classes": {}})", std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const Snapshot once = ParseSnapshot(c.text, "t");
+    EXPECT_EQ(once.captured.host, c.host) << c.text;
+    EXPECT_EQ(once.captured.time, c.time) << c.text;
+    // Written in the second version, and read back the same.
+    const std::string written = WriteSnapshot(once);
+    EXPECT_EQ(written.rfind("{\n  \"format\": \"brvparts-snapshot/2\"", 0), 0u) << written;
+    const Snapshot twice = ParseSnapshot(written, "t");
+    EXPECT_EQ(twice.captured.host, c.host);
+    EXPECT_EQ(twice.captured.time, c.time);
+    EXPECT_EQ(SnapshotSource(twice).Origin().host, c.host);
+  }
+}
+
 // A snapshot read and written again is the same text, byte for byte: every
 // value keeps its kind and its value, every error its number.
 TEST(SnapshotReader, WritesWhatItReads) {
   const std::string text = R"({
-  "format": "brvparts-snapshot/1",
+  "format": "brvparts-snapshot/2",
+  "captured": {
+    "host": "desk-7",
+    "time": "2026-12-06T16:20:05Z"
+  },
   "unreachable": "0x800706BA",
   "keys": {
     "K": "Id"

@@ -1,24 +1,23 @@
-#include "containers/cli/Session.h"
+#include "containers/common/Session.h"
 
 #include <algorithm>
-#include <iostream>
 
 #include "common/Error.h"
 #include "common/Excerpt.h"
-#include "containers/cli/Texts.h"
 
-namespace brv::cli {
+namespace brv {
 
-Session::Session() {
-  previous_ = SetMessageBoxHandler([this](const std::string& prompt, const std::string& title, int32_t) {
-    boxes_.push_back({current_, title, prompt});
-  });
-  current_ = "start-up";
+Session::Session(std::ostream* report)
+    : report_(report),
+      boxScope_([this](const std::string& prompt, const std::string& title, int32_t) {
+        boxes_.push_back({current_, title, prompt});
+      }),
+      current_("start-up") {
   control_.emplace();
   Report(0);
 }
 
-Session::~Session() { SetMessageBoxHandler(std::move(previous_)); }
+Session::~Session() = default;
 
 std::optional<int16_t> Session::Select(const std::string& category, int32_t index) {
   if (!category.empty()) current_ = category;
@@ -30,18 +29,21 @@ std::optional<int16_t> Session::Select(const std::string& category, int32_t inde
     count = control_->SetSelectItem(name, instance);
   } catch (const Error& e) {
     errors_.push_back({current_, e.number(), e.description()});
-    std::cerr << "brvparts: " << Excerpt(current_, 64) << ": " << Excerpt(e.description(), 200) << " (error "
-              << e.number() << ")\n";
+    if (report_) {
+      *report_ << "brvparts: " << Excerpt(current_, 64) << ": " << Excerpt(e.description(), 200) << " (error "
+               << e.number() << ")\n";
+    }
   }
   Report(firstBox);
   return count;
 }
 
 void Session::Report(size_t firstBox) {
+  if (!report_) return;
   for (size_t i = firstBox; i < boxes_.size(); ++i) {
     const Box& b = boxes_[i];
-    std::cerr << "brvparts: " << Excerpt(b.category, 64) << ": " << Excerpt(b.title, 200) << ": "
-              << Excerpt(b.prompt, 200) << "\n";
+    *report_ << "brvparts: " << Excerpt(b.category, 64) << ": " << Excerpt(b.title, 200) << ": "
+             << Excerpt(b.prompt, 200) << "\n";
   }
 }
 
@@ -64,10 +66,4 @@ Walked WalkCategory(Session& session, const std::string& category, std::optional
   return result;
 }
 
-std::string HasInstances(const std::string& category, int32_t count) {
-  if (count <= 0) return Say(kHasNoInstances, {category});
-  if (count == 1) return Say(kHasOneInstance, {category});
-  return Say(kHasInstances, {category, std::to_string(count)});
-}
-
-}  // namespace brv::cli
+}  // namespace brv

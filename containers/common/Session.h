@@ -1,15 +1,18 @@
 #pragma once
-// One control driven from the terminal: every call's failure and every box it
-// shows are reported on standard error, naming the category, and remembered.
+// One control driven through every category by a container that reads the
+// inventory whole (the terminal's tables, --json, diff; the page's baseline):
+// every call's failure and every box it shows are remembered, naming the
+// category, and reported on a stream when one is given.
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "control/BRVPartsCtl.h"
 #include "platform/MessageBox.h"
 
-namespace brv::cli {
+namespace brv {
 
 struct Box {
   std::string category;
@@ -23,9 +26,12 @@ struct CallError {
   std::string description;
 };
 
+// The session belongs to the thread that creates it: the control and every call
+// run there.
 class Session {
  public:
-  Session();
+  // `report`, when given, gets one line "brvparts: CATEGORY: ..." per failure and box.
+  explicit Session(std::ostream* report = nullptr);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -43,7 +49,8 @@ class Session {
  private:
   void Report(size_t firstBox);
 
-  MessageBoxHandler previous_;
+  std::ostream* report_;
+  MessageBoxScope boxScope_;
   std::string current_;  // the category of the call under way
   std::vector<Box> boxes_;
   std::vector<CallError> errors_;
@@ -59,7 +66,4 @@ enum class Walked { Shown, Failed, PastTheCount };
 Walked WalkCategory(Session& session, const std::string& category, std::optional<int32_t> only, int32_t& shown,
                     const std::function<void(int32_t index, int16_t count)>& each);
 
-// "Memory has 2 instances", "CD,DVD has no instances".
-std::string HasInstances(const std::string& category, int32_t count);
-
-}  // namespace brv::cli
+}  // namespace brv

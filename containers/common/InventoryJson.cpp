@@ -1,0 +1,72 @@
+#include "containers/common/InventoryJson.h"
+
+#include "platform/strings/Resources.h"
+
+namespace brv {
+
+EnglishCaptions::EnglishCaptions() {
+  try {
+    const Resources chosen;
+    const std::string folder = CatalogueFolder();
+    const Catalogue english = ReadCatalogue(folder + "/en.msg");
+    for (const auto& [number, text] : english) {
+      try {
+        english_.emplace(chosen.GetResourceString(number), text);
+      } catch (const std::exception&) {
+      }
+    }
+    empty_ = chosen.GetResourceString(211);
+  } catch (const std::exception&) {
+    // No catalogue: the control shows its built-in English texts.
+  }
+}
+
+std::string EnglishCaptions::operator()(const std::string& shown) const {
+  const auto found = english_.find(shown);
+  return found == english_.end() ? shown : found->second;
+}
+
+nlohmann::ordered_json InstanceJson(const GridState& grid, const EnglishCaptions& captions,
+                                    std::map<std::string, std::string>* shown) {
+  nlohmann::ordered_json instance = nlohmann::ordered_json::object();
+  for (size_t row = 1; row < grid.text.size(); ++row) {
+    const std::vector<std::string>& cells = grid.text[row];
+    if (cells.size() < 2 || cells[0].find_first_not_of(' ') == std::string::npos) continue;  // padding
+    const std::string english = captions(cells[0]);
+    instance[english] = cells[1] == captions.emptyText() ? nlohmann::ordered_json() : nlohmann::ordered_json(cells[1]);
+    if (shown) (*shown)[english] = cells[0];
+  }
+  return instance;
+}
+
+std::optional<nlohmann::ordered_json> InventoryDocument(Session& session, std::optional<Category> only,
+                                                        std::optional<int32_t> instance, PastTheCount* past,
+                                                        CaptionsShown* shown) {
+  const EnglishCaptions captions;
+  nlohmann::ordered_json categories = nlohmann::ordered_json::object();
+  for (Category c : kAllCategories) {
+    if (only && c != *only) continue;
+    const std::string category(NameOf(c));
+    nlohmann::ordered_json instances = nlohmann::ordered_json::array();
+    int32_t count = 0;
+    const Walked walked = WalkCategory(session, category, instance, count, [&](int32_t, int16_t) {
+      instances.push_back(InstanceJson(session.control().MSHFlexGrid1().State(), captions,
+                                       shown && instances.empty() ? &(*shown)[category] : nullptr));
+    });
+    if (walked == Walked::PastTheCount) {
+      if (past) *past = {category, count};
+      return std::nullopt;
+    }
+    categories[category] = walked == Walked::Failed ? nlohmann::ordered_json() : instances;
+  }
+  nlohmann::ordered_json messages = nlohmann::ordered_json::array(), errors = nlohmann::ordered_json::array();
+  for (const Box& b : session.boxes()) {
+    messages.push_back({{"category", b.category}, {"title", b.title}, {"prompt", b.prompt}});
+  }
+  for (const CallError& e : session.errors()) {
+    errors.push_back({{"category", e.category}, {"number", e.number}, {"description", e.description}});
+  }
+  return nlohmann::ordered_json{{"categories", categories}, {"messages", messages}, {"errors", errors}};
+}
+
+}  // namespace brv

@@ -1,0 +1,388 @@
+#include "containers/send/OcsXml.h"
+
+#include <array>
+#include <vector>
+
+#include "platform/InstrumentationClasses.h"
+
+namespace brv::send {
+namespace {
+
+// How a shown value becomes a field's value.
+enum class As {
+  Text,        // the text as shown
+  Number,      // a whole number, else left out
+  Megabytes,   // bytes shown, megabytes sent
+  Constant,    // the "caption" is the value itself
+  Resolution,  // "WIDTHxHEIGHT" from the two resolutions shown
+};
+
+struct Field {
+  const char* tag;
+  const char* caption;
+  As as = As::Text;
+};
+
+// The server's bits of HARDWARE/CHECKSUM, per section.
+enum Bit : int64_t {
+  kHardware = 1,
+  kBios = 2,
+  kMemories = 4,
+  kControllers = 32,
+  kMonitors = 64,
+  kStorages = 256,
+  kModems = 2048,
+  kNetworks = 4096,
+  kVideos = 32768,
+  kCpus = 262144,
+  kBatteries = 1048576,
+};
+
+struct Section {
+  const char* category;
+  const char* tag;
+  int64_t bit;
+  std::vector<Field> fields;
+  bool first = false;  // the server keeps one row per machine: the first instance only
+};
+
+// The control's categories in the server's sections, in the control's order.
+// What a category shows and is not here has no place in the server's table.
+const std::vector<Section>& Sections() {
+  static const std::vector<Section> kSections = {
+      {"CPU",
+       "CPUS",
+       kCpus,
+       {{"MANUFACTURER", "Manufacturer"},
+        {"TYPE", "Name"},
+        {"SPEED", "MAX Clock Speed", As::Number},
+        {"SOCKET", "Socket Designation"}}},
+      {"Memory", "MEMORIES", kMemories, {{"NUMSLOTS", "SLOTs", As::Number}, {"CAPACITY", "Capacity", As::Megabytes}}},
+      {"Display",
+       "VIDEOS",
+       kVideos,
+       {{"NAME", "Chip Type"},
+        {"CHIPSET", "Chip Type"},
+        {"MEMORY", "RAM Size", As::Megabytes},
+        {"RESOLUTION", "Horizontal Resolution", As::Resolution}}},
+      {"HDD",
+       "STORAGES",
+       kStorages,
+       {{"TYPE", "disk", As::Constant},
+        {"NAME", "Model"},
+        {"MODEL", "Model"},
+        {"DISKSIZE", "Size", As::Megabytes},
+        {"SERIALNUMBER", "Serial No"},
+        {"FIRMWARE", "Firmware Revision"}}},
+      {"CD,DVD",
+       "STORAGES",
+       kStorages,
+       {{"TYPE", "cdrom", As::Constant},
+        {"NAME", "Model"},
+        {"MODEL", "Model"},
+        {"SERIALNUMBER", "Serial No"},
+        {"FIRMWARE", "Firmware Revision"}}},
+      {"Modem",
+       "MODEMS",
+       kModems,
+       {{"NAME", "Caption"}, {"MODEL", "Caption"}, {"DESCRIPTION", "Description"}, {"TYPE", "Device Type"}}},
+      {"Bluetooth",
+       "CONTROLLERS",
+       kControllers,
+       {{"TYPE", "Bluetooth", As::Constant},
+        {"MANUFACTURER", "Manufacturer"},
+        {"NAME", "Name"},
+        {"CAPTION", "Description"},
+        {"DESCRIPTION", "Description"}}},
+      {"Battery Pack",
+       "BATTERIES",
+       kBatteries,
+       {{"NAME", "Battery Pack", As::Constant},
+        {"SERIALNUMBER", "Serial No"},
+        {"DESIGNCAPACITY", "Capacity", As::Number}},
+       true},
+      {"Docking Station",
+       "CONTROLLERS",
+       kControllers,
+       {{"TYPE", "Docking Station", As::Constant},
+        {"NAME", "Docking Reference Number"},
+        {"CAPTION", "Docking Station", As::Constant},
+        {"DESCRIPTION", "Status"}}},
+      {"Network Adapter",
+       "NETWORKS",
+       kNetworks,
+       {{"DESCRIPTION", "Description"},
+        {"TYPE", "Adapter Type"},
+        {"MACADDR", "MAC Address"},
+        {"IPADDRESS", "IP Address"}}},
+      {"External Monitor",
+       "MONITORS",
+       kMonitors,
+       {{"MANUFACTURER", "Manufacturer"}, {"CAPTION", "Model"}, {"DESCRIPTION", "Model"}, {"SERIAL", "Serial No"}}},
+  };
+  return kSections;
+}
+
+// A shown value: nothing where the control shows none.
+std::optional<std::string> Shown(const nlohmann::ordered_json& instance, const char* caption) {
+  if (!instance.is_object()) return std::nullopt;
+  const auto found = instance.find(caption);
+  if (found == instance.end() || !found->is_string()) return std::nullopt;
+  return found->get<std::string>();
+}
+
+void Element(std::string& out, const char* indent, const char* tag, const std::optional<std::string>& value) {
+  if (!value) return;
+  out += indent;
+  out += '<';
+  out += tag;
+  out += '>';
+  out += XmlText(*value);
+  out += "</";
+  out += tag;
+  out += ">\n";
+}
+
+std::optional<std::string> Converted(const Field& f, const nlohmann::ordered_json& instance) {
+  if (f.as == As::Constant) return f.caption;
+  if (f.as == As::Resolution) {
+    const auto width = WholeNumber(Shown(instance, "Horizontal Resolution").value_or(""));
+    const auto height = WholeNumber(Shown(instance, "Vertical Resolution").value_or(""));
+    if (!width || !height) return std::nullopt;
+    return *width + "x" + *height;
+  }
+  const std::optional<std::string> shown = Shown(instance, f.caption);
+  if (!shown) return std::nullopt;
+  switch (f.as) {
+    case As::Number: return WholeNumber(*shown);
+    case As::Megabytes: return Megabytes(*shown);
+    default: return shown;
+  }
+}
+
+std::optional<std::string> Known(const Identity& identity, const char* name) {
+  const auto found = identity.find(name);
+  if (found == identity.end()) return std::nullopt;
+  return found->second;
+}
+
+const nlohmann::ordered_json& Instances(const nlohmann::ordered_json& categories, const char* category) {
+  static const nlohmann::ordered_json kNone = nlohmann::ordered_json::array();
+  const auto found = categories.find(category);
+  return found != categories.end() && found->is_array() ? *found : kNone;
+}
+
+// UTF-8 decoding of one character at `at`: its code point and length, or
+// nothing for a byte that does not start a well-formed character.
+std::optional<std::pair<char32_t, size_t>> NextCharacter(std::string_view s, size_t at) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
+  const unsigned char c = byte(at);
+  if (c < 0x80) return std::pair<char32_t, size_t>{c, 1};
+  size_t length = 0;
+  char32_t cp = 0, least = 0;
+  if ((c & 0xE0) == 0xC0)
+    length = 2, cp = c & 0x1F, least = 0x80;
+  else if ((c & 0xF0) == 0xE0)
+    length = 3, cp = c & 0x0F, least = 0x800;
+  else if ((c & 0xF8) == 0xF0)
+    length = 4, cp = c & 0x07, least = 0x10000;
+  else
+    return std::nullopt;
+  if (at + length > s.size()) return std::nullopt;
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(at + i) & 0xC0) != 0x80) return std::nullopt;
+    cp = (cp << 6) | (byte(at + i) & 0x3F);
+  }
+  if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+  return std::pair<char32_t, size_t>{cp, length};
+}
+
+}  // namespace
+
+Identity ReadIdentity(const ClassSource& source) {
+  Identity identity;
+  const auto answer = source.Query(ClassName(InstrumentationClass::ComputerSystem));
+  if (!answer || answer->error || answer->instances.empty() || answer->instances.front().error) return identity;
+  for (const Property& p : answer->instances.front().properties) {
+    if (p.error || p.value.IsNull() || p.value.IsEmpty() || p.value.IsArray()) continue;
+    if (p.value.IsText() || p.value.IsInteger()) {
+      std::string text = TextOf(p.value);
+      if (!text.empty()) identity.emplace(p.name, std::move(text));
+    }
+  }
+  return identity;
+}
+
+std::string XmlText(std::string_view text, size_t limit) {
+  std::string out;
+  size_t taken = 0;
+  for (size_t at = 0; at < text.size();) {
+    const auto next = NextCharacter(text, at);
+    const size_t length = next ? next->second : 1;
+    if (taken + length > limit) break;
+    taken += length;
+    const char32_t cp = next ? next->first : 0xFFFD;
+    const bool carried = next && (cp >= 0x20 || cp == '\t' || cp == '\n' || cp == '\r') && cp != 0xFFFE && cp != 0xFFFF;
+    if (!carried) {
+      out += "\xEF\xBF\xBD";
+    } else if (cp == '&') {
+      out += "&amp;";
+    } else if (cp == '<') {
+      out += "&lt;";
+    } else if (cp == '>') {
+      out += "&gt;";
+    } else if (cp == '"') {
+      out += "&quot;";
+    } else if (cp == '\'') {
+      out += "&apos;";
+    } else {
+      out.append(text.substr(at, length));
+    }
+    at += length;
+  }
+  return out;
+}
+
+std::optional<std::string> WholeNumber(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  if (text.empty() || text.size() > 18) return std::nullopt;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+  }
+  const size_t first = text.find_first_not_of('0');
+  return first == std::string_view::npos ? "0" : std::string(text.substr(first));
+}
+
+std::optional<std::string> Megabytes(std::string_view bytes) {
+  const std::optional<std::string> number = WholeNumber(bytes);
+  if (!number) return std::nullopt;
+  return std::to_string(std::stoull(*number) / (1024 * 1024));
+}
+
+std::string ChassisName(std::string_view number) {
+  static constexpr std::array<const char*, 37> kNames = {"",
+                                                         "Other",
+                                                         "Unknown",
+                                                         "Desktop",
+                                                         "Low Profile Desktop",
+                                                         "Pizza Box",
+                                                         "Mini Tower",
+                                                         "Tower",
+                                                         "Portable",
+                                                         "Laptop",
+                                                         "Notebook",
+                                                         "Hand Held",
+                                                         "Docking Station",
+                                                         "All in One",
+                                                         "Sub Notebook",
+                                                         "Space-saving",
+                                                         "Lunch Box",
+                                                         "Main Server Chassis",
+                                                         "Expansion Chassis",
+                                                         "SubChassis",
+                                                         "Bus Expansion Chassis",
+                                                         "Peripheral Chassis",
+                                                         "RAID Chassis",
+                                                         "Rack Mount Chassis",
+                                                         "Sealed-case PC",
+                                                         "Multi-system chassis",
+                                                         "Compact PCI",
+                                                         "Advanced TCA",
+                                                         "Blade",
+                                                         "Blade Enclosure",
+                                                         "Tablet",
+                                                         "Convertible",
+                                                         "Detachable",
+                                                         "IoT Gateway",
+                                                         "Embedded PC",
+                                                         "Mini PC",
+                                                         "Stick PC"};
+  const std::optional<std::string> n = WholeNumber(number);
+  if (n && n->size() <= 2) {
+    const size_t i = std::stoul(*n);
+    if (i >= 1 && i < kNames.size()) return kNames[i];
+  }
+  return std::string(number);
+}
+
+int64_t SectionsToRewrite(const nlohmann::ordered_json& categories) {
+  int64_t sum = kEverySection;
+  for (const Section& s : Sections()) {
+    const auto found = categories.find(s.category);
+    if (found != categories.end() && found->is_null()) sum &= ~s.bit;
+  }
+  return sum;
+}
+
+std::string OcsInventoryXml(const OcsReport& r) {
+  const nlohmann::ordered_json& categories = r.categories;
+  std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<REQUEST>\n  <CONTENT>\n";
+
+  // The machine: its name and system, its processors and memory in sum.
+  const nlohmann::ordered_json& cpus = Instances(categories, "CPU");
+  const nlohmann::ordered_json& memories = Instances(categories, "Memory");
+  std::optional<std::string> memory;
+  if (const auto total = Known(r.identity, "TotalPhysicalMemory")) memory = Megabytes(*total);
+  if (!memory && !memories.empty()) {
+    uint64_t sum = 0;
+    for (const auto& m : memories) {
+      if (const auto mb = Converted({"", "Capacity", As::Megabytes}, m)) sum += std::stoull(*mb);
+    }
+    memory = std::to_string(sum);
+  }
+  std::optional<std::string> address;
+  for (const auto& adapter : Instances(categories, "Network Adapter")) {
+    if ((address = Shown(adapter, "IP Address"))) break;
+  }
+  out += "    <HARDWARE>\n";
+  Element(out, "      ", "NAME", Known(r.identity, "Name").value_or(r.hostName));
+  Element(out, "      ", "OSNAME", Known(r.identity, "OperatingSystem"));
+  Element(out, "      ", "OSVERSION", Known(r.identity, "KernelVersion"));
+  Element(out, "      ", "UUID", Known(r.identity, "UUID"));
+  if (!cpus.empty()) {
+    Element(out, "      ", "PROCESSORT", Shown(cpus.front(), "Name"));
+    Element(out, "      ", "PROCESSORS", Converted({"", "MAX Clock Speed", As::Number}, cpus.front()));
+    Element(out, "      ", "PROCESSORN", std::to_string(cpus.size()));
+  }
+  Element(out, "      ", "MEMORY", memory);
+  Element(out, "      ", "IPADDR", address);
+  Element(out, "      ", "CHECKSUM", std::to_string(SectionsToRewrite(categories)));
+  out += "    </HARDWARE>\n";
+
+  out += "    <BIOS>\n";
+  const std::pair<const char*, const char*> bios[] = {
+      {"SMANUFACTURER", "Manufacturer"},
+      {"SMODEL", "Model"},
+      {"SSN", "SerialNumber"},
+      {"BMANUFACTURER", "BIOSVendor"},
+      {"BVERSION", "BIOSVersion"},
+      {"BDATE", "BIOSDate"},
+      {"MMANUFACTURER", "BoardManufacturer"},
+      {"MMODEL", "BoardProduct"},
+      {"MSN", "BoardSerial"},
+      {"ASSETTAG", "AssetTag"},
+  };
+  for (const auto& [tag, name] : bios) Element(out, "      ", tag, Known(r.identity, name));
+  if (const auto chassis = Known(r.identity, "ChassisType")) Element(out, "      ", "TYPE", ChassisName(*chassis));
+  out += "    </BIOS>\n";
+
+  for (const Section& s : Sections()) {
+    for (const auto& instance : Instances(categories, s.category)) {
+      out += "    <";
+      out += s.tag;
+      out += ">\n";
+      for (const Field& f : s.fields) Element(out, "      ", f.tag, Converted(f, instance));
+      out += "    </";
+      out += s.tag;
+      out += ">\n";
+      if (s.first) break;
+    }
+  }
+  out += "  </CONTENT>\n";
+  Element(out, "  ", "DEVICEID", r.deviceId);
+  out += "  <QUERY>INVENTORY</QUERY>\n</REQUEST>\n";
+  return out;
+}
+
+}  // namespace brv::send

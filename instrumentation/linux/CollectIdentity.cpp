@@ -1,0 +1,98 @@
+// The machine itself: what an inventory server identifies it by. One instance,
+// read without root where the kernel allows:
+// - Name: the host name (/proc/sys/kernel/hostname, the running system's).
+// - OperatingSystem, OSVersion: os-release's PRETTY_NAME (else NAME) and
+//   VERSION_ID (/etc/os-release, else /usr/lib/os-release); KernelVersion:
+//   /proc/sys/kernel/osrelease.
+// - Manufacturer, Model, SerialNumber, UUID; BoardManufacturer, BoardProduct,
+//   BoardSerial; BIOSVendor, BIOSVersion, BIOSDate; ChassisType (the SMBIOS
+//   number), AssetTag: the kernel's copy of the firmware's identity under
+//   /sys/class/dmi/id. The serial numbers and the UUID are readable by root
+//   only; they are null otherwise, and wherever the firmware holds a placeholder.
+// - TotalPhysicalMemory: the memory the kernel manages, in bytes (meminfo's MemTotal).
+// None of it known (a captured tree without these files): no instance.
+#include <charconv>
+
+#include "instrumentation/decoders/FirmwareText.h"
+#include "instrumentation/linux/Machine.h"
+
+namespace brv::live {
+namespace {
+
+// One value of an os-release file: KEY=value, the value bare or in single or
+// double quotes, with backslash escapes inside double quotes.
+std::optional<std::string> OsReleaseValue(std::string_view text, std::string_view key) {
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t eol = text.find('\n', at);
+    if (eol == std::string_view::npos) eol = text.size();
+    std::string_view line = TrimText(text.substr(at, eol - at));
+    at = eol + 1;
+    if (line.size() <= key.size() || line.substr(0, key.size()) != key || line[key.size()] != '=') continue;
+    std::string_view value = line.substr(key.size() + 1);
+    std::string out;
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+      const char quote = value.front();
+      value = value.substr(1, value.size() - 2);
+      for (size_t i = 0; i < value.size(); ++i) {
+        if (quote == '"' && value[i] == '\\' && i + 1 < value.size()) ++i;
+        out.push_back(value[i]);
+      }
+    } else {
+      out = std::string(value);
+    }
+    return CleanFirmwareText(out);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+ClassAnswer ComputerSystem(const Machine& m) {
+  const RootFs& fs = m.fs();
+  Instance instance;
+  instance.Set("Name", TextOrNull(m.Text("/proc/sys/kernel/hostname")));
+  std::optional<std::string> osRelease = fs.Read("/etc/os-release", 64u << 10);
+  if (!osRelease) osRelease = fs.Read("/usr/lib/os-release", 64u << 10);
+  const std::string release = osRelease.value_or("");
+  std::optional<std::string> osName = OsReleaseValue(release, "PRETTY_NAME");
+  if (!osName) osName = OsReleaseValue(release, "NAME");
+  instance.Set("OperatingSystem", TextOrNull(osName));
+  instance.Set("OSVersion", TextOrNull(OsReleaseValue(release, "VERSION_ID")));
+  instance.Set("KernelVersion", TextOrNull(m.Text("/proc/sys/kernel/osrelease")));
+  const std::string dmi = "/sys/class/dmi/id/";
+  const std::pair<const char*, const char*> texts[] = {
+      {"Manufacturer", "sys_vendor"},        {"Model", "product_name"},
+      {"SerialNumber", "product_serial"},    {"UUID", "product_uuid"},
+      {"BoardManufacturer", "board_vendor"}, {"BoardProduct", "board_name"},
+      {"BoardSerial", "board_serial"},       {"BIOSVendor", "bios_vendor"},
+      {"BIOSVersion", "bios_version"},       {"BIOSDate", "bios_date"},
+      {"AssetTag", "chassis_asset_tag"},
+  };
+  for (const auto& [property, file] : texts) instance.Set(property, TextOrNull(m.Text(dmi + file)));
+  const auto chassis = fs.ReadInt(dmi + "chassis_type");
+  instance.Set("ChassisType",
+               chassis && *chassis > 0 && *chassis < 256 ? Variant(static_cast<int32_t>(*chassis)) : Variant(Null{}));
+  Variant memory = Null{};
+  if (const auto meminfo = fs.Read("/proc/meminfo", 64u << 10)) {
+    const size_t at = meminfo->find("MemTotal:");
+    if (at != std::string::npos) {
+      std::string_view rest = TrimText(std::string_view(*meminfo).substr(at + 9, 32));
+      uint64_t kib = 0;
+      const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), kib);
+      if (ec == std::errc() && kib > 0 && kib < (uint64_t{1} << 50)) memory = ByteCount(kib * 1024);
+    }
+  }
+  instance.Set("TotalPhysicalMemory", memory);
+  // A machine that tells nothing about itself (a tree without these files) has no instance.
+  ClassAnswer answer;
+  for (const Property& p : instance.properties) {
+    if (!p.value.IsNull()) {
+      answer.instances.push_back(std::move(instance));
+      break;
+    }
+  }
+  return answer;
+}
+
+}  // namespace brv::live

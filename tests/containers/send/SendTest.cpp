@@ -1,0 +1,469 @@
+// The report to an inventory server: the XML built from the control's
+// categories (escaping, numbers, the mapping of each category), the device id
+// and its keeping, the server's address, and each way a post can end, against
+// a small local HTTP server.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include "containers/send/DeviceId.h"
+#include "containers/send/OcsXml.h"
+#include "containers/send/Transport.h"
+#include "instrumentation/snapshot/Snapshot.h"
+#include "tests/support/Support.h"
+
+namespace brv::send {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+TEST(OcsXml, ValuesAreEscapedAndCleaned) {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"plain", "plain"},
+      {"a & b < c > d \" e ' f", "a &amp; b &lt; c &gt; d &quot; e &apos; f"},
+      {"</NAME><INJECTED>x</INJECTED>", "&lt;/NAME&gt;&lt;INJECTED&gt;x&lt;/INJECTED&gt;"},
+      {"]]>", "]]&gt;"},
+      {"tab\tnew\nline", "tab\tnew\nline"},
+      {std::string("nul\0byte", 8),
+       "nul\xEF\xBF\xBD"
+       "byte"},
+      {"esc\x1b[31m", "esc\xEF\xBF\xBD[31m"},
+      {"bad \xFF byte", "bad \xEF\xBF\xBD byte"},
+      {"overlong \xC0\xAF", "overlong \xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"cut \xE2\x82", "cut \xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"noncharacter \xEF\xBF\xBF", "noncharacter \xEF\xBF\xBD"},
+      {"surrogate \xED\xA0\x80", "surrogate \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC", "caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(XmlText(c.in), c.out) << c.in;
+  // Cut at the limit, between characters.
+  EXPECT_EQ(XmlText("ab\xC3\xA9", 3), "ab");
+  EXPECT_EQ(XmlText(std::string(5000, 'x')).size(), 1024u);
+}
+
+TEST(OcsXml, NumbersAreWholeNumbersOrNothing) {
+  const struct {
+    std::string in;
+    std::optional<std::string> number, megabytes;
+  } cases[] = {
+      {"512", "512", "0"},
+      {" 8589934592 ", "8589934592", "8192"},
+      {"512110190592", "512110190592", "488386"},
+      {"007", "7", "0"},
+      {"0", "0", "0"},
+      {"512 GB", std::nullopt, std::nullopt},
+      {"-1", std::nullopt, std::nullopt},
+      {"1.5", std::nullopt, std::nullopt},
+      {"", std::nullopt, std::nullopt},
+      {"1234567890123456789", std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(WholeNumber(c.in), c.number) << c.in;
+    EXPECT_EQ(Megabytes(c.in), c.megabytes) << c.in;
+  }
+  EXPECT_EQ(ChassisName("10"), "Notebook");
+  EXPECT_EQ(ChassisName("3"), "Desktop");
+  EXPECT_EQ(ChassisName("99"), "99");
+}
+
+std::string Report(const Json& categories, const Identity& identity = {}) {
+  return OcsInventoryXml({categories, identity, "fallback-host", "host-2026-01-02-03-04-05"});
+}
+
+// The text between the first <TAG> and its </TAG> after `from`.
+std::string Section(const std::string& xml, const std::string& tag, size_t from = 0) {
+  const size_t open = xml.find("<" + tag + ">", from);
+  const size_t close = xml.find("</" + tag + ">", open);
+  if (open == std::string::npos || close == std::string::npos) return "(no " + tag + ")";
+  return xml.substr(open + tag.size() + 2, close - open - tag.size() - 2);
+}
+
+std::string Compact(std::string s) {
+  std::string out;
+  for (char c : s) {
+    if (c != '\n' && c != ' ') out.push_back(c);
+  }
+  return out;
+}
+
+TEST(OcsXml, EachCategoryLandsInItsSection) {
+  const struct {
+    const char* category;
+    Json instance;
+    const char* section;
+    const char* expected;
+  } cases[] = {
+      {"CPU",
+       {{"Index", "1"},
+        {"Manufacturer", "GenuineIntel"},
+        {"Name", "Core i7"},
+        {"Version", "Family 6"},
+        {"MAX Clock Speed", "4200"},
+        {"Socket Designation", "U3E1"}},
+       "CPUS",
+       "<MANUFACTURER>GenuineIntel</MANUFACTURER><TYPE>Corei7</TYPE><SPEED>4200</SPEED><SOCKET>U3E1</SOCKET>"},
+      {"Memory",
+       {{"Index", "1"}, {"SLOTs", "2"}, {"Capacity", "17179869184"}},
+       "MEMORIES",
+       "<NUMSLOTS>2</NUMSLOTS><CAPACITY>16384</CAPACITY>"},
+      {"Display",
+       {{"Horizontal Resolution", "1920"},
+        {"Vertical Resolution", "1080"},
+        {"Chip Type", "UHD 620"},
+        {"RAM Size", "268435456"}},
+       "VIDEOS",
+       "<NAME>UHD620</NAME><CHIPSET>UHD620</CHIPSET><MEMORY>256</MEMORY><RESOLUTION>1920x1080</RESOLUTION>"},
+      {"HDD",
+       {{"Model", "SSD"}, {"Size", "512110190592"}, {"Serial No", "S3TN"}, {"Firmware Revision", "4L7Q"}},
+       "STORAGES",
+       "<TYPE>disk</TYPE><NAME>SSD</NAME><MODEL>SSD</MODEL><DISKSIZE>488386</DISKSIZE><SERIALNUMBER>S3TN</"
+       "SERIALNUMBER><FIRMWARE>4L7Q</FIRMWARE>"},
+      {"CD,DVD",
+       {{"Model", "DVDRAM"}, {"Serial No", "KZ5"}, {"Firmware Revision", "LD02"}},
+       "STORAGES",
+       "<TYPE>cdrom</TYPE><NAME>DVDRAM</NAME><MODEL>DVDRAM</MODEL><SERIALNUMBER>KZ5</SERIALNUMBER><FIRMWARE>LD02</"
+       "FIRMWARE>"},
+      {"Modem",
+       {{"Attached To", "/dev/ttyACM0"},
+        {"Caption", "L850"},
+        {"Description", "LTE"},
+        {"Device ID", "usb"},
+        {"Device Type", "External Modem"}},
+       "MODEMS",
+       "<NAME>L850</NAME><MODEL>L850</MODEL><DESCRIPTION>LTE</DESCRIPTION><TYPE>ExternalModem</TYPE>"},
+      {"Bluetooth",
+       {{"Description", "BT"}, {"MAC Address", "9C:B6"}, {"Manufacturer", "Intel"}, {"Name", "hci0"}},
+       "CONTROLLERS",
+       "<TYPE>Bluetooth</TYPE><MANUFACTURER>Intel</MANUFACTURER><NAME>hci0</NAME><CAPTION>BT</"
+       "CAPTION><DESCRIPTION>BT</DESCRIPTION>"},
+      {"Battery Pack",
+       {{"Serial No", "38109"}, {"Capacity", "47520"}},
+       "BATTERIES",
+       "<NAME>BatteryPack</NAME><SERIALNUMBER>38109</SERIALNUMBER><DESIGNCAPACITY>47520</DESIGNCAPACITY>"},
+      {"Docking Station",
+       {{"Docking Reference Number", "40AY"}, {"Status", "Docked"}},
+       "CONTROLLERS",
+       "<TYPE>DockingStation</TYPE><NAME>40AY</NAME><CAPTION>DockingStation</CAPTION><DESCRIPTION>Docked</"
+       "DESCRIPTION>"},
+      {"Network Adapter",
+       {{"Adapter Type", "Wireless"},
+        {"Description", "8265"},
+        {"IP Address", "192.0.2.1"},
+        {"MAC Address", "9C:B6:D0:1A:2B:3D"},
+        {"Manufacturer", "Intel"},
+        {"Name", "wlp3s0"}},
+       "NETWORKS",
+       "<DESCRIPTION>8265</DESCRIPTION><TYPE>Wireless</TYPE><MACADDR>9C:B6:D0:1A:2B:3D</"
+       "MACADDR><IPADDRESS>192.0.2.1</IPADDRESS>"},
+      {"External Monitor",
+       {{"Manufacturer", "Dell"}, {"Model", "U2415"}, {"Serial No", "CFV9"}},
+       "MONITORS",
+       "<MANUFACTURER>Dell</MANUFACTURER><CAPTION>U2415</CAPTION><DESCRIPTION>U2415</DESCRIPTION><SERIAL>CFV9</"
+       "SERIAL>"},
+  };
+  for (const auto& c : cases) {
+    const Json categories = {{c.category, Json::array({c.instance})}};
+    EXPECT_EQ(Compact(Section(Report(categories), c.section)), c.expected) << c.category;
+  }
+}
+
+TEST(OcsXml, WhatCannotBeSentIsLeftOut) {
+  const Json categories = {
+      {"HDD", Json::array({{{"Model", nullptr}, {"Size", "512 GB"}, {"Serial No", "</SERIALNUMBER><X>"}}})},
+      {"Battery Pack", Json::array({{{"Serial No", "first"}}, {{"Serial No", "second"}}})},
+  };
+  const std::string xml = Report(categories);
+  const std::string disk = Section(xml, "STORAGES");
+  EXPECT_EQ(disk.find("<MODEL>"), std::string::npos) << "a value the control does not show";
+  EXPECT_EQ(disk.find("<DISKSIZE>"), std::string::npos) << "a size that is no number";
+  EXPECT_NE(disk.find("<SERIALNUMBER>&lt;/SERIALNUMBER&gt;&lt;X&gt;</SERIALNUMBER>"), std::string::npos) << disk;
+  // The server keeps one battery per machine.
+  EXPECT_NE(xml.find("first"), std::string::npos);
+  EXPECT_EQ(xml.find("second"), std::string::npos);
+}
+
+TEST(OcsXml, HardwareAndBiosIdentifyTheMachine) {
+  const Json categories = {
+      {"CPU", Json::array({{{"Name", "Core i7"}, {"MAX Clock Speed", "4200"}}, {{"Name", "Core i7"}}})},
+      {"Memory", Json::array({{{"Capacity", "8589934592"}}, {{"Capacity", "17179869184"}}})},
+      {"Network Adapter", Json::array({{{"IP Address", nullptr}}, {{"IP Address", "192.0.2.7"}}})},
+  };
+  const Identity identity = {
+      {"Name", "t480s"}, {"OperatingSystem", "Debian <12>"}, {"KernelVersion", "6.1"}, {"Manufacturer", "LENOVO"},
+      {"Model", "20L8"}, {"SerialNumber", "PC13"},           {"BIOSVendor", "LENOVO"}, {"ChassisType", "10"}};
+  const std::string xml = Report(categories, identity);
+  EXPECT_EQ(Compact(Section(xml, "HARDWARE")),
+            "<NAME>t480s</NAME><OSNAME>Debian&lt;12&gt;</OSNAME><OSVERSION>6.1</OSVERSION><PROCESSORT>Corei7</"
+            "PROCESSORT><PROCESSORS>4200</PROCESSORS><PROCESSORN>2</PROCESSORN><MEMORY>24576</"
+            "MEMORY><IPADDR>192.0.2.7</IPADDR><CHECKSUM>4194303</CHECKSUM>");
+  EXPECT_EQ(Compact(Section(xml, "BIOS")),
+            "<SMANUFACTURER>LENOVO</SMANUFACTURER><SMODEL>20L8</SMODEL><SSN>PC13</SSN><BMANUFACTURER>LENOVO</"
+            "BMANUFACTURER><TYPE>Notebook</TYPE>");
+  EXPECT_EQ(Section(xml, "DEVICEID"), "host-2026-01-02-03-04-05");
+  EXPECT_NE(xml.find("<QUERY>INVENTORY</QUERY>"), std::string::npos);
+  // Without an identity: the name given, the memory the parts add up to.
+  const std::string bare = Report(categories);
+  EXPECT_EQ(Section(bare, "NAME"), "fallback-host");
+  EXPECT_EQ(Section(bare, "MEMORY"), "24576");
+  EXPECT_EQ(Compact(Section(bare, "BIOS")), "");
+}
+
+TEST(OcsXml, AFailedCategoryKeepsWhatTheServerHas) {
+  const struct {
+    Json categories;
+    int64_t checksum;
+  } cases[] = {
+      {Json::object(), kEverySection},  // absent categories are none: their sections are emptied
+      {{{"CPU", nullptr}}, kEverySection - 262144},
+      {{{"HDD", nullptr}}, kEverySection - 256},
+      {{{"HDD", nullptr}, {"CD,DVD", nullptr}}, kEverySection - 256},
+      {{{"Bluetooth", Json::array()}, {"Docking Station", nullptr}}, kEverySection - 32},
+      {{{"Memory", nullptr}, {"Battery Pack", nullptr}}, kEverySection - 4 - 1048576},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SectionsToRewrite(c.categories), c.checksum) << c.categories.dump();
+    EXPECT_EQ(Section(Report(c.categories), "CHECKSUM"), std::to_string(c.checksum));
+  }
+}
+
+TEST(OcsXml, TheIdentityComesFromTheSourceAndOlderSnapshotsHaveNone) {
+  const Snapshot with = ParseSnapshot(test::SnapshotWith(R"("Brovik_ComputerSystem": [
+      {"Name": "pc1", "SerialNumber": null, "ChassisType": 10, "Model": ""}])"),
+                                      "with");
+  EXPECT_EQ(ReadIdentity(SnapshotSource(with)), (Identity{{"Name", "pc1"}, {"ChassisType", "10"}}));
+  const Snapshot older = ParseSnapshot(test::SnapshotWith(R"("CIM_Processor": [])"), "older");
+  EXPECT_TRUE(ReadIdentity(SnapshotSource(older)).empty());
+  const Snapshot failing =
+      ParseSnapshot(test::SnapshotWith(R"("Brovik_ComputerSystem": {"$error": "0x80041001"})"), "failing");
+  EXPECT_TRUE(ReadIdentity(SnapshotSource(failing)).empty());
+}
+
+TEST(DeviceId, HasTheShapeTheServerTakes) {
+  EXPECT_EQ(MakeDeviceId("pc1", 0), "pc1-1970-01-01-00-00-00");
+  EXPECT_EQ(MakeDeviceId("pc1.example.org", 1767323045), "pc1.example.org-2026-01-02-03-04-05");
+  const struct {
+    std::string host, kept;
+  } hosts[] = {{"", "unknown"},
+               {"a b/c", "a_b_c"},
+               {"../../etc", ".._.._etc"},
+               {std::string(100, 'x'), std::string(64, 'x')},
+               {"caf\xC3\xA9", "caf__"}};
+  for (const auto& h : hosts) {
+    EXPECT_EQ(DeviceHost(h.host), h.kept);
+    EXPECT_TRUE(IsDeviceId(MakeDeviceId(h.host, 0))) << h.host;
+  }
+  for (const char* bad : {"", "pc1", "pc1-2026-01-02", "-2026-01-02-03-04-05", "pc 1-2026-01-02-03-04-05",
+                          "pc1-2026-01-02-03-04-05\n", "pc1-2026-01-02-03-04-5"}) {
+    EXPECT_FALSE(IsDeviceId(bad)) << bad;
+  }
+}
+
+TEST(DeviceId, IsMadeOnceAndKept) {
+  test::TempDir dir;
+  const std::string folder = dir.path() + "/state/brvparts";
+  // Shown only: nothing is written.
+  EXPECT_EQ(KeptDeviceId(folder, "device-id", "pc1", 0, false), "pc1-1970-01-01-00-00-00");
+  struct stat st {};
+  EXPECT_NE(stat(folder.c_str(), &st), 0);
+  // The first report makes it, every later one finds it, whatever the time or name.
+  const std::string first = KeptDeviceId(folder, "device-id", "pc1", 1767323045);
+  EXPECT_EQ(first, "pc1-2026-01-02-03-04-05");
+  EXPECT_EQ(KeptDeviceId(folder, "device-id", "renamed", 1800000000), first);
+  EXPECT_EQ(KeptDeviceId(folder, "snapshots/other", "other", 0), "other-1970-01-01-00-00-00");
+  EXPECT_EQ(KeptDeviceId(folder, "snapshots/other", "other", 1800000000), "other-1970-01-01-00-00-00");
+  ASSERT_EQ(stat(folder.c_str(), &st), 0);
+  if (geteuid() != 0) {
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+  }
+  EXPECT_NE(stat((folder + "/device-id.new").c_str(), &st), 0) << "the temporary file is gone";
+  // A file that holds no id is told, not replaced: the machine would become a new one.
+  for (const std::string& content : {std::string("garbage\n"), std::string(), std::string(200, 'x')}) {
+    std::ofstream(folder + "/device-id", std::ios::trunc) << content;
+    EXPECT_THROW(KeptDeviceId(folder, "device-id", "pc1", 0), DeviceIdError) << content;
+  }
+  EXPECT_THROW(KeptDeviceId(dir.path() + "/state", "brvparts", "pc1", 0), DeviceIdError) << "a folder in its place";
+}
+
+TEST(Transport, TheServersAddress) {
+  const struct {
+    const char* given;
+    const char* url;  // nullptr: refused
+  } cases[] = {
+      {"http://ocs.example.org", "http://ocs.example.org/ocsinventory"},
+      {"https://ocs.example.org:8443/", "https://ocs.example.org:8443/ocsinventory"},
+      {"http://10.0.0.5/ocsinventory", "http://10.0.0.5/ocsinventory"},
+      {"http://10.0.0.5/inventory/", "http://10.0.0.5/inventory/ocsinventory"},
+      {"http://[::1]:8080", "http://[::1]:8080/ocsinventory"},
+      {"ftp://ocs.example.org", nullptr},
+      {"ocs.example.org", nullptr},
+      {"http://", nullptr},
+      {"http:///path", nullptr},
+      {"http://host/a b", nullptr},
+      {"http://host/\x1b[31m", nullptr},
+      {"http://host/?q=1", nullptr},
+      {"http://host/#top", nullptr},
+  };
+  for (const auto& c : cases) {
+    if (c.url) {
+      EXPECT_EQ(InventoryUrl(c.given), c.url);
+    } else {
+      EXPECT_THROW(InventoryUrl(c.given), std::invalid_argument) << c.given;
+    }
+  }
+  EXPECT_THROW(InventoryUrl("http://host/" + std::string(2000, 'a')), std::invalid_argument);
+}
+
+TEST(Transport, CompressionRoundTripsAndInflationIsBounded) {
+  const std::string text(100000, 'a');
+  const std::string packed = Compress(text);
+  EXPECT_LT(packed.size(), 1000u);
+  EXPECT_EQ(Inflate(packed, 1u << 20), text);
+  EXPECT_EQ(Inflate(packed, 50000), std::nullopt) << "past the limit";
+  EXPECT_EQ(Inflate(packed.substr(0, packed.size() / 2), 1u << 20), std::nullopt) << "cut short";
+  EXPECT_EQ(Inflate("<html>not zlib</html>", 1u << 20), std::nullopt);
+}
+
+// A small server on loopback answering /ocsinventory as told.
+class FakeServer {
+ public:
+  FakeServer() {
+    port = server.bind_to_any_port("127.0.0.1");
+    thread = std::thread([this] { server.listen_after_bind(); });
+    for (int i = 0; i < 500 && !server.is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ~FakeServer() {
+    server.stop();
+    thread.join();
+  }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port) + "/ocsinventory"; }
+  httplib::Server server;
+  int port = 0;
+  std::thread thread;
+};
+
+TEST(Transport, EachEndOfAPostHasItsExitAndWords) {
+  setenv("no_proxy", "127.0.0.1", 1);
+  const struct {
+    int status;
+    std::string body;
+    Exit exit;
+    std::string words;  // in the message (or the response, when sent)
+  } cases[] = {
+      {200, Compress("<?xml version='1.0'?><REPLY><RESPONSE>NO_ACCOUNT_UPDATE</RESPONSE></REPLY>"), kSent,
+       "NO_ACCOUNT_UPDATE"},
+      {200, "<html>a web site</html>", kServerFailed, "no inventory server's reply"},
+      {204, "", kServerFailed, "not 200"},
+      {400, "<html><head><title>x</title></head><body><h1>Bad\n\nRequest</h1></body></html>", kRefused,
+       "refused the report: HTTP/1.1 400 Bad Request: Bad Request"},
+      {404, "", kRefused, "HTTP/1.1 404 Not Found"},
+      {500, "<body>boom \x1b[31m\xFF</body>", kServerFailed,
+       "the server failed: HTTP/1.1 500 Internal Server Error: boom \\x1B[31m\\xFF"},
+  };
+  for (const auto& c : cases) {
+    FakeServer fake;
+    std::string received, agent, length, chunked;
+    fake.server.Post("/ocsinventory", [&](const httplib::Request& req, httplib::Response& res) {
+      received = req.body;
+      agent = req.get_header_value("User-Agent");
+      length = req.get_header_value("Content-Length");
+      chunked = req.get_header_value("Transfer-Encoding");
+      res.status = c.status;
+      res.set_content(c.body, "text/html");
+    });
+    const std::string report = Compress("<REQUEST/>");
+    const PostResult r = PostReport({fake.Url(), "brvparts/test", "", 10}, report);
+    EXPECT_EQ(r.exit, c.exit) << c.status << " " << r.message;
+    EXPECT_EQ(r.httpStatus, c.status);
+    const std::string& told = c.exit == kSent ? r.response : r.message;
+    EXPECT_NE(told.find(c.words), std::string::npos) << told;
+    EXPECT_EQ(told.find('\x1b'), std::string::npos) << "escaped";
+    EXPECT_EQ(Inflate(received, 1000), "<REQUEST/>");
+    EXPECT_EQ(agent, "brvparts/test");
+    EXPECT_EQ(length, std::to_string(report.size()));
+    EXPECT_EQ(chunked, "");
+  }
+}
+
+TEST(Transport, NoServerAndNoTrustAreToldApart) {
+  setenv("no_proxy", "127.0.0.1", 1);
+  int closedPort = 0;
+  {
+    FakeServer gone;
+    closedPort = gone.port;
+  }
+  const PostResult refused =
+      PostReport({"http://127.0.0.1:" + std::to_string(closedPort) + "/ocsinventory", "brvparts/test", "", 5}, "x");
+  EXPECT_EQ(refused.exit, kUnreachable) << refused.message;
+  EXPECT_NE(refused.message.find("cannot reach the server"), std::string::npos) << refused.message;
+  // HTTPS to a server that speaks plain HTTP: no secure connection.
+  FakeServer plain;
+  plain.server.Post("/ocsinventory", [](const httplib::Request&, httplib::Response& res) { res.status = 200; });
+  const PostResult untrusted =
+      PostReport({"https://127.0.0.1:" + std::to_string(plain.port) + "/ocsinventory", "brvparts/test", "", 5}, "x");
+  EXPECT_EQ(untrusted.exit, kUntrusted) << untrusted.message;
+  // An answer longer than any reply is cut off.
+  FakeServer flood;
+  flood.server.Post("/ocsinventory", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content(std::string(2u << 20, 'x'), "text/plain");
+  });
+  const PostResult long_ = PostReport({flood.Url(), "brvparts/test", "", 10}, "x");
+  EXPECT_EQ(long_.exit, kServerFailed);
+  EXPECT_NE(long_.message.find("more than 1 MiB"), std::string::npos) << long_.message;
+}
+
+}  // namespace
+}  // namespace brv::send
+
+namespace brv::send {
+namespace {
+
+// `brvparts send` as a user runs it: handed over to the sender beside the
+// program, each mistake told in one line with its exit status.
+TEST(SendProgram, UsageAndUnreachableServers) {
+  test::TempDir dir;
+  const std::string laptop = std::string(BRV_SOURCE_DIR) + "/samples/laptop.json";
+  const std::string state = " --state-dir " + dir.path();
+  const struct {
+    std::string args;
+    int status;
+    std::string errStart;
+  } cases[] = {
+      {"send" + state, kUsage, "brvparts: the server's address is missing"},
+      {"send" + state + " ftp://example.org", kUsage, "brvparts: ftp://example.org: the server's address starts with"},
+      {"send" + state + " --xml http://example.org", kUsage, "brvparts: --xml sends nothing"},
+      {"send" + state + " --snapshot /nonexistent.json http://127.0.0.1:1", kUsage,
+       "brvparts: /nonexistent.json: cannot be read"},
+      {"--snapshot " + laptop + " send" + state + " http://127.0.0.1:1", kUnreachable,
+       "brvparts: cannot reach the server at http://127.0.0.1:1/ocsinventory"},
+      {"send --json http://127.0.0.1:1", kUsage, "brvparts: "},
+      {"send" + state + " --snapshot " + laptop + " --xml", kSent, ""},
+  };
+  for (const auto& c : cases) {
+    const test::Outcome r = test::RunProgram(c.args, "", "C", "no_proxy=127.0.0.1");
+    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+    if (c.errStart.empty()) {
+      EXPECT_EQ(r.err, "") << c.args;
+    } else {
+      EXPECT_EQ(r.err.rfind(c.errStart, 0), 0u) << c.args << ": " << r.err;
+      EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+  }
+  // The report shown holds the sample's disk, and no id is kept for it.
+  test::TempDir fresh;
+  const test::Outcome shown = test::RunProgram("send --state-dir " + fresh.path() + " --snapshot " + laptop + " --xml");
+  EXPECT_NE(shown.out.find("<SERIALNUMBER>S3TNNX0K812345</SERIALNUMBER>"), std::string::npos);
+  struct stat st {};
+  EXPECT_NE(stat((fresh.path() + "/snapshots/laptop").c_str(), &st), 0);
+}
+
+}  // namespace
+}  // namespace brv::send
