@@ -2,10 +2,10 @@
 // SetSelectItem is the cost of a click. Measured per category on the live
 // machine and on the sample snapshot, per instance on snapshots of growing
 // size, and for creating a control.
-#include <benchmark/benchmark.h>
-
 #include <memory>
 #include <string>
+
+#include <benchmark/benchmark.h>
 
 #include "control/BRVPartsCtl.h"
 #include "instrumentation/linux/LiveSource.h"

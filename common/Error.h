@@ -10,9 +10,9 @@
 namespace brv {
 
 namespace err {
-inline constexpr int32_t kInvalidCall = 5;          // invalid procedure call or argument
+inline constexpr int32_t kInvalidCall = 5;  // invalid procedure call or argument
 inline constexpr int32_t kOverflow = 6;
-inline constexpr int32_t kSubscript = 9;            // subscript out of range
+inline constexpr int32_t kSubscript = 9;  // subscript out of range
 inline constexpr int32_t kTypeMismatch = 13;
 inline constexpr int32_t kObjectNotSet = 91;
 inline constexpr int32_t kInvalidUseOfNull = 94;

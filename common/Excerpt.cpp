@@ -1,8 +1,8 @@
 #include "common/Excerpt.h"
 
-#include <fmt/format.h>
-
 #include <cstdint>
+
+#include <fmt/format.h>
 
 #include "common/Text.h"
 

@@ -1,11 +1,11 @@
 #include "common/JsonInput.h"
 
-#include <fmt/format.h>
-
 #include <cstdint>
 #include <unordered_set>
 #include <utility>
 #include <vector>
+
+#include <fmt/format.h>
 
 namespace brv {
 namespace {

@@ -44,9 +44,7 @@ PendingError& ThreadError();
 template <class Step>
 auto Try(Step&& step) {
   using Result = std::invoke_result_t<Step>;
-  auto record = [](int32_t number, std::string description) {
-    ThreadError().Set(number, std::move(description));
-  };
+  auto record = [](int32_t number, std::string description) { ThreadError().Set(number, std::move(description)); };
   if constexpr (std::is_void_v<Result>) {
     try {
       step();

@@ -142,14 +142,16 @@ Variant Subtract(const Variant& value, int32_t amount) {
     case Variant::Kind::Int16:
     case Variant::Kind::Int32:
     case Variant::Kind::Int64: {
-      const int64_t base = value.IsInteger() ? WholeOf(value) : (value.kind() == Variant::Kind::Bool && value.get<bool>() ? -1 : 0);
+      const int64_t base =
+          value.IsInteger() ? WholeOf(value) : (value.kind() == Variant::Kind::Bool && value.get<bool>() ? -1 : 0);
       // The result keeps the wider of the two types and widens again on overflow.
       int64_t result = 0;
       if (__builtin_sub_overflow(base, static_cast<int64_t>(amount), &result)) {
         return static_cast<double>(base) - amount;
       }
       const bool narrow = value.kind() != Variant::Kind::Int32 && value.kind() != Variant::Kind::Int64 &&
-                          amount >= std::numeric_limits<int16_t>::min() && amount <= std::numeric_limits<int16_t>::max();
+                          amount >= std::numeric_limits<int16_t>::min() &&
+                          amount <= std::numeric_limits<int16_t>::max();
       if (narrow && result >= std::numeric_limits<int16_t>::min() && result <= std::numeric_limits<int16_t>::max()) {
         return static_cast<int16_t>(result);
       }

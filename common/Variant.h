@@ -41,9 +41,13 @@ class Variant {
   bool IsInteger() const;
 
   template <class T>
-  const T* get_if() const { return std::get_if<T>(&value_); }
+  const T* get_if() const {
+    return std::get_if<T>(&value_);
+  }
   template <class T>
-  const T& get() const { return std::get<T>(value_); }
+  const T& get() const {
+    return std::get<T>(value_);
+  }
 
   bool operator==(const Variant& other) const = default;
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "instrumentation/linux/CpuInfo.h"
 #include "instrumentation/decoders/Edid.h"
 #include "instrumentation/decoders/Smbios.h"
+#include "instrumentation/linux/CpuInfo.h"
 #include "tests/support/SmbiosDump.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,5 +1,7 @@
 // The instrumentation service on Linux: monikers, queries and enumerations
 // answered from the process's class source.
+#include "instrumentation/SourceService.h"
+
 #include <cctype>
 #include <vector>
 
@@ -8,7 +10,6 @@
 #include "common/Text.h"
 #include "instrumentation/ClassSource.h"
 #include "instrumentation/Moniker.h"
-#include "instrumentation/SourceService.h"
 
 namespace brv::wmi {
 namespace {

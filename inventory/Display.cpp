@@ -3,9 +3,9 @@
 // only their first instances, writes straight into the table, checks for a
 // pending error once after each class, and keeps no count.
 #include "common/Trap.h"
-#include "module/ModuleState.h"
 #include "inventory/Collectors.h"
 #include "inventory/QueryFrame.h"
+#include "module/ModuleState.h"
 
 namespace brv {
 

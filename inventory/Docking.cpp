@@ -5,7 +5,10 @@
 namespace brv {
 
 ValueTable GetDockingInfo() {
-  return frame::Run({Category::DockingStation, ClassName(InstrumentationClass::DockingStation), 3, {{"status", 2, true}, {"SerialNO", 1}}});
+  return frame::Run({Category::DockingStation,
+                     ClassName(InstrumentationClass::DockingStation),
+                     3,
+                     {{"status", 2, true}, {"SerialNO", 1}}});
 }
 
 }  // namespace brv

@@ -5,9 +5,9 @@
 // stores no instance number, and its error check lets a pending generic failure
 // (0x80041001) pass without a box.
 #include "common/Trap.h"
-#include "module/ModuleState.h"
 #include "inventory/Collectors.h"
 #include "inventory/QueryFrame.h"
+#include "module/ModuleState.h"
 
 namespace brv {
 

@@ -5,7 +5,8 @@
 namespace brv {
 
 ValueTable GetMemoryInfo() {
-  return frame::Run({Category::Memory, ClassName(InstrumentationClass::MemoryDevice), 3, {{"Index", 1}, {"Size", 2, true}}});
+  return frame::Run(
+      {Category::Memory, ClassName(InstrumentationClass::MemoryDevice), 3, {{"Index", 1}, {"Size", 2, true}}});
 }
 
 }  // namespace brv

@@ -9,9 +9,9 @@
 
 #include "common/Text.h"
 #include "common/Trap.h"
-#include "module/ModuleState.h"
 #include "inventory/Collectors.h"
 #include "inventory/QueryFrame.h"
+#include "module/ModuleState.h"
 
 namespace brv {
 namespace {
@@ -43,7 +43,9 @@ bool SkippedByMac(const wmi::Object* adapter) {
 
 Variant GetIPAddress(int32_t index) {
   ThreadError().Clear();
-  const std::string moniker = frame::Moniker() + ":" + std::string(ClassName(InstrumentationClass::NetworkAdapterConfiguration)) + "='" + std::to_string(index) + "'";
+  const std::string moniker = frame::Moniker() + ":" +
+                              std::string(ClassName(InstrumentationClass::NetworkAdapterConfiguration)) + "='" +
+                              std::to_string(index) + "'";
   auto configuration = Try([&] { return wmi::BindObject(moniker); });
   frame::CheckPendingError();
   const std::optional<Variant> addresses = frame::Read(configuration ? configuration->get() : nullptr, "IPAddress");

@@ -5,8 +5,10 @@
 namespace brv {
 
 ValueTable GetCDDVDInfo() {
-  return frame::Run(
-      {Category::CDDVD, ClassName(InstrumentationClass::CdromDrive), 4, {{"DeviceID", 1}, {"SerialNO", 2}, {"FirmwareRevision", 3, true}}});
+  return frame::Run({Category::CDDVD,
+                     ClassName(InstrumentationClass::CdromDrive),
+                     4,
+                     {{"DeviceID", 1}, {"SerialNO", 2}, {"FirmwareRevision", 3, true}}});
 }
 
 }  // namespace brv

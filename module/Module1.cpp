@@ -1,11 +1,11 @@
 #include "module/Module1.h"
 
-#include <fmt/format.h>
-
 #include <cctype>
 #include <cstring>
 #include <optional>
 #include <vector>
+
+#include <fmt/format.h>
 
 #include "common/Error.h"
 #include "common/Text.h"
@@ -79,7 +79,7 @@ std::string GetGuidString(const void* riid) {
   };
   const auto le16 = [&](int i) { return static_cast<unsigned>(b[i] | b[i + 1] << 8); };
   return UpperAscii(fmt::format("{{{:08X}-{:04X}-{:04X}-{:02X}{:02X}-{:02X}{:02X}{:02X}{:02X}{:02X}{:02X}}}", le32(0),
-                                 le16(4), le16(6), b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]));
+                                le16(4), le16(6), b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]));
 }
 
 }  // namespace brv

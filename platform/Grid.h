@@ -14,10 +14,10 @@ namespace brv {
 struct GridState {
   int32_t rows = 0;
   int32_t cols = 0;
-  std::vector<std::vector<std::string>> text;               // rows x cols
-  std::vector<int32_t> rowHeight;                           // rows
-  std::vector<int32_t> colWidth;                            // cols
-  std::vector<std::vector<std::optional<int32_t>>> fill;    // rows x cols, unset = nullopt
+  std::vector<std::vector<std::string>> text;             // rows x cols
+  std::vector<int32_t> rowHeight;                         // rows
+  std::vector<int32_t> colWidth;                          // cols
+  std::vector<std::vector<std::optional<int32_t>>> fill;  // rows x cols, unset = nullopt
   std::vector<std::vector<std::optional<int16_t>>> cellFormat;
   std::vector<std::optional<int16_t>> colFormat;
   std::optional<int32_t> scrollBars;

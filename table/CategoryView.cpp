@@ -3,8 +3,8 @@
 #include <array>
 
 #include "common/Error.h"
-#include "module/ModuleState.h"
 #include "inventory/Collectors.h"
+#include "module/ModuleState.h"
 #include "table/Layout.h"
 
 namespace brv {

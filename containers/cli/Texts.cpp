@@ -48,7 +48,9 @@ const std::map<int32_t, std::string> kEnglish = {
     {kDiffFailedNew, "%1: could not be read in the new inventory; not compared"},
     {kDiffFailedBoth, "%1: could not be read in either inventory; not compared"},
     {kDiffNoChange, "No part has changed."},
-    {kHelpDiff, "Show what changed in the machine's parts between two inventories: per category, the parts added (+), removed (-) and changed (~). Exit status 0 when none changed, 1 when some did, 2 for trouble."},
+    {kHelpDiff,
+     "Show what changed in the machine's parts between two inventories: per category, the parts added (+), removed (-) "
+     "and changed (~). Exit status 0 when none changed, 1 when some did, 2 for trouble."},
     {kHelpDiffOld, "The older inventory: a snapshot file, or - for this machine now"},
     {kHelpDiffNew, "The newer inventory: a snapshot file, or - for this machine now"},
     {kHelpDiffAll, "Count the facts that change by themselves too (an adapter's IP address, a dock's status)"},

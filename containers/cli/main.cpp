@@ -25,14 +25,13 @@
 #include "containers/cli/Texts.h"
 #include "containers/cli/WholeFile.h"
 #include "containers/common/GridText.h"
+#include "containers/common/InventoryJson.h"
 #include "containers/common/ScriptSession.h"
+#include "containers/common/Session.h"
 #include "containers/common/SourceChoice.h"
 #include "control/BRVPartsCtl.h"
 #include "instrumentation/snapshot/Capture.h"
 #include "instrumentation/snapshot/Snapshot.h"
-#include "containers/common/GridText.h"
-#include "containers/common/InventoryJson.h"
-#include "containers/common/Session.h"
 
 namespace {
 
@@ -307,7 +306,8 @@ int main(int argc, char** argv) {
       throw CLI::ValidationError("--snapshot and --sysroot exclude each other");
     if (json && (!script.empty() || *serve || *capture)) throw CLI::ValidationError("--json shows the inventory only");
     if (*diff && (!script.empty() || categoryGiven->count() > 0 || !snapshot.empty())) {
-      throw CLI::ValidationError("diff takes its two inventories as OLD and NEW, not --snapshot, --script or a category");
+      throw CLI::ValidationError(
+          "diff takes its two inventories as OLD and NEW, not --snapshot, --script or a category");
     }
     if (categoryGiven->count() > 0) {
       category = brv::cli::MatchCategory(categoryText);

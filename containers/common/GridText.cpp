@@ -1,16 +1,15 @@
 #include "containers/common/GridText.h"
 
 #include <algorithm>
-#include <fmt/format.h>
 #include <string>
 #include <vector>
+
+#include <fmt/format.h>
 
 #include "common/Text.h"
 
 namespace brv {
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 // Control characters would move the terminal's cursor or change its state: a
 // device name must never be able to do that. C0 and C1 controls, DEL and bytes
@@ -44,7 +43,9 @@ std::string Shade(const std::optional<int32_t>& fill, Colours colours) {
   if (!fill || colours == Colours::kNone) return {};
   const int r = *fill & 0xFF, g = (*fill >> 8) & 0xFF, b = (*fill >> 16) & 0xFF;
   if (colours == Colours::kTrue) return fmt::format("\x1b[38;2;0;0;0;48;2;{};{};{}m", r, g, b);
-  const auto distance = [&](int r2, int g2, int b2) { return (r - r2) * (r - r2) + (g - g2) * (g - g2) + (b - b2) * (b - b2); };
+  const auto distance = [&](int r2, int g2, int b2) {
+    return (r - r2) * (r - r2) + (g - g2) * (g - g2) + (b - b2) * (b - b2);
+  };
   if (colours == Colours::k256) {
     // The 6x6x6 cube (levels 0, 95, 135, ...) or the 24 greys, whichever is nearer.
     const auto level = [](int v) { return v < 48 ? 0 : v < 115 ? 1 : (v - 35) / 40; };
@@ -56,11 +57,13 @@ std::string Shade(const std::optional<int32_t>& fill, Colours colours) {
     return fmt::format("\x1b[30;48;5;{}m", useGrey ? 232 + grey : cube);
   }
   // The 8 basic colours as most terminals draw them.
-  static constexpr int kBasic[8][3] = {{0, 0, 0},     {205, 0, 0},   {0, 205, 0},   {205, 205, 0},
-                                       {0, 0, 238},   {205, 0, 205}, {0, 205, 205}, {229, 229, 229}};
+  static constexpr int kBasic[8][3] = {{0, 0, 0},   {205, 0, 0},   {0, 205, 0},   {205, 205, 0},
+                                       {0, 0, 238}, {205, 0, 205}, {0, 205, 205}, {229, 229, 229}};
   int best = 0;
   for (int i = 1; i < 8; ++i) {
-    if (distance(kBasic[i][0], kBasic[i][1], kBasic[i][2]) < distance(kBasic[best][0], kBasic[best][1], kBasic[best][2])) best = i;
+    if (distance(kBasic[i][0], kBasic[i][1], kBasic[i][2]) <
+        distance(kBasic[best][0], kBasic[best][1], kBasic[best][2]))
+      best = i;
   }
   return fmt::format("\x1b[30;4{}m", best);
 }
@@ -161,7 +164,7 @@ std::string RenderGridText(const GridState& s, const TextLook& look) {
       for (int32_t c = 0; c < s.cols; ++c) {
         const size_t w = widths[c] + (c + 1 < s.cols ? 2 : 1);
         for (size_t k = 0; k < w; ++k) rule += look.boxDrawing ? "\xE2\x94\x80" : "-";  // ─
-        if (c + 1 < s.cols) rule += look.boxDrawing ? "\xE2\x94\xBC" : "+";              // ┼
+        if (c + 1 < s.cols) rule += look.boxDrawing ? "\xE2\x94\xBC" : "+";             // ┼
       }
       out += rule + "\n";
     }

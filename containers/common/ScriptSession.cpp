@@ -28,13 +28,12 @@ int HexDigit(char c) {
 // bits. (A whole number past the signed 64-bit range is read unsigned, so it is
 // compared as one and never wraps into range.)
 uint32_t OptionSet(const json& v, const char* what) {
-  const bool fits = v.is_number_unsigned() ? v.get<uint64_t>() <= std::numeric_limits<uint32_t>::max()
+  const bool fits = v.is_number_unsigned()  ? v.get<uint64_t>() <= std::numeric_limits<uint32_t>::max()
                     : v.is_number_integer() ? v.get<int64_t>() >= std::numeric_limits<int32_t>::min() &&
                                                   v.get<int64_t>() <= std::numeric_limits<uint32_t>::max()
                                             : false;
   if (!fits) Raise(err::kTypeMismatch, std::string(what) + " must be a 32-bit whole number");
-  return v.is_number_unsigned() ? static_cast<uint32_t>(v.get<uint64_t>())
-                                : static_cast<uint32_t>(v.get<int64_t>());
+  return v.is_number_unsigned() ? static_cast<uint32_t>(v.get<uint64_t>()) : static_cast<uint32_t>(v.get<int64_t>());
 }
 
 }  // namespace
@@ -80,10 +79,8 @@ std::optional<std::array<unsigned char, 16>> ParseGuid(std::string_view t) {
 
 std::optional<Variant> VariantFromJson(const json& v) {
   switch (v.type()) {
-    case json::value_t::null:
-      return Variant(Null{});
-    case json::value_t::boolean:
-      return Variant(v.get<bool>());
+    case json::value_t::null: return Variant(Null{});
+    case json::value_t::boolean: return Variant(v.get<bool>());
     case json::value_t::number_integer:
       if (v.get<int64_t>() >= std::numeric_limits<int32_t>::min() &&
           v.get<int64_t>() <= std::numeric_limits<int32_t>::max()) {
@@ -96,10 +93,8 @@ std::optional<Variant> VariantFromJson(const json& v) {
         return Variant(static_cast<int32_t>(v.get<uint64_t>()));
       }
       return Variant(v.get<double>());
-    case json::value_t::number_float:
-      return Variant(v.get<double>());
-    case json::value_t::string:
-      return Variant(v.get<std::string>());
+    case json::value_t::number_float: return Variant(v.get<double>());
+    case json::value_t::string: return Variant(v.get<std::string>());
     case json::value_t::array: {
       Variant::Array items;
       for (const json& item : v) {
@@ -109,8 +104,7 @@ std::optional<Variant> VariantFromJson(const json& v) {
       }
       return Variant(std::move(items));
     }
-    default:
-      return std::nullopt;
+    default: return std::nullopt;
   }
 }
 

@@ -20,8 +20,7 @@ std::optional<Request> Connection::Next() {
       closing_ = true;
       pending_.clear();
       return std::nullopt;
-    case RequestParser::State::Complete:
-      break;
+    case RequestParser::State::Complete: break;
   }
   Request request = std::move(parser_.request());
   parser_.Reset();

@@ -37,7 +37,6 @@ class ContainerThread {
   void Post(std::function<void(ScriptSession&)> task);
 
  private:
-
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::function<void(ScriptSession&)>> tasks_;

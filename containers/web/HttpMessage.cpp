@@ -230,10 +230,8 @@ RequestParser::State RequestParser::Feed(std::string_view& input) {
         if (last) state_ = Phase::Done;
         break;
       }
-      case Phase::Done:
-        return State::Complete;
-      case Phase::Refused:
-        return State::Refused;
+      case Phase::Done: return State::Complete;
+      case Phase::Refused: return State::Refused;
     }
   }
 }
@@ -346,40 +344,23 @@ RequestParser::State RequestParser::ParseHead() {
 
 const char* Reason(int status) {
   switch (status) {
-    case 100:
-      return "Continue";
-    case 200:
-      return "OK";
-    case 400:
-      return "Bad Request";
-    case 403:
-      return "Forbidden";
-    case 404:
-      return "Not Found";
-    case 405:
-      return "Method Not Allowed";
-    case 408:
-      return "Request Timeout";
-    case 413:
-      return "Payload Too Large";
-    case 414:
-      return "URI Too Long";
-    case 415:
-      return "Unsupported Media Type";
-    case 417:
-      return "Expectation Failed";
-    case 431:
-      return "Request Header Fields Too Large";
-    case 500:
-      return "Internal Server Error";
-    case 501:
-      return "Not Implemented";
-    case 503:
-      return "Service Unavailable";
-    case 505:
-      return "HTTP Version Not Supported";
-    default:
-      return status < 500 ? "Client Error" : "Server Error";
+    case 100: return "Continue";
+    case 200: return "OK";
+    case 400: return "Bad Request";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 405: return "Method Not Allowed";
+    case 408: return "Request Timeout";
+    case 413: return "Payload Too Large";
+    case 414: return "URI Too Long";
+    case 415: return "Unsupported Media Type";
+    case 417: return "Expectation Failed";
+    case 431: return "Request Header Fields Too Large";
+    case 500: return "Internal Server Error";
+    case 501: return "Not Implemented";
+    case 503: return "Service Unavailable";
+    case 505: return "HTTP Version Not Supported";
+    default: return status < 500 ? "Client Error" : "Server Error";
   }
 }
 

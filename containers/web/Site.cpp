@@ -26,7 +26,7 @@ struct Route {
 };
 
 constexpr Route kRoutes[] = {
-    {"/", "GET"},          {"/app.js", "GET"},    {"/app.css", "GET"}, {"/favicon.svg", "GET"},
+    {"/", "GET"},          {"/app.js", "GET"},    {"/app.css", "GET"},      {"/favicon.svg", "GET"},
     {"/api/state", "GET"}, {"/api/call", "POST"}, {"/api/baseline", "GET"},
 };
 
@@ -196,7 +196,8 @@ void Site::Handle(const Request& request, const std::function<void(Response)>& r
     if (!baseline_) return reply(Refusal(404, "There is no baseline: the server was started without --baseline."));
     try {
       baseline_->Compare([reply](const json& answer) {
-        if (answer.contains("failed")) return reply(Refusal(500, "The server failed: " + answer["failed"].get<std::string>()));
+        if (answer.contains("failed"))
+          return reply(Refusal(500, "The server failed: " + answer["failed"].get<std::string>()));
         reply(Json(DumpJson(answer)));
       });
     } catch (const std::exception& e) {

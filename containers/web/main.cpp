@@ -1,15 +1,16 @@
 // brvparts-serve: the web page container. `brvparts serve` hands over to it, so
 // that the terminal program stays free of the HTTP server and its libraries.
-#include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <iostream>
 #include <stdexcept>
 #include <string>
 
+#include <CLI/CLI.hpp>
+
 #include "containers/common/SourceChoice.h"
-#include "instrumentation/snapshot/Snapshot.h"
 #include "containers/web/Site.h"
 #include "containers/web/WebServer.h"
+#include "instrumentation/snapshot/Snapshot.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"Shows the control on a web page served over HTTP (run as: brvparts serve)."};
@@ -32,7 +33,8 @@ int main(int argc, char** argv) {
       ->type_name("NAME");
   try {
     app.parse(argc, argv);
-    if (!snapshot.empty() && !sysroot.empty()) throw CLI::ValidationError("--snapshot and --sysroot exclude each other");
+    if (!snapshot.empty() && !sysroot.empty())
+      throw CLI::ValidationError("--snapshot and --sysroot exclude each other");
     try {
       brv::web::HostPolicy(web.bind, web.allowHosts, {});
     } catch (const std::invalid_argument& e) {

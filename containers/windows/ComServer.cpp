@@ -76,7 +76,6 @@ const ClassEntry kClasses[] = {
     {kResourcesClsid, kResourcesProgIdW, L"BRVPartsInf clsResources", NewResources, false},
 };
 
-
 std::wstring GuidText(const GUID& guid) {
   wchar_t text[40] = {};
   StringFromGUID2(guid, text, 40);
@@ -85,8 +84,8 @@ std::wstring GuidText(const GUID& guid) {
 
 LSTATUS SetValue(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& value) {
   HKEY key = nullptr;
-  LSTATUS status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,
-                                   nullptr);
+  LSTATUS status =
+      RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key, nullptr);
   if (status != ERROR_SUCCESS) return status;
   status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
@@ -201,7 +200,8 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
   HRESULT result = S_OK;
   for (const ClassEntry& c : kClasses) {
-    if (LSTATUS status = Unregister(c); status != ERROR_SUCCESS) result = HRESULT_FROM_WIN32(static_cast<DWORD>(status));
+    if (LSTATUS status = Unregister(c); status != ERROR_SUCCESS)
+      result = HRESULT_FROM_WIN32(static_cast<DWORD>(status));
   }
   const HRESULT hr = UnRegisterTypeLib(kTypeLibraryId, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
   if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED && SUCCEEDED(result)) {

@@ -4,18 +4,18 @@
 // point for its event interface __BRVPartsCtl, which has no events, and the
 // grid's contents for native code through IBRVPartsGridView.
 #include <objsafe.h>
-#include <olectl.h>
 #include <ocidl.h>
+#include <olectl.h>
 
 #include <algorithm>
 #include <memory>
 
-#include "control/BRVPartsCtl.h"
-#include "platform/MessageBox.h"
 #include "containers/windows/Classes.h"
 #include "containers/windows/ControlOle.h"
 #include "containers/windows/Dispatch.h"
 #include "containers/windows/GridView.h"
+#include "control/BRVPartsCtl.h"
+#include "platform/MessageBox.h"
 
 namespace brv::win {
 namespace {
@@ -234,7 +234,9 @@ class ControlObject : public DispatchObject {
   ControlOle ole_;
 };
 
-HRESULT STDMETHODCALLTYPE SafetyPart::QueryInterface(REFIID riid, void** out) { return outer_.QueryInterface(riid, out); }
+HRESULT STDMETHODCALLTYPE SafetyPart::QueryInterface(REFIID riid, void** out) {
+  return outer_.QueryInterface(riid, out);
+}
 ULONG STDMETHODCALLTYPE SafetyPart::AddRef() { return outer_.AddRef(); }
 ULONG STDMETHODCALLTYPE SafetyPart::Release() { return outer_.Release(); }
 
@@ -252,7 +254,9 @@ HRESULT STDMETHODCALLTYPE SafetyPart::SetInterfaceSafetyOptions(REFIID riid, DWO
   return outer_.control().IObjectSafety_SetInterfaceSafetyOptions(&riid, mask, enabled);
 }
 
-HRESULT STDMETHODCALLTYPE EventsPart::QueryInterface(REFIID riid, void** out) { return outer_.QueryInterface(riid, out); }
+HRESULT STDMETHODCALLTYPE EventsPart::QueryInterface(REFIID riid, void** out) {
+  return outer_.QueryInterface(riid, out);
+}
 ULONG STDMETHODCALLTYPE EventsPart::AddRef() { return outer_.AddRef(); }
 ULONG STDMETHODCALLTYPE EventsPart::Release() { return outer_.Release(); }
 
@@ -263,7 +267,9 @@ HRESULT STDMETHODCALLTYPE EventsPoint::GetConnectionPointContainer(IConnectionPo
   return outer_.QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(out));
 }
 
-HRESULT STDMETHODCALLTYPE GridViewPart::QueryInterface(REFIID riid, void** out) { return outer_.QueryInterface(riid, out); }
+HRESULT STDMETHODCALLTYPE GridViewPart::QueryInterface(REFIID riid, void** out) {
+  return outer_.QueryInterface(riid, out);
+}
 ULONG STDMETHODCALLTYPE GridViewPart::AddRef() { return outer_.AddRef(); }
 ULONG STDMETHODCALLTYPE GridViewPart::Release() { return outer_.Release(); }
 

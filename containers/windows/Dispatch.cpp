@@ -105,7 +105,8 @@ HRESULT STDMETHODCALLTYPE DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD f
   if (!member) return DISP_E_MEMBERNOTFOUND;
   std::vector<Argument> args;
   if (params && params->cArgs > 0) {
-    if (!params->rgvarg || (params->cNamedArgs > 0 && !params->rgdispidNamedArgs) || params->cNamedArgs > params->cArgs) {
+    if (!params->rgvarg || (params->cNamedArgs > 0 && !params->rgdispidNamedArgs) ||
+        params->cNamedArgs > params->cArgs) {
       return E_INVALIDARG;
     }
     // rgvarg holds the named arguments first, then the positional ones last

@@ -3,9 +3,9 @@
 // the DLL (in messages\), in the user's interface language.
 #include <memory>
 
-#include "platform/strings/Resources.h"
 #include "containers/windows/Classes.h"
 #include "containers/windows/Dispatch.h"
+#include "platform/strings/Resources.h"
 
 namespace brv::win {
 namespace {

@@ -68,8 +68,7 @@ std::optional<EdidInfo> DecodeEdid(std::string_view bytes) {
       case 0xFF:
         if (!info.serialText) info.serialText = CleanFirmwareText(DescriptorText(desc));
         break;
-      default:
-        break;
+      default: break;
     }
   }
   info.name = CleanFirmwareText(name);
@@ -82,10 +81,8 @@ std::optional<std::string> EdidSerial(const EdidInfo& edid) {
     case 0:
     case 1:
     case 0x01010101:
-    case 0xFFFFFFFF:
-      return std::nullopt;
-    default:
-      return std::to_string(edid.serial32);
+    case 0xFFFFFFFF: return std::nullopt;
+    default: return std::to_string(edid.serial32);
   }
 }
 

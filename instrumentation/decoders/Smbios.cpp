@@ -1,9 +1,9 @@
 #include "instrumentation/decoders/Smbios.h"
 
-#include <fmt/format.h>
-
 #include <cctype>
 #include <cstring>
+
+#include <fmt/format.h>
 
 #include "common/Text.h"
 #include "instrumentation/decoders/FirmwareText.h"

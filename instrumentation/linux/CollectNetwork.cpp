@@ -209,22 +209,14 @@ Variant AdapterType(const RootFs& fs, const Interface& i) {
   const auto& type = i.type;
   if (!type) return Null{};
   switch (*type) {  // ARPHRD_* link types
-    case 1:
-      return "Ethernet 802.3";
-    case 7:
-      return "ARCNET";
-    case 19:
-      return "ATM";
-    case 24:
-      return "1394";
-    case 512:
-      return "Wide Area Network (WAN)";  // PPP
-    case 774:
-      return "Fiber Distributed Data Interface (FDDI)";
-    case 800:
-      return "Token Ring 802.5";
-    default:
-      return Null{};
+    case 1: return "Ethernet 802.3";
+    case 7: return "ARCNET";
+    case 19: return "ATM";
+    case 24: return "1394";
+    case 512: return "Wide Area Network (WAN)";  // PPP
+    case 774: return "Fiber Distributed Data Interface (FDDI)";
+    case 800: return "Token Ring 802.5";
+    default: return Null{};
   }
 }
 

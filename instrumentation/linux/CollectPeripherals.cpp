@@ -1,8 +1,8 @@
 // Modems, Bluetooth controllers and docking stations.
-#include <fmt/format.h>
-
 #include <algorithm>
 #include <unordered_map>
+
+#include <fmt/format.h>
 
 #include "common/Text.h"
 #include "instrumentation/decoders/FirmwareText.h"

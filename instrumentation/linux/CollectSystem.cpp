@@ -32,16 +32,16 @@
 // machine's battery pack); only when the kernel has none, the firmware's
 // portable batteries, less its stand-ins (location "Fake", "-Virtual Battery
 // 0-", a reference board's "CRB Battery 0", a structure of placeholders).
-#include <fmt/format.h>
-
 #include <algorithm>
 #include <charconv>
 #include <map>
 
+#include <fmt/format.h>
+
 #include "common/Error.h"
 #include "common/Text.h"
-#include "instrumentation/linux/CpuInfo.h"
 #include "instrumentation/decoders/FirmwareText.h"
+#include "instrumentation/linux/CpuInfo.h"
 #include "instrumentation/linux/Machine.h"
 
 namespace brv::live {
@@ -160,8 +160,8 @@ ClassAnswer Processors(const Machine& m) {
     const std::optional<int> revision = cpu && cpu->armRevision ? cpu->armRevision : midr.armRevision;
     const bool arm = implementer && part;
     // A POWER processor (cpuinfo "cpu : POWER7 ...", "PPC970MP") is IBM's.
-    const bool power = cpu && cpu->modelName &&
-                       (cpu->modelName->starts_with("POWER") || cpu->modelName->starts_with("PPC970"));
+    const bool power =
+        cpu && cpu->modelName && (cpu->modelName->starts_with("POWER") || cpu->modelName->starts_with("PPC970"));
 
     std::optional<std::string> manufacturer = cpu ? cpu->vendorId : std::nullopt;
     if (!manufacturer && implementer) manufacturer = ArmImplementerName(*implementer);
@@ -201,8 +201,8 @@ ClassAnswer Processors(const Machine& m) {
     instance.Set("Manufacturer", TextOrNull(manufacturer));
     instance.Set("Name", TextOrNull(name));
     instance.Set("Version", TextOrNull(version));
-    instance.Set("MaxClockSpeed",
-                 maxMHz && *maxMHz > 0 && *maxMHz <= INT32_MAX ? Variant(static_cast<int32_t>(*maxMHz)) : Variant(Null{}));
+    instance.Set("MaxClockSpeed", maxMHz && *maxMHz > 0 && *maxMHz <= INT32_MAX ? Variant(static_cast<int32_t>(*maxMHz))
+                                                                                : Variant(Null{}));
     instance.Set("SocketDesignation", TextOrNull(fw ? fw->socket : std::nullopt));
     answer.instances.push_back(std::move(instance));
   }

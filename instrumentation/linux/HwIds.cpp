@@ -26,7 +26,8 @@ IdNames HwIds::Names(const std::string& name, uint16_t vendor, std::optional<uin
     names = list.index->Find(text, vendor, device);
   } else {
     auto at = list.vendorAt.find(vendor);
-    if (at == list.vendorAt.end()) at = list.vendorAt.emplace(vendor, FindVendorLine(text, vendor, &list.crossed)).first;
+    if (at == list.vendorAt.end())
+      at = list.vendorAt.emplace(vendor, FindVendorLine(text, vendor, &list.crossed)).first;
     names = NamesAtVendorLine(text, at->second, device, &list.crossed);
   }
   if (found_.size() >= kMostFound) found_.clear();

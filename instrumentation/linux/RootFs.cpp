@@ -203,11 +203,8 @@ std::optional<RootFs::Found> RootFs::Tree::Walk(std::string_view path) {
       }
     }
     switch (next->kind) {
-      case Kind::kMissing:
-        return std::nullopt;
-      case Kind::kFolder:
-        at = next;
-        break;
+      case Kind::kMissing: return std::nullopt;
+      case Kind::kFolder: at = next; break;
       case Kind::kFile: {
         if (!last) return std::nullopt;
         Found found;

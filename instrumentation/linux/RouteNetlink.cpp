@@ -55,8 +55,8 @@ Outcome Ask(int fd, uint32_t sequence, uint16_t request, const Header& body, boo
   message.body = body;
   sockaddr_nl kernel{};
   kernel.nl_family = AF_NETLINK;
-  if (::sendto(fd, &message, message.header.nlmsg_len, 0, reinterpret_cast<const sockaddr*>(&kernel),
-               sizeof kernel) < 0) {
+  if (::sendto(fd, &message, message.header.nlmsg_len, 0, reinterpret_cast<const sockaddr*>(&kernel), sizeof kernel) <
+      0) {
     return Outcome::kFailed;
   }
   alignas(nlmsghdr) static thread_local unsigned char buffer[64 * 1024];

@@ -10,11 +10,12 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fmt/format.h>
 #include <fstream>
 #include <limits>
-#include <nlohmann/json.hpp>
 #include <unordered_set>
+
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
 
 #include "common/Error.h"
 #include "common/Excerpt.h"

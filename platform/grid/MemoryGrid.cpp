@@ -23,7 +23,8 @@ void MemoryGrid::CheckRow(int32_t row) const {
 }
 
 void MemoryGrid::CheckCol(int32_t col) const {
-  if (col < 0 || col >= cols_) Raise(err::kInvalidPropertyIndex, "column " + std::to_string(col) + " is not in the grid");
+  if (col < 0 || col >= cols_)
+    Raise(err::kInvalidPropertyIndex, "column " + std::to_string(col) + " is not in the grid");
 }
 
 void MemoryGrid::SetRows(int32_t rows) {

@@ -1,6 +1,5 @@
 #include "platform/strings/Resources.h"
 
-
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>

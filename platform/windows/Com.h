@@ -2,9 +2,9 @@
 // What the Windows platform pieces share: text and value conversions between
 // the system's types and the automation types, errors in both directions, a
 // small interface-pointer holder, and the DLL's own module bookkeeping.
-#include <windows.h>
 #include <objbase.h>
 #include <oleauto.h>
+#include <windows.h>
 // winuser.h renames RegisterClass, which is also the name of the system's own
 // class registry function.
 #undef RegisterClass

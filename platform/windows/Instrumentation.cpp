@@ -94,7 +94,8 @@ class WmiEnumerator : public Enumerator {
     if (done_) return nullptr;
     win::ComPtr<IWbemClassObject> object;
     ULONG returned = 0;
-    const HRESULT hr = enumerator_->Next(static_cast<LONG>(static_cast<ULONG>(WBEM_INFINITE)), 1, object.put(), &returned);
+    const HRESULT hr =
+        enumerator_->Next(static_cast<LONG>(static_cast<ULONG>(WBEM_INFINITE)), 1, object.put(), &returned);
     if (FAILED(hr)) {
       done_ = true;
       win::RaiseHresult(hr, "fetching an instance");
@@ -122,9 +123,8 @@ class WmiQuery : public ObjectSet {
     win::OwnedBstr language(std::wstring(L"WQL"));
     win::OwnedBstr query(query_);
     win::ComPtr<IEnumWbemClassObject> enumerator;
-    const HRESULT hr = services_->ExecQuery(language.get(), query.get(),
-                                            WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr,
-                                            enumerator.put());
+    const HRESULT hr = services_->ExecQuery(
+        language.get(), query.get(), WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr, enumerator.put());
     if (FAILED(hr)) win::RaiseHresult(hr, query_);
     return std::make_unique<WmiEnumerator>(std::move(enumerator));
   }

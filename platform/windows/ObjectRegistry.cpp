@@ -35,11 +35,12 @@ class DispatchClient : public AutomationObject {
     win::OwnedVariant result;
     EXCEPINFO exception{};
     UINT argError = 0;
-    hr = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params,
-                         &result.v, &exception, &argError);
+    hr = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, &result.v,
+                         &exception, &argError);
     if (hr == DISP_E_EXCEPTION) {
       if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
-      const HRESULT scode = exception.scode ? exception.scode : MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, exception.wCode);
+      const HRESULT scode =
+          exception.scode ? exception.scode : MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, exception.wCode);
       std::string description = win::Utf8(exception.bstrDescription);
       SysFreeString(exception.bstrSource);
       SysFreeString(exception.bstrDescription);

@@ -1,11 +1,11 @@
 // Reading JSON from outside: what is refused, where, and in what time; and text
 // from outside shown in messages.
-#include "common/JsonInput.h"
+#include <chrono>
+#include <string>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <string>
+#include "common/JsonInput.h"
 
 namespace brv {
 namespace {
@@ -70,8 +70,9 @@ TEST(JsonInput, MembersKeepTheirOrderAndLargeObjectsReadInLinearTime) {
 
 TEST(JsonInput, ErrorsShowAShortEscapedExcerptOfTheInput) {
   // An unterminated string runs to the end of the input, all of it "read".
-  for (const std::string& text : {"[\"" + std::string(70000, 'a'), "[\"\x1b]0;title\x07 and more\n" + std::string(500, 'b'),
-                                 "[" + std::string(70000, '1') + "e999]"}) {
+  for (const std::string& text :
+       {"[\"" + std::string(70000, 'a'), "[\"\x1b]0;title\x07 and more\n" + std::string(500, 'b'),
+        "[" + std::string(70000, '1') + "e999]"}) {
     try {
       ParseJsonInput(text);
       ADD_FAILURE() << "read";
@@ -106,11 +107,16 @@ TEST(Excerpt, EscapesControlsAndCutsBetweenCharacters) {
       {"plain text", 48, "plain text"},
       {"\x1b]0;evil\x07", 48, "\\x1B]0;evil\\x07"},
       {"a\nb\tc\rd\x7f", 48, "a\\nb\\tc\\rd\\x7F"},
-      {"\xc2\x9b" "2J", 48, "\\u009B2J"},          // C1 CSI as UTF-8
-      {"\x9b" "2J \xff\xc3", 48, "\\x9B2J \\xFF\\xC3"},  // stray bytes
+      {"\xc2\x9b"
+       "2J",
+       48, "\\u009B2J"},  // C1 CSI as UTF-8
+      {"\x9b"
+       "2J \xff\xc3",
+       48, "\\x9B2J \\xFF\\xC3"},                                   // stray bytes
       {"\xed\xa0\x80 \xc0\xaf", 48, "\\xED\\xA0\\x80 \\xC0\\xAF"},  // surrogate, overlong
       {"caf\xc3\xa9 \xe6\x97\xa5", 48, "caf\xc3\xa9 \xe6\x97\xa5"},
-      {"abcdef", 6, "abcdef"}, {"abcdefg", 6, "abcdef..."},
+      {"abcdef", 6, "abcdef"},
+      {"abcdefg", 6, "abcdef..."},
       {"abcde\xc3\xa9", 6, "abcde..."},  // never half a character
   };
   for (const auto& c : cases) EXPECT_EQ(Excerpt(c.text, c.limit), c.shown) << c.text;

@@ -1,9 +1,8 @@
 // The control as its container drives it: the count at the instance limit,
 // and what it tells a script host about its safety.
-#include "control/BRVPartsCtl.h"
-
 #include <gtest/gtest.h>
 
+#include "control/BRVPartsCtl.h"
 #include "instrumentation/snapshot/Snapshot.h"
 #include "tests/support/Support.h"
 
@@ -19,7 +18,8 @@ TEST_F(Control, CountsAtMost32767InstancesAndSaysThereWereMore) {
   ClassAnswer& cpus = snapshot.classes.emplace_back("CIM_Processor", ClassAnswer{}).second;
   for (int i = 0; i < 32768; ++i) {
     Instance& cpu = cpus.instances.emplace_back();
-    for (const char* property : {"Manufacturer", "Version", "MaxClockSpeed", "SocketDesignation"}) cpu.Set(property, "");
+    for (const char* property : {"Manufacturer", "Version", "MaxClockSpeed", "SocketDesignation"})
+      cpu.Set(property, "");
     cpu.Set("Name", "Core " + std::to_string(i));
   }
   UseClassSource(std::make_shared<SnapshotSource>(std::move(snapshot)));
@@ -36,7 +36,8 @@ TEST_F(Control, AnswersSafetyByInterfaceAndOption) {
   const unsigned char dispatch[16] = {0x00, 0x04, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
   const unsigned char stream[16] = {0x09, 0x01, 0, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
   const unsigned char storage[16] = {0x0A, 0x01, 0, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
-  const unsigned char bag[16] = {0x60, 0x4F, 0xD8, 0x37, 0xCB, 0x42, 0xCE, 0x11, 0x81, 0x35, 0x00, 0xAA, 0x00, 0x4B, 0xB8, 0x51};
+  const unsigned char bag[16] = {0x60, 0x4F, 0xD8, 0x37, 0xCB, 0x42, 0xCE, 0x11,
+                                 0x81, 0x35, 0x00, 0xAA, 0x00, 0x4B, 0xB8, 0x51};
   const unsigned char unknown[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};  // IUnknown
   constexpr int32_t ok = 0, noInterface = static_cast<int32_t>(0x80004002), fail = static_cast<int32_t>(0x80004005);
   const struct {
@@ -46,10 +47,17 @@ TEST_F(Control, AnswersSafetyByInterfaceAndOption) {
     uint32_t mask, enabled;
     int32_t setResult;
   } cases[] = {
-      {dispatch, ok, 1, 1, 1, ok},       {dispatch, ok, 1, 3, 1, ok},        {dispatch, ok, 1, 3, 3, fail},
-      {dispatch, ok, 1, 1, 0, fail},     {dispatch, ok, 1, 2, 2, fail},      {stream, ok, 2, 2, 2, ok},
-      {stream, ok, 2, 1, 1, fail},       {storage, ok, 2, 3, 2, ok},         {bag, ok, 2, 2, 2, ok},
-      {bag, ok, 2, 3, 3, fail},          {unknown, noInterface, 77, 1, 1, noInterface},
+      {dispatch, ok, 1, 1, 1, ok},
+      {dispatch, ok, 1, 3, 1, ok},
+      {dispatch, ok, 1, 3, 3, fail},
+      {dispatch, ok, 1, 1, 0, fail},
+      {dispatch, ok, 1, 2, 2, fail},
+      {stream, ok, 2, 2, 2, ok},
+      {stream, ok, 2, 1, 1, fail},
+      {storage, ok, 2, 3, 2, ok},
+      {bag, ok, 2, 2, 2, ok},
+      {bag, ok, 2, 3, 3, fail},
+      {unknown, noInterface, 77, 1, 1, noInterface},
       {nullptr, noInterface, 77, 2, 2, noInterface},
   };
   for (const auto& c : cases) {

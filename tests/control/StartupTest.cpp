@@ -1,16 +1,16 @@
 // Creating the control: the grid it lays out, the texts it chooses, the state it
 // leaves for the thread.
-#include <gtest/gtest.h>
-
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "control/BRVPartsCtl.h"
 #include "module/Module1.h"
 #include "module/ModuleState.h"
-#include "table/CategoryLabels.h"
-#include "table/Layout.h"
 #include "platform/grid/MemoryGrid.h"
 #include "platform/strings/Resources.h"
+#include "table/CategoryLabels.h"
+#include "table/Layout.h"
 #include "tests/support/Support.h"
 
 namespace brv {

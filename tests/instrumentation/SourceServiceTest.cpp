@@ -1,11 +1,10 @@
 // The instrumentation service over a class source: monikers, queries and object
 // paths as a script spells them.
-#include "instrumentation/Moniker.h"
-#include "instrumentation/SourceService.h"
-
 #include <gtest/gtest.h>
 
 #include "common/Error.h"
+#include "instrumentation/Moniker.h"
+#include "instrumentation/SourceService.h"
 #include "tests/support/Support.h"
 
 namespace brv {
@@ -26,15 +25,20 @@ TEST_F(SourceService, ObjectPaths) {
     int32_t error;
   } cases[] = {
       // The key named or not, quoted or not, the class in any case.
-      {"Win32_NetworkAdapterConfiguration='7'", 0}, {"win32_networkadapterconfiguration=7", 0},
-      {"Win32_NetworkAdapterConfiguration.Index='0'", 0}, {"Win32_NetworkAdapterConfiguration.Index=0", 0},
+      {"Win32_NetworkAdapterConfiguration='7'", 0},
+      {"win32_networkadapterconfiguration=7", 0},
+      {"Win32_NetworkAdapterConfiguration.Index='0'", 0},
+      {"Win32_NetworkAdapterConfiguration.Index=0", 0},
       {"Win32_NetworkAdapterConfiguration='8'", err::kWbemNotFound},
       // A class without a key property must name the property.
-      {"Custom.Tag='a b'", 0}, {"Custom='a b'", static_cast<int32_t>(0x8004103A)},
-      {"Missing='1'", err::kWbemInvalidClass}, {"NoEquals", static_cast<int32_t>(0x8004103A)},
+      {"Custom.Tag='a b'", 0},
+      {"Custom='a b'", static_cast<int32_t>(0x8004103A)},
+      {"Missing='1'", err::kWbemInvalidClass},
+      {"NoEquals", static_cast<int32_t>(0x8004103A)},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(test::ErrorNumberOf([&] { wmi::BindSourceObject("winmgmts://./root/cimv2:" + c.path); }), c.error) << c.path;
+    EXPECT_EQ(test::ErrorNumberOf([&] { wmi::BindSourceObject("winmgmts://./root/cimv2:" + c.path); }), c.error)
+        << c.path;
   }
   auto o = wmi::BindSourceObject("winmgmts://./root/cimv2:Win32_NetworkAdapterConfiguration='0'");
   EXPECT_EQ(o->Get("IPAddress"), Variant(Variant::Array{"10.0.0.2"}));
@@ -58,7 +62,8 @@ TEST_F(SourceService, MonikersAndQueries) {
       {"winmgmts://./root/cimv2", "select * from Nothing", err::kWbemInvalidClass},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(test::ErrorNumberOf([&] { wmi::BindSourceServices(c.moniker)->ExecQuery(c.query)->Enumerate()->Next(); }), c.error)
+    EXPECT_EQ(test::ErrorNumberOf([&] { wmi::BindSourceServices(c.moniker)->ExecQuery(c.query)->Enumerate()->Next(); }),
+              c.error)
         << c.moniker << " " << c.query;
   }
 }

@@ -1,10 +1,9 @@
 // The message operations every layer uses: the provider created once per
 // thread, texts with and without it.
-#include "module/Module1.h"
-
 #include <gtest/gtest.h>
 
 #include "common/Trap.h"
+#include "module/Module1.h"
 #include "module/ModuleState.h"
 #include "platform/strings/Resources.h"
 #include "tests/support/Support.h"

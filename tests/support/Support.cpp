@@ -61,8 +61,8 @@ class CountingSource : public ClassSource {
 
 void UseSnapshot(const std::string& document) {
   gQueries = 0;
-  UseClassSource(std::make_shared<CountingSource>(
-      std::make_shared<SnapshotSource>(ParseSnapshot(document, "test snapshot"))));
+  UseClassSource(
+      std::make_shared<CountingSource>(std::make_shared<SnapshotSource>(ParseSnapshot(document, "test snapshot"))));
 }
 
 std::string SnapshotWith(const std::string& classes) {
@@ -89,8 +89,8 @@ Outcome RunProgram(const std::string& args, const std::string& input, const std:
   const std::string tag = std::to_string(getpid()) + "-" + std::to_string(++runs);
   const std::string in = (dir / ("brv-in-" + tag)).string(), err = (dir / ("brv-err-" + tag)).string();
   std::ofstream(in) << input;
-  const std::string cmd =
-      "COLUMNS= LC_ALL= LC_CTYPE= LC_MESSAGES= LANGUAGE= LANG=" + lang + " " + env + " " + BRV_PROGRAM + " " + args + " <" + in + " 2>" + err;
+  const std::string cmd = "COLUMNS= LC_ALL= LC_CTYPE= LC_MESSAGES= LANGUAGE= LANG=" + lang + " " + env + " " +
+                          BRV_PROGRAM + " " + args + " <" + in + " 2>" + err;
   Outcome r{};
   FILE* p = popen(cmd.c_str(), "r");
   char buf[4096];

@@ -38,7 +38,9 @@ struct Box {
   int32_t style;
   bool operator==(const Box&) const = default;
 };
-inline void PrintTo(const Box& b, std::ostream* out) { *out << "{" << b.title << ": " << b.prompt << ", " << b.style << "}"; }
+inline void PrintTo(const Box& b, std::ostream* out) {
+  *out << "{" << b.title << ": " << b.prompt << ", " << b.style << "}";
+}
 
 // Records the message boxes shown on this thread for the scope of a test.
 class BoxRecorder {

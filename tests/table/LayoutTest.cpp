@@ -1,9 +1,8 @@
-#include "table/Layout.h"
-
 #include <gtest/gtest.h>
 
 #include "common/Error.h"
 #include "platform/grid/MemoryGrid.h"
+#include "table/Layout.h"
 #include "tests/support/Support.h"
 
 namespace brv {
@@ -11,9 +10,7 @@ namespace {
 
 TEST(Layout, CellIndex) {
   MemoryGrid g;
-  const struct {
-    int16_t row, col, index;
-  } cases[] = {{0, 0, 0}, {0, 1, 1}, {3, 1, 7}, {16383, 1, 32767}};
+  const struct { int16_t row, col, index; } cases[] = {{0, 0, 0}, {0, 1, 1}, {3, 1, 7}, {16383, 1, 32767}};
   for (auto c : cases) {
     int16_t r = c.row, col = c.col;
     EXPECT_EQ(GetCellIndex(g, r, col), c.index);
@@ -26,8 +23,8 @@ TEST(Layout, AddBlankRows) {
   const struct {
     int16_t rows, lastRow, afterRow, expectedRows;
   } cases[] = {
-      {7, 5, 5, 7},     // nothing to add; the last row is still sized
-      {7, 10, 6, 11},   // rows 7..10 appended
+      {7, 5, 5, 7},    // nothing to add; the last row is still sized
+      {7, 10, 6, 11},  // rows 7..10 appended
       {3, 0, 5, 3},
   };
   for (auto c : cases) {

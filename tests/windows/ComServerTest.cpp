@@ -5,9 +5,6 @@
 // Prints "N passed, M failed" and exits non-zero on any failure.
 // Com.h first: it takes back winuser.h's RegisterClass macro before the
 // system's own RegisterClass is declared.
-#include "platform/windows/Com.h"
-#include "platform/windows/CimValue.h"
-
 #include <objsafe.h>
 #include <ocidl.h>
 #include <olectl.h>
@@ -21,16 +18,18 @@
 #include <sstream>
 #include <vector>
 
+#include "containers/windows/Classes.h"
+#include "containers/windows/GridPainter.h"
+#include "containers/windows/GridView.h"
 #include "control/BRVPartsCtl.h"
 #include "instrumentation/snapshot/Snapshot.h"
 #include "platform/Automation.h"
 #include "platform/Instrumentation.h"
 #include "platform/MessageBox.h"
-#include "platform/strings/Resources.h"
-#include "containers/windows/Classes.h"
-#include "containers/windows/GridPainter.h"
-#include "containers/windows/GridView.h"
 #include "platform/grid/MemoryGrid.h"
+#include "platform/strings/Resources.h"
+#include "platform/windows/CimValue.h"
+#include "platform/windows/Com.h"
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** out);
 
@@ -89,23 +88,98 @@ void FromVariantCases() {
   const Case cases[] = {
       {"VT_EMPTY", [](VARIANT&) {}, Empty{}},
       {"VT_NULL", [](VARIANT& v) { v.vt = VT_NULL; }, Null{}},
-      {"VT_I2", [](VARIANT& v) { v.vt = VT_I2; v.iVal = -300; }, int16_t{-300}},
-      {"VT_UI1", [](VARIANT& v) { v.vt = VT_UI1; v.bVal = 200; }, int16_t{200}},
-      {"VT_I4", [](VARIANT& v) { v.vt = VT_I4; v.lVal = -70000; }, int32_t{-70000}},
-      {"VT_UI4 in range", [](VARIANT& v) { v.vt = VT_UI4; v.ulVal = 4700; }, int32_t{4700}},
-      {"VT_UI4 past 31 bits", [](VARIANT& v) { v.vt = VT_UI4; v.ulVal = 0xFFFFFFFFu; }, int64_t{4294967295}},
-      {"VT_I8", [](VARIANT& v) { v.vt = VT_I8; v.llVal = 512110190592; }, int64_t{512110190592}},
-      {"VT_UI8 past 63 bits", [](VARIANT& v) { v.vt = VT_UI8; v.ullVal = 1ull << 63; }, 9223372036854775808.0},
-      {"VT_R8", [](VARIANT& v) { v.vt = VT_R8; v.dblVal = 2.5; }, 2.5},
-      {"VT_BOOL", [](VARIANT& v) { v.vt = VT_BOOL; v.boolVal = VARIANT_TRUE; }, true},
-      {"VT_BSTR", [](VARIANT& v) { v.vt = VT_BSTR; v.bstrVal = SysAllocString(text); }, "Gr\xc3\xb6\xc3\x9f" "e"},
-      {"VT_BSTR null", [](VARIANT& v) { v.vt = VT_BSTR; v.bstrVal = nullptr; }, ""},
-      {"by reference to a VARIANT", [](VARIANT& v) { v.vt = VT_BYREF | VT_VARIANT; v.pvarVal = &inner; }, int32_t{42}},
-      {"by reference to a BSTR", [](VARIANT& v) { v.vt = VT_BYREF | VT_BSTR; v.pbstrVal = &text; }, "Gr\xc3\xb6\xc3\x9f" "e"},
+      {"VT_I2",
+       [](VARIANT& v) {
+         v.vt = VT_I2;
+         v.iVal = -300;
+       },
+       int16_t{-300}},
+      {"VT_UI1",
+       [](VARIANT& v) {
+         v.vt = VT_UI1;
+         v.bVal = 200;
+       },
+       int16_t{200}},
+      {"VT_I4",
+       [](VARIANT& v) {
+         v.vt = VT_I4;
+         v.lVal = -70000;
+       },
+       int32_t{-70000}},
+      {"VT_UI4 in range",
+       [](VARIANT& v) {
+         v.vt = VT_UI4;
+         v.ulVal = 4700;
+       },
+       int32_t{4700}},
+      {"VT_UI4 past 31 bits",
+       [](VARIANT& v) {
+         v.vt = VT_UI4;
+         v.ulVal = 0xFFFFFFFFu;
+       },
+       int64_t{4294967295}},
+      {"VT_I8",
+       [](VARIANT& v) {
+         v.vt = VT_I8;
+         v.llVal = 512110190592;
+       },
+       int64_t{512110190592}},
+      {"VT_UI8 past 63 bits",
+       [](VARIANT& v) {
+         v.vt = VT_UI8;
+         v.ullVal = 1ull << 63;
+       },
+       9223372036854775808.0},
+      {"VT_R8",
+       [](VARIANT& v) {
+         v.vt = VT_R8;
+         v.dblVal = 2.5;
+       },
+       2.5},
+      {"VT_BOOL",
+       [](VARIANT& v) {
+         v.vt = VT_BOOL;
+         v.boolVal = VARIANT_TRUE;
+       },
+       true},
+      {"VT_BSTR",
+       [](VARIANT& v) {
+         v.vt = VT_BSTR;
+         v.bstrVal = SysAllocString(text);
+       },
+       "Gr\xc3\xb6\xc3\x9f"
+       "e"},
+      {"VT_BSTR null",
+       [](VARIANT& v) {
+         v.vt = VT_BSTR;
+         v.bstrVal = nullptr;
+       },
+       ""},
+      {"by reference to a VARIANT",
+       [](VARIANT& v) {
+         v.vt = VT_BYREF | VT_VARIANT;
+         v.pvarVal = &inner;
+       },
+       int32_t{42}},
+      {"by reference to a BSTR",
+       [](VARIANT& v) {
+         v.vt = VT_BYREF | VT_BSTR;
+         v.pbstrVal = &text;
+       },
+       "Gr\xc3\xb6\xc3\x9f"
+       "e"},
       {"array of BSTR",
-       [](VARIANT& v) { v.vt = VT_ARRAY | VT_BSTR; v.parray = BstrArray({L"10.20.30.40", L"fe80::1"}); },
+       [](VARIANT& v) {
+         v.vt = VT_ARRAY | VT_BSTR;
+         v.parray = BstrArray({L"10.20.30.40", L"fe80::1"});
+       },
        Variant::Array{"10.20.30.40", "fe80::1"}},
-      {"empty array", [](VARIANT& v) { v.vt = VT_ARRAY | VT_BSTR; v.parray = BstrArray({}); }, Variant::Array{}},
+      {"empty array",
+       [](VARIANT& v) {
+         v.vt = VT_ARRAY | VT_BSTR;
+         v.parray = BstrArray({});
+       },
+       Variant::Array{}},
       {"array of VT_I4",
        [](VARIANT& v) {
          v.vt = VT_ARRAY | VT_I4;
@@ -339,7 +413,8 @@ void ClassObjectCases() {
     OwnedVariant answer;
     const HRESULT hr = control->Invoke(guess, IID_NULL, 0, DISPATCH_PROPERTYGET | DISPATCH_METHOD, &noArgs, &answer.v,
                                        nullptr, nullptr);
-    Check(hr == DISP_E_MEMBERNOTFOUND && answer.v.vt == VT_EMPTY, "dispatch id " + std::to_string(guess) + " answers nothing");
+    Check(hr == DISP_E_MEMBERNOTFOUND && answer.v.vt == VT_EMPTY,
+          "dispatch id " + std::to_string(guess) + " answers nothing");
   }
 
   // Late-bound calls reach the control by name, whatever the letter case, and
@@ -394,9 +469,9 @@ void ClassObjectCases() {
   Check(SUCCEEDED(control->QueryInterface(kGridViewIid, view.put_void())), "IBRVPartsGridView");
   ComPtr<IDispatch> viewAsDispatch;
   if (view) {
-    Check(view->QueryInterface(IID_IDispatch, viewAsDispatch.put_void()) == S_OK &&
-              viewAsDispatch.get() == control.get(),
-          "the view is a face of the control");
+    Check(
+        view->QueryInterface(IID_IDispatch, viewAsDispatch.put_void()) == S_OK && viewAsDispatch.get() == control.get(),
+        "the view is a face of the control");
     LONG rows = 0, cols = 0, number = -1;
     BSTR cell = nullptr, description = nullptr;
     Check(view->GetSize(&rows, &cols) == S_OK && rows > 1 && cols == 2, "the grid's size");
@@ -454,8 +529,9 @@ void CreateObjectCases() {
   if (!provider) return;
   std::vector<Variant> args{Variant(int32_t{201})};
   Variant text;
-  Check(Raised([&] { text = provider->Call("GetResourceString", args); }) == 0 && text.IsText() && !TextOf(text).empty(),
-        "GetResourceString(201) through COM");
+  Check(
+      Raised([&] { text = provider->Call("GetResourceString", args); }) == 0 && text.IsText() && !TextOf(text).empty(),
+      "GetResourceString(201) through COM");
   Check(args[0] == Variant(int32_t{201}), "the argument comes back unchanged");
   std::vector<Variant> unknown{Variant(int32_t{99999})};
   Check(Raised([&] { provider->Call("GetResourceString", unknown); }) == err::kInvalidCall,
@@ -472,11 +548,16 @@ void MessageBoxCases() {
   SetEnvironmentVariableW(L"BRVPARTS_MSGBOX_LOG", path.c_str());
   _wputenv_s(L"BRVPARTS_MSGBOX_LOG", path.c_str());
   MsgBox("Failed to create object.", 0, "Parts Information - Error");
-  MsgBox("Zweite \xc3\x9c" "berschrift", 0, "Titel");
+  MsgBox(
+      "Zweite \xc3\x9c"
+      "berschrift",
+      0, "Titel");
   std::ifstream in(std::filesystem::path(path), std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
-  Check(text.str() == "Parts Information - Error: Failed to create object.\nTitel: Zweite \xc3\x9c" "berschrift\n",
+  Check(text.str() ==
+            "Parts Information - Error: Failed to create object.\nTitel: Zweite \xc3\x9c"
+            "berschrift\n",
         "boxes go to the log, in UTF-8: [" + text.str() + "]");
   in.close();
   DeleteFileW(path.c_str());
@@ -547,14 +628,15 @@ void MonikerCases() {
         "enumerating the configurations");
   for (const Variant& index : indexes) {
     const std::string value = TextOf(index);
-    for (const std::string& path : {"Win32_NetworkAdapterConfiguration='" + value + "'",
-                                    "Win32_NetworkAdapterConfiguration.Index=" + value}) {
+    for (const std::string& path :
+         {"Win32_NetworkAdapterConfiguration='" + value + "'", "Win32_NetworkAdapterConfiguration.Index=" + value}) {
       Variant got;
       const int32_t error = Raised([&] { got = wmi::BindObject("winmgmts://./root/cimv2:" + path)->Get("Index"); });
       Check(error == 0 && got == index, path + ": " + Hex(error));
     }
   }
-  const int32_t missing = Raised([] { wmi::BindObject("winmgmts://./root/cimv2:Win32_NetworkAdapterConfiguration='987654'"); });
+  const int32_t missing =
+      Raised([] { wmi::BindObject("winmgmts://./root/cimv2:Win32_NetworkAdapterConfiguration='987654'"); });
   Check(missing == err::kWbemNotFound, "an absent instance: " + Hex(missing));
   const int32_t noProperty = Raised([&] {
     auto e = services->ExecQuery("select * from Win32_Processor")->Enumerate();

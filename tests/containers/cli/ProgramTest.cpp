@@ -1,6 +1,4 @@
 // The program as a user runs it: exit statuses, one-line reasons, script mode.
-#include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -9,8 +7,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <sstream>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "common/Category.h"
 #include "common/Text.h"
@@ -43,7 +43,9 @@ TEST(Program, ExitStatusesOutputAndReasons) {
   std::ofstream(broken) << "{\"format\": \"brvparts-snapshot/1\",\n \"classes\": [}";
   // No optical drive, and a Bluetooth class the service cannot answer.
   const std::string changed = "--snapshot " +
-      LaptopWith(dir, {{"Brovik_CDROMDrive", nlohmann::json::array()}, {"Brovik_Bluetooth", {{"$error", "0x80041010"}}}}) + " ";
+                              LaptopWith(dir, {{"Brovik_CDROMDrive", nlohmann::json::array()},
+                                               {"Brovik_Bluetooth", {{"$error", "0x80041010"}}}}) +
+                              " ";
   const std::string instance = "brvparts: the instance is a positive whole number";
   const struct {
     std::string args;
@@ -61,7 +63,8 @@ TEST(Program, ExitStatusesOutputAndReasons) {
       {changed + "cd,dvd", 0, "CD,DVD: none\n", ""},
       {changed + "cd,dvd 2", 2, "", "brvparts: CD,DVD has no instances\n"},
       // A query that failed: its box in one line, the rest still shown.
-      {changed + "Bluetooth", 1, "Bluetooth 1 of 1", "brvparts: Bluetooth: Parts Information - Error: Failed to create object.\n"},
+      {changed + "Bluetooth", 1, "Bluetooth 1 of 1",
+       "brvparts: Bluetooth: Parts Information - Error: Failed to create object.\n"},
       {changed, 1, "CPU 1 of 1", "brvparts: Bluetooth: Parts Information - Error: Failed to create object.\n"},
       // The program's own texts come from the catalogues.
       {changed + "Memory 2", 0, "Memory 2 von 2", "", "de_DE.UTF-8"},
@@ -72,18 +75,25 @@ TEST(Program, ExitStatusesOutputAndReasons) {
       {changed + "Memory 3", 2, "", "brvparts: Memory は 2 件しかありません", "ja_JP.UTF-8"},
       {changed + "CPU 2", 2, "", "brvparts: CPU hat 1 Instanz", "de_DE.UTF-8"},
       {changed + "CD,DVD 2", 2, "", "brvparts: CD,DVD hat keine Instanzen", "de_DE.UTF-8"},
-      {changed + "Memory x", 2, "", "brvparts: die Instanz ist eine positive ganze Zahl, ab 1 gezählt, nicht „x“", "de_DE.UTF-8"},
-      {changed + "memroy", 2, "", "brvparts: 「memroy」という分類はありません。「Memory」のことですか? 分類: CPU, Memory,", "ja_JP.UTF-8"},
+      {changed + "Memory x", 2, "", "brvparts: die Instanz ist eine positive ganze Zahl, ab 1 gezählt, nicht „x“",
+       "de_DE.UTF-8"},
+      {changed + "memroy", 2, "",
+       "brvparts: 「memroy」という分類はありません。「Memory」のことですか? 分類: CPU, Memory,", "ja_JP.UTF-8"},
       {changed + "--help", 0, "このマシンのハードウェア部品を、分類ごとに表示します。", "", "ja_JP.UTF-8"},
-      {changed + "serve --help", 0, "Das Steuerelement auf einer über HTTP ausgelieferten Webseite zeigen", "", "de_DE.UTF-8"},
+      {changed + "serve --help", 0, "Das Steuerelement auf einer über HTTP ausgelieferten Webseite zeigen", "",
+       "de_DE.UTF-8"},
       {s + "CPU 2", 2, "", "brvparts: CPU has 1 instance\n"},
       {s + "Memory 3", 2, "", "brvparts: Memory has 2 instances\n"},
       {s + "Display 2", 2, "", "brvparts: Display has 1 instance\n"},
       {s + "Memory 99999999999999", 2, "", "brvparts: Memory has 2 instances\n"},
-      {s + "CPU 0", 2, "", instance}, {s + "CPU x", 2, "", instance}, {s + "Memory -1", 2, "", instance},
-      {s + "Memory 1.0", 2, "", instance}, {s + "Memory ''", 2, "", instance},
+      {s + "CPU 0", 2, "", instance},
+      {s + "CPU x", 2, "", instance},
+      {s + "Memory -1", 2, "", instance},
+      {s + "Memory 1.0", 2, "", instance},
+      {s + "Memory ''", 2, "", instance},
       {s + "memroy", 2, "", "brvparts: no category is called \"memroy\"; did you mean \"Memory\"?"},
-      {s + "'netwrk adaptr'", 2, "", "brvparts: no category is called \"netwrk adaptr\"; did you mean \"Network Adapter\"?"},
+      {s + "'netwrk adaptr'", 2, "",
+       "brvparts: no category is called \"netwrk adaptr\"; did you mean \"Network Adapter\"?"},
       {s + "'cd dvd'", 2, "", "brvparts: no category is called \"cd dvd\"; did you mean \"CD,DVD\"?"},
       // Text from the command line reaches the terminal escaped.
       {s + "\"$(printf '\\033[2J')\"", 2, "", "brvparts: no category is called \"\\x1B[2J\""},
@@ -135,7 +145,8 @@ void Validate(const nlohmann::json& value, const nlohmann::json& schema, const s
       return fault("not of type " + schema["type"].dump());
     }
   }
-  if (schema.contains("enum") && std::find(schema["enum"].begin(), schema["enum"].end(), value) == schema["enum"].end()) {
+  if (schema.contains("enum") &&
+      std::find(schema["enum"].begin(), schema["enum"].end(), value) == schema["enum"].end()) {
     fault(value.dump() + " is none of " + schema["enum"].dump());
   }
   if (value.is_object()) {
@@ -148,8 +159,10 @@ void Validate(const nlohmann::json& value, const nlohmann::json& schema, const s
         Validate(member, schema["properties"][name], at + "/" + name, faults);
       } else if (schema.contains("additionalProperties")) {
         const nlohmann::json& extra = schema["additionalProperties"];
-        if (extra == false) fault("has " + name);
-        else if (extra.is_object()) Validate(member, extra, at + "/" + name, faults);
+        if (extra == false)
+          fault("has " + name);
+        else if (extra.is_object())
+          Validate(member, extra, at + "/" + name, faults);
       }
     }
   }
@@ -166,7 +179,8 @@ TEST(Program, JsonIsTheInventoryForScripts) {
   const brv::test::TempDir dir;
   const std::string changed = LaptopWith(
       dir, {{"Brovik_CDROMDrive", nlohmann::json::array()}, {"Brovik_Bluetooth", {{"$error", "0x80041010"}}}});
-  const Outcome en = RunProgram("--json --snapshot " + laptop), ja = RunProgram("--json --snapshot " + laptop, "", "ja_JP.UTF-8");
+  const Outcome en = RunProgram("--json --snapshot " + laptop),
+                ja = RunProgram("--json --snapshot " + laptop, "", "ja_JP.UTF-8");
   const Outcome failing = RunProgram("--json --snapshot " + changed);
   for (const Outcome* r : {&en, &ja, &failing}) {
     std::string faults;
@@ -201,12 +215,15 @@ TEST(Program, JsonIsTheInventoryForScripts) {
   EXPECT_EQ(failing.status, 1);
   EXPECT_EQ(failed["categories"]["CD,DVD"], nlohmann::json::array());
   EXPECT_EQ(failed["categories"]["Bluetooth"][0]["Name"], nullptr) << "the query ran; its box tells what failed";
-  EXPECT_EQ(failed["messages"], nlohmann::ordered_json::parse(R"([{"category": "Bluetooth", "title": "Parts Information - Error",
+  EXPECT_EQ(failed["messages"],
+            nlohmann::ordered_json::parse(R"([{"category": "Bluetooth", "title": "Parts Information - Error",
                                                            "prompt": "Failed to create object."}])"));
   // One category, and one instance of it.
-  const Outcome one = RunProgram("--json --snapshot " + laptop + " memory"), two = RunProgram("--json --snapshot " + laptop + " memory 2");
+  const Outcome one = RunProgram("--json --snapshot " + laptop + " memory"),
+                two = RunProgram("--json --snapshot " + laptop + " memory 2");
   EXPECT_EQ(nlohmann::json::parse(one.out)["categories"], nlohmann::json({{"Memory", doc["categories"]["Memory"]}}));
-  EXPECT_EQ(nlohmann::json::parse(two.out)["categories"], nlohmann::json({{"Memory", {doc["categories"]["Memory"][1]}}}));
+  EXPECT_EQ(nlohmann::json::parse(two.out)["categories"],
+            nlohmann::json({{"Memory", {doc["categories"]["Memory"][1]}}}));
   const Outcome past = RunProgram("--json --snapshot " + laptop + " memory 3");
   EXPECT_EQ(past.status, 2);
   EXPECT_EQ(past.out, "");
@@ -242,9 +259,11 @@ TEST(Program, BoxDrawingOnlyInAUtf8Locale) {
     const Outcome r = RunProgram("--snapshot " + laptop + " CPU", "", c.lang, c.env);
     const std::string rule = c.box ? "\n────" : "\n-----", bar = c.box ? "│ " : "| ";
     EXPECT_NE(r.out.find(rule), std::string::npos) << c.lang << " " << c.env << ":\n" << r.out;
-    EXPECT_NE(r.out.find(" Index              " + bar + "1\n"), std::string::npos) << c.lang << " " << c.env << ":\n" << r.out;
+    EXPECT_NE(r.out.find(" Index              " + bar + "1\n"), std::string::npos) << c.lang << " " << c.env << ":\n"
+                                                                                   << r.out;
     if (!c.box) {
-      EXPECT_EQ(r.out.find("\xE2\x94"), std::string::npos) << "no box drawing outside UTF-8: " << c.lang << " " << c.env;
+      EXPECT_EQ(r.out.find("\xE2\x94"), std::string::npos)
+          << "no box drawing outside UTF-8: " << c.lang << " " << c.env;
     }
   }
 }
@@ -317,8 +336,8 @@ TEST(Program, TheTableFitsTheTerminal) {
   const std::string name = "Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz";
   const struct {
     std::string lang, env;
-    bool tty;          // on a terminal, set by stty to 44 columns
-    size_t columns;    // the widest line allowed; 0 for no limit
+    bool tty;        // on a terminal, set by stty to 44 columns
+    size_t columns;  // the widest line allowed; 0 for no limit
   } cases[] = {
       {"C", "", false, 0},
       {"C", "COLUMNS=40", false, 40},
@@ -342,7 +361,8 @@ TEST(Program, TheTableFitsTheTerminal) {
       EXPECT_LE(widest, c.columns) << c.lang << " " << c.env << ":\n" << r.out;
       EXPECT_GE(widest, c.columns - 4) << "the table takes the width it has";
       // Wrapped, not cut: every word of the long value is still there.
-      for (const char* word : {"Intel(R)", "i7-8650U", "1.90GHz"}) EXPECT_NE(r.out.find(word), std::string::npos) << word;
+      for (const char* word : {"Intel(R)", "i7-8650U", "1.90GHz"})
+        EXPECT_NE(r.out.find(word), std::string::npos) << word;
     }
   }
 }
@@ -389,15 +409,18 @@ TEST(Program, EveryTreeCapturesItsExpectedAnswersAndReplaysThem) {
 }
 
 TEST(Program, ScriptModeAnswersEveryLineInOrder) {
-  const Outcome r = RunProgram("--snapshot " + laptop + " --script -",
-                        "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", 1]}\n\n"
-                        "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", 0]}\n"
-                        "}{\n"
-                        "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", 1e999]}\n"  // too large for any number
-                        // A good request padded past the line bound is refused, and the
-                        // rest of its line is dropped, not read as further requests.
-                        "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", 1]}" + std::string(1 << 20, ' ') + "}{\n"
-                        "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", \"1\"]}\n");
+  const Outcome r =
+      RunProgram("--snapshot " + laptop + " --script -",
+                 "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", 1]}\n\n"
+                 "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", 0]}\n"
+                 "}{\n"
+                 "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", 1e999]}\n"  // too large for any number
+                 // A good request padded past the line bound is refused, and the
+                 // rest of its line is dropped, not read as further requests.
+                 "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", 1]}" +
+                     std::string(1 << 20, ' ') +
+                     "}{\n"
+                     "{\"method\": \"SetSelectItem\", \"args\": [\"CPU\", \"1\"]}\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "");
   std::vector<nlohmann::json> lines;
@@ -419,7 +442,6 @@ mode_t TypeOf(const std::string& path) {
   struct stat st {};
   return lstat(path.c_str(), &st) == 0 ? st.st_mode & S_IFMT : 0;
 }
-
 
 TEST(Program, CaptureReplacesOnlyARegularFileAndWritesThroughNothing) {
   const std::string tree = std::string(BRV_TEST_DATA) + "/sysroot/laptop";
@@ -510,8 +532,9 @@ TEST(Program, ACaptureThatCannotBeWrittenLeavesTheOldFile) {
     };
     const std::string command = "unshare -m sh -c '" + withDir(c.mount) + " && { " + BRV_PROGRAM + " --sysroot " +
                                 BRV_TEST_DATA + "/sysroot/laptop capture -o " + withDir("DIR/snap.json") + " 2>" +
-                                out.path() + "/err; echo $? >" + out.path() + "/status; cat " + withDir("DIR/snap.json") +
-                                " >" + out.path() + "/after; ls -A " + dir.path() + " >" + out.path() + "/left; }'";
+                                out.path() + "/err; echo $? >" + out.path() + "/status; cat " +
+                                withDir("DIR/snap.json") + " >" + out.path() + "/after; ls -A " + dir.path() + " >" +
+                                out.path() + "/left; }'";
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_EQ(Contents(out.path() + "/status"), "2\n");
     EXPECT_EQ(Contents(out.path() + "/err"), withDir("brvparts: DIR/snap.json: " + c.err + "\n"));
@@ -542,11 +565,12 @@ std::string Laptop(const brv::test::TempDir& dir, const std::string& name, const
 TEST(ProgramDiff, StatusesLinesAndHeadings) {
   const brv::test::TempDir dir;
   const std::string before = Laptop(dir, "before.json");
-  const std::string swapped = Laptop(dir, "swapped.json",
-                                     R"({"Brovik_DiskDrive": [{"SerialNO": "S4EWNX0R123456", "FirmwareRevision": "4L7QCXB7"}],
+  const std::string swapped =
+      Laptop(dir, "swapped.json",
+             R"({"Brovik_DiskDrive": [{"SerialNO": "S4EWNX0R123456", "FirmwareRevision": "4L7QCXB7"}],
                                          "Win32_NetworkAdapterConfiguration": [{"Index": 1, "IPAddress": null},
                                            {"Index": 2, "IPAddress": null}, {"Index": 3, "IPAddress": ["10.9.9.9"]}]})",
-                                     R"({"host": "desk-7", "time": "2026-12-06T09:30:00Z"})");
+             R"({"host": "desk-7", "time": "2026-12-06T09:30:00Z"})");
   const std::string noBluetooth = Laptop(dir, "nobt.json", R"({"Brovik_Bluetooth": {"$error": "0x80041010"}})");
   const std::string old = Laptop(dir, "old.json", "{}", "{}");
   const struct {
@@ -555,26 +579,43 @@ TEST(ProgramDiff, StatusesLinesAndHeadings) {
     std::vector<std::string> lines;  // lines the output holds, in this order
     std::string err;                 // what standard error starts with; "" for nothing
   } cases[] = {
-      {"diff " + before + " " + before, "C", 0,
+      {"diff " + before + " " + before,
+       "C",
+       0,
        {"--- " + before + " (host desk-7, taken 2026-11-30T08:00:00Z)",
-        "+++ " + before + " (host desk-7, taken 2026-11-30T08:00:00Z)", "No part has changed."}, ""},
-      {"diff " + before + " " + swapped, "C", 1,
+        "+++ " + before + " (host desk-7, taken 2026-11-30T08:00:00Z)", "No part has changed."},
+       ""},
+      {"diff " + before + " " + swapped,
+       "C",
+       1,
        {"+++ " + swapped + " (host desk-7, taken 2026-12-06T09:30:00Z)", "- HDD 1 (Serial No: S3TNNX0K812345)",
-        "    Model: SAMSUNG MZVLB512HAJQ-000L7", "+ HDD 1 (Serial No: S4EWNX0R123456)"}, ""},
+        "    Model: SAMSUNG MZVLB512HAJQ-000L7", "+ HDD 1 (Serial No: S4EWNX0R123456)"},
+       ""},
       // The address changes by itself: only --all counts it.
-      {"diff --all " + before + " " + swapped, "C.UTF-8", 1,
-       {"~ Network Adapter 2 (MAC Address: 9C:B6:D0:1A:2B:3D)", "    IP Address: 192.168.1.23 \u2192 10.9.9.9"}, ""},
+      {"diff --all " + before + " " + swapped,
+       "C.UTF-8",
+       1,
+       {"~ Network Adapter 2 (MAC Address: 9C:B6:D0:1A:2B:3D)", "    IP Address: 192.168.1.23 \u2192 10.9.9.9"},
+       ""},
       {"diff " + old + " " + before, "C", 0, {"--- " + old + " (host unknown, taken unknown)"}, ""},
-      {"diff " + before + " " + noBluetooth, "C", 2,
+      {"diff " + before + " " + noBluetooth,
+       "C",
+       2,
        {"Bluetooth: could not be read in the new inventory; not compared", "No part has changed."},
        "brvparts: " + noBluetooth + ": Bluetooth: "},
       {"diff " + before + " " + swapped, "ja_JP.UTF-8", 1, {"- HDD 1 (シリアル番号: S3TNNX0K812345)"}, ""},
-      {"diff " + before + " " + noBluetooth, "de_DE.UTF-8", 2,
+      {"diff " + before + " " + noBluetooth,
+       "de_DE.UTF-8",
+       2,
        {"Bluetooth: im neuen Bestand nicht lesbar; nicht verglichen", "Kein Teil hat sich geändert."},
        "brvparts: "},
       {"diff " + before + " /nonexistent.json", "C", 2, {}, "brvparts: /nonexistent.json: cannot be read"},
       {"diff " + before, "C", 2, {}, "brvparts: "},
-      {"--snapshot " + before + " diff " + before + " " + before, "C", 2, {}, "brvparts: diff takes its two inventories"},
+      {"--snapshot " + before + " diff " + before + " " + before,
+       "C",
+       2,
+       {},
+       "brvparts: diff takes its two inventories"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args + " in " + c.lang);
@@ -631,8 +672,7 @@ TEST(ProgramDiff, JsonNamesBothSidesAndEveryCategory) {
     EXPECT_TRUE(doc["new"]["time"].is_null());
     EXPECT_EQ(doc["categories"].size(), brv::kCategoryCount);
     // English keys and the values the grid shows, whatever the language.
-    EXPECT_EQ(doc["categories"]["Memory"]["removed"],
-              nlohmann::json::parse(R"([{"index": 2, "identity": {"SLOTs": "1"},
+    EXPECT_EQ(doc["categories"]["Memory"]["removed"], nlohmann::json::parse(R"([{"index": 2, "identity": {"SLOTs": "1"},
                                          "facts": {"Index": "2", "SLOTs": "1", "Capacity": "17179869184"}}])"));
   }
 }

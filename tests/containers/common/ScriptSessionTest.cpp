@@ -1,9 +1,9 @@
 // The control driven by name, as a script or the page drives it: the view, the
 // instance numbers as JSON gives them, requests that are not calls, and the
 // selection a session reports.
-#include <gtest/gtest.h>
-
 #include <optional>
+
+#include <gtest/gtest.h>
 
 #include "containers/common/ScriptSession.h"
 #include "tests/support/Support.h"
@@ -62,14 +62,21 @@ TEST_F(View, InstanceNumbers) {
     std::string name;  // the Name row, "" for the empty last row
     int error;         // 0 when the call succeeds
   } cases[] = {
-      {2, 2, "Xeon B", 0}, {"2", 2, "Xeon B", 0}, {" 2 ", 2, "Xeon B", 0},
+      {2, 2, "Xeon B", 0},
+      {"2", 2, "Xeon B", 0},
+      {" 2 ", 2, "Xeon B", 0},
       {1.5, 2, "Xeon A", 0},  // 0.5 rounds half to even: the first instance
       {3, 2, "", 0},          // one past the count: the empty last row
-      {0, nullptr, "", 9}, {4, nullptr, "", 9}, {"two", nullptr, "", 13}, {nullptr, nullptr, "", 94},
+      {0, nullptr, "", 9},
+      {4, nullptr, "", 9},
+      {"two", nullptr, "", 13},
+      {nullptr, nullptr, "", 94},
       {true, nullptr, "", 9},  // True - 1 is -2
-      {70000, nullptr, "", 6}, {json::array({1}), nullptr, "", 13},
+      {70000, nullptr, "", 6},
+      {json::array({1}), nullptr, "", 13},
       // The largest unsigned numbers are too large, not -1 and friends.
-      {18446744073709551615u, nullptr, "", 6}, {18446744073709551614u, nullptr, "", 6},
+      {18446744073709551615u, nullptr, "", 6},
+      {18446744073709551614u, nullptr, "", 6},
   };
   for (const auto& c : cases) {
     const json a = Select("CPU", c.index);
@@ -103,9 +110,14 @@ TEST_F(View, NamesAreExactAndAnUnknownNameRedrawsWithoutQuerying) {
 
 TEST_F(View, BadRequestsAreAnsweredAndTheSessionGoesOn) {
   const char* requests[] = {
-      "not json", "[1,2]", R"({"args": []})", R"({"method": "Explode", "args": []})",
-      R"({"method": "SetSelectItem", "args": ["CPU"]})", R"({"method": "SetSelectItem", "args": [7, 1]})",
-      R"({"method": "SetSelectItem", "args": ["CPU", {"a": 1}]})", R"({"method": "SetSelectItem", "args": "CPU"})",
+      "not json",
+      "[1,2]",
+      R"({"args": []})",
+      R"({"method": "Explode", "args": []})",
+      R"({"method": "SetSelectItem", "args": ["CPU"]})",
+      R"({"method": "SetSelectItem", "args": [7, 1]})",
+      R"({"method": "SetSelectItem", "args": ["CPU", {"a": 1}]})",
+      R"({"method": "SetSelectItem", "args": "CPU"})",
       R"({"method": "GetInterfaceSafetyOptions", "args": ["{bad}", 0]})",
   };
   for (const char* r : requests) {
@@ -125,8 +137,8 @@ TEST_F(View, HostileRequestsGetAShortEscapedReasonAndTheSessionGoesOn) {
   // Requests go through the bounded JSON reader (its refusals are JsonInputTest's).
   const struct {
     std::string request;
-    int error;            // 0 when the call succeeds
-    std::string reason;   // a part of the error's description
+    int error;           // 0 when the call succeeds
+    std::string reason;  // a part of the error's description
   } cases[] = {
       {R"({"method": "SetSelectItem", "args": [)" + std::string(32700, '[') + std::string(32700, ']') + "]}", 5,
        "column 100: arrays and objects nested deeper than 64 levels"},
@@ -138,7 +150,8 @@ TEST_F(View, HostileRequestsGetAShortEscapedReasonAndTheSessionGoesOn) {
       {R"({"method": "\u001b]0;retitled\u0007\n)" + std::string(60000, 'm') + "\"}", 438,
        R"(unknown method "\x1B]0;retitled\x07\nmmm)"},
       // Option sets: 32 bits signed or unsigned, never wrapped into range.
-      {safety + "4294967295]}", 0, ""}, {safety + "-2147483648]}", 0, ""},
+      {safety + "4294967295]}", 0, ""},
+      {safety + "-2147483648]}", 0, ""},
       {safety + "4294967296]}", 13, "ENABLED must be a 32-bit whole number"},
       {safety + "18446744073709551615]}", 13, "ENABLED must be a 32-bit whole number"},
       {setSafety + "18446744073709551615, 0]}", 13, "MASK must be a 32-bit whole number"},
@@ -167,7 +180,8 @@ TEST_F(View, FailureBoxesAreReportedWithTheCall) {
   test::UseSnapshot(test::SnapshotWith(R"("Other": [])"));
   const json a = Select("CPU", 1);
   EXPECT_EQ(a["result"], 1);
-  EXPECT_EQ(a["messages"], json::parse(R"([{"prompt": "Failed to create object.", "title": "Parts Information - Error"}])"));
+  EXPECT_EQ(a["messages"],
+            json::parse(R"([{"prompt": "Failed to create object.", "title": "Parts Information - Error"}])"));
   EXPECT_EQ(Values(a)[2], "<Empty>");
 }
 

@@ -6,26 +6,26 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <httplib.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <nlohmann/json.hpp>
 
 #include "common/Category.h"
 #include "containers/web/Site.h"
@@ -153,9 +153,10 @@ TEST(WebServer, AnswersAsTheScriptModeDoesToOneClientAndToMany) {
   lines.push_back(Select("Network Adapter", 2));
   const size_t successful = lines.size();
   // One of each other kind of answer (the kinds are ScriptSessionTest's).
-  for (const std::string& other : {Select("CPU", 0), Select("Nothing", 1), std::string("not json"),
-                                   std::string(R"({"method":"GetInterfaceSafetyOptions","args":["{00020400-0000-0000-C000-000000000046}",0]})"),
-                                   Select("CD,DVD", 1)}) {
+  for (const std::string& other :
+       {Select("CPU", 0), Select("Nothing", 1), std::string("not json"),
+        std::string(R"({"method":"GetInterfaceSafetyOptions","args":["{00020400-0000-0000-C000-000000000046}",0]})"),
+        Select("CD,DVD", 1)}) {
     lines.push_back(other);
   }
   const auto expected = ScriptMode(lines);
@@ -449,12 +450,16 @@ TEST(WebServer, MalformedRequestsGetOneClearAnswer) {
       {"a coding before chunked", Post("Transfer-Encoding: gzip, chunked\r\n", Chunked(call)), 501, true},
       {"chunked and a Content-Length", Post(length + "Transfer-Encoding: chunked\r\n", Chunked(call)), 400, true},
       {"chunked in HTTP/1.0",
-       "POST /api/call HTTP/1.0\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\n\r\n" + Chunked(call),
+       "POST /api/call HTTP/1.0\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\n\r\n" +
+           Chunked(call),
        400, true},
       // The rest of the head.
       {"lines ending in LF alone", "GET /api/state HTTP/1.1\nHost: localhost\n\n", 400, true},
       {"a folded field", state("Host: localhost\r\nX-A: b\r\n c\r\n"), 400, true},
-      {"a control character in a value", state("Host: localhost\r\nX-A: b\x01" "c\r\n"), 400, true},
+      {"a control character in a value",
+       state("Host: localhost\r\nX-A: b\x01"
+             "c\r\n"),
+       400, true},
       {"a space before the colon", state("Host : localhost\r\n"), 400, true},
       {"another HTTP version", "GET /api/state HTTP/2.0\r\nHost: localhost\r\n\r\n", 505, true},
       {"a request line past 8 KiB", "GET /" + std::string(9000, 'x') + " HTTP/1.1\r\n", 414, true},
@@ -630,8 +635,8 @@ TEST(WebServer, HostPolicy) {
 TEST(WebServer, AllowHostOption) {
   Server server(0, {"--allow-host", "parts.example", "--allow-host", "198.51.100.7"});
   ASSERT_GT(server.port, 0) << server.line << server.Stderr();
-  for (const auto& [host, status] : {std::pair{"parts.example:8080", 200}, {"198.51.100.7", 200},
-                                     {"localhost", 200}, {"other.example", 403}}) {
+  for (const auto& [host, status] :
+       {std::pair{"parts.example:8080", 200}, {"198.51.100.7", 200}, {"localhost", 200}, {"other.example", 403}}) {
     auto client = server.Client();
     auto res = client.Get("/api/state", {{"Host", host}});
     ASSERT_TRUE(res) << host;

@@ -1,12 +1,12 @@
 // The byte and text decoders on real samples and on hand-made hostile input.
 // Crashes and reads past the end on damaged copies of the samples are left to
 // fuzz/FuzzDecoders.cpp, which scripts/fuzz.sh seeds with the same samples.
-#include <gtest/gtest.h>
-
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "instrumentation/decoders/Edid.h"
 #include "instrumentation/decoders/FirmwareText.h"
@@ -35,17 +35,27 @@ TEST(SmbiosTable, FirmwareTextPlaceholdersAreNoValue) {
     std::optional<std::string> out;
   } cases[] = {
       // Placeholders firmware writers leave, in any case and padding.
-      {"To be filled by O.E.M.", std::nullopt}, {"  To Be Filled By O.E.M.  ", std::nullopt},
-      {"Default string", std::nullopt}, {"Not Specified", std::nullopt}, {"System Product Name", std::nullopt},
-      {"0123456789", std::nullopt}, {"        ", std::nullopt}, {"00000000", std::nullopt},
-      {std::string("\0\0\0", 3), std::nullopt}, {"FFFFFFFF", std::nullopt},
+      {"To be filled by O.E.M.", std::nullopt},
+      {"  To Be Filled By O.E.M.  ", std::nullopt},
+      {"Default string", std::nullopt},
+      {"Not Specified", std::nullopt},
+      {"System Product Name", std::nullopt},
+      {"0123456789", std::nullopt},
+      {"        ", std::nullopt},
+      {"00000000", std::nullopt},
+      {std::string("\0\0\0", 3), std::nullopt},
+      {"FFFFFFFF", std::nullopt},
       {"417B9BB7", "417B9BB7"},
       {" HMAA51S6AMR6N-UH    ", "HMAA51S6AMR6N-UH"},
-      {"NP52H\x80" "140QH1", "NP52H?140QH1"},
+      {"NP52H\x80"
+       "140QH1",
+       "NP52H?140QH1"},
       {"\xe4\xb8\x96\xe6\x81\x92", "\xe4\xb8\x96\xe6\x81\x92"},
       {"ab\xe4\xb8", "ab??"},
       // Shaped like UTF-8 but not: a surrogate, past U+10FFFF, overlong.
-      {"a\xed\xa0\x80", "a???"}, {"\xf4\x90\x80\x80z", "????z"}, {"\xe0\x80\xafz", "???z"},
+      {"a\xed\xa0\x80", "a???"},
+      {"\xf4\x90\x80\x80z", "????z"},
+      {"\xe0\x80\xafz", "???z"},
       {std::string("LQ133Z1JW26\0x", 13), "LQ133Z1JW26"},
   };
   for (const Case& c : cases) EXPECT_EQ(CleanFirmwareText(c.in), c.out) << c.in;
@@ -63,14 +73,42 @@ TEST(SmbiosTable, RealTables) {
     uint64_t firstSize;
     size_t batteries;
   } cases[] = {
-      {"Lenovo-ThinkPad-T480.dumpbin.bin", 63, {"Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz"}, "U3E1", 2100, 2, 2,
-       8ull << 30, 1},
-      {"Lenovo-ThinkPad-W510.dumpbin.bin", 82, {"Intel(R) Core(TM) i7 CPU       Q 720  @ 1.60GHz"}, std::nullopt, 1600,
-       4, 2, 4ull << 30, 1},
-      {"Gigabyte-GA-MA74GMT-S2.dumpbin.bin", 54, {"AMD Athlon(tm) II X2 240 Processor"}, "Socket M2", 3200, 4, 2,
-       1ull << 30, 0},
-      {"ASRock-Single-Ryzen.rawtable.bin", 28, {"AMD Ryzen 9 5900X 12-Core Processor"}, "CPUSocket", 4950, 4, 2,
-       32ull << 30, 0},
+      {"Lenovo-ThinkPad-T480.dumpbin.bin",
+       63,
+       {"Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz"},
+       "U3E1",
+       2100,
+       2,
+       2,
+       8ull << 30,
+       1},
+      {"Lenovo-ThinkPad-W510.dumpbin.bin",
+       82,
+       {"Intel(R) Core(TM) i7 CPU       Q 720  @ 1.60GHz"},
+       std::nullopt,
+       1600,
+       4,
+       2,
+       4ull << 30,
+       1},
+      {"Gigabyte-GA-MA74GMT-S2.dumpbin.bin",
+       54,
+       {"AMD Athlon(tm) II X2 240 Processor"},
+       "Socket M2",
+       3200,
+       4,
+       2,
+       1ull << 30,
+       0},
+      {"ASRock-Single-Ryzen.rawtable.bin",
+       28,
+       {"AMD Ryzen 9 5900X 12-Core Processor"},
+       "CPUSocket",
+       4950,
+       4,
+       2,
+       32ull << 30,
+       0},
       {"SuperMicro-Dual-Xeon.rawtable.bin", 149,
        std::vector<std::string>(2, "Intel(R) Xeon(R) CPU E5-2650 v2 @ 2.60GHz"), "CPU 1", 4000, 16, 16, 4ull << 30, 0},
       {"SuperMicro-Quad-Opteron.rawtable.bin", 96, std::vector<std::string>(4, "AMD Opteron(tm) Processor 6174"),
@@ -111,7 +149,9 @@ TEST(SmbiosTable, HostileStructures) {
   // A length below the header size.
   EXPECT_TRUE(SplitSmbiosTable("\x04\x02\x00\x00\x00\x00"s).empty());
   // No closing double NUL after the strings.
-  EXPECT_TRUE(SplitSmbiosTable("\x11\x04\x00\x00" "abc"s).empty());
+  EXPECT_TRUE(SplitSmbiosTable("\x11\x04\x00\x00"
+                               "abc"s)
+                  .empty());
   // A short type 17 whose string numbers point past the string set.
   const auto s = SplitSmbiosTable(
       "\x11\x12\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x40\x00\x00\x09\x07"
@@ -179,15 +219,15 @@ TEST(EdidDecode, APlaceholderSerialNumberIsNoSerialNumber) {
     std::optional<std::string> serial;
   };
   const Case cases[] = {
-      {"mon-HWP4109-218FC525BD02.bin", std::nullopt, std::nullopt},         // 1, no text
-      {"tv-DON0063-C80B14B11248.bin", std::nullopt, std::nullopt},          // 0x01010101, no text
-      {"edp-APPA044-EBDFEE68C23D.bin", std::nullopt, std::nullopt},         // 0, no text
-      {"mon-ACR06AB-DB3ED769AF9B.bin", 0xFFFFFFFFu, std::nullopt},          // all ones
-      {"mon-ACR06AB-DB3ED769AF9B.bin", std::nullopt, "2485133387"},         // a real number
-      {"mon-ACR06AB-DB3ED769AF9B.bin", 2u, "2"},                            // a small real number
-      {"old-NEC65A8-27995506FAC7.bin", std::nullopt, "1401521IB"},          // 0x01010101 beside a text
-      {"mon-FUS083D-3966AE2D290D.bin", std::nullopt, "YV8P003079"},         // 0 beside a text
-      {"mon-DELA0BC-44E9F52C6628.bin", std::nullopt, "CFV9N68B1FRL"},       // the text over a real number
+      {"mon-HWP4109-218FC525BD02.bin", std::nullopt, std::nullopt},    // 1, no text
+      {"tv-DON0063-C80B14B11248.bin", std::nullopt, std::nullopt},     // 0x01010101, no text
+      {"edp-APPA044-EBDFEE68C23D.bin", std::nullopt, std::nullopt},    // 0, no text
+      {"mon-ACR06AB-DB3ED769AF9B.bin", 0xFFFFFFFFu, std::nullopt},     // all ones
+      {"mon-ACR06AB-DB3ED769AF9B.bin", std::nullopt, "2485133387"},    // a real number
+      {"mon-ACR06AB-DB3ED769AF9B.bin", 2u, "2"},                       // a small real number
+      {"old-NEC65A8-27995506FAC7.bin", std::nullopt, "1401521IB"},     // 0x01010101 beside a text
+      {"mon-FUS083D-3966AE2D290D.bin", std::nullopt, "YV8P003079"},    // 0 beside a text
+      {"mon-DELA0BC-44E9F52C6628.bin", std::nullopt, "CFV9N68B1FRL"},  // the text over a real number
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);

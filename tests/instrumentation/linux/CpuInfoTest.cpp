@@ -1,11 +1,11 @@
 // /proc/cpuinfo as each architecture writes it, from real samples, and
 // hostile text.
-#include <gtest/gtest.h>
-
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "instrumentation/linux/CpuInfo.h"
 #include "tests/support/TestFiles.h"

@@ -5,24 +5,24 @@
 // failure, where a part would pass for the whole), and no FIFO or device in
 // the tree is ever opened.
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <stdio.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include <fmt/format.h>
-
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
 
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
 #include "common/Error.h"
-#include "instrumentation/snapshot/Capture.h"
 #include "instrumentation/linux/LiveSource.h"
 #include "instrumentation/linux/RootFs.h"
+#include "instrumentation/snapshot/Capture.h"
 #include "tests/support/TestFiles.h"
 
 namespace brv {
@@ -73,7 +73,8 @@ void Monitor(const TempTree& t, int n, const std::string& id) {
   std::string edid(128, '\0');
   const unsigned char header[] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
   std::copy(std::begin(header), std::end(header), edid.begin());
-  const unsigned code = (unsigned(id[0] - 'A' + 1) << 10) | (unsigned(id[1] - 'A' + 1) << 5) | unsigned(id[2] - 'A' + 1);
+  const unsigned code =
+      (unsigned(id[0] - 'A' + 1) << 10) | (unsigned(id[1] - 'A' + 1) << 5) | unsigned(id[2] - 'A' + 1);
   edid[8] = static_cast<char>(code >> 8);
   edid[9] = static_cast<char>(code & 0xFF);
   const std::string dir = fmt::format("/sys/class/drm/card0-DP-{}", n);
@@ -191,7 +192,8 @@ const std::vector<HostileCase>& Cases() {
        [](const TempTree& t) {
          for (int n = 0; n < 5000; ++n) t.Write(fmt::format("/sys/block/sd{}/size", n), "8\n");
        },
-       {{"Win32_DiskDrive", err::kWbemFailed}, {"Brovik_DiskDrive", err::kWbemFailed},
+       {{"Win32_DiskDrive", err::kWbemFailed},
+        {"Brovik_DiskDrive", err::kWbemFailed},
         {"Brovik_CDROMDrive", err::kWbemFailed}}},
       // Every address sought through every route, and every earlier address.
       {"SixtyThousandAddressesAndTwentyThousandRoutes",
@@ -202,7 +204,8 @@ const std::vector<HostileCase>& Cases() {
            trie += fmt::format("  |-- 10.{}.{}.1\n     /32 host LOCAL\n", n / 256, n % 256);
          }
          for (int n = 0; n < 20000; ++n) {
-           routes += fmt::format("eth0\t{:08X}\t00000000\t0001\t0\t0\t0\t00FFFFFF\n", 0x0A | (n / 256) << 8 | (n % 256) << 16);
+           routes += fmt::format("eth0\t{:08X}\t00000000\t0001\t0\t0\t0\t00FFFFFF\n",
+                                 0x0A | (n / 256) << 8 | (n % 256) << 16);
          }
          t.Write("/proc/net/fib_trie", trie);
          t.Write("/proc/net/route", routes);
@@ -247,8 +250,8 @@ class OpenWatch {
     for (auto it = fs::recursive_directory_iterator(root, error); !error && it != fs::recursive_directory_iterator();
          it.increment(error)) {
       const fs::file_status s = it->symlink_status();
-      if (s.type() == fs::file_type::fifo || s.type() == fs::file_type::character ||
-          s.type() == fs::file_type::block || s.type() == fs::file_type::socket) {
+      if (s.type() == fs::file_type::fifo || s.type() == fs::file_type::character || s.type() == fs::file_type::block ||
+          s.type() == fs::file_type::socket) {
         if (::inotify_add_watch(fd_, it->path().c_str(), IN_OPEN) >= 0) ++watched_;
       }
     }
@@ -302,7 +305,9 @@ TEST_P(HostileTree, EveryClassAnswersInTimeWithAbsence) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Bombs, HostileTree, testing::ValuesIn(Cases()),
-                         [](const testing::TestParamInfo<HostileCase>& param) { return std::string(param.param.name); });
+                         [](const testing::TestParamInfo<HostileCase>& param) {
+                           return std::string(param.param.name);
+                         });
 
 // A folder of the tree swapped, again and again, with a link to a folder
 // outside it: the reader checking a path and then opening it would now and

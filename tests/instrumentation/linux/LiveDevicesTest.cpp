@@ -1,10 +1,10 @@
 // Which of the kernel's devices the live source counts as the machine's parts:
 // network adapters among its interfaces, docking stations among its dock
 // connectors and Thunderbolt devices. Each case is a tree made for it.
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "instrumentation/linux/LiveSource.h"
 #include "tests/support/TestFiles.h"

@@ -1,13 +1,9 @@
 // The root-relative reader, the id-list searches, and the live source on trees
 // made for one case each (damaged files, the unprivileged view of a machine).
-#include <gtest/gtest.h>
+#include <arpa/inet.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <fmt/format.h>
-
-#include <arpa/inet.h>
 
 #include <algorithm>
 #include <charconv>
@@ -16,14 +12,17 @@
 #include <map>
 #include <regex>
 
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
 #include "common/Error.h"
 #include "instrumentation/linux/HwIds.h"
-#include "instrumentation/snapshot/Capture.h"
 #include "instrumentation/linux/LiveSource.h"
 #include "instrumentation/linux/Machine.h"
 #include "instrumentation/linux/RootFs.h"
-#include "tests/support/TestFiles.h"
+#include "instrumentation/snapshot/Capture.h"
 #include "tests/support/Support.h"
+#include "tests/support/TestFiles.h"
 
 namespace brv {
 namespace {
@@ -68,11 +67,16 @@ TEST(LiveRootFs, LinksStayInsideTheRoot) {
     const char* path;
     std::optional<std::string> content;
   } cases[] = {
-      {"/abs", "inside"}, {"/up", "inside"}, {"/../../etc/passwd", "inside"},
+      {"/abs", "inside"},
+      {"/up", "inside"},
+      {"/../../etc/passwd", "inside"},
       {"/sys/class/net/eth0/device/vendor", "0x8086\n"},
       // Loops, dangling links, folders (no files) and paths through a file.
-      {"/loop1", std::nullopt}, {"/dangling", std::nullopt}, {"/sys", std::nullopt},
-      {"/missing/file", std::nullopt}, {"/etc/passwd/x", std::nullopt},
+      {"/loop1", std::nullopt},
+      {"/dangling", std::nullopt},
+      {"/sys", std::nullopt},
+      {"/missing/file", std::nullopt},
+      {"/etc/passwd/x", std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(rootFs.Read(c.path), c.content) << c.path;
   EXPECT_EQ(rootFs.Resolve("/sys/class/net/eth0/device"), "/sys/devices/pci0000:00/0000:00:1f.6");
@@ -83,7 +87,8 @@ TEST(LiveRootFs, ReadsListsAndNumbers) {
   TempTree t;
   for (const char* name : {"sdb", "sda", "sdaa", "sdz"}) t.Write(std::string("/block/") + name, "");
   for (const char* name : {"nvme10n1", "nvme2n1", "nvme2n10", "nvme2n2"}) t.Write(std::string("/nvme/") + name, "");
-  for (auto [name, content] : {std::pair{"dec", "4200000\n"}, {"hex", "0x8086\n"}, {"junk", "12abc\n"}, {"empty", ""}}) {
+  for (auto [name, content] :
+       {std::pair{"dec", "4200000\n"}, {"hex", "0x8086\n"}, {"junk", "12abc\n"}, {"empty", ""}}) {
     t.Write(std::string("/n/") + name, content);
   }
   t.Write("/n/big", std::string(100000, 'x'));
@@ -143,8 +148,10 @@ TEST(LiveHwIds, SearchesTheListForOneId) {
   EXPECT_EQ(FindIdNames("", 1, 2).vendor, std::nullopt);
   EXPECT_EQ(FindIdNames("0001  Cut", 1, 2).vendor, "Cut");
   const std::string pnp = "AAA\tAvolites Ltd\nDEL\tDell Inc.\nDELL\tnot an id\n";
-  for (auto [id, name] : {std::pair<const char*, std::optional<std::string>>{"DEL", "Dell Inc."}, {"AAA", "Avolites Ltd"},
-                          {"XYZ", std::nullopt}, {"DE", std::nullopt}}) {
+  for (auto [id, name] : {std::pair<const char*, std::optional<std::string>>{"DEL", "Dell Inc."},
+                          {"AAA", "Avolites Ltd"},
+                          {"XYZ", std::nullopt},
+                          {"DE", std::nullopt}}) {
     EXPECT_EQ(FindPnpName(pnp, id), name) << id;
   }
 }
@@ -213,8 +220,9 @@ TEST(LiveSourceClasses, WwanModemAndChargeRatedBattery) {
   const LiveSource source(t.root());
   EXPECT_EQ(Columns(*source.Query("Win32_POTSModem"), {"AttachedTo", "Caption", "Description", "DeviceType"}),
             (Rows{{"/dev/wwan0at0", "MEDIATEK Corp. T700 5G modem", "T700 5G modem", "Internal Modem"}}));
-  EXPECT_EQ(Columns(*source.Query("DMTF_PortableBattery"), {"PortableBatteryDesignCapacity", "PortableBatterySerialNumber"}),
-            (Rows{{int32_t{44080}, Null{}}}));
+  EXPECT_EQ(
+      Columns(*source.Query("DMTF_PortableBattery"), {"PortableBatteryDesignCapacity", "PortableBatterySerialNumber"}),
+      (Rows{{int32_t{44080}, Null{}}}));
 }
 
 // What each property of each class may hold: null (a fact not known) or a
@@ -223,12 +231,17 @@ enum class Shape { Key, Index, Text, Size, Mac, Addresses };
 
 bool HasShape(const Variant& v, Shape shape) {
   const auto* text = v.get_if<std::string>();
-  const auto number = [&] { return v.kind() == Variant::Kind::Int32 ? v.get<int32_t>() : v.kind() == Variant::Kind::Int64 ? v.get<int64_t>() : -1; };
+  const auto number = [&] {
+    return v.kind() == Variant::Kind::Int32   ? v.get<int32_t>()
+           : v.kind() == Variant::Kind::Int64 ? v.get<int64_t>()
+                                              : -1;
+  };
   if (v.IsNull()) return shape != Shape::Key && shape != Shape::Index;
   switch (shape) {
     case Shape::Key:
     case Shape::Text:
-      return text && !text->empty() && std::none_of(text->begin(), text->end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; });
+      return text && !text->empty() &&
+             std::none_of(text->begin(), text->end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; });
     case Shape::Index: return number() >= 0;
     case Shape::Size: return number() > 0;
     case Shape::Mac:  // six byte pairs, or an InfiniBand port's eight; never all zeros
@@ -251,29 +264,52 @@ bool HasShape(const Variant& v, Shape shape) {
 void ExpectShapes(const std::string& root) {
   using enum Shape;
   static const std::map<std::string, std::map<std::string, Shape>> shapes = {
-      {"CIM_Processor", {{"DeviceID", Key}, {"Manufacturer", Text}, {"Name", Text}, {"Version", Text},
-                         {"MaxClockSpeed", Size}, {"SocketDesignation", Text}}},
+      {"CIM_Processor",
+       {{"DeviceID", Key},
+        {"Manufacturer", Text},
+        {"Name", Text},
+        {"Version", Text},
+        {"MaxClockSpeed", Size},
+        {"SocketDesignation", Text}}},
       {"DMTF_MemoryDevice", {{"Index", Index}, {"Size", Size}}},
       {"Win32_DiskDrive", {{"DeviceID", Key}, {"Model", Text}, {"Size", Size}}},
       {"Brovik_DiskDrive", {{"SerialNO", Text}, {"FirmwareRevision", Text}}},
       {"Brovik_CDROMDrive", {{"DeviceID", Text}, {"SerialNO", Text}, {"FirmwareRevision", Text}}},
-      {"Win32_POTSModem", {{"AttachedTo", Text}, {"Caption", Text}, {"Description", Text}, {"DeviceID", Key},
-                           {"DeviceType", Text}}},
+      {"Win32_POTSModem",
+       {{"AttachedTo", Text}, {"Caption", Text}, {"Description", Text}, {"DeviceID", Key}, {"DeviceType", Text}}},
       {"Brovik_Bluetooth", {{"Description", Text}, {"MACAddress", Mac}, {"Manufacturer", Text}, {"Name", Key}}},
       {"DMTF_PortableBattery", {{"PortableBatterySerialNumber", Text}, {"PortableBatteryDesignCapacity", Size}}},
       {"Brovik_DockingStation", {{"SerialNO", Text}, {"status", Text}}},
-      {"Win32_NetworkAdapter", {{"AdapterType", Text}, {"Description", Text}, {"DeviceID", Key}, {"Index", Index},
-                                {"MACAddress", Mac}, {"Manufacturer", Text}, {"Name", Key}}},
+      {"Win32_NetworkAdapter",
+       {{"AdapterType", Text},
+        {"Description", Text},
+        {"DeviceID", Key},
+        {"Index", Index},
+        {"MACAddress", Mac},
+        {"Manufacturer", Text},
+        {"Name", Key}}},
       {"Win32_NetworkAdapterConfiguration", {{"Index", Index}, {"IPAddress", Addresses}}},
       {"Brovik_LCDPanel", {{"HorizontalResolution", Size}, {"VerticalResolution", Size}}},
       {"Win32_VideoConfiguration", {{"AdapterChipType", Text}, {"AdapterRAM", Size}, {"Name", Text}}},
       {"Brovik_ExternalMonitor", {{"Manufacturer", Text}, {"Model", Text}, {"SerialNO", Text}}},
-      {"Brovik_ComputerSystem", {{"Name", Text}, {"OperatingSystem", Text}, {"OSVersion", Text},
-                                 {"KernelVersion", Text}, {"Manufacturer", Text}, {"Model", Text},
-                                 {"SerialNumber", Text}, {"UUID", Text}, {"BoardManufacturer", Text},
-                                 {"BoardProduct", Text}, {"BoardSerial", Text}, {"BIOSVendor", Text},
-                                 {"BIOSVersion", Text}, {"BIOSDate", Text}, {"AssetTag", Text},
-                                 {"ChassisType", Size}, {"TotalPhysicalMemory", Size}}},
+      {"Brovik_ComputerSystem",
+       {{"Name", Text},
+        {"OperatingSystem", Text},
+        {"OSVersion", Text},
+        {"KernelVersion", Text},
+        {"Manufacturer", Text},
+        {"Model", Text},
+        {"SerialNumber", Text},
+        {"UUID", Text},
+        {"BoardManufacturer", Text},
+        {"BoardProduct", Text},
+        {"BoardSerial", Text},
+        {"BIOSVendor", Text},
+        {"BIOSVersion", Text},
+        {"BIOSDate", Text},
+        {"AssetTag", Text},
+        {"ChassisType", Size},
+        {"TotalPhysicalMemory", Size}}},
   };
   const LiveSource source(root);
   for (const std::string& cls : CollectorClassNames()) {
@@ -288,8 +324,8 @@ void ExpectShapes(const std::string& root) {
           continue;
         }
         EXPECT_FALSE(p.error) << root << " " << cls << "." << p.name;
-        EXPECT_TRUE(HasShape(p.value, shape->second)) << root << " " << cls << "." << p.name << ": "
-                                                      << ::testing::PrintToString(p.value);
+        EXPECT_TRUE(HasShape(p.value, shape->second))
+            << root << " " << cls << "." << p.name << ": " << ::testing::PrintToString(p.value);
         unseen.erase(shape);
       }
       EXPECT_TRUE(unseen.empty()) << root << " " << cls << " lacks " << unseen.begin()->first;
@@ -332,8 +368,7 @@ TEST(LiveSourceClasses, DamagedFilesGiveNullsNotFailures) {
   ExpectShapes(t.root());
   const LiveSource source(t.root());
   // The wireless interface has no usable index and is left out.
-  EXPECT_EQ(Columns(*source.Query("Win32_NetworkAdapter"), {"Name", "MACAddress"}),
-            (Rows{{"enp0s31f6", Null{}}}));
+  EXPECT_EQ(Columns(*source.Query("Win32_NetworkAdapter"), {"Name", "MACAddress"}), (Rows{{"enp0s31f6", Null{}}}));
   EXPECT_EQ(Columns(*source.Query("Win32_DiskDrive"), {"Size"}), (Rows{{Null{}}}));
   EXPECT_EQ(Columns(*source.Query("Brovik_LCDPanel"), {"HorizontalResolution"}), (Rows{{Null{}}}));
   // The damaged monitor is left out; the other one remains.
@@ -435,14 +470,22 @@ TEST(LiveSourceClasses, DiskSerialsAreKeptPerDiskInstanceOfTheMachine) {
     std::optional<std::string> serial;
     int reads;  // of two asks
   } cases[] = {
-      {own, true, "S1", 1}, {own, true, std::nullopt, 2}, {tree, true, "S1", 2}, {own, false, "S1", 2},
+      {own, true, "S1", 1},
+      {own, true, std::nullopt, 2},
+      {tree, true, "S1", 2},
+      {own, false, "S1", 2},
   };
   for (const auto& c : cases) {
     live::Remembered fresh;
     const live::Machine machine(c.fs, ids, nullptr, c.keeps ? &fresh : nullptr);
     int reads = 0;
     for (int ask = 0; ask < 2; ++ask) {
-      EXPECT_EQ(machine.DiskSerial(disk, [&] { ++reads; return c.serial; }), c.serial);
+      EXPECT_EQ(machine.DiskSerial(disk,
+                                   [&] {
+                                     ++reads;
+                                     return c.serial;
+                                   }),
+                c.serial);
     }
     EXPECT_EQ(reads, c.reads) << c.serial.value_or("none") << " " << &c.fs;
   }
@@ -463,8 +506,10 @@ TEST(LiveSourceClasses, ThisMachinesDiskSerialsAreOpenedOnce) {
     int opened = 0;
     alignas(inotify_event) char events[16384];
     for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;) {
-      for (char* at = events; at < events + n; at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(at)->len) {
-        const std::string file = reinterpret_cast<inotify_event*>(at)->len ? reinterpret_cast<inotify_event*>(at)->name : "";
+      for (char* at = events; at < events + n;
+           at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(at)->len) {
+        const std::string file =
+            reinterpret_cast<inotify_event*>(at)->len ? reinterpret_cast<inotify_event*>(at)->name : "";
         opened += file == "serial" || file == "vpd_pg80";
       }
     }

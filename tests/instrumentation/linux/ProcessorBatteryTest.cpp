@@ -1,18 +1,17 @@
 // Processors and batteries of the live source: the kernel's view wins, the
 // firmware table fills in only what the kernel does not say, and what a person
 // who knows the machine reads is the same with and without root.
-#include <gtest/gtest.h>
-
-#include <fmt/format.h>
-
 #include <filesystem>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "instrumentation/linux/LiveSource.h"
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
 #include "instrumentation/decoders/Smbios.h"
+#include "instrumentation/linux/LiveSource.h"
 #include "tests/support/SmbiosDump.h"
 #include "tests/support/TestFiles.h"
 
@@ -42,17 +41,17 @@ std::string ProcessorTable(const std::vector<Socket>& sockets) {
     f += '\x04';
     f += '\x1a';
     f += Le16(handle++);
-    f += '\x01';                    // socket: string 1
-    f += '\x03';                    // central processor
-    f += '\xb3';                    // family: Xeon
-    f += '\x02';                    // manufacturer: string 2
+    f += '\x01';  // socket: string 1
+    f += '\x03';  // central processor
+    f += '\xb3';  // family: Xeon
+    f += '\x02';  // manufacturer: string 2
     f += Le32(s.signature) + Le32(0xBFEBFBFF);
-    f += '\x03';                    // version: string 3
-    f += '\x00';                    // voltage
-    f += Le16(100);                 // external clock
+    f += '\x03';     // version: string 3
+    f += '\x00';     // voltage
+    f += Le16(100);  // external clock
     f += Le16(s.maxMHz) + Le16(s.currentMHz);
     f += static_cast<char>(s.status);
-    f += '\x01';                    // upgrade
+    f += '\x01';  // upgrade
     table += f + s.name + '\0' + "Intel" + '\0' + s.version + '\0' + '\0';
   }
   return table + std::string("\x7f\x04\xff\xfe\0\0", 6);
@@ -117,19 +116,35 @@ TEST(LiveProcessors, TheMaximumClockIsTheProcessorsNotTheSocketRating) {
     Variant root, user;  // MaxClockSpeed with the firmware table, and without
   } cases[] = {
       {"the kernel's cpufreq maximum beats the socket rating",
-       CpuInfoText(2, "Intel(R) Xeon(R) CPU E5-2650 v2 @ 2.60GHz", "1200.000"), "3400000", {"CPU1", 0x41, 4000, 2600},
-       int32_t{3400}, int32_t{3400}},
+       CpuInfoText(2, "Intel(R) Xeon(R) CPU E5-2650 v2 @ 2.60GHz", "1200.000"),
+       "3400000",
+       {"CPU1", 0x41, 4000, 2600},
+       int32_t{3400},
+       int32_t{3400}},
       {"without cpufreq, the speed the name states",
-       CpuInfoText(2, "Intel(R) Xeon(R) CPU E5-2403 v2 @ 1.90GHz", "1895.999"), nullptr, {"CPU1", 0x41, 4000, 1800},
-       int32_t{1900}, int32_t{1900}},
+       CpuInfoText(2, "Intel(R) Xeon(R) CPU E5-2403 v2 @ 1.90GHz", "1895.999"),
+       nullptr,
+       {"CPU1", 0x41, 4000, 1800},
+       int32_t{1900},
+       int32_t{1900}},
       {"without cpufreq or a stated speed, the kernel's clock, not a virtual machine's 30000",
-       CpuInfoText(1, "AMD EPYC 7763 64-Core Processor", "2445.406"), nullptr, {"CPU #000", 0x41, 30000, 2000},
-       int32_t{2445}, int32_t{2445}},
+       CpuInfoText(1, "AMD EPYC 7763 64-Core Processor", "2445.406"),
+       nullptr,
+       {"CPU #000", 0x41, 30000, 2000},
+       int32_t{2445},
+       int32_t{2445}},
       {"the kernel says nothing of the speed: the firmware's current speed, and nothing without root",
-       "processor\t: 0\nCPU implementer\t: 0x41\nCPU part\t: 0xd0c\nCPU variant\t: 0x3\nCPU revision\t: 1\n", nullptr,
-       {"CPU0", 0x41, 30000, 2600, "Neoverse-N1"}, int32_t{2600}, Null{}},
-      {"nothing anywhere: no speed", CpuInfoText(1, "QEMU Virtual CPU version 2.5+", ""), nullptr,
-       {"CPU0", 0x41, 4000, 0}, Null{}, Null{}},
+       "processor\t: 0\nCPU implementer\t: 0x41\nCPU part\t: 0xd0c\nCPU variant\t: 0x3\nCPU revision\t: 1\n",
+       nullptr,
+       {"CPU0", 0x41, 30000, 2600, "Neoverse-N1"},
+       int32_t{2600},
+       Null{}},
+      {"nothing anywhere: no speed",
+       CpuInfoText(1, "QEMU Virtual CPU version 2.5+", ""),
+       nullptr,
+       {"CPU0", 0x41, 4000, 0},
+       Null{},
+       Null{}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.expectation);

@@ -1,11 +1,11 @@
 // The live source on the captured machine trees. What each tree answers, whole,
 // is kept beside it and checked by the program test
 // (EveryTreeCapturesItsExpectedAnswersAndReplaysThem).
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "common/Error.h"
 #include "instrumentation/linux/LiveSource.h"

@@ -1,11 +1,7 @@
 // Reading snapshots and answering the instrumentation from them.
-#include "instrumentation/snapshot/Snapshot.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -15,7 +11,10 @@
 #include <optional>
 #include <thread>
 
+#include <gtest/gtest.h>
+
 #include "common/Error.h"
+#include "instrumentation/snapshot/Snapshot.h"
 #include "tests/support/Support.h"
 
 namespace brv {
@@ -27,15 +26,19 @@ TEST(SnapshotReader, RefusesWhatIsNotASnapshot) {
   } cases[] = {
       {"", "t.json: line 1, column 1: not valid JSON"},
       {"{\n  \"format\": \"brvparts-snapshot/1\",\n  \"classes\": {,}\n}", "t.json: line 3, column 15: not valid JSON"},
-      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"P": 1e999}]}})", "t.json: line 1, column 63: not valid JSON: number overflow"},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"P": 1e999}]}})",
+       "t.json: line 1, column 63: not valid JSON: number overflow"},
       {"[]", "t.json: the document is not a JSON object"},
       {"{}", "t.json: no \"format\" member"},
-      {R"({"format": "brvparts-snapshot/3"})", "t.json: format: expected \"brvparts-snapshot/2\" or \"brvparts-snapshot/1\""},
+      {R"({"format": "brvparts-snapshot/3"})",
+       "t.json: format: expected \"brvparts-snapshot/2\" or \"brvparts-snapshot/1\""},
       // Where and when: only in the second version, texts of bounded length.
       {R"({"format": "brvparts-snapshot/1", "captured": {"host": "a"}})", "t.json: captured: unknown member"},
       {R"({"format": "brvparts-snapshot/2", "captured": "a"})", "t.json: captured: must be an object"},
-      {R"({"format": "brvparts-snapshot/2", "captured": {"host": 7}})", "t.json: captured.host: must be a text or null"},
-      {R"({"format": "brvparts-snapshot/2", "captured": {"host": ""}})", "t.json: captured.host: must be 1 to 253 bytes"},
+      {R"({"format": "brvparts-snapshot/2", "captured": {"host": 7}})",
+       "t.json: captured.host: must be a text or null"},
+      {R"({"format": "brvparts-snapshot/2", "captured": {"host": ""}})",
+       "t.json: captured.host: must be 1 to 253 bytes"},
       {R"({"format": "brvparts-snapshot/2", "captured": {"host": ")" + std::string(254, 'h') + R"("}})",
        "t.json: captured.host: must be 1 to 253 bytes"},
       {R"({"format": "brvparts-snapshot/2", "captured": {"time": ")" + std::string(65, '1') + R"("}})",
@@ -43,18 +46,25 @@ TEST(SnapshotReader, RefusesWhatIsNotASnapshot) {
       {R"({"format": "brvparts-snapshot/2", "captured": {"user": "x"}})", "t.json: captured.user: unknown member"},
       {R"({"format": "brvparts-snapshot/1", "extra": 1})", "t.json: extra: unknown member"},
       {R"({"format": "brvparts-snapshot/1", "classes": {"A": 3}})", "t.json: classes.A: a class must be"},
-      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [], "a": []}})", "t.json: classes.a: the class is given twice"},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [], "a": []}})",
+       "t.json: classes.a: the class is given twice"},
       {R"({"format": "brvparts-snapshot/1", "classes": {"A": [[]]}})", "t.json: classes.A[0]: an instance must be"},
-      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"P": {"x": 1}}]}})", "classes.A[0].P: an object stands only for"},
-      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"P": [[1]]}]}})", "classes.A[0].P: an array holds only plain values"},
-      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"P": 1, "p": 2}]}})", "classes.A[0].p: the property is given twice"},
-      {R"({"format": "brvparts-snapshot/1", "classes": {"A": {"$error": "0xZZ"}}})", "classes.A: error number \"0xZZ\""},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"P": {"x": 1}}]}})",
+       "classes.A[0].P: an object stands only for"},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"P": [[1]]}]}})",
+       "classes.A[0].P: an array holds only plain values"},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"P": 1, "p": 2}]}})",
+       "classes.A[0].p: the property is given twice"},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": {"$error": "0xZZ"}}})",
+       "classes.A: error number \"0xZZ\""},
       {R"({"format": "brvparts-snapshot/1", "classes": {"A": {"$error": 1.5}}})", "classes.A: an error number must be"},
       {R"({"format": "brvparts-snapshot/1", "unreachable": "0x1FFFFFFFF"})", "unreachable: error number"},
       // The document is read by the bounded JSON reader (its refusals are
       // JsonInputTest's), placed by line and column.
-      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"Name": "first", "Name": "second"}]}})", "t.json: classes.A[0].Name: given twice"},
-      {R"({"format": "brvparts-snapshot/1", "keys": {"A": "Id", "a": "Name"}})", "t.json: keys.a: the class is given twice"},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"Name": "first", "Name": "second"}]}})",
+       "t.json: classes.A[0].Name: given twice"},
+      {R"({"format": "brvparts-snapshot/1", "keys": {"A": "Id", "a": "Name"}})",
+       "t.json: keys.a: the class is given twice"},
       {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"P": )" + std::string(100000, '[') + "]}]}}",
        "t.json: line 1, column 119: arrays and objects nested deeper than 64 levels"},
       // Names from the file go into the message escaped and cut short.
@@ -62,8 +72,10 @@ TEST(SnapshotReader, RefusesWhatIsNotASnapshot) {
        R"(t.json: classes.A\x1B]0;pwned\x07\nB: a class must be)"},
       {R"({"format": "brvparts-snapshot/1", "classes": {")" + std::string(100000, 'C') + R"(": 3}})",
        "t.json: classes.CCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCC...: a class must be"},
-      {R"({"format": "brvparts-snapshot/1", "classes": {"A": {"$error": "0x\u009b2J"}}})", R"(error number "0x\u009B2J")"},
-      {R"({"format": ")" + std::string(100000, 'f') + R"("})", "t.json: format: expected \"brvparts-snapshot/2\" or \"brvparts-snapshot/1\", found \"fff"},
+      {R"({"format": "brvparts-snapshot/1", "classes": {"A": {"$error": "0x\u009b2J"}}})",
+       R"(error number "0x\u009B2J")"},
+      {R"({"format": ")" + std::string(100000, 'f') + R"("})",
+       "t.json: format: expected \"brvparts-snapshot/2\" or \"brvparts-snapshot/1\", found \"fff"},
   };
   for (const auto& c : cases) {
     try {
@@ -158,7 +170,8 @@ TEST(SnapshotFile, OnlyARegularFileOfBoundedSizeIsRead) {
 TEST(SnapshotReader, ValuesKeepTheirKinds) {
   const Snapshot s = ParseSnapshot(R"({"format": "brvparts-snapshot/1", "classes": {"A": [
       {"i": 7, "big": 512110190592, "d": 3.5, "t": "x", "b": true, "n": null, "a": ["10.0.0.2", "::1"],
-       "huge": 18446744073709551615, "e": {"$error": 2147749889}}]}})", "t");
+       "huge": 18446744073709551615, "e": {"$error": 2147749889}}]}})",
+                                   "t");
   const Instance& i = s.classes[0].second.instances[0];
   EXPECT_EQ(i.Find("I")->value, Variant(int32_t{7}));
   EXPECT_EQ(i.Find("big")->value, Variant(int64_t{512110190592}));

@@ -1,10 +1,9 @@
 // The grid stand-in honours what the control relies on and refuses what a grid
 // would refuse.
-#include "platform/grid/MemoryGrid.h"
-
 #include <gtest/gtest.h>
 
 #include "common/Error.h"
+#include "platform/grid/MemoryGrid.h"
 
 namespace brv {
 namespace {
@@ -12,11 +11,20 @@ namespace {
 TEST(MemoryGrid, RefusesIndexesOutOfRange) {
   MemoryGrid g(3);
   const std::function<void()> refused[] = {
-      [&] { g.SetRow(3); },           [&] { g.SetRow(-1); },           [&] { g.SetCol(2); },
-      [&] { g.SetCellText(6, "x"); }, [&] { g.SetCellText(-1, "x"); }, [&] { g.SetRowHeight(3, 400); },
-      [&] { g.RowHeight(-1); },       [&] { g.SetColWidth(2, 10); },   [&] { g.SetColFormat(-1, 0); },
-      [&] { g.InsertRow(" ", 4); },   [&] { g.InsertRow(" ", -1); },   [&] { g.SetRows(0); },
-      [&] { g.SetScrollBars(4); },    [&] { g.SetCellFillColor(0x1000000); },
+      [&] { g.SetRow(3); },
+      [&] { g.SetRow(-1); },
+      [&] { g.SetCol(2); },
+      [&] { g.SetCellText(6, "x"); },
+      [&] { g.SetCellText(-1, "x"); },
+      [&] { g.SetRowHeight(3, 400); },
+      [&] { g.RowHeight(-1); },
+      [&] { g.SetColWidth(2, 10); },
+      [&] { g.SetColFormat(-1, 0); },
+      [&] { g.InsertRow(" ", 4); },
+      [&] { g.InsertRow(" ", -1); },
+      [&] { g.SetRows(0); },
+      [&] { g.SetScrollBars(4); },
+      [&] { g.SetCellFillColor(0x1000000); },
   };
   for (size_t i = 0; i < std::size(refused); ++i) EXPECT_THROW(refused[i](), Error) << i;
   EXPECT_EQ(g.State(), MemoryGrid(3).State()) << "a refused operation changes nothing";

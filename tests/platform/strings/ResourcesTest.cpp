@@ -1,15 +1,14 @@
 // The string provider the builds ship: catalogues chosen by the user's
 // languages, English filling gaps, and the installed catalogues complete.
-#include "platform/strings/Resources.h"
-
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
 
+#include <gtest/gtest.h>
+
 #include "common/Error.h"
+#include "platform/strings/Resources.h"
 #include "table/CategoryLabels.h"
 
 namespace brv {
@@ -39,7 +38,9 @@ TEST(InstalledCatalogues, HaveTheSameNumbersAndEveryNumberAskedFor) {
 class Catalogues : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = std::filesystem::temp_directory_path() / ("brv-cat-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = std::filesystem::temp_directory_path() /
+          ("brv-cat-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(dir);
   }
   void TearDown() override { std::filesystem::remove_all(dir); }
