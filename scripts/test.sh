@@ -24,6 +24,7 @@ job() {
 }
 
 job "includes run one way (layers)" bash -c 'bash scripts/check-layers.sh && bash scripts/check-layers.sh --self-test'
+job "style and bug checks (clang-format, clang-tidy)" bash scripts/lint.sh
 job "web page (headless Chromium)" bash scripts/test-web.sh
 job "web page under load (wrk)" bash scripts/load-web.sh 10
 job "web server against hostile clients" bash scripts/hostile-web.sh

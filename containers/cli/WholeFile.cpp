@@ -70,7 +70,7 @@ void WriteFileWhole(const std::string& path, std::string_view text) {
   if (fd < 0) throw failed("cannot create a file in " + folder);
   Descriptor file(fd);
   const auto undo = [&](const std::string& what) {
-    const CaptureError error = failed(what);
+    CaptureError error = failed(what);
     unlinkat(dir.get(), temp.c_str(), 0);
     return error;
   };

@@ -238,7 +238,9 @@ int RunScript(const std::string& path) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
   using brv::cli::Say;
   namespace t = brv::cli;
   CLI::App app{Say(t::kHelpAbout, {})};
@@ -363,4 +365,19 @@ int main(int argc, char** argv) {
   }
   if (status == kOk && session.failed()) status = kCallFailed;
   return status;
+}
+
+}  // namespace
+
+// Whatever escapes (memory exhausted, a stream that cannot be written) ends the
+// program with one line and the status of trouble, never with an abort.
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "brvparts: " << e.what() << "\n";
+  } catch (...) {
+    std::cerr << "brvparts: an unexpected failure\n";
+  }
+  return 2;
 }

@@ -3,6 +3,7 @@
 #include <array>
 #include <vector>
 
+#include "common/Text.h"
 #include "platform/InstrumentationClasses.h"
 
 namespace brv::send {
@@ -151,7 +152,7 @@ std::optional<std::string> Converted(const Field& f, const nlohmann::ordered_jso
     if (!width || !height) return std::nullopt;
     return *width + "x" + *height;
   }
-  const std::optional<std::string> shown = Shown(instance, f.caption);
+  std::optional<std::string> shown = Shown(instance, f.caption);
   if (!shown) return std::nullopt;
   switch (f.as) {
     case As::Number: return WholeNumber(*shown);
@@ -255,9 +256,11 @@ std::optional<std::string> WholeNumber(std::string_view text) {
 }
 
 std::optional<std::string> Megabytes(std::string_view bytes) {
+  // A number past 64 bits is no size a part has: left out, like any other text.
   const std::optional<std::string> number = WholeNumber(bytes);
-  if (!number) return std::nullopt;
-  return std::to_string(std::stoull(*number) / (1024 * 1024));
+  const std::optional<uint64_t> value = number ? ParseInteger<uint64_t>(*number) : std::nullopt;
+  if (!value) return std::nullopt;
+  return std::to_string(*value / (1024ull * 1024));
 }
 
 std::string ChassisName(std::string_view number) {

@@ -35,7 +35,9 @@ std::string ThisHostName() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
   using namespace brv::send;
   CLI::App app{
       "Reports this machine's inventory (or a captured one) to an inventory server speaking the OCS Inventory NG "
@@ -126,4 +128,19 @@ int main(int argc, char** argv) {
             << brv::Excerpt(url, 200) << " (" << document.size() << " bytes, " << compressed.size()
             << " compressed): " << result.response << "\n";
   return session.failed() ? kSentPartly : kSent;
+}
+
+}  // namespace
+
+// Whatever escapes (memory exhausted, a stream that cannot be written) ends the
+// program with one line and the status of trouble, never with an abort.
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "brvparts: " << e.what() << "\n";
+  } catch (...) {
+    std::cerr << "brvparts: an unexpected failure\n";
+  }
+  return 2;
 }

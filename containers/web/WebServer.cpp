@@ -45,7 +45,7 @@ constexpr auto kRequest = 10s;
 constexpr auto kWrite = 10s;
 constexpr auto kLinger = 2s;
 constexpr size_t kLingerBytes = 1 << 20;
-constexpr size_t kReadSize = 16 * 1024;
+constexpr size_t kReadSize = size_t{16} * 1024;
 // With every place taken, a connection waiting this long for its request gives
 // its place to a new one.
 constexpr auto kEvictable = 1s;

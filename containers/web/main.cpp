@@ -12,7 +12,9 @@
 #include "containers/web/WebServer.h"
 #include "instrumentation/snapshot/Snapshot.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
   CLI::App app{"Shows the control on a web page served over HTTP (run as: brvparts serve)."};
   app.set_version_flag("--version", "brvparts-serve " BRV_VERSION);
   std::string snapshot, sysroot;
@@ -57,4 +59,19 @@ int main(int argc, char** argv) {
     }
   }
   return brv::web::Serve(web, std::cout, std::cerr);
+}
+
+}  // namespace
+
+// Whatever escapes (memory exhausted, a stream that cannot be written) ends the
+// program with one line and the status of trouble, never with an abort.
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "brvparts: " << e.what() << "\n";
+  } catch (...) {
+    std::cerr << "brvparts: an unexpected failure\n";
+  }
+  return 2;
 }

@@ -196,7 +196,7 @@ int PnpSlot(std::string_view s) {
 
 bool PnpIndex::IsId(std::string_view id) { return PnpSlot(id) >= 0; }
 
-PnpIndex::PnpIndex(std::string_view list) : lines_(27 * 27 * 27, kNoLine) {
+PnpIndex::PnpIndex(std::string_view list) : lines_(size_t{27} * 27 * 27, kNoLine) {
   for (size_t at = 0; at < list.size();) {
     const char* eol = static_cast<const char*>(std::memchr(list.data() + at, '\n', list.size() - at));
     const size_t end = eol ? static_cast<size_t>(eol - list.data()) : list.size();

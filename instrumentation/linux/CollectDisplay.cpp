@@ -58,7 +58,7 @@ ClassAnswer LcdPanels(const Machine& m) {
     std::optional<std::pair<int32_t, int32_t>> mode;
     if (const auto first = fs.ReadLine(c.dir + "/modes")) mode = ParseMode(*first);
     if (!mode) {
-      if (const auto bytes = fs.Read(c.dir + "/edid", 64 * 1024)) {
+      if (const auto bytes = fs.Read(c.dir + "/edid", size_t{64} * 1024)) {
         if (const auto edid = DecodeEdid(*bytes); edid && edid->preferredWidth) {
           mode = std::pair{static_cast<int32_t>(*edid->preferredWidth), static_cast<int32_t>(*edid->preferredHeight)};
         }
@@ -105,7 +105,7 @@ ClassAnswer ExternalMonitors(const Machine& m) {
   ClassAnswer answer;
   for (const Connector& c : Connectors(fs)) {
     if (IsInternal(c.type) || fs.ReadLine(c.dir + "/status") != "connected") continue;
-    const auto bytes = fs.Read(c.dir + "/edid", 64 * 1024);
+    const auto bytes = fs.Read(c.dir + "/edid", size_t{64} * 1024);
     if (!bytes) continue;
     const std::optional<EdidInfo> edid = DecodeEdid(*bytes);
     if (!edid) continue;

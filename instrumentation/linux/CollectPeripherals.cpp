@@ -19,7 +19,7 @@ std::string ModemType(const Machine& m, const std::string& busPath) {
   return removable == "fixed" ? "Internal Modem" : "External Modem";
 }
 
-Instance ModemInstance(const Machine& m, const std::string& device, std::optional<std::string> attachedTo) {
+Instance ModemInstance(const Machine& m, const std::string& device, const std::optional<std::string>& attachedTo) {
   std::string busPath;
   const IdNames names = m.DeviceNames(device, &busPath);
   std::optional<std::string> caption = names.device;

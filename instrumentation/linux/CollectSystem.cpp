@@ -34,6 +34,7 @@
 // 0-", a reference board's "CRB Battery 0", a structure of placeholders).
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <map>
 
 #include <fmt/format.h>
@@ -69,8 +70,8 @@ std::optional<int64_t> RatedMHz(std::string_view name) {
   const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), value);
   if (ec != std::errc() || !(value > 0) || value > 1e6) return std::nullopt;
   const std::string_view unit = TrimText(rest.substr(static_cast<size_t>(end - rest.data())));
-  if (unit == "GHz") return static_cast<int64_t>(value * 1000 + 0.5);
-  if (unit == "MHz") return static_cast<int64_t>(value + 0.5);
+  if (unit == "GHz") return std::llround(value * 1000);
+  if (unit == "MHz") return std::llround(value);
   return std::nullopt;
 }
 
@@ -193,7 +194,7 @@ ClassAnswer Processors(const Machine& m) {
     std::optional<int64_t> maxMHz;
     if (maxKHz) maxMHz = (*maxKHz + 500) / 1000;
     if (!maxMHz && name) maxMHz = RatedMHz(*name);
-    if (!maxMHz && cpuMHz && *cpuMHz >= 1 && *cpuMHz < 1e6) maxMHz = static_cast<int64_t>(*cpuMHz + 0.5);
+    if (!maxMHz && cpuMHz && *cpuMHz >= 1 && *cpuMHz < 1e6) maxMHz = std::llround(*cpuMHz);
     if (!maxMHz && fw && fw->currentSpeedMHz) maxMHz = *fw->currentSpeedMHz;
 
     Instance instance;

@@ -90,7 +90,7 @@ const std::optional<std::vector<SmbiosStructure>>& Machine::Smbios() const {
     const std::string prefix = std::string(type) + "-";
     for (const std::string& name : names) {
       if (!name.starts_with(prefix)) continue;
-      const auto raw = fs_.Read("/sys/firmware/dmi/entries/" + name + "/raw", 64 * 1024);
+      const auto raw = fs_.Read("/sys/firmware/dmi/entries/" + name + "/raw", size_t{64} * 1024);
       if (!raw) continue;
       std::vector<SmbiosStructure> one = SplitSmbiosTable(*raw);
       if (!one.empty()) entries.push_back(std::move(one.front()));
