@@ -69,7 +69,12 @@ ClassAnswer ComputerSystem(const Machine& m) {
       {"BIOSVersion", "bios_version"},       {"BIOSDate", "bios_date"},
       {"AssetTag", "chassis_asset_tag"},
   };
-  for (const auto& [property, file] : texts) instance.Set(property, TextOrNull(m.Text(dmi + file)));
+  // The kernel passes the firmware's strings on as they are, placeholders
+  // ("To be filled by O.E.M.", "Default string") included: those are no value.
+  for (const auto& [property, file] : texts) {
+    const std::optional<std::string> text = m.Text(dmi + file);
+    instance.Set(property, TextOrNull(text ? CleanFirmwareText(*text) : std::nullopt));
+  }
   const auto chassis = fs.ReadInt(dmi + "chassis_type");
   instance.Set("ChassisType",
                chassis && *chassis > 0 && *chassis < 256 ? Variant(static_cast<int32_t>(*chassis)) : Variant(Null{}));

@@ -39,6 +39,7 @@ TEST(SmbiosTable, FirmwareTextPlaceholdersAreNoValue) {
       {"  To Be Filled By O.E.M.  ", std::nullopt},
       {"Default string", std::nullopt},
       {"Not Specified", std::nullopt},
+      {"No Asset Information", std::nullopt},
       {"System Product Name", std::nullopt},
       {"0123456789", std::nullopt},
       {"        ", std::nullopt},
