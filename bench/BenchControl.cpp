@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "common/Category.h"
 #include "control/BRVPartsCtl.h"
 #include "instrumentation/linux/LiveSource.h"
 #include "instrumentation/snapshot/Snapshot.h"
@@ -73,24 +74,13 @@ void Startup(benchmark::State& state) {
 }
 BENCHMARK(Startup)->Unit(benchmark::kMicrosecond);
 
-const char* kCategories[] = {"CPU",
-                             "Memory",
-                             "Display",
-                             "HDD",
-                             "CD,DVD",
-                             "Modem",
-                             "Bluetooth",
-                             "Battery Pack",
-                             "Docking Station",
-                             "Network Adapter",
-                             "External Monitor"};
-
 [[maybe_unused]] const bool kRegistered = [] {
-  for (const char* category : kCategories) {
-    benchmark::RegisterBenchmark((std::string("Snapshot/") + category).c_str(), [category](benchmark::State& s) {
+  for (std::string_view name : brv::kCategoryNames) {
+    const std::string category(name);
+    benchmark::RegisterBenchmark(("Snapshot/" + category).c_str(), [category](benchmark::State& s) {
       Select(s, Laptop(), category);
     })->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark((std::string("Live/") + category).c_str(), [category](benchmark::State& s) {
+    benchmark::RegisterBenchmark(("Live/" + category).c_str(), [category](benchmark::State& s) {
       Select(s, Live(), category);
     })->Unit(benchmark::kMicrosecond);
   }

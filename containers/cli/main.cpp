@@ -25,6 +25,7 @@
 #include "containers/cli/Texts.h"
 #include "containers/cli/WholeFile.h"
 #include "containers/common/GridText.h"
+#include "containers/common/GuardedMain.h"
 #include "containers/common/InventoryJson.h"
 #include "containers/common/ScriptSession.h"
 #include "containers/common/Session.h"
@@ -369,15 +370,6 @@ int Run(int argc, char** argv) {
 
 }  // namespace
 
-// Whatever escapes (memory exhausted, a stream that cannot be written) ends the
-// program with one line and the status of trouble, never with an abort.
 int main(int argc, char** argv) {
-  try {
-    return Run(argc, argv);
-  } catch (const std::exception& e) {
-    std::cerr << "brvparts: " << e.what() << "\n";
-  } catch (...) {
-    std::cerr << "brvparts: an unexpected failure\n";
-  }
-  return 2;
+  return brv::GuardedMain([&] { return Run(argc, argv); });
 }

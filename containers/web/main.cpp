@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "containers/common/GuardedMain.h"
 #include "containers/common/SourceChoice.h"
 #include "containers/web/Site.h"
 #include "containers/web/WebServer.h"
@@ -63,15 +64,6 @@ int Run(int argc, char** argv) {
 
 }  // namespace
 
-// Whatever escapes (memory exhausted, a stream that cannot be written) ends the
-// program with one line and the status of trouble, never with an abort.
 int main(int argc, char** argv) {
-  try {
-    return Run(argc, argv);
-  } catch (const std::exception& e) {
-    std::cerr << "brvparts: " << e.what() << "\n";
-  } catch (...) {
-    std::cerr << "brvparts: an unexpected failure\n";
-  }
-  return 2;
+  return brv::GuardedMain([&] { return Run(argc, argv); });
 }
