@@ -3,6 +3,9 @@
 // and interface ids.
 #include <oleidl.h>
 
+#include <exception>
+#include <new>
+
 #include "platform/windows/Com.h"
 
 namespace brv::win {
@@ -32,6 +35,21 @@ inline constexpr const wchar_t* kResourcesProgIdW = L"BRVPartsInf.clsResources";
 // creation fails (the error info is set for the caller).
 IDispatch* NewControl(HRESULT& hr);
 IDispatch* NewResources(HRESULT& hr);
+
+// Creates one of them: E_OUTOFMEMORY when memory ran out, else for any other
+// failure what `failed` makes of it (E_UNEXPECTED without it).
+template <class Object>
+IDispatch* NewObject(HRESULT& hr, HRESULT (*failed)(const std::exception&) = nullptr) {
+  try {
+    hr = S_OK;
+    return new Object();
+  } catch (const std::bad_alloc&) {
+    hr = E_OUTOFMEMORY;
+  } catch (const std::exception& e) {
+    hr = failed ? failed(e) : E_UNEXPECTED;
+  }
+  return nullptr;
+}
 
 // The type library embedded in this DLL, and the description of one of its
 // interfaces or classes; a failed HRESULT when it cannot be loaded.

@@ -300,16 +300,6 @@ HRESULT STDMETHODCALLTYPE GridViewPart::GetStartupError(LONG* number, BSTR* desc
 
 }  // namespace
 
-IDispatch* NewControl(HRESULT& hr) {
-  try {
-    hr = S_OK;
-    return new ControlObject();
-  } catch (const std::bad_alloc&) {
-    hr = E_OUTOFMEMORY;
-  } catch (const std::exception&) {
-    hr = E_UNEXPECTED;
-  }
-  return nullptr;
-}
+IDispatch* NewControl(HRESULT& hr) { return NewObject<ControlObject>(hr); }
 
 }  // namespace brv::win

@@ -67,26 +67,20 @@ class ResourcesObject : public DispatchObject {
 }  // namespace
 
 IDispatch* NewResources(HRESULT& hr) {
-  try {
-    hr = S_OK;
-    return new ResourcesObject();
-  } catch (const Error& e) {
+  return NewObject<ResourcesObject>(hr, [](const std::exception& failure) -> HRESULT {
+    const auto* e = dynamic_cast<const Error*>(&failure);
+    if (!e) return E_UNEXPECTED;
     // No catalogue: creation fails, with the reason for whoever asks.
     ComPtr<ICreateErrorInfo> create;
     if (SUCCEEDED(CreateErrorInfo(create.put()))) {
-      const std::wstring text = Wide(e.description());
+      const std::wstring text = Wide(e->description());
       create->SetDescription(const_cast<LPOLESTR>(text.c_str()));
       create->SetSource(const_cast<LPOLESTR>(kResourcesProgIdW));
       ComPtr<IErrorInfo> info;
       if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, info.put_void()))) SetErrorInfo(0, info.get());
     }
-    hr = HresultOf(e.number());
-  } catch (const std::bad_alloc&) {
-    hr = E_OUTOFMEMORY;
-  } catch (const std::exception&) {
-    hr = E_UNEXPECTED;
-  }
-  return nullptr;
+    return HresultOf(e->number());
+  });
 }
 
 }  // namespace brv::win
