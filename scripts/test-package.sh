@@ -98,7 +98,7 @@ complete_words() {  # complete_words WORD...: what the completion offers for the
 }
 count=$(sed -n 's/.*kCategoryCount = \([0-9]*\);.*/\1/p' common/Category.h)
 check "completion offers every category and the subcommands" \
-  same "$(complete_words '' | wc -l)" "$((count + 3))"
+  same "$(complete_words '' | wc -l)" "$((count + 4))"  # capture, diff, serve, send
 while IFS='|' read -r words expected; do
   if [[ $words == *" ''" ]]; then
     read -ra args <<<"${words% \'\'}"
