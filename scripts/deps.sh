@@ -32,9 +32,9 @@ brv_install() {
   fi
 }
 
-# The build's libraries and tools (libcurl and zlib for reports to an inventory
-# server), and hwdata, whose id lists give adapters and
+# The build's libraries and tools (libmicrohttpd for the web page's server,
+# libcurl and zlib for reports to an inventory server), and hwdata, whose id lists give adapters and
 # monitors their makers' and models' names.
 BRV_PACKAGES=(g++ cmake make pkg-config nlohmann-json3-dev libcli11-dev libfmt-dev libgtest-dev libgmock-dev
-  libcpp-httplib-dev libcurl4-openssl-dev zlib1g-dev hwdata)
+  libcpp-httplib-dev libmicrohttpd-dev libcurl4-openssl-dev zlib1g-dev hwdata)
 brv_install "${BRV_PACKAGES[@]}"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Hostile clients against the web container on loopback (127.0.0.1 only): a
 # deeply nested request, chunked and other bodies past the limit, slow-header
-# and idle keep-alive clients beside fresh calls, a burst of 2,000 connections
+# and idle keep-alive clients beside fresh calls, every place taken by silent
+# connections and a client that reads no answers, a burst of 2,000 connections
 # and 100 pipelined requests (scripts/hostile-web.py). Every step is bounded; the
 # job fails when a client goes unanswered past its bound, the server's memory
 # grows past a bound, or the server ends. It stops the server itself.

@@ -128,6 +128,7 @@ depends=$(dpkg-deb -f "$deb" Depends 2>/dev/null)
 check "the package depends on hwdata (Depends: $depends)" grep -qw hwdata <<<"$depends"
 check "the package depends on libc6 (Depends: $depends)" grep -qw libc6 <<<"$depends"
 check "the package depends on libcurl (Depends: $depends)" grep -qw 'libcurl4' <<<"$depends"
+check "the package depends on libmicrohttpd (Depends: $depends)" grep -qw 'libmicrohttpd12' <<<"$depends"
 
 echo "test-package: $passed passed, $failed failed"
 ((failed == 0))

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
+#include <microhttpd.h>
 #include <netinet/in.h>
 #include <unistd.h>
 
@@ -75,6 +76,76 @@ std::optional<HostPort> HostOf(std::string_view text) {
 bool IsWildcard(const std::string& bind) { return bind == "0.0.0.0" || bind == "::" || bind == "[::]"; }
 
 }  // namespace
+
+const std::pair<const char*, const char*> kSecurityHeaders[5] = {
+    {"X-Content-Type-Options", "nosniff"},
+    {"Content-Security-Policy",
+     "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; connect-src 'self'; "
+     "base-uri 'none'; form-action 'none'; frame-ancestors 'none'"},
+    {"Referrer-Policy", "no-referrer"},
+    {"X-Frame-Options", "DENY"},
+    {"Cross-Origin-Resource-Policy", "same-origin"},
+};
+
+const std::string* Request::Header(std::string_view name) const {
+  for (const auto& [n, v] : headers) {
+    if (n == name) return &v;
+  }
+  return nullptr;
+}
+
+Response Refusal(int status, const std::string& message) {
+  const char* reason = MHD_get_reason_phrase_for(static_cast<unsigned>(status));
+  Response response;
+  response.status = status;
+  response.type = "application/json";
+  response.headers = {{"Cache-Control", "no-store"}};
+  response.body = DumpJson(json{{"status", status}, {"error", reason}, {"message", message}});
+  return response;
+}
+
+std::optional<HostPort> ParseHost(std::string_view value) {
+  HostPort out;
+  std::string_view rest;
+  if (!value.empty() && value.front() == '[') {
+    const size_t close = value.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    const std::string inside(value.substr(1, close - 1));
+    in6_addr address{};
+    if (inet_pton(AF_INET6, inside.c_str(), &address) != 1) return std::nullopt;
+    char text[INET6_ADDRSTRLEN];
+    out.host = inet_ntop(AF_INET6, &address, text, sizeof text);
+    out.address = true;
+    rest = value.substr(close + 1);
+  } else {
+    const size_t colon = value.find(':');
+    const std::string_view name = value.substr(0, colon);
+    rest = colon == std::string_view::npos ? std::string_view() : value.substr(colon);
+    if (name.empty() || name.size() > 253) return std::nullopt;
+    const bool allowed = std::all_of(
+        name.begin(), name.end(), [](unsigned char c) { return std::isalnum(c) || c == '-' || c == '.' || c == '_'; });
+    if (!allowed) return std::nullopt;
+    // All digits and dots: an IPv4 address, written in full ("127.1" is none).
+    if (name.find_first_not_of("0123456789.") == std::string_view::npos) {
+      in_addr address{};
+      if (inet_pton(AF_INET, std::string(name).c_str(), &address) != 1) return std::nullopt;
+      char text[INET_ADDRSTRLEN];
+      out.host = inet_ntop(AF_INET, &address, text, sizeof text);
+      out.address = true;
+    } else {
+      out.host = LowerAscii(name);
+    }
+  }
+  if (!rest.empty()) {
+    if (rest.front() != ':') return std::nullopt;
+    rest.remove_prefix(1);
+    if (rest.empty() || rest.size() > 5 || !AllDigits(rest)) return std::nullopt;
+    const unsigned long port = std::stoul(std::string(rest));
+    if (port > 65535) return std::nullopt;
+    out.port = static_cast<unsigned>(port);
+  }
+  return out;
+}
 
 bool IsLoopback(const HostPort& host) {
   if (!host.address) return host.host == "localhost";
@@ -152,19 +223,21 @@ nlohmann::ordered_json Site::PageState(ScriptSession& session) const {
 // A Host naming another site, unknown paths and methods a path does not take
 // are refused before anything else is looked at.
 std::optional<Response> Site::Admit(const Request& request) const {
-  if (const std::string* value = request.Header("host")) {
-    if (!policy_.Allows(*ParseHost(*value))) {
-      Response r = Refusal(403, "This server answers only requests addressed to this machine.");
-      r.close = true;
-      return r;
-    }
-  }
-  const Route* route = FindRoute(request.path);
-  if (!route) {
-    Response r = Refusal(404, "There is nothing at " + Quoted(request.path) + ".");
+  const auto refuse = [](int status, const std::string& message) {
+    Response r = Refusal(status, message);
     r.close = true;
     return r;
+  };
+  const size_t hosts = std::count_if(request.headers.begin(), request.headers.end(),
+                                     [](const auto& field) { return field.first == "host"; });
+  if (hosts > 1) return refuse(400, "The request has more than one Host field.");
+  if (const std::string* value = request.Header("host")) {
+    const auto host = ParseHost(*value);
+    if (!host) return refuse(400, "The Host field is not a host name or address with a port.");
+    if (!policy_.Allows(*host)) return refuse(403, "This server answers only requests addressed to this machine.");
   }
+  const Route* route = FindRoute(request.path);
+  if (!route) return refuse(404, "There is nothing at " + Quoted(request.path) + ".");
   const bool allowed = request.method == route->method || (route->method == "GET" && request.method == "HEAD");
   if (!allowed) {
     Response r = Refusal(405, Quoted(request.path) + " takes " + std::string(route->method) + " only.");

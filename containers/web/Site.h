@@ -14,17 +14,65 @@
 // with short JSON refusals for the rest. One control serves every client: it
 // lives on a thread of its own and runs the calls one at a time, in the order
 // they arrive.
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "containers/web/Baseline.h"
 #include "containers/web/ContainerThread.h"
-#include "containers/web/HttpMessage.h"
 #include "containers/web/PageTexts.h"
 
 namespace brv::web {
+
+// The largest request body taken, however it is sent.
+inline constexpr size_t kMaxBody = 64 * 1024;
+
+// A request as the HTTP library read it.
+struct Request {
+  std::string method;
+  std::string path;  // the target without its query, not unescaped
+  // Header fields in arrival order, names in lower case.
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+
+  // The value of the first field of that (lower case) name, or null.
+  const std::string* Header(std::string_view name) const;
+};
+
+// An answer. The security headers every answer carries are added when it is
+// handed to the library.
+struct Response {
+  int status = 200;
+  std::string type;  // Content-Type, or empty with no body
+  std::string body;
+  std::vector<std::pair<std::string, std::string>> headers;
+  bool close = false;  // close the connection once written
+};
+
+// The headers every answer of ours carries.
+extern const std::pair<const char*, const char*> kSecurityHeaders[5];
+
+// A refusal's answer: {"status": N, "error": REASON, "message": TEXT} as JSON.
+Response Refusal(int status, const std::string& message);
+
+// A Host field's value taken apart: the name or address, and the port if given.
+// Names are in lower case; an IPv6 address is without its brackets and both
+// kinds of address are written the one way inet_ntop writes them.
+struct HostPort {
+  std::string host;
+  bool address = false;  // an IPv4 or IPv6 address rather than a name
+  std::optional<unsigned> port;
+};
+
+// Parses `value` as host [":" port]: a name of letters, digits, '-', '.' and
+// '_'; a dotted IPv4 address; or an IPv6 address in brackets. A port is one to
+// five digits, at most 65535. Anything else (user info, text after a bracket,
+// an empty or lettered port) is no host.
+std::optional<HostPort> ParseHost(std::string_view value);
 
 // The Host values a server answers: a page from another site that a name was
 // pointed at this machine for (DNS rebinding) names that site, and is refused.

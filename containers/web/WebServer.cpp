@@ -1,357 +1,237 @@
 #include "containers/web/WebServer.h"
 
+#include <microhttpd.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <signal.h>
-#include <sys/epoll.h>
-#include <sys/eventfd.h>
 #include <sys/resource.h>
-#include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
+#include <condition_variable>
 #include <cstring>
-#include <deque>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
-#include <unordered_map>
+#include <vector>
 
-#include "containers/web/Connection.h"
+#include "common/Text.h"
 #include "containers/web/Site.h"
 
 namespace brv::web {
+
+// What the server's thread and the threads that answer for the site share.
+struct HttpServer::Shared : std::enable_shared_from_this<Shared> {
+  Site* site = nullptr;
+  std::mutex mutex;
+  std::condition_variable changed;
+  size_t suspended = 0;   // connections waiting for the control's answer
+  bool stopping = false;  // no connection is suspended any more
+};
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using namespace std::chrono_literals;
+// Connections served at once; more wait in the listen queue.
+constexpr unsigned kMaxClients = 1000;
 
-// How long a client may take. A request must arrive whole within kRequest of
-// its first byte, whatever pace its bytes come at; a connection with no request
-// begun is closed after kIdle; an answer the client takes none of for kWrite is
-// dropped. After a refusal the server reads on (and throws away) up to
-// kLingerBytes for kLinger, so the client's send does not reset the connection
-// before it has read the refusal.
-constexpr auto kIdle = 5s;
-constexpr auto kRequest = 10s;
-constexpr auto kWrite = 10s;
-constexpr auto kLinger = 2s;
-constexpr size_t kLingerBytes = 1 << 20;
-constexpr size_t kReadSize = size_t{16} * 1024;
-// With every place taken, a connection waiting this long for its request gives
-// its place to a new one.
-constexpr auto kEvictable = 1s;
-// Connections served at once; more wait in the listen queue, or take the place
-// of one that has waited kEvictable for its request. Each holds at most one
-// request (8 KiB head, 64 KiB body) and one read.
-constexpr size_t kMaxClients = 1000;
+// One request, from its head to its answer.
+struct Exchange {
+  Request request;
+  size_t dropped = 0;              // body bytes past kMaxBody, read and not kept
+  bool handed = false;             // given to the site
+  bool suspended = false;          // waiting, off the library's books, for the answer
+  std::optional<Response> answer;  // set by whichever thread the site answers on
+  MHD_Connection* connection = nullptr;
+};
+using ExchangeRef = std::shared_ptr<Exchange>;
 
-std::system_error SystemError(const char* what) { return std::system_error(errno, std::generic_category(), what); }
+bool IsToken(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
+    return std::isalnum(c) || std::string_view("!#$%&'*+-.^_`|~").find(static_cast<char>(c)) != std::string_view::npos;
+  });
+}
 
-// Answers coming back from the control's thread to the loop's.
-class Mailbox {
- public:
-  Mailbox() : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
-    if (fd_ < 0) throw SystemError("eventfd");
+// The comma-separated elements of the values of every field of that name, trimmed, in lower case.
+std::vector<std::string> Elements(const Request& request, std::string_view name) {
+  std::vector<std::string> out;
+  for (const auto& [n, value] : request.headers) {
+    if (n != name) continue;
+    std::string_view rest = value;
+    for (;;) {
+      const size_t comma = rest.find(',');
+      out.push_back(LowerAscii(Trim(rest.substr(0, comma), " \t")));
+      if (comma == std::string_view::npos) break;
+      rest.remove_prefix(comma + 1);
+    }
   }
-  ~Mailbox() { close(fd_); }
-  Mailbox(const Mailbox&) = delete;
-  Mailbox& operator=(const Mailbox&) = delete;
+  return out;
+}
 
-  int fd() const { return fd_; }
-  void Post(uint64_t client, Response response) {
+// What the library takes but this server does not: each one could let two
+// readers of the same bytes (a proxy and this server) see different requests,
+// or is a body the site would refuse anyway. Checked on the head, before any
+// of the body is read.
+std::optional<Response> Vet(const Request& request, std::string_view version) {
+  if (version != "HTTP/1.1" && version != "HTTP/1.0") {
+    return Refusal(505, "This server speaks HTTP/1.1 and HTTP/1.0 only.");
+  }
+  if (!IsToken(request.method) || request.method.size() > 32) {
+    return Refusal(400, "The request's method is not a token.");
+  }
+  const std::string& path = request.path;
+  if (path.empty() || path.front() != '/' ||
+      !std::all_of(path.begin(), path.end(), [](unsigned char c) { return c > 0x20 && c < 0x7f; })) {
+    return Refusal(400, "The request's target is not a path.");
+  }
+  std::optional<std::string> length;
+  bool coded = false, host = false;
+  for (const auto& [name, value] : request.headers) {
+    if (!IsToken(name)) return Refusal(400, "A header field is not NAME: VALUE.");
+    if (std::any_of(value.begin(), value.end(), [](unsigned char c) { return (c < 0x20 && c != '\t') || c == 0x7f; })) {
+      return Refusal(400, "A header field's value holds control characters.");
+    }
+    if (name == "host") {
+      host = true;
+    } else if (name == "content-length") {
+      // The library has read the first one as a number; any other must be the same.
+      if (length && *length != value) return Refusal(400, "The request has Content-Length fields that differ.");
+      length = value;
+    } else if (name == "transfer-encoding") {
+      coded = true;
+    } else if (name == "expect" && LowerAscii(value) != "100-continue") {
+      return Refusal(417, "The only expectation met is 100-continue.");
+    }
+  }
+  if (version == "HTTP/1.1" && !host) return Refusal(400, "An HTTP/1.1 request needs a Host field.");
+  if (coded) {
+    if (version == "HTTP/1.0") return Refusal(400, "An HTTP/1.0 request cannot be sent chunked.");
+    if (length) return Refusal(400, "The request has both Content-Length and Transfer-Encoding.");
+    if (Elements(request, "transfer-encoding") != std::vector<std::string>{"chunked"}) {
+      return Refusal(501, "The only transfer coding taken is chunked.");
+    }
+  }
+  // At most 18 digits, or the library would have refused it as too large.
+  if (length && std::stoull(*length) > kMaxBody) {
+    return Refusal(413, "A request body may hold at most " + std::to_string(kMaxBody) + " bytes.");
+  }
+  return std::nullopt;
+}
+
+void DeleteString(void* text) { delete static_cast<std::string*>(text); }
+
+MHD_Result Queue(MHD_Connection* connection, Response response) {
+  auto* body = new std::string(std::move(response.body));
+  MHD_Response* answer =
+      MHD_create_response_from_buffer_with_free_callback_cls(body->size(), body->data(), &DeleteString, body);
+  if (!answer) {
+    delete body;
+    return MHD_NO;
+  }
+  for (const auto& [name, value] : kSecurityHeaders) MHD_add_response_header(answer, name, value);
+  if (!response.type.empty()) MHD_add_response_header(answer, "Content-Type", response.type.c_str());
+  for (const auto& [name, value] : response.headers) MHD_add_response_header(answer, name.c_str(), value.c_str());
+  if (response.close) MHD_add_response_header(answer, "Connection", "close");
+  const MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(response.status), answer);
+  MHD_destroy_response(answer);
+  return queued;
+}
+
+MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* url, const char* method, const char* version,
+                     const char* upload, size_t* uploadSize, void** context) {
+  auto& shared = *static_cast<HttpServer::Shared*>(cls);
+  if (!*context) {
+    // The head has come: the body, if any, is still to be read.
+    auto* ref = new ExchangeRef(std::make_shared<Exchange>());
+    *context = ref;
+    Request& request = (*ref)->request;
+    request.method = method;
+    request.path = url;
+    MHD_get_connection_values_n(
+        connection, MHD_HEADER_KIND,
+        [](void* headers, MHD_ValueKind, const char* name, size_t nameSize, const char* value, size_t valueSize) {
+          static_cast<decltype(Request::headers)*>(headers)->emplace_back(LowerAscii({name, nameSize}),
+                                                                          std::string(value, valueSize));
+          return MHD_YES;
+        },
+        &request.headers);
+    if (auto refusal = Vet(request, version)) {
+      // Answered before the body is read; the library closes the connection after.
+      refusal->close = true;
+      return Queue(connection, std::move(*refusal));
+    }
+    return MHD_YES;
+  }
+  const ExchangeRef exchange = *static_cast<ExchangeRef*>(*context);
+  if (*uploadSize) {
+    // Bytes of the body, chunked or not. Past the limit they are dropped, and
+    // a body that goes on too far ends the connection.
+    std::string& body = exchange->request.body;
+    if (exchange->dropped == 0 && body.size() + *uploadSize <= kMaxBody) {
+      body.append(upload, *uploadSize);
+    } else {
+      exchange->dropped += *uploadSize;
+      if (exchange->dropped > kMaxDropped) return MHD_NO;
+    }
+    *uploadSize = 0;
+    return MHD_YES;
+  }
+  if (exchange->dropped) {
+    return Queue(connection, Refusal(413, "A request body may hold at most " + std::to_string(kMaxBody) + " bytes."));
+  }
+  if (!exchange->handed) {
+    exchange->handed = true;
+    exchange->connection = connection;
+    const auto reply = [owner = shared.shared_from_this(), exchange](Response response) {
+      std::lock_guard lock(owner->mutex);
+      exchange->answer = std::move(response);
+      if (exchange->suspended) {
+        exchange->suspended = false;
+        MHD_resume_connection(exchange->connection);
+        --owner->suspended;
+      }
+      owner->changed.notify_all();
+    };
+    bool stopping;
     {
-      std::lock_guard lock(mutex_);
-      items_.emplace_back(client, std::move(response));
+      std::lock_guard lock(shared.mutex);
+      stopping = shared.stopping;
     }
-    const uint64_t one = 1;
-    [[maybe_unused]] auto n = write(fd_, &one, sizeof one);
-  }
-  std::deque<std::pair<uint64_t, Response>> Take() {
-    uint64_t count;
-    [[maybe_unused]] auto n = read(fd_, &count, sizeof count);
-    std::lock_guard lock(mutex_);
-    return std::exchange(items_, {});
-  }
-
- private:
-  int fd_;
-  std::mutex mutex_;
-  std::deque<std::pair<uint64_t, Response>> items_;
-};
-
-class Loop {
- public:
-  Loop(Site& site, int listener, int signals, size_t maxClients)
-      : site_(site),
-        listener_(listener),
-        signals_(signals),
-        maxClients_(maxClients),
-        epoll_(epoll_create1(EPOLL_CLOEXEC)),
-        mailbox_(std::make_shared<Mailbox>()) {
-    if (epoll_ < 0) throw SystemError("epoll_create1");
-    Watch(listener_, kListener, EPOLLIN, EPOLL_CTL_ADD);
-    Watch(signals_, kSignals, EPOLLIN, EPOLL_CTL_ADD);
-    Watch(mailbox_->fd(), kMailbox, EPOLLIN, EPOLL_CTL_ADD);
-  }
-  ~Loop() {
-    for (auto& [id, client] : clients_) close(client.fd);
-    close(epoll_);
-  }
-  Loop(const Loop&) = delete;
-  Loop& operator=(const Loop&) = delete;
-
-  void Run() {
-    epoll_event events[64];
-    auto lastSweep = Clock::now();
-    while (running_) {
-      const int n = epoll_wait(epoll_, events, 64, 100);
-      if (n < 0 && errno != EINTR) throw SystemError("epoll_wait");
-      for (int i = 0; i < n; ++i) {
-        const uint64_t id = events[i].data.u64;
-        if (id == kListener) {
-          Accept();
-        } else if (id == kSignals) {
-          // Taken, so that it is not delivered once unblocked.
-          signalfd_siginfo taken;
-          [[maybe_unused]] auto r = read(signals_, &taken, sizeof taken);
-          running_ = false;
-        } else if (id == kMailbox) {
-          for (auto& [client, response] : mailbox_->Take()) {
-            auto it = clients_.find(client);
-            if (it == clients_.end()) continue;  // gone while its call ran
-            it->second.connection.Answered(response);
-            Pump(client, it->second);
-          }
-        } else {
-          OnEvent(id, events[i].events);
-        }
-      }
-      const auto now = Clock::now();
-      if (now - lastSweep >= 100ms) {
-        lastSweep = now;
-        Sweep(now);
-      }
+    try {
+      if (stopping) throw std::runtime_error("the server is stopping");
+      shared.site->Handle(exchange->request, reply);
+    } catch (const std::exception& e) {
+      reply(Refusal(503, std::string("The server is closing: ") + e.what()));
     }
   }
-
- private:
-  enum class Phase { Idle, Reading, Busy, Writing, Lingering };
-  struct Client {
-    int fd = -1;
-    Connection connection;
-    Phase phase = Phase::Idle;
-    Clock::time_point since = Clock::now();
-    uint32_t events = 0;
-    bool peerClosed = false;  // the client sends no more
-    size_t lingered = 0;
-  };
-  static constexpr uint64_t kListener = 1, kSignals = 2, kMailbox = 3;
-
-  void Watch(int fd, uint64_t id, uint32_t events, int op) {
-    epoll_event e{};
-    e.events = events;
-    e.data.u64 = id;
-    if (epoll_ctl(epoll_, op, fd, &e) != 0) throw SystemError("epoll_ctl");
+  std::unique_lock lock(shared.mutex);
+  if (!exchange->answer) {
+    if (!shared.stopping) {
+      // The control answers later, on its own thread: the connection waits
+      // without being polled or timed out, and is resumed by the answer.
+      MHD_suspend_connection(connection);
+      exchange->suspended = true;
+      ++shared.suspended;
+      return MHD_YES;
+    }
+    // Stopping: nothing may stay suspended, and the answer is near.
+    shared.changed.wait(lock, [&] { return exchange->answer.has_value(); });
   }
+  Response answer = std::move(*exchange->answer);
+  exchange->answer.reset();
+  lock.unlock();
+  return Queue(connection, std::move(answer));
+}
 
-  void Accept() {
-    for (;;) {
-      const bool full = clients_.size() >= maxClients_;
-      const uint64_t victim = full ? LongestWaiting() : 0;
-      if (full && !victim) return PauseAccepting();
-      const int fd = accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-      if (fd < 0) {
-        // Out of descriptors: the rest wait in the listen queue until one closes.
-        if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) PauseAccepting();
-        return;
-      }
-      if (victim) Close(victim);
-      const int yes = 1;
-      setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-      const uint64_t id = nextId_++;
-      Client& client = clients_[id];
-      client.fd = fd;
-      client.events = EPOLLIN;
-      Watch(fd, id, EPOLLIN, EPOLL_CTL_ADD);
-    }
-  }
+void OnCompleted(void*, MHD_Connection*, void** context, MHD_RequestTerminationCode) {
+  delete static_cast<ExchangeRef*>(*context);
+  *context = nullptr;
+}
 
-  // With every place taken, a connection that has waited a while for a
-  // request, or for the rest of one, gives its place to a newcomer: the one
-  // that has waited longest (0 when none has waited kEvictable).
-  uint64_t LongestWaiting() const {
-    uint64_t victim = 0;
-    Clock::time_point oldest = Clock::now() - kEvictable;
-    for (const auto& [id, client] : clients_) {
-      if ((client.phase == Phase::Idle || client.phase == Phase::Reading) && client.since < oldest) {
-        oldest = client.since;
-        victim = id;
-      }
-    }
-    return victim;
-  }
-
-  void PauseAccepting() {
-    if (!accepting_) return;
-    accepting_ = false;
-    Watch(listener_, kListener, 0, EPOLL_CTL_MOD);
-  }
-
-  void Close(uint64_t id) {
-    auto it = clients_.find(id);
-    if (it == clients_.end()) return;
-    close(it->second.fd);  // leaves the epoll set with it
-    clients_.erase(it);
-    if (!accepting_) {
-      accepting_ = true;
-      Watch(listener_, kListener, EPOLLIN, EPOLL_CTL_MOD);
-    }
-  }
-
-  void OnEvent(uint64_t id, uint32_t events) {
-    auto it = clients_.find(id);
-    if (it == clients_.end()) return;
-    Client& client = it->second;
-    if (events & EPOLLERR) return Close(id);
-    if (client.phase == Phase::Lingering) {
-      char buffer[kReadSize];
-      const ssize_t n = recv(client.fd, buffer, sizeof buffer, 0);
-      if (n > 0 && (client.lingered += static_cast<size_t>(n)) < kLingerBytes) return;
-      if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
-      return Close(id);
-    }
-    if ((events & (EPOLLIN | EPOLLHUP)) && client.connection.WantsInput() && !client.peerClosed) {
-      char buffer[kReadSize];
-      const ssize_t n = recv(client.fd, buffer, sizeof buffer, 0);
-      if (n > 0) {
-        client.connection.Received({buffer, static_cast<size_t>(n)});
-      } else if (n == 0) {
-        client.peerClosed = true;
-      } else if (errno != EAGAIN && errno != EINTR) {
-        return Close(id);
-      }
-    } else if (events & EPOLLHUP) {
-      return Close(id);  // gone both ways: no answer can reach it
-    }
-    Pump(id, client);
-  }
-
-  // Hands the connection's complete requests to the site, sends what is ready,
-  // and watches for what the connection waits for next.
-  void Pump(uint64_t id, Client& client) {
-    const auto loopThread = std::this_thread::get_id();
-    std::string& output = client.connection.Output();
-    bool progress = false;
-    for (;;) {
-      while (auto request = client.connection.Next()) {
-        site_.Handle(*request, [this, id, loopThread, mailbox = mailbox_](Response response) {
-          if (std::this_thread::get_id() != loopThread) return mailbox->Post(id, std::move(response));
-          if (auto it = clients_.find(id); it != clients_.end()) it->second.connection.Answered(response);
-        });
-      }
-      while (!output.empty()) {
-        const ssize_t n = send(client.fd, output.data(), output.size(), MSG_NOSIGNAL);
-        if (n < 0) {
-          if (errno == EAGAIN || errno == EINTR) break;
-          return Close(id);
-        }
-        output.erase(0, static_cast<size_t>(n));
-        progress = true;
-      }
-      // Requests read together wait while their answers are sent: take the
-      // next once these are out.
-      if (!output.empty() || !client.connection.Unread() || client.connection.Busy() || client.connection.Closing()) {
-        break;
-      }
-    }
-    const bool sent = output.empty();
-    if (sent && client.connection.Closing()) {
-      if (client.peerClosed) return Close(id);
-      shutdown(client.fd, SHUT_WR);
-      return Enter(id, client, Phase::Lingering, EPOLLIN);
-    }
-    if (client.peerClosed && sent && !client.connection.Busy()) return Close(id);
-
-    uint32_t events = 0;
-    if (client.connection.WantsInput() && !client.peerClosed) events |= EPOLLIN;
-    if (!sent) events |= EPOLLOUT;
-    const Phase phase = client.connection.Busy()         ? Phase::Busy
-                        : !sent                          ? Phase::Writing
-                        : client.connection.MidRequest() ? Phase::Reading
-                                                         : Phase::Idle;
-    if (progress && phase == Phase::Writing) client.since = Clock::now();
-    Enter(id, client, phase, events);
-  }
-
-  void Enter(uint64_t id, Client& client, Phase phase, uint32_t events) {
-    if (phase != client.phase) {
-      client.phase = phase;
-      client.since = Clock::now();
-    }
-    if (events != client.events) {
-      client.events = events;
-      Watch(client.fd, id, events, EPOLL_CTL_MOD);
-    }
-  }
-
-  // How long a client may stay in a phase; nothing while the control works for it.
-  static std::optional<Clock::duration> Patience(Phase phase) {
-    switch (phase) {
-      case Phase::Idle: return kIdle;
-      case Phase::Reading: return kRequest;
-      case Phase::Writing: return kWrite;
-      case Phase::Lingering: return kLinger;
-      case Phase::Busy: return std::nullopt;
-    }
-    return std::nullopt;
-  }
-
-  // Closes what waited too long, after a 408 for a request begun too long ago.
-  void Sweep(Clock::time_point now) {
-    std::vector<uint64_t> late;
-    for (const auto& [id, client] : clients_) {
-      if (const auto limit = Patience(client.phase); limit && now - client.since > *limit) late.push_back(id);
-    }
-    for (uint64_t id : late) {
-      Client& client = clients_.at(id);
-      if (client.phase == Phase::Idle || client.phase == Phase::Reading) {
-        client.connection.TimedOut();
-        Pump(id, client);
-      } else {
-        if (client.phase == Phase::Writing) {
-          // Reset: what the client did not take is thrown away now, not kept
-          // in the system's buffers for it.
-          const linger abort{1, 0};
-          setsockopt(client.fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-        }
-        Close(id);
-      }
-    }  // Full, and a connection has now waited long enough to give its place.
-    if (!accepting_ && LongestWaiting()) {
-      accepting_ = true;
-      Watch(listener_, kListener, EPOLLIN, EPOLL_CTL_MOD);
-    }
-  }
-
-  Site& site_;
-  const int listener_, signals_;
-  const size_t maxClients_;
-  const int epoll_;
-  std::shared_ptr<Mailbox> mailbox_;
-  std::unordered_map<uint64_t, Client> clients_;
-  uint64_t nextId_ = 16;
-  bool accepting_ = true;
-  bool running_ = true;
-};
+// Targets are matched as sent: "%2e" is not ".".
+size_t KeepEscapes(void*, MHD_Connection*, char* text) { return std::strlen(text); }
 
 std::string UrlHost(const std::string& bind) {
   if (bind.find(':') != std::string::npos && !bind.starts_with("[")) return "[" + bind + "]";
@@ -399,7 +279,7 @@ int Listen(const std::string& bind, int port, int& bound) {
 }
 
 // As many descriptors as the serving takes: one a connection, and a few more.
-size_t RaiseDescriptorLimit() {
+unsigned RaiseDescriptorLimit() {
   rlimit limit{};
   if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 64;
   const rlim_t wanted = kMaxClients + 64;
@@ -408,14 +288,54 @@ size_t RaiseDescriptorLimit() {
     setrlimit(RLIMIT_NOFILE, &limit);
     getrlimit(RLIMIT_NOFILE, &limit);
   }
-  return limit.rlim_cur > 96 ? std::min<size_t>(kMaxClients, limit.rlim_cur - 64) : 32;
+  return limit.rlim_cur > 96 ? static_cast<unsigned>(std::min<rlim_t>(kMaxClients, limit.rlim_cur - 64)) : 32;
 }
 
 }  // namespace
 
+HttpServer::HttpServer(Site& site, int listener, unsigned maxClients) : shared_(std::make_shared<Shared>()) {
+  shared_->site = &site;
+  unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME;
+  if (listener < 0) flags |= MHD_USE_NO_LISTEN_SOCKET;
+  const auto callback = [](auto* function) { return reinterpret_cast<intptr_t>(function); };
+  std::vector<MHD_OptionItem> options = {
+      {MHD_OPTION_CONNECTION_LIMIT, maxClients, nullptr},
+      {MHD_OPTION_CONNECTION_TIMEOUT, kIdleSeconds, nullptr},
+      {MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory, nullptr},
+      {MHD_OPTION_NOTIFY_COMPLETED, callback(&OnCompleted), nullptr},
+      {MHD_OPTION_UNESCAPE_CALLBACK, callback(&KeepEscapes), nullptr},
+      {MHD_OPTION_SIGPIPE_HANDLED_BY_APP, 1, nullptr},
+  };
+  // The port is the listener's: the library binds nothing itself.
+  if (listener >= 0) options.push_back({MHD_OPTION_LISTEN_SOCKET, listener, nullptr});
+  options.push_back({MHD_OPTION_END, 0, nullptr});
+  daemon_ = MHD_start_daemon(flags, 0, nullptr, nullptr, &OnRequest, shared_.get(), MHD_OPTION_ARRAY, options.data(),
+                             MHD_OPTION_END);
+  if (!daemon_) {
+    if (listener >= 0) close(listener);
+    throw std::runtime_error("the HTTP library could not start");
+  }
+}
+
+HttpServer::~HttpServer() {
+  {
+    std::unique_lock lock(shared_->mutex);
+    shared_->stopping = true;
+    shared_->changed.wait(lock, [this] { return shared_->suspended == 0; });
+  }
+  MHD_stop_daemon(daemon_);
+}
+
+bool HttpServer::Adopt(int fd) {
+  sockaddr_in peer{};
+  peer.sin_family = AF_INET;
+  peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return MHD_add_connection(daemon_, fd, reinterpret_cast<sockaddr*>(&peer), sizeof peer) == MHD_YES;
+}
+
 int Serve(const ServeOptions& options, std::ostream& out, std::ostream& err) {
-  // SIGINT and SIGTERM come to the loop through a descriptor; every thread
-  // started from here on keeps them blocked.
+  // SIGINT and SIGTERM are taken by this thread alone; every thread started
+  // from here on keeps them blocked.
   sigset_t stopSignals, previous;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
@@ -424,7 +344,6 @@ int Serve(const ServeOptions& options, std::ostream& out, std::ostream& err) {
   signal(SIGPIPE, SIG_IGN);
 
   int status = 0;
-  int listener = -1, signals = -1;
   std::optional<Site> site;
   try {
     std::shared_ptr<Baseline> baseline;
@@ -436,26 +355,23 @@ int Serve(const ServeOptions& options, std::ostream& out, std::ostream& err) {
     return 1;
   }
   try {
-    const size_t maxClients = RaiseDescriptorLimit();
+    const unsigned maxClients = RaiseDescriptorLimit();
     int port = -1;
-    listener = Listen(options.bind, options.port, port);
+    const int listener = Listen(options.bind, options.port, port);
     if (listener < 0) {
       err << "brvparts: cannot listen on " << UrlHost(options.bind) << ":" << options.port << ": "
           << std::strerror(errno) << "\n";
       status = 1;
     } else {
-      signals = signalfd(-1, &stopSignals, SFD_NONBLOCK | SFD_CLOEXEC);
-      if (signals < 0) throw SystemError("signalfd");
-      Loop loop(*site, listener, signals, maxClients);
+      HttpServer server(*site, listener, maxClients);
       out << "Listening on http://" << UrlHost(options.bind) << ":" << port << "/" << std::endl;
-      loop.Run();
+      int signal = 0;
+      sigwait(&stopSignals, &signal);
     }
   } catch (const std::exception& e) {
     err << "brvparts: the web server failed: " << e.what() << "\n";
     status = 1;
   }
-  if (signals >= 0) close(signals);
-  if (listener >= 0) close(listener);
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   return status;
 }
