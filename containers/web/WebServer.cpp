@@ -179,7 +179,9 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* url, con
     return MHD_YES;
   }
   if (exchange->dropped) {
-    return Queue(connection, Refusal(413, "A request body may hold at most " + std::to_string(kMaxBody) + " bytes."));
+    Response refusal = Refusal(413, "A request body may hold at most " + std::to_string(kMaxBody) + " bytes.");
+    refusal.close = true;
+    return Queue(connection, std::move(refusal));
   }
   if (!exchange->handed) {
     exchange->handed = true;
