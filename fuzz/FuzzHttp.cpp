@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (n > 0) output.append(buffer, static_cast<size_t>(n));
     }
     if (!said && (p.revents & POLLOUT)) {
-      const ssize_t n = write(client, input.data(), std::min(piece, input.size()));
+      const ssize_t n = send(client, input.data(), std::min(piece, input.size()), MSG_NOSIGNAL);
       if (n > 0) input.remove_prefix(static_cast<size_t>(n));
       if (n < 0 && errno != EAGAIN) said = true;  // the library closed its end
     }
