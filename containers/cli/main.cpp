@@ -266,7 +266,6 @@ int Run(int argc, char** argv) {
   // One list, so that a name of two words needs no quotes; the instance is its last word.
   app.add_option("category", words, Say(t::kHelpCategory, {brv::cli::CategoryList()}) + " " + Say(t::kHelpInstance, {}))
       ->type_name("[INSTANCE]");
-  app.footer(Say(t::kHelpFooter, {}));
   std::string sysroot, output;
   if (const char* env = std::getenv("BRVPARTS_SYSROOT")) sysroot = env;
   app.add_option("--sysroot", sysroot, Say(t::kHelpSysroot, {}))->type_name("DIR");
@@ -297,6 +296,7 @@ int Run(int argc, char** argv) {
     sub->group(Say(t::kHelpSubcommands, {}));
     if (CLI::Option* help = sub->get_help_ptr()) help->group(Say(t::kHelpOptions, {}));
   }
+  app.footer(Say(t::kHelpFooter, {}));  // after the subcommands, which would take it as theirs
   send->group(Say(t::kHelpSubcommands, {}));
   try {
     app.parse(argc, argv);
