@@ -1,27 +1,36 @@
 #pragma once
-// The category and instance arguments as people type them.
+// The category and instance arguments as people type them: the category by its
+// name, by a word people use for it ("disk", "ram", "net"; in the user's
+// language too), by an unambiguous beginning of either, in one argument or in
+// several ("Network Adapter 2" without quotes); the instance as a number from 1,
+// or "all". Only the terminal program reads them so; the control, script mode and
+// the page take the exact names.
+#include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/Category.h"
 
 namespace brv::cli {
 
-// The category whose name this is, ignoring case and surrounding blanks.
-std::optional<Category> MatchCategory(std::string_view text);
+// What the positional arguments ask for.
+struct Selection {
+  std::optional<Category> category;  // nothing when no argument was given
+  std::optional<int32_t> instance;   // nothing: every instance
+};
 
-// The category name nearest to the text (fewest single-letter edits, case ignored).
-std::string_view NearestCategory(std::string_view text);
+// Reads the positional arguments; a usage error (one line, in the user's
+// language) names what is wrong and, where one is close, the category meant.
+class SelectionError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+Selection ReadSelection(const std::vector<std::string>& words);
 
 // The names as they are typed: CPU, Memory, ..., "CD,DVD", ... (quoted where a shell needs it).
 std::string CategoryList();
-
-// The one-line reason for a name that is no category: the names, and the nearest.
-std::string UnknownCategory(std::string_view text);
-
-// The instance argument: a positive whole number (surrounding blanks ignored);
-// numbers past any count are kept as the largest int32. Nothing for anything else.
-std::optional<int32_t> ParseInstance(std::string_view text);
 
 }  // namespace brv::cli

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "common/Category.h"
 #include "common/Excerpt.h"
 #include "containers/cli/Texts.h"
 #include "containers/common/InventoryJson.h"
@@ -40,36 +41,90 @@ struct Side {
   bool trouble = false;
 };
 
-// The source a side names; a snapshot is read whole here, so that a second file
-// that cannot be read refuses the run before anything is shown.
-std::shared_ptr<const ClassSource> OpenSide(const std::string& given, const std::string& sysroot) {
-  if (given != "-") return SnapshotSource::FromFile(given);
-  std::error_code ec;
-  if (!sysroot.empty() && !std::filesystem::is_directory(sysroot, ec)) throw SnapshotError(sysroot + ": not a folder");
-  return OpenLiveMachine(sysroot.empty() ? "/" : sysroot);
+// A document as `brvparts --json` prints it: its categories (each null or a
+// list of parts, each part caption → text or null) and the messages and errors
+// of drawing them. Anything else is refused, naming the file.
+void CheckInventoryDocument(const Json& doc, const std::string& given) {
+  const auto refuse = [&](const std::string& why) { return SnapshotError(given + ": " + why); };
+  for (const auto& [category, parts] : doc["categories"].items()) {
+    if (!CategoryNamed(category)) throw refuse("\"" + Excerpt(category) + "\" is no category");
+    if (parts.is_null()) continue;
+    if (!parts.is_array()) throw refuse(category + " is not a list of parts");
+    if (parts.size() > 32767) throw refuse(category + " lists more parts than the control counts (32,767)");
+    for (const Json& part : parts) {
+      if (!part.is_object()) throw refuse("a part of " + category + " is not an object");
+      for (const auto& [caption, value] : part.items()) {
+        if (!value.is_string() && !value.is_null())
+          throw refuse(category + ": \"" + Excerpt(caption) + "\" is no text");
+      }
+    }
+  }
+  for (const char* list : {"messages", "errors"}) {
+    if (!doc.contains(list)) continue;
+    if (!doc[list].is_array()) throw refuse(std::string("\"") + list + "\" is not a list");
+    for (const Json& entry : doc[list]) {
+      if (!entry.is_object()) throw refuse(std::string("an entry of \"") + list + "\" is not an object");
+    }
+  }
 }
 
-// Draws a side's inventory with a control of its own, reporting on standard
-// error what could not be read, named by the side.
+// Opens a side: "-" is the live machine (or the tree `sysroot` names); a file
+// is read whole here, so that a second file that cannot be read refuses the run
+// before anything is shown. A capture is drawn by the control later; a document
+// of `brvparts --json` already is the control's drawing, and is taken as it is.
+void Open(Side& side, const std::string& sysroot) {
+  if (side.given == "-") {
+    std::error_code ec;
+    if (!sysroot.empty() && !std::filesystem::is_directory(sysroot, ec)) {
+      throw SnapshotError(sysroot + ": not a folder");
+    }
+    side.source = OpenLiveMachine(sysroot.empty() ? "/" : sysroot);
+    return;
+  }
+  Json doc = ParseSnapshotJson(ReadSnapshotText(side.given), side.given);
+  if (doc.is_object() && !doc.contains("format") && doc.contains("categories") && doc["categories"].is_object()) {
+    CheckInventoryDocument(doc, side.given);
+    side.document = std::move(doc);
+    return;
+  }
+  if (doc.is_object() && !doc.contains("format")) {
+    throw SnapshotError(side.given +
+                        ": neither a capture (brvparts capture -o FILE makes one) nor an inventory of brvparts --json");
+  }
+  side.source = std::make_shared<SnapshotSource>(SnapshotFromJson(doc, side.given));
+}
+
+// Draws a side's inventory with a control of its own (a document read whole
+// is drawn already), reporting on standard error what could not be read,
+// named by the side.
 void Draw(Side& side) {
-  UseClassSource(side.source);
-  side.origin = side.source->Origin();
-  Session session;
   const std::string name = side.given == "-" ? "this machine" : Excerpt(side.given, 64);
-  if (const auto& e = session.control().startupError()) {
-    std::cerr << "brvparts: " << name << ": start-up failed: " << Excerpt(e->description(), 200) << "\n";
+  if (side.source) {
+    UseClassSource(side.source);
+    side.origin = side.source->Origin();
+    Session session;
+    if (const auto& e = session.control().startupError()) {
+      std::cerr << "brvparts: " << name << ": start-up failed: " << Excerpt(e->description(), 200) << "\n";
+      side.trouble = true;
+    }
+    side.document = *InventoryDocument(session, std::nullopt, std::nullopt, nullptr, &side.captions);
+  }
+  const auto text = [](const Json& entry, const char* member) {
+    const auto it = entry.find(member);
+    return it != entry.end() && it->is_string() ? it->get<std::string>() : std::string();
+  };
+  for (const Json& b : side.document.value("messages", Json::array())) {
+    std::cerr << "brvparts: " << name << ": " << Excerpt(text(b, "category"), 64) << ": "
+              << Excerpt(text(b, "title"), 200) << ": " << Excerpt(text(b, "prompt"), 200) << "\n";
     side.trouble = true;
   }
-  side.document = *InventoryDocument(session, std::nullopt, std::nullopt, nullptr, &side.captions);
-  for (const Box& b : session.boxes()) {
-    std::cerr << "brvparts: " << name << ": " << Excerpt(b.category, 64) << ": " << Excerpt(b.title, 200) << ": "
-              << Excerpt(b.prompt, 200) << "\n";
+  for (const Json& e : side.document.value("errors", Json::array())) {
+    const auto number = e.find("number");
+    std::cerr << "brvparts: " << name << ": " << Excerpt(text(e, "category"), 64) << ": "
+              << Excerpt(text(e, "description"), 200) << " (error "
+              << (number != e.end() && number->is_number_integer() ? number->dump() : "?") << ")\n";
+    side.trouble = true;
   }
-  for (const CallError& e : session.errors()) {
-    std::cerr << "brvparts: " << name << ": " << Excerpt(e.category, 64) << ": " << Excerpt(e.description, 200)
-              << " (error " << e.number << ")\n";
-  }
-  if (session.failed()) side.trouble = true;
 }
 
 Json SideJson(const Side& side) {
@@ -145,7 +200,7 @@ class TextWriter {
       if (c == side->captions.end()) continue;
       if (const auto found = c->second.find(english); found != c->second.end()) return Printable(found->second);
     }
-    return Printable(english);
+    return Printable(empty_.Shown(english));
   }
 
   std::string Value(const Json& value) const {
@@ -174,8 +229,8 @@ int RunDiff(const DiffRequest& request) {
   Side before{request.oldSide, nullptr, {}, {}, {}, false};
   Side after{request.newSide, nullptr, {}, {}, {}, false};
   try {
-    before.source = OpenSide(before.given, request.sysroot);
-    after.source = OpenSide(after.given, request.sysroot);
+    Open(before, request.sysroot);
+    Open(after, request.sysroot);
   } catch (const SnapshotError& e) {
     std::cerr << "brvparts: " << e.what() << "\n";
     return kTrouble;

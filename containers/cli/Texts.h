@@ -9,13 +9,17 @@ namespace brv::cli {
 
 // Message numbers of the terminal program's texts.
 enum Text : int32_t {
-  kHeading = 2001,          // %1 %2 of %3: category, instance, count
-  kNone = 2002,             // %1: none
-  kHasInstances = 2003,     // %1 has %2 instances
-  kHasOneInstance = 2004,   // %1 has 1 instance
-  kHasNoInstances = 2005,   // %1 has no instances
-  kUnknownCategory = 2006,  // no category is called "%1"; did you mean "%2"? The categories: %3
-  kBadInstance = 2007,      // the instance is a positive whole number, counted from 1, not "%1"
+  kHeading = 2001,            // %1 %2 of %3: category, instance, count
+  kNone = 2002,               // %1: none
+  kHasInstances = 2003,       // %1 has %2 instances
+  kHasOneInstance = 2004,     // %1 has 1 instance
+  kHasNoInstances = 2005,     // %1 has no instances
+  kUnknownCategory = 2006,    // no category is called "%1"; did you mean "%2"? The categories: %3
+  kBadInstance = 2007,        // the instance is a positive whole number, counted from 1, not "%1"
+  kNoSuchCategory = 2008,     // no category is called "%1". The categories: %2
+  kAmbiguousCategory = 2009,  // "%1" could be any of %2; type more of the name
+  kAllInstances = 2010,       // the word for every instance: all
+  kCategoryWords = 2011,      // to 2021: the words people use for each category, '|' between them
   // --help: the program, each option and argument, and the help's own labels.
   kHelpAbout = 2101,
   kHelpSnapshot = 2102,
@@ -38,6 +42,8 @@ enum Text : int32_t {
   kHelpPositionals = 2119,
   kHelpSubcommands = 2120,
   kHelpSend = 2121,
+  kSeeHelp = 2122,  // a usage error %1, then the program %2 whose --help to see
+  kHelpFooter = 2123,
   // diff
   kDiffSide = 2301,         // %1 (host %2, taken %3): where from, host name, time
   kDiffThisMachine = 2302,  // this machine now
@@ -57,6 +63,9 @@ enum Text : int32_t {
 
 // Message `number` with %1, %2, ... replaced by the arguments, in one pass.
 std::string Say(Text number, std::initializer_list<std::string> args);
+
+// Message `number` in English, whatever the user's language.
+std::string English(Text number);
 
 // "Memory has 2 instances", "CD,DVD has no instances".
 std::string HasInstances(const std::string& category, int32_t count);

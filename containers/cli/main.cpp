@@ -251,9 +251,9 @@ int Run(int argc, char** argv) {
   app.option_defaults()->group(Say(t::kHelpOptions, {}));
   app.set_help_flag("-h,--help", Say(t::kHelpHelp, {}));
   app.set_version_flag("--version", "brvparts " BRV_VERSION, Say(t::kHelpVersion, {}));
-  std::string snapshot, script, categoryText, instanceText;
-  std::optional<brv::Category> category;
-  std::optional<int32_t> instance;
+  std::string snapshot, script;
+  std::vector<std::string> words;  // the category and instance, as typed
+  brv::cli::Selection selection;
   app.add_option("--snapshot", snapshot, Say(t::kHelpSnapshot, {}))->type_name("FILE");
   bool json = false;
   std::string colourChoice = "auto";
@@ -263,9 +263,9 @@ int Run(int argc, char** argv) {
       ->capture_default_str();
   app.add_flag("--json", json, Say(t::kHelpJson, {}));
   app.add_option("--script", script, Say(t::kHelpScript, {}))->type_name("FILE|-");
-  CLI::Option* categoryGiven =
-      app.add_option("category", categoryText, Say(t::kHelpCategory, {brv::cli::CategoryList()}));
-  CLI::Option* instanceGiven = app.add_option("instance", instanceText, Say(t::kHelpInstance, {}));
+  // One list, so that a name of two words needs no quotes; the instance is its last word.
+  app.add_option("category", words, Say(t::kHelpCategory, {brv::cli::CategoryList()}) + " " + Say(t::kHelpInstance, {}))
+      ->type_name("[INSTANCE]");
   std::string sysroot, output;
   if (const char* env = std::getenv("BRVPARTS_SYSROOT")) sysroot = env;
   app.add_option("--sysroot", sysroot, Say(t::kHelpSysroot, {}))->type_name("DIR");
@@ -296,40 +296,39 @@ int Run(int argc, char** argv) {
     sub->group(Say(t::kHelpSubcommands, {}));
     if (CLI::Option* help = sub->get_help_ptr()) help->group(Say(t::kHelpOptions, {}));
   }
+  app.footer(Say(t::kHelpFooter, {}));  // after the subcommands, which would take it as theirs
   send->group(Say(t::kHelpSubcommands, {}));
   try {
     app.parse(argc, argv);
-    if (!script.empty() && categoryGiven->count() > 0) throw CLI::ValidationError("--script takes no category");
-    if (*serve && (!script.empty() || categoryGiven->count() > 0))
+    if (!script.empty() && !words.empty()) throw CLI::ValidationError("--script takes no category");
+    if (*serve && (!script.empty() || !words.empty()))
       throw CLI::ValidationError("serve takes no --script or category");
-    if (*capture && (!script.empty() || categoryGiven->count() > 0)) {
+    if (*capture && (!script.empty() || !words.empty())) {
       throw CLI::ValidationError("capture takes no --script or category");
     }
     if (!snapshot.empty() && !sysroot.empty())
       throw CLI::ValidationError("--snapshot and --sysroot exclude each other");
     if (json && (!script.empty() || *serve || *capture)) throw CLI::ValidationError("--json shows the inventory only");
-    if (*diff && (!script.empty() || categoryGiven->count() > 0 || !snapshot.empty())) {
+    if (*diff && (!script.empty() || !words.empty() || !snapshot.empty())) {
       throw CLI::ValidationError(
           "diff takes its two inventories as OLD and NEW, not --snapshot, --script or a category");
     }
-    if (categoryGiven->count() > 0) {
-      category = brv::cli::MatchCategory(categoryText);
-      if (!category) throw CLI::ValidationError(brv::cli::UnknownCategory(categoryText));
-    }
-    if (instanceGiven->count() > 0) {
-      instance = brv::cli::ParseInstance(instanceText);
-      if (!instance) {
-        throw CLI::ValidationError(brv::cli::Say(brv::cli::kBadInstance, {brv::Excerpt(instanceText)}));
-      }
-    }
+    selection = brv::cli::ReadSelection(words);
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);
+    std::string program = "brvparts";
+    for (const CLI::App* sub : {capture, diff, serve}) {
+      if (sub->parsed()) program += " " + sub->get_name();
+    }
+    std::cerr << "brvparts: " << Say(t::kSeeHelp, {e.what(), program}) << "\n";
+    return kUsage;
+  } catch (const brv::cli::SelectionError& e) {
     std::cerr << "brvparts: " << e.what() << "\n";
     return kUsage;
   }
 
   if (*send) {
-    if (!script.empty() || categoryGiven->count() > 0 || json) {
+    if (!script.empty() || !words.empty() || json) {
       std::cerr << "brvparts: send takes no --script, --json or category\n";
       return kUsage;
     }
@@ -358,11 +357,11 @@ int Run(int argc, char** argv) {
   const brv::TextLook look = LookOfTerminal(colourChoice);
   int status = kOk;
   if (json) {
-    status = ShowJson(session, category, instance);
-  } else if (!category) {
+    status = ShowJson(session, selection.category, selection.instance);
+  } else if (!selection.category) {
     status = ShowAll(session, look);
   } else {
-    status = ShowCategory(session, std::string(brv::NameOf(*category)), instance.value_or(1), look);
+    status = ShowCategory(session, std::string(brv::NameOf(*selection.category)), selection.instance, look);
   }
   if (status == kOk && session.failed()) status = kCallFailed;
   return status;

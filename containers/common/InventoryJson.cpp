@@ -11,7 +11,9 @@ EnglishCaptions::EnglishCaptions() {
     const Catalogue english = ReadCatalogue(folder + "/en.msg");
     for (const auto& [number, text] : english) {
       try {
-        english_.emplace(chosen.GetResourceString(number), text);
+        const std::string shown = chosen.GetResourceString(number);
+        english_.emplace(shown, text);
+        if (number < 2000) shown_.emplace(text, shown);  // the control's captions
       } catch (const std::exception&) {
       }
     }
@@ -24,6 +26,11 @@ EnglishCaptions::EnglishCaptions() {
 std::string EnglishCaptions::operator()(const std::string& shown) const {
   const auto found = english_.find(shown);
   return found == english_.end() ? shown : found->second;
+}
+
+std::string EnglishCaptions::Shown(const std::string& english) const {
+  const auto found = shown_.find(english);
+  return found == shown_.end() ? english : found->second;
 }
 
 nlohmann::ordered_json InstanceJson(const GridState& grid, const EnglishCaptions& captions,

@@ -22,10 +22,12 @@ class EnglishCaptions {
  public:
   EnglishCaptions();
   std::string operator()(const std::string& shown) const;
+  // The other way: an English caption as the grid shows it in the user's language.
+  std::string Shown(const std::string& english) const;
   const std::string& emptyText() const { return empty_; }
 
  private:
-  std::map<std::string, std::string> english_;
+  std::map<std::string, std::string> english_, shown_;
   std::string empty_ = "<Empty>";
 };
 

@@ -16,23 +16,26 @@
 namespace {
 
 int Run(int argc, char** argv) {
-  CLI::App app{"Shows the control on a web page served over HTTP (run as: brvparts serve)."};
+  CLI::App app{"Shows the hardware parts of this machine on a web page (run as: brvparts serve)."};
   app.set_version_flag("--version", "brvparts-serve " BRV_VERSION);
   std::string snapshot, sysroot;
   if (const char* env = std::getenv("BRVPARTS_SYSROOT")) sysroot = env;
   brv::web::ServeOptions web;
-  app.add_option("--snapshot", snapshot, "Answer the instrumentation from a captured inventory (JSON snapshot)")
+  app.add_option("--snapshot", snapshot, "Show a saved inventory (made by brvparts capture) instead of this machine")
       ->type_name("FILE");
-  app.add_option("--sysroot", sysroot, "Read the live machine's files below DIR instead of /")->type_name("DIR");
-  app.add_option("--port", web.port, "The port to listen on (0 picks a free one)")
+  app.add_option("--sysroot", sysroot, "Show another machine's files, copied below DIR, instead of this machine's")
+      ->type_name("DIR");
+  app.add_option("--port", web.port, "Port to listen on (0 picks a free one)")
       ->check(CLI::Range(0, 65535))
       ->capture_default_str();
-  app.add_option("--bind", web.bind, "The address to listen on")->capture_default_str();
+  app.add_option("--bind", web.bind,
+                 "Address to listen on; other machines reach the page only at an address other than 127.0.0.1")
+      ->capture_default_str();
   app.add_option("--baseline", web.baseline,
-                 "Mark on the page what differs from a captured inventory (JSON snapshot) taken before")
+                 "Mark on the page what changed since a saved inventory (made by brvparts capture)")
       ->type_name("FILE");
   app.add_option("--allow-host", web.allowHosts,
-                 "Also answer requests whose Host names NAME (a host name or address; repeat for more)")
+                 "Also answer requests made to NAME, a host name or address the machine is known by (repeat for more)")
       ->type_name("NAME");
   try {
     app.parse(argc, argv);
@@ -45,7 +48,7 @@ int Run(int argc, char** argv) {
     }
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);
-    std::cerr << "brvparts: " << e.what() << "\n";
+    std::cerr << "brvparts: " << e.what() << "; see brvparts serve --help\n";
     return 2;
   }
   if (!brv::ChooseClassSource(snapshot, sysroot, std::cerr)) return 2;

@@ -198,9 +198,14 @@ class Reader {
 }  // namespace
 
 Snapshot ParseSnapshot(const std::string& text, const std::string& origin) {
-  Json doc;
+  return SnapshotFromJson(ParseSnapshotJson(text, origin), origin);
+}
+
+Snapshot SnapshotFromJson(const Json& doc, const std::string& origin) { return Reader(origin).Read(doc); }
+
+Json ParseSnapshotJson(const std::string& text, const std::string& origin) {
   try {
-    doc = ParseJsonInput(text);
+    return ParseJsonInput(text);
   } catch (const JsonInputError& e) {
     if (!e.where.empty()) throw SnapshotError(fmt::format("{}: {}: {}", origin, e.where, e.what()));
     // Line and column of the byte where reading stopped.
@@ -215,10 +220,11 @@ Snapshot ParseSnapshot(const std::string& text, const std::string& origin) {
     }
     throw SnapshotError(fmt::format("{}: line {}, column {}: {}", origin, line, column, e.what()));
   }
-  return Reader(origin).Read(doc);
 }
 
-Snapshot ReadSnapshotFile(const std::string& path) {
+Snapshot ReadSnapshotFile(const std::string& path) { return ParseSnapshot(ReadSnapshotText(path), path); }
+
+std::string ReadSnapshotText(const std::string& path) {
   const auto refuse = [&](const std::string& why) { return SnapshotError(path + ": " + why); };
   const std::string tooLarge = fmt::format("larger than {} MiB, more than any snapshot", kMaxSnapshotBytes >> 20);
   std::string text;
@@ -266,7 +272,7 @@ Snapshot ReadSnapshotFile(const std::string& path) {
   text.resize(static_cast<size_t>(in.gcount()));
   if (text.size() > kMaxSnapshotBytes) throw refuse(tooLarge);
 #endif
-  return ParseSnapshot(text, path);
+  return text;
 }
 
 namespace {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "instrumentation/ClassSource.h"
 
 namespace brv {
@@ -44,9 +46,15 @@ struct Snapshot {
 // through ParseJsonInput (bounded depth, no NUL byte, no member twice), and a
 // class, key or property named twice in any letter case is refused.
 Snapshot ParseSnapshot(const std::string& text, const std::string& origin);
+// The same in two steps: the JSON document of the text (a syntax error told
+// with its line and column), then the snapshot it holds.
+nlohmann::ordered_json ParseSnapshotJson(const std::string& text, const std::string& origin);
+Snapshot SnapshotFromJson(const nlohmann::ordered_json& doc, const std::string& origin);
 // Reads a snapshot file: a regular file of at most kMaxSnapshotBytes (a FIFO,
 // device or folder is refused before anything is read from it).
 Snapshot ReadSnapshotFile(const std::string& path);
+// The text of such a file, read by the same rule.
+std::string ReadSnapshotText(const std::string& path);
 // The document of a snapshot, pretty-printed, classes in the order given.
 std::string WriteSnapshot(const Snapshot& snapshot);
 

@@ -1,6 +1,9 @@
-// Narrow windows and long values: from 320 px wide nothing runs off the page,
-// the grid scrolls inside its frame, and a value cut short can be read whole.
+// Narrow windows and long values: at phone widths the grid's two columns share
+// the width and values wrap, so nothing runs off the page or needs a sideways
+// scroll; at desktop widths the grid keeps the control's geometry, and a value cut
+// short can be read whole.
 import assert from 'node:assert/strict';
+import { readFileSync } from 'node:fs';
 import { dirname, join } from 'node:path';
 import { after, before, test } from 'node:test';
 import { choose, openBrowser, openPage, serverUrl } from './support.js';
@@ -9,57 +12,46 @@ let browser;
 before(async () => { browser = await openBrowser(); });
 after(async () => browser?.close());
 
-// Where the page's boxes lie, in CSS pixels of the viewport, and how wide the
-// document is.
-function boxes(page) {
+const DOCS = new URL('../../docs/', import.meta.url);
+
+// How wide the page is, where its boxes and each value's box end, and the columns' widths.
+function measure(page) {
   return page.evaluate(() => {
-    const box = (selector) => {
-      const r = document.querySelector(selector).getBoundingClientRect();
-      return { left: r.left, right: r.right };
-    };
+    const right = (e) => e.getBoundingClientRect().right;
     const frame = document.getElementById('frame');
+    const column = (c) => [...document.querySelectorAll(`#site .cell[data-col="${c}"]`)];
     return {
-      viewport: window.innerWidth,
       documentWidth: document.documentElement.scrollWidth,
-      frame: box('#frame'), categories: box('.categories'), viewer: box('.viewer'), toolbar: box('.toolbar'),
+      panels: ['#frame', '.categories', '.viewer', '.toolbar'].map((s) => right(document.querySelector(s))),
+      valuesEnd: Math.max(...column(1).map((cell) => right(cell.firstChild))),
+      cut: column(1).filter((cell) => cell.firstChild.scrollWidth > cell.firstChild.clientWidth + 1).length,
       frameScrolls: frame.scrollWidth > frame.clientWidth,
+      columns: [0, 1].map((c) => column(c)[0].getBoundingClientRect().width),
+      site: document.getElementById('site').getBoundingClientRect().width,
     };
   });
 }
 
-test('from 320 px wide the boxes stay inside the window and the grid scrolls inside its frame', async () => {
-  const widths = [
-    { width: 320, scrolls: true },
-    { width: 360, scrolls: true },
-    { width: 700, scrolls: false },
-    { width: 1100, scrolls: false },
-  ];
-  for (const w of widths) {
-    const { page, events } = await openPage(browser, serverUrl('laptop'), { width: w.width, height: 640 });
-    await choose(page, 'Network Adapter');
-    const b = await boxes(page);
-    const where = `${w.width} px`;
-    assert.equal(b.viewport, w.width, where);
-    assert.ok(b.documentWidth <= w.width, `${where}: the document is ${b.documentWidth} px wide`);
-    for (const name of ['frame', 'categories', 'viewer', 'toolbar']) {
-      assert.ok(b[name].left >= 0 && b[name].right <= w.width, `${where}: ${name} at ${b[name].left}..${b[name].right}`);
+test('at 320 and 360 px the columns share the width; at 768 and 1280 px the grid is as the control draws it', async () => {
+  for (const width of [320, 360, 768, 1280]) {
+    const where = `${width} px`;
+    const phone = width < 700;
+    const { page, events } = await openPage(browser, serverUrl('laptop'), { width, height: 640 });
+    await choose(page, 'CPU');  // the processor's name is the longest value
+    const m = await measure(page);
+    assert.ok(m.documentWidth <= width, `${where}: the document is ${m.documentWidth} px wide`);
+    for (const end of [...m.panels, m.valuesEnd]) assert.ok(end <= width, `${where}: ${JSON.stringify(m)}`);
+    assert.equal(m.frameScrolls, false, where);
+    if (phone) {
+      assert.equal(m.cut, 0, `${where}: every value shows whole, wrapped`);
+      assert.ok(Math.abs(m.columns[0] - m.columns[1]) <= 1, `${where}: equal shares ${m.columns}`);
+    } else {
+      assert.deepEqual([m.site, ...m.columns], [630, 315, 315], where);
     }
-    assert.equal(b.frameScrolls, w.scrolls, where);
-    if (w.scrolls) {
-      // The grid's right-hand column can be scrolled into view, and back.
-      const scrolled = await page.$eval('#frame', (f) => {
-        f.scrollLeft = f.scrollWidth;
-        const value = f.querySelector('.cell[data-row="1"][data-col="1"]').getBoundingClientRect();
-        const end = f.scrollLeft;
-        f.scrollLeft = 0;
-        return { end, valueRight: value.right, frameRight: f.getBoundingClientRect().right };
-      });
-      assert.ok(scrolled.end > 0, where);
-      assert.ok(scrolled.valueRight <= scrolled.frameRight + 1, `${where}: ${JSON.stringify(scrolled)}`);
-    }
-    if (w.width === 320) {
-      await page.screenshot({ path: join(dirname(process.env.BRV_SCREENSHOT), 'web-page-320.png'), fullPage: true });
-    }
+    await page.screenshot({ path: join(dirname(process.env.BRV_SCREENSHOT), `web-page-${width}.png`), fullPage: true });
+    // The README's pictures are the page at this width.
+    const png = readFileSync(new URL(`web-page-${width}.png`, DOCS));
+    assert.equal(png.readUInt32BE(16), width, `docs/web-page-${width}.png`);
     assert.deepEqual(events, { dialogs: [], errors: [] }, where);
     await page.close();
   }

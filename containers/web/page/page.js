@@ -66,31 +66,45 @@
   }
 
   // A cell whose text is cut short shows it whole on hover (its title) and on
-  // focus (the style unfolds it), and takes the focus from the keyboard.
+  // focus (the style unfolds it), and takes the focus from the keyboard. At
+  // phone widths the values wrap instead, and none is cut.
   function markCut(cells) {
     for (const cell of cells.children) {
       const span = cell.firstChild;
       if (span.textContent) cell.title = span.textContent;
+      cell.classList.remove('cut');
+      cell.removeAttribute('tabindex');
       if (span.scrollWidth > span.clientWidth + 1) {
         cell.classList.add('cut');
         cell.tabIndex = 0;
       }
     }
   }
+  const phone = window.matchMedia(getComputedStyle(document.documentElement).getPropertyValue('--phone').trim() || 'not all');
+  phone.addEventListener('change', () => {
+    const cells = site.querySelector('.cells');
+    if (cells) markCut(cells);
+  });
 
   function drawGrid(grid) {
     if (!grid || typeof grid !== 'object') return;
     const rows = Number(grid.rows) || 0;
     const cols = Number(grid.cols) || 0;
-    site.style.width = px(grid.width ?? 9450);
-    site.style.height = px(grid.height ?? 4500);
+    // The control's geometry; at phone widths the style gives the columns
+    // shares of the width in the same proportions, and rows their height at least.
+    site.style.setProperty('--site-width', px(grid.width ?? 9450));
+    site.style.setProperty('--site-height', px(grid.height ?? 4500));
     site.classList.toggle('vscroll', grid.scrollBars === 3);
     site.dataset.scrollBars = String(grid.scrollBars ?? '');
 
     const cells = document.createElement('div');
     cells.className = 'cells';
-    cells.style.gridTemplateColumns = (grid.colWidth || []).map(px).join(' ');
-    cells.style.gridTemplateRows = (grid.rowHeight || []).map(px).join(' ');
+    const widths = grid.colWidth || [];
+    const heights = grid.rowHeight || [];
+    cells.style.setProperty('--columns', widths.map(px).join(' ') || 'none');
+    cells.style.setProperty('--rows', heights.map(px).join(' ') || 'none');
+    cells.style.setProperty('--column-shares', widths.map((w) => `minmax(0, ${Math.max(Number(w) || 0, 1)}fr)`).join(' ') || 'none');
+    cells.style.setProperty('--row-least', heights.map((h) => `minmax(${px(h)}, auto)`).join(' ') || 'none');
     for (let r = 0; r < rows; ++r) {
       for (let c = 0; c < cols; ++c) {
         const cell = document.createElement('div');
