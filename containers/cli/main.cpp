@@ -30,6 +30,7 @@
 #include "containers/common/ScriptSession.h"
 #include "containers/common/Session.h"
 #include "containers/common/SourceChoice.h"
+#include "containers/common/Units.h"
 #include "control/BRVPartsCtl.h"
 #include "instrumentation/snapshot/Capture.h"
 #include "instrumentation/snapshot/Snapshot.h"
@@ -84,8 +85,17 @@ brv::TextLook LookOfTerminal(const std::string& colourChoice) {
   return look;
 }
 
-void Print(const brv::BRVPartsCtl& control, const brv::TextLook& look) {
-  std::cout << brv::RenderGridText(control.MSHFlexGrid1().State(), look);
+// The grid as the control drew it; on a terminal, sizes, clocks and capacities
+// carry their units for a person to read ("4200 MHz"), while a pipe or a file
+// gets the bare values scripts parse.
+void Print(const brv::BRVPartsCtl& control, const std::string& category, const brv::TextLook& look) {
+  brv::GridState state = control.MSHFlexGrid1().State();
+  const std::optional<brv::Category> which = brv::CategoryNamed(category);
+  if (which && isatty(STDOUT_FILENO) && state.cols >= 2) {
+    for (int32_t row = 1; row < state.rows; ++row)
+      state.text[row][1] = brv::WithUnit(state.text[row][1], brv::GridUnit(*which, row));
+  }
+  std::cout << brv::RenderGridText(state, look);
 }
 
 // The heading over one instance: "CPU 1 of 2"; the display keeps no count.
@@ -105,7 +115,7 @@ int ShowCategory(brv::Session& session, const std::string& category, std::option
   const brv::Walked walked = brv::WalkCategory(session, category, only, count, [&](int32_t index, int16_t n) {
     any = true;
     std::cout << bold << Heading(category, index, n) << plain << "\n";
-    Print(session.control(), look);
+    Print(session.control(), category, look);
   });
   switch (walked) {
     case brv::Walked::Failed: return kCallFailed;
@@ -113,6 +123,10 @@ int ShowCategory(brv::Session& session, const std::string& category, std::option
       std::cerr << "brvparts: " << brv::cli::HasInstances(category, count) << "\n";
       return kUsage;
     case brv::Walked::Shown: break;
+  }
+  if (const auto past = brv::InstancesPastTheCount(category, count); past && !only) {
+    std::cerr << "brvparts: " << brv::PastTheCountText(category, *past) << ": only the first 32,767 are shown\n";
+    return kCallFailed;
   }
   if (!any) std::cout << bold << brv::cli::Say(brv::cli::kNone, {category}) << plain << "\n";
   return kOk;
@@ -136,7 +150,9 @@ int ShowJson(brv::Session& session, std::optional<brv::Category> only, std::opti
     std::cerr << "brvparts: " << brv::cli::HasInstances(past.category, past.count) << "\n";
     return kUsage;
   }
-  std::cout << document->dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+  std::cout << brv::EscapeFormatCharacters(
+                   document->dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace))
+            << "\n";
   return kOk;
 }
 
@@ -228,10 +244,14 @@ int RunScript(const std::string& path) {
   }
   std::istream& in = path == "-" ? std::cin : file;
   brv::ScriptSession session;
-  std::cout << session.Startup().dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+  std::cout << brv::EscapeFormatCharacters(
+                   session.Startup().dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace))
+            << '\n';
   for (std::string line; brv::ReadRequestLine(in, line);) {
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-    std::cout << session.Handle(line).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n'
+    std::cout << brv::EscapeFormatCharacters(
+                     session.Handle(line).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace))
+              << '\n'
               << std::flush;
   }
   return session.failed() ? kCallFailed : kOk;
