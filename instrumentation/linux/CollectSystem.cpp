@@ -26,6 +26,12 @@
 //   "Max Speed", which many boards fill with the socket's rating (4000 on a
 //   1.9 GHz Xeon) or a placeholder (30000 on a virtual machine).
 // - SocketDesignation: only the firmware knows it.
+// Details, counted as lscpu counts them: NumberOfCores (the package's distinct
+// sets of sibling threads, else cpuinfo's "cpu cores"), NumberOfLogicalProcessors
+// (its online processors, else "siblings"), L2CacheSize and L3CacheSize in KB
+// (each cache once, by the processors its mask names; s390's shared caches from
+// cpuinfo), CurrentClockSpeed (cpufreq's current, else cpuinfo's clock) and
+// Architecture (cpuinfo's long-mode flag, ARM's architecture, POWER).
 //
 // Batteries: the kernel's present system batteries (/sys/class/power_supply,
 // type Battery, not scope "Device": a mouse's or headset's battery is not the
