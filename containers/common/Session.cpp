@@ -4,6 +4,7 @@
 
 #include "common/Error.h"
 #include "common/Excerpt.h"
+#include "inventory/Catalogue.h"
 
 namespace brv {
 
@@ -19,14 +20,12 @@ Session::Session(std::ostream* report)
 
 Session::~Session() = default;
 
-std::optional<int16_t> Session::Select(const std::string& category, int32_t index) {
-  if (!category.empty()) current_ = category;
+bool Session::Run(const std::function<void()>& call) {
   const size_t firstBox = boxes_.size();
-  std::optional<int16_t> count;
+  bool done = false;
   try {
-    std::string name = category;
-    Variant instance = index;
-    count = control_->SetSelectItem(name, instance);
+    call();
+    done = true;
   } catch (const Error& e) {
     errors_.push_back({current_, e.number(), e.description()});
     if (report_) {
@@ -35,7 +34,22 @@ std::optional<int16_t> Session::Select(const std::string& category, int32_t inde
     }
   }
   Report(firstBox);
+  return done;
+}
+
+std::optional<int16_t> Session::Select(const std::string& category, int32_t index) {
+  if (!category.empty()) current_ = category;
+  std::optional<int16_t> count;
+  Run([&] {
+    std::string name = category;
+    Variant instance = index;
+    count = control_->SetSelectItem(name, instance);
+  });
   return count;
+}
+
+bool Session::Draw(int32_t index) {
+  return Run([&] { control_->ShowInstance(index); });
 }
 
 void Session::Report(size_t firstBox) {
@@ -48,20 +62,22 @@ void Session::Report(size_t firstBox) {
 }
 
 Walked WalkCategory(Session& session, const std::string& category, std::optional<int32_t> only, int32_t& shown,
-                    const std::function<void(int32_t index, int16_t count)>& each) {
-  const std::optional<int16_t> count = session.Select(category, 1);
-  if (!count) return Walked::Failed;
-  shown = category == "Display" ? 1 : *count;
+                    const std::function<void(int32_t index, std::optional<int32_t> count)>& each) {
+  const std::optional<int16_t> selected = session.Select(category, 1);
+  if (!selected) return Walked::Failed;
+  const std::optional<Category> named = CategoryNamed(category);
+  shown = named ? session.control().Instances(*named) : 0;
+  const std::optional<int32_t> count =
+      named && CatalogueOf(*named).keepsCount ? std::optional<int32_t>(*selected) : std::nullopt;
   if (only && *only > std::max(shown, 1)) return Walked::PastTheCount;
   Walked result = Walked::Shown;
   for (int32_t i = only.value_or(1); i <= (only ? std::min(*only, shown) : shown); ++i) {
-    // The other instances come from the same answer: a name the control does not
-    // know redraws its current table for another instance without querying again.
-    if (i > 1 && !session.Select("", i)) {
+    // The other instances come from the same answer.
+    if (i > 1 && !session.Draw(i)) {
       result = Walked::Failed;
       continue;
     }
-    each(i, *count);
+    each(i, count);
   }
   return result;
 }

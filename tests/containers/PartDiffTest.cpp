@@ -340,7 +340,7 @@ TEST(PartDiff, TheIdentityTableNamesCaptionsTheCategoriesShow) {
     }
     for (std::string_view caption : rule.moving)
       EXPECT_TRUE(first.contains(std::string(caption))) << rule.category << ": " << caption;
-    EXPECT_EQ(first.begin().key(), kPositionCaption) << rule.category;
+    EXPECT_EQ(first.begin().key(), PositionCaption()) << rule.category;
   }
 }
 
