@@ -1,10 +1,9 @@
 // How many instances a container draws: the count a category keeps, and for
 // the display, which keeps none, one unless neither of its classes answered.
 // The terminal and --json read the same answer.
-#include <gtest/gtest.h>
-
 #include <fstream>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "control/BRVPartsCtl.h"
@@ -23,7 +22,8 @@ TEST(Instances, TheDisplayIsNoneOnlyWhenNothingAnswered) {
   } cases[] = {
       {"neither class answers", R"("Brovik_LCDPanel": [], "Win32_VideoConfiguration": [])", 0, "Display: none", "[]"},
       {"an adapter only", R"("Brovik_LCDPanel": [], "Win32_VideoConfiguration": [{"AdapterChipType": "C"}])", 1,
-       "Display", R"([{"Index":"1","Horizontal Resolution":null,"Vertical Resolution":null,"Chip Type":"C","RAM Size":null}])"},
+       "Display",
+       R"([{"Index":"1","Horizontal Resolution":null,"Vertical Resolution":null,"Chip Type":"C","RAM Size":null}])"},
       {"neither class exists", R"("Other": [])", 1, "Display", nullptr},
   };
   const test::TempDir folder;
