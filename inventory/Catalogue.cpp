@@ -228,6 +228,30 @@ constexpr std::array<CategoryInfo, kCategoryCount> kCatalogue = {{
      GetExternalMonitorInfo},
 }};
 
+// Every caption an identity rule or a report field names is a column of its
+// category, and every category's first column is the instance number.
+constexpr bool HasColumn(const CategoryInfo& c, int32_t caption) {
+  for (const Column& column : c.columns) {
+    if (column.caption == caption) return true;
+  }
+  return false;
+}
+static_assert([] {
+  for (const CategoryInfo& c : kCatalogue) {
+    if (c.columns.empty() || !c.columns.front().property.empty()) return false;
+    for (const IdentityKey& key : c.identity) {
+      for (int32_t caption : key) {
+        if (!HasColumn(c, caption)) return false;
+      }
+    }
+    for (const ReportField& f : c.report.fields) {
+      if (f.as != ReportAs::Constant && !HasColumn(c, f.caption)) return false;
+      if (f.as == ReportAs::Dimensions && !HasColumn(c, f.second)) return false;
+    }
+  }
+  return true;
+}());
+
 // Kept in the control's order, so that CatalogueOf is an index.
 static_assert([] {
   for (size_t i = 0; i < kCatalogue.size(); ++i) {
