@@ -22,7 +22,7 @@ constexpr Column kCpuColumns[] = {{kIndex},
                                   {301, "Manufacturer"},
                                   {302, "Name"},
                                   {305, "Version", true},
-                                  {303, "MaxClockSpeed"},
+                                  {303, "MaxClockSpeed", false, false, false, Unit::kMegahertz},
                                   {304, "SocketDesignation"}};
 constexpr int32_t kCpuSocket[] = {304};
 constexpr IdentityKey kCpuIdentity[] = {kCpuSocket};
@@ -30,7 +30,7 @@ constexpr ReportField kCpuReport[] = {
     {"MANUFACTURER", 301}, {"TYPE", 302}, {"SPEED", 303, As::Number}, {"SOCKET", 304}};
 
 // Memory: one row per memory device.
-constexpr Column kMemoryColumns[] = {{kIndex}, {351, "Index"}, {352, "Size", true}};
+constexpr Column kMemoryColumns[] = {{kIndex}, {351, "Index"}, {352, "Size", true, false, false, Unit::kBytes}};
 constexpr int32_t kMemorySlot[] = {351};
 constexpr IdentityKey kMemoryIdentity[] = {kMemorySlot};
 constexpr ReportField kMemoryReport[] = {{"NUMSLOTS", 351, As::Number}, {"CAPACITY", 352, As::Megabytes}};
@@ -40,7 +40,7 @@ constexpr Column kDisplayColumns[] = {{kIndex},
                                       {401, "HorizontalResolution"},
                                       {402, "VerticalResolution"},
                                       {403, "AdapterChipType", false, false, true},
-                                      {404, "AdapterRAM", false, false, true}};
+                                      {404, "AdapterRAM", false, false, true, Unit::kBytes}};
 constexpr ReportField kDisplayReport[] = {
     {"NAME", 403}, {"CHIPSET", 403}, {"MEMORY", 404, As::Megabytes}, {"RESOLUTION", 401, As::Dimensions, {}, 402}};
 
@@ -48,7 +48,7 @@ constexpr ReportField kDisplayReport[] = {
 // record at the same position.
 constexpr Column kHddColumns[] = {{451},
                                   {452, "Model"},
-                                  {453, "Size"},
+                                  {453, "Size", false, false, false, Unit::kBytes},
                                   {454, "SerialNO", false, false, true},
                                   {455, "FirmwareRevision", true, false, true}};
 constexpr int32_t kHddSerial[] = {454}, kHddModelAndSize[] = {452, 453};
@@ -85,7 +85,9 @@ constexpr ReportField kBluetoothReport[] = {{"TYPE", 0, As::Constant, "Bluetooth
 
 // Battery Pack: one row per battery pack; the design capacity as the source reports it.
 constexpr Column kBatteryColumns[] = {
-    {751}, {752, "PortableBatterySerialNumber"}, {753, "PortableBatteryDesignCapacity", true}};
+    {751},
+    {752, "PortableBatterySerialNumber"},
+    {753, "PortableBatteryDesignCapacity", true, false, false, Unit::kMilliwattHours}};
 constexpr int32_t kBatterySerial[] = {752};
 constexpr IdentityKey kBatteryIdentity[] = {kBatterySerial};
 constexpr ReportField kBatteryReport[] = {

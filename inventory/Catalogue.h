@@ -17,6 +17,10 @@
 
 namespace brv {
 
+// The unit of a number a column or detail holds, written after it for a person
+// to read on a terminal.
+enum class Unit { kNone, kBytes, kMegahertz, kMilliwattHours };
+
 // One row of a category's table, in the grid's order.
 struct Column {
   int32_t caption;                 // message number of its caption
@@ -24,17 +28,15 @@ struct Column {
   bool text = false;               // stored as the value's text form
   bool moving = false;             // changes by itself while the part stays (an address, a state)
   bool joined = false;             // read from the category's joined class, not its own
+  Unit unit = Unit::kNone;         // the unit of its number, if it holds one
 };
-
-// The unit a detail's value is shown in.
-enum class Unit { None, Bytes, Megahertz, MegatransfersPerSecond, MilliwattHours, BitsPerSecond, Percent };
 
 // A fact shown below the grid, not in it (none is declared yet).
 struct Detail {
   int32_t caption;
   InstrumentationClass source;
   std::string_view property;
-  Unit unit = Unit::None;
+  Unit unit = Unit::kNone;
   bool moving = false;
 };
 
