@@ -78,11 +78,11 @@ start_server() {
   export "BRV_URL_${name^^}=$url"
 }
 start_server laptop samples/laptop.json
-start_server failing tests/web/fixtures/failing.json
-start_server injection tests/web/fixtures/injection.json
+start_server failing tests/data/web/failing.json
+start_server injection tests/data/web/injection.json
 start_server japanese samples/laptop.json ja_JP.UTF-8
 start_server german samples/laptop.json de_DE.UTF-8
-start_server baseline samples/laptop.json C.UTF-8 --baseline tests/web/fixtures/baseline.json
+start_server baseline samples/laptop.json C.UTF-8 --baseline tests/data/web/baseline.json
 
 phase "tests"
 export BRV_SCREENSHOT=$(realpath -m "${BRV_SCREENSHOT:-$BUILD/web-page.png}")

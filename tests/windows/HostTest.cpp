@@ -3,7 +3,7 @@
 // a host does, calls SetSelectItem by name through IDispatch as a page's script
 // does, and reads the grid through IBRVPartsGridView, the interface no script
 // can use. Modes:
-//   snapshot             the tables of tests/windows/fixture.json (BRVPARTS_SNAPSHOT)
+//   snapshot             the tables of tests/data/windows/fixture.json (BRVPARTS_SNAPSHOT)
 //   live                 every category's captions against the machine's own service
 //   header HEX201 HEX202 the header in the user's language (UTF-16 code units in hexadecimal)
 //   window CATEGORY...   hosts the control in place in a window of its own, as
