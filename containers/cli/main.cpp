@@ -30,6 +30,7 @@
 #include "containers/common/ScriptSession.h"
 #include "containers/common/Session.h"
 #include "containers/common/SourceChoice.h"
+#include "containers/common/Units.h"
 #include "control/BRVPartsCtl.h"
 #include "instrumentation/snapshot/Capture.h"
 #include "instrumentation/snapshot/Snapshot.h"
@@ -84,8 +85,17 @@ brv::TextLook LookOfTerminal(const std::string& colourChoice) {
   return look;
 }
 
-void Print(const brv::BRVPartsCtl& control, const brv::TextLook& look) {
-  std::cout << brv::RenderGridText(control.MSHFlexGrid1().State(), look);
+// The grid as the control drew it; on a terminal, sizes, clocks and capacities
+// carry their units for a person to read ("4200 MHz"), while a pipe or a file
+// gets the bare values scripts parse.
+void Print(const brv::BRVPartsCtl& control, const std::string& category, const brv::TextLook& look) {
+  brv::GridState state = control.MSHFlexGrid1().State();
+  const std::optional<brv::Category> which = brv::CategoryNamed(category);
+  if (which && isatty(STDOUT_FILENO) && state.cols >= 2) {
+    for (int32_t row = 1; row < state.rows; ++row)
+      state.text[row][1] = brv::WithUnit(state.text[row][1], brv::GridUnit(*which, row));
+  }
+  std::cout << brv::RenderGridText(state, look);
 }
 
 // The heading over one instance: "CPU 1 of 2"; the display keeps no count.
@@ -105,7 +115,7 @@ int ShowCategory(brv::Session& session, const std::string& category, std::option
   const brv::Walked walked = brv::WalkCategory(session, category, only, count, [&](int32_t index, int16_t n) {
     any = true;
     std::cout << bold << Heading(category, index, n) << plain << "\n";
-    Print(session.control(), look);
+    Print(session.control(), category, look);
   });
   switch (walked) {
     case brv::Walked::Failed: return kCallFailed;

@@ -12,11 +12,16 @@ namespace brv {
 struct EdidInfo {
   std::string manufacturerId;  // three-letter PNP id, "DEL"
   uint16_t productCode = 0;
-  uint32_t serial32 = 0;                   // 0 when the display gives none
-  std::optional<std::string> name;         // monitor-name descriptors (0xFC), joined
-  std::optional<std::string> serialText;   // serial-number descriptor (0xFF)
-  std::optional<uint32_t> preferredWidth;  // active pixels of the first detailed timing
-  std::optional<uint32_t> preferredHeight;
+  uint32_t serial32 = 0;                     // 0 when the display gives none
+  std::optional<std::string> name;           // monitor-name descriptors (0xFC), joined
+  std::optional<std::string> serialText;     // serial-number descriptor (0xFF)
+  std::optional<uint32_t> preferredWidth;    // active pixels of the first detailed timing
+  std::optional<uint32_t> preferredHeight;   // of the frame: twice the field's when interlaced
+  std::optional<double> preferredRefreshHz;  // of that timing
+  std::optional<uint16_t> year;              // of manufacture (or the model year)
+  std::optional<uint8_t> week;               // of manufacture, 1 to 54
+  std::optional<uint8_t> widthCm;            // the image's size, both or neither
+  std::optional<uint8_t> heightCm;
   bool checksumValid = false;  // the base block's bytes add up to 0 mod 256
 };
 

@@ -11,7 +11,6 @@
 //   only; they are null otherwise, and wherever the firmware holds a placeholder.
 // - TotalPhysicalMemory: the memory the kernel manages, in bytes (meminfo's MemTotal).
 // None of it known (a captured tree without these files): no instance.
-#include <charconv>
 
 #include "instrumentation/decoders/FirmwareText.h"
 #include "instrumentation/linux/Machine.h"
@@ -78,17 +77,8 @@ ClassAnswer ComputerSystem(const Machine& m) {
   const auto chassis = fs.ReadInt(dmi + "chassis_type");
   instance.Set("ChassisType",
                chassis && *chassis > 0 && *chassis < 256 ? Variant(static_cast<int32_t>(*chassis)) : Variant(Null{}));
-  Variant memory = Null{};
-  if (const auto meminfo = fs.Read("/proc/meminfo", 64u << 10)) {
-    const size_t at = meminfo->find("MemTotal:");
-    if (at != std::string::npos) {
-      std::string_view rest = TrimText(std::string_view(*meminfo).substr(at + 9, 32));
-      uint64_t kib = 0;
-      const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), kib);
-      if (ec == std::errc() && kib > 0 && kib < (uint64_t{1} << 50)) memory = ByteCount(kib * 1024);
-    }
-  }
-  instance.Set("TotalPhysicalMemory", memory);
+  const std::optional<uint64_t> memory = MemTotalBytes(fs);
+  instance.Set("TotalPhysicalMemory", memory ? ByteCount(*memory) : Variant(Null{}));
   // A machine that tells nothing about itself (a tree without these files) has no instance.
   ClassAnswer answer;
   for (const Property& p : instance.properties) {

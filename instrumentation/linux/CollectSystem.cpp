@@ -27,6 +27,10 @@
 //   1.9 GHz Xeon) or a placeholder (30000 on a virtual machine).
 // - SocketDesignation: only the firmware knows it.
 //
+// Memory devices: the firmware's installed devices (SMBIOS type 17), else
+// udev's copy of them; a machine that lists none has one device holding what
+// the kernel counts (the online memory blocks), with no slot.
+//
 // Batteries: the kernel's present system batteries (/sys/class/power_supply,
 // type Battery, not scope "Device": a mouse's or headset's battery is not the
 // machine's battery pack); only when the kernel has none, the firmware's
@@ -249,6 +253,17 @@ ClassAnswer MemoryDevices(const Machine& m) {
     instance.Set("Index", static_cast<int32_t>(n));
     instance.Set("Size", ByteCount(*slot.size));
     answer.instances.push_back(std::move(instance));
+  }
+  // A machine whose firmware lists no memory devices (a virtual machine
+  // without SMBIOS, some clouds) still has memory: one device of what the
+  // kernel manages, in no slot.
+  if (answer.instances.empty()) {
+    if (const auto bytes = KernelMemoryBytes(m.fs())) {
+      Instance instance;
+      instance.Set("Index", Null{});
+      instance.Set("Size", ByteCount(*bytes));
+      answer.instances.push_back(std::move(instance));
+    }
   }
   return answer;
 }

@@ -72,6 +72,9 @@ constexpr Part kParts[] = {
     {0x41, 0xd0c, "Neoverse-N1"},
     {0x41, 0xd0d, "Cortex-A77"},
     {0x41, 0xd0e, "Cortex-A76AE"},
+    {0x41, 0xd13, "Cortex-R52"},
+    {0x41, 0xd15, "Cortex-R82"},
+    {0x41, 0xd16, "Cortex-R52+"},
     {0x41, 0xd40, "Neoverse-V1"},
     {0x41, 0xd41, "Cortex-A78"},
     {0x41, 0xd42, "Cortex-A78AE"},
@@ -83,12 +86,21 @@ constexpr Part kParts[] = {
     {0x41, 0xd49, "Neoverse-N2"},
     {0x41, 0xd4a, "Neoverse-E1"},
     {0x41, 0xd4b, "Cortex-A78C"},
+    {0x41, 0xd4c, "Cortex-X1C"},
     {0x41, 0xd4d, "Cortex-A715"},
     {0x41, 0xd4e, "Cortex-X3"},
     {0x41, 0xd4f, "Neoverse-V2"},
     {0x41, 0xd80, "Cortex-A520"},
     {0x41, 0xd81, "Cortex-A720"},
     {0x41, 0xd82, "Cortex-X4"},
+    {0x41, 0xd83, "Neoverse-V3AE"},
+    {0x41, 0xd84, "Neoverse-V3"},
+    {0x41, 0xd85, "Cortex-X925"},
+    {0x41, 0xd87, "Cortex-A725"},
+    {0x41, 0xd88, "Cortex-A520AE"},
+    {0x41, 0xd89, "Cortex-A720AE"},
+    {0x41, 0xd8e, "Neoverse-N3"},
+    {0x41, 0xd8f, "Cortex-A320"},
     {0x42, 0x00f, "Brahma-B15"},
     {0x42, 0x100, "Brahma-B53"},
     {0x42, 0x516, "ThunderX2"},
@@ -201,9 +213,16 @@ CpuInfo ParseCpuInfo(std::string_view text) {
       // PowerPC: "POWER7 (architected), altivec supported".
       if (auto cpu = get("cpu")) current->modelName = cpu->substr(0, cpu->find(','));
     }
-    keep(current->family, get("cpu family"));
-    keep(current->model, get("model"));
-    keep(current->stepping, get("stepping"));
+    // Numbers, where 0 is a value (stepping 0), not a placeholder.
+    auto number = [&](const char* key) -> std::optional<std::string> {
+      auto it = block.find(key);
+      if (it == block.end()) return std::nullopt;
+      const auto n = ParseInteger<uint32_t>(TrimText(it->second));
+      return n ? std::optional(std::to_string(*n)) : std::nullopt;
+    };
+    keep(current->family, number("cpu family"));
+    keep(current->model, number("model"));
+    keep(current->stepping, number("stepping"));
     if (auto it = block.find("physical id"); it != block.end()) current->physicalId = ToInt(it->second);
     if (auto it = block.find("cpu MHz"); it != block.end()) current->mhz = LeadingNumber(it->second);
     if (auto it = block.find("clock"); !current->mhz && it != block.end()) current->mhz = LeadingNumber(it->second);

@@ -36,6 +36,10 @@
 //   MaxClockSpeed: cpufreq's maximum, else the speed the name states, else the
 //   kernel's clock, else the firmware's current speed; never the firmware's
 //   "Max Speed" (often the socket's rating). SocketDesignation: the firmware's.
+// - DMTF_MemoryDevice: the firmware's installed memory devices (the table, else
+//   udev's copy); where the firmware lists none (a virtual machine without
+//   SMBIOS), one device of the memory the kernel manages (its online memory
+//   blocks), with no Index: the machine plainly has memory.
 // - DMTF_PortableBattery: the kernel's present system batteries (not a
 //   peripheral's); the firmware's only when the kernel has none, never its
 //   placeholders ("Fake", "-Virtual Battery 0-").

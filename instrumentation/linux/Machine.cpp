@@ -1,7 +1,9 @@
 #include "instrumentation/linux/Machine.h"
 
+#include <charconv>
 #include <limits>
 
+#include "common/Error.h"
 #include "common/Text.h"
 #include "instrumentation/decoders/FirmwareText.h"
 
@@ -161,6 +163,51 @@ Variant ByteCount(uint64_t bytes) {
   if (bytes <= static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) return static_cast<int32_t>(bytes);
   if (bytes <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return static_cast<int64_t>(bytes);
   return Null{};
+}
+
+std::optional<uint64_t> MemTotalBytes(const RootFs& fs) {
+  const auto meminfo = fs.Read("/proc/meminfo", 64u << 10);
+  if (!meminfo) return std::nullopt;
+  const size_t at = meminfo->find("MemTotal:");
+  if (at == std::string::npos) return std::nullopt;
+  const std::string_view rest = TrimText(std::string_view(*meminfo).substr(at + 9, 32));
+  uint64_t kib = 0;
+  const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), kib);
+  if (ec != std::errc() || kib == 0 || kib >= (uint64_t{1} << 50)) return std::nullopt;
+  return kib * 1024;
+}
+
+std::optional<uint64_t> KernelMemoryBytes(const RootFs& fs) {
+  const std::string dir = "/sys/devices/system/memory";
+  // The block size is hexadecimal without "0x"; blocks are a power of two
+  // from 1 MiB (some embedded kernels) to a few GiB.
+  uint64_t block = 0;
+  if (const auto text = fs.ReadLine(dir + "/block_size_bytes")) {
+    const std::string_view hex = TrimText(*text);
+    const auto [end, ec] = std::from_chars(hex.data(), hex.data() + hex.size(), block, 16);
+    const bool whole = ec == std::errc() && end == hex.data() + hex.size();
+    if (!whole || block < (uint64_t{1} << 20) || block > (uint64_t{1} << 40) || (block & (block - 1)) != 0) block = 0;
+  }
+  if (block != 0) {
+    // Some 100,000 blocks at most (12 TiB in 128 MiB blocks); a folder of more
+    // names is no machine's, and MemTotal answers instead.
+    std::vector<std::string> names;
+    try {
+      names = fs.List(dir, 1u << 17);
+    } catch (const Error&) {
+      names.clear();
+    }
+    uint64_t online = 0;
+    for (const std::string& name : names) {
+      if (!name.starts_with("memory") || !ParseInteger<uint32_t>(std::string_view(name).substr(6))) continue;
+      if (fs.ReadLine(dir + "/" + name + "/state") == "online") ++online;
+    }
+    if (online > 0 && online <= (uint64_t{1} << 62) / block) return online * block;
+  }
+  const std::optional<uint64_t> total = MemTotalBytes(fs);
+  if (!total) return std::nullopt;
+  const uint64_t unit = block != 0 ? block : uint64_t{128} << 20;
+  return (*total + unit - 1) / unit * unit;
 }
 
 Variant TextOrNull(const std::optional<std::string>& text) {

@@ -92,6 +92,13 @@ class Machine {
 // a 64-bit one otherwise.
 Variant ByteCount(uint64_t bytes);
 Variant TextOrNull(const std::optional<std::string>& text);
+// The memory the kernel manages, in bytes: meminfo's MemTotal.
+std::optional<uint64_t> MemTotalBytes(const RootFs& fs);
+// The memory installed as the kernel counts it, for a machine whose firmware
+// lists no memory devices: the memory block size times the online blocks
+// (/sys/devices/system/memory), else MemTotal rounded up to the block size
+// (128 MiB, the smallest block, when the size is not told either).
+std::optional<uint64_t> KernelMemoryBytes(const RootFs& fs);
 // "aa:bb:cc:dd:ee:ff" in upper case; nothing for malformed or all-zero addresses.
 std::optional<std::string> MacAddress(std::string_view text);
 

@@ -207,6 +207,24 @@ TEST(Program, OnATerminal) {
   }
 }
 
+TEST(Program, UnitsOnlyForAPersonAtATerminal) {
+  const struct {
+    std::string category, onTerminal, inPipe;
+  } cases[] = {
+      {"HDD", "512110190592 (477 GiB)", "512110190592\n"},
+      {"Memory 2", "17179869184 (16 GiB)", "17179869184\n"},
+      {"CPU", "4200 MHz", "4200\n"},
+      {"Battery", "47520 mWh", "47520\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string args = "--snapshot " + laptop + " " + c.category;
+    EXPECT_NE(OnTerminal("", args).out.find(c.onTerminal), std::string::npos) << c.category;
+    const Outcome piped = RunProgram(args);
+    EXPECT_NE(piped.out.find(c.inPipe), std::string::npos) << c.category << ":\n" << piped.out;
+    EXPECT_EQ(piped.out.find(c.onTerminal), std::string::npos) << c.category;
+  }
+}
+
 // Every captured tree NAME (tests/data/sysroot/NAME/): `capture` writes, whole,
 // the expected answers kept beside it (NAME.json, made and renewed by
 // scripts/renew-expected.sh), and that snapshot shows what the tree shows.

@@ -227,7 +227,7 @@ TEST(LiveSourceClasses, WwanModemAndChargeRatedBattery) {
 
 // What each property of each class may hold: null (a fact not known) or a
 // value of its shape. A key and an index are never null.
-enum class Shape { Key, Index, Text, Size, Mac, Addresses };
+enum class Shape { Key, Index, Slot, Text, Size, Mac, Addresses };
 
 bool HasShape(const Variant& v, Shape shape) {
   const auto* text = v.get_if<std::string>();
@@ -242,7 +242,8 @@ bool HasShape(const Variant& v, Shape shape) {
     case Shape::Text:
       return text && !text->empty() &&
              std::none_of(text->begin(), text->end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; });
-    case Shape::Index: return number() >= 0;
+    case Shape::Index:
+    case Shape::Slot: return number() >= 0;
     case Shape::Size: return number() > 0;
     case Shape::Mac:  // six byte pairs, or an InfiniBand port's eight; never all zeros
       return text && std::regex_match(*text, std::regex("([0-9A-F]{2}:){5}([0-9A-F]{2}:){0,2}[0-9A-F]{2}")) &&
@@ -271,7 +272,7 @@ void ExpectShapes(const std::string& root) {
         {"Version", Text},
         {"MaxClockSpeed", Size},
         {"SocketDesignation", Text}}},
-      {"DMTF_MemoryDevice", {{"Index", Index}, {"Size", Size}}},
+      {"DMTF_MemoryDevice", {{"Index", Slot}, {"Size", Size}}},
       {"Win32_DiskDrive", {{"DeviceID", Key}, {"Model", Text}, {"Size", Size}}},
       {"Brovik_DiskDrive", {{"SerialNO", Text}, {"FirmwareRevision", Text}}},
       {"Brovik_CDROMDrive", {{"DeviceID", Text}, {"SerialNO", Text}, {"FirmwareRevision", Text}}},
@@ -330,6 +331,42 @@ void ExpectShapes(const std::string& root) {
       }
       EXPECT_TRUE(unseen.empty()) << root << " " << cls << " lacks " << unseen.begin()->first;
     }
+  }
+}
+
+// Memory a machine's firmware does not list (a virtual machine without SMBIOS)
+// is one device of what the kernel manages, in no slot; listed devices stand.
+TEST(LiveSourceClasses, MemoryTheFirmwareDoesNotListIsTheKernels) {
+  const char* kMemTotal = "MemTotal:       24683772 kB\n";
+  const struct {
+    const char* blockSize;
+    int online, offline;
+    const char *memTotal, *udev;
+    Rows rows;
+  } cases[] = {
+      {"8000000\n", 3, 1, kMemTotal, "", {{Null{}, int32_t{3 << 27}}}},
+      // No blocks: MemTotal rounded up to the block size, else to 128 MiB.
+      {"8000000\n", 0, 0, kMemTotal, "", {{Null{}, int64_t{189} << 27}}},
+      {nullptr, 0, 0, kMemTotal, "", {{Null{}, int64_t{189} << 27}}},
+      {"8000001\n", 2, 0, "MemTotal: 1 kB\n", "", {{Null{}, int32_t{1 << 27}}}},
+      {"8000000\n",
+       3,
+       0,
+       kMemTotal,
+       "E:MEMORY_DEVICE_0_SIZE=8589934592\nE:MEMORY_DEVICE_0_PRESENT=1\n",
+       {{int32_t{0}, int64_t{8589934592}}}},
+      {nullptr, 0, 0, nullptr, "", {}},
+  };
+  for (const auto& c : cases) {
+    const TempTree t;
+    if (c.blockSize) t.Write("/sys/devices/system/memory/block_size_bytes", c.blockSize);
+    for (int n = 0; n < c.online + c.offline; ++n) {
+      t.Write(fmt::format("/sys/devices/system/memory/memory{}/state", n * 8), n < c.online ? "online\n" : "offline\n");
+    }
+    if (c.memTotal) t.Write("/proc/meminfo", c.memTotal);
+    t.Write("/run/udev/data/+dmi:id", c.udev);
+    EXPECT_EQ(Columns(*LiveSource(t.root()).Query("DMTF_MemoryDevice"), {"Index", "Size"}), c.rows)
+        << (c.blockSize ? c.blockSize : "no block size") << " " << c.online;
   }
 }
 

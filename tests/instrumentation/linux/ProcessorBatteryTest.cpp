@@ -185,6 +185,10 @@ TEST(LiveProcessors, TheVersionMeansTheSameFromTheKernelAndTheFirmware) {
   // An extended family (AMD family 23 = 0xF + 8) reads as the kernel reads it.
   EXPECT_EQ(X86SignatureText(0x800F11), "Family 23, Model 1, Stepping 1");
   EXPECT_EQ(X86SignatureText(0x806EA), "Family 6, Model 142, Stepping 10");
+  // Stepping 0 is a stepping, not a placeholder.
+  t.Write("/proc/cpuinfo",
+          "processor\t: 0\nvendor_id\t: AuthenticAMD\ncpu family\t: 15\nmodel\t\t: 33\nstepping\t: 0\n");
+  EXPECT_EQ(Cpus(t.root()).at(0).version, Variant("Family 15, Model 33, Stepping 0"));
 }
 
 // A socket the firmware lists as "Populated, Disabled By BIOS" or "... By User"
@@ -251,8 +255,9 @@ TEST(LiveProcessors, EveryRealProcessorIsNamedAsLscpuNamesIt) {
   EXPECT_GE(checked, 14u);
 }
 
-// An ARM processor whose part the list does not know is named by the firmware,
-// else by the device tree; its id comes from sysfs where cpuinfo lacks it.
+// An ARM processor is named by its part (recent cores too); one whose part the
+// list does not know by the firmware, else by the device tree; its id comes
+// from sysfs where cpuinfo lacks it.
 TEST(LiveProcessors, AnUnknownArmPartIsNamedByFirmwareThenDeviceTree) {
   TempTree t;
   t.Write("/proc/cpuinfo", "processor\t: 0\nBogoMIPS\t: 50.00\n\n");
@@ -261,6 +266,10 @@ TEST(LiveProcessors, AnUnknownArmPartIsNamedByFirmwareThenDeviceTree) {
   EXPECT_EQ(Cpus(t.root()).at(0).name, Variant("Kunpeng-920"));
   EXPECT_EQ(Cpus(t.root()).at(0).manufacturer, Variant("HiSilicon"));
   EXPECT_EQ(Cpus(t.root()).at(0).version, Variant("r1p0"));
+  for (const auto& [midr, name] : {std::pair{"0x410fd850", "Cortex-X925"}, {"0x410fd870", "Cortex-A725"}}) {
+    t.Write("/sys/devices/system/cpu/cpu0/regs/identification/midr_el1", midr);
+    EXPECT_EQ(Cpus(t.root()).at(0).name, Variant(name));
+  }
   t.Write("/sys/devices/system/cpu/cpu0/regs/identification/midr_el1", "0x00000000410ffff0\n");  // unknown part
   t.Write("/sys/firmware/devicetree/base/model", std::string("Example Board Rev 2\0", 20));
   EXPECT_EQ(Cpus(t.root()).at(0).name, Variant("Example Board Rev 2"));

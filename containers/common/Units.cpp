@@ -1,0 +1,57 @@
+#include "containers/common/Units.h"
+
+#include <array>
+#include <cmath>
+
+#include <fmt/format.h>
+
+#include "common/Text.h"
+
+namespace brv {
+
+Unit GridUnit(Category category, int32_t row) {
+  struct Entry {
+    Category category;
+    int32_t row;
+    Unit unit;
+  };
+  // The rows follow each category's captions: CPU's MAX Clock Speed, Memory's
+  // Capacity, Display's RAM Size, HDD's Size and the battery's design capacity.
+  static constexpr std::array<Entry, 5> kUnits = {{{Category::CPU, 5, Unit::kMegahertz},
+                                                   {Category::Memory, 3, Unit::kBytes},
+                                                   {Category::Display, 5, Unit::kBytes},
+                                                   {Category::HDD, 3, Unit::kBytes},
+                                                   {Category::BatteryPack, 3, Unit::kMilliwattHours}}};
+  for (const Entry& e : kUnits) {
+    if (e.category == category && e.row == row) return e.unit;
+  }
+  return Unit::kNone;
+}
+
+std::string BinarySize(uint64_t bytes) {
+  static constexpr std::array<const char*, 7> kNames = {"B", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+  size_t unit = 0;
+  while (unit + 1 < kNames.size() && bytes >= (uint64_t{1} << (10 * (unit + 1)))) ++unit;
+  if (unit == 0) return fmt::format("{} B", bytes);
+  const double size = static_cast<double>(bytes) / static_cast<double>(uint64_t{1} << (10 * unit));
+  // One decimal below 10 ("1.5 GiB"), whole numbers above ("477 GiB"), as people round them.
+  const double rounded = size < 9.95 ? std::round(size * 10) / 10 : std::round(size);
+  if (rounded >= 1024 && unit + 1 < kNames.size()) return fmt::format("1 {}", kNames[unit + 1]);
+  return rounded < 10 && rounded != std::floor(rounded) ? fmt::format("{:.1f} {}", rounded, kNames[unit])
+                                                        : fmt::format("{:.0f} {}", rounded, kNames[unit]);
+}
+
+std::string WithUnit(const std::string& value, Unit unit) {
+  if (unit == Unit::kNone) return value;
+  const std::optional<uint64_t> number = ParseInteger<uint64_t>(value);
+  if (!number) return value;
+  switch (unit) {
+    case Unit::kBytes: return value + " (" + BinarySize(*number) + ")";
+    case Unit::kMegahertz: return value + " MHz";
+    case Unit::kMilliwattHours: return value + " mWh";
+    case Unit::kNone: break;
+  }
+  return value;
+}
+
+}  // namespace brv
