@@ -10,6 +10,7 @@
 
 #include "common/Category.h"
 #include "common/Excerpt.h"
+#include "common/Text.h"
 #include "containers/cli/Texts.h"
 #include "containers/common/InventoryJson.h"
 #include "containers/common/PartDiff.h"
@@ -242,7 +243,7 @@ int RunDiff(const DiffRequest& request) {
 
   if (request.json) {
     const Json document = {{"old", SideJson(before)}, {"new", SideJson(after)}, {"categories", ChangesJson(changes)}};
-    std::cout << document.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+    std::cout << brv::EscapeFormatCharacters(document.dump(2, ' ', false, Json::error_handler_t::replace)) << "\n";
   } else {
     const TextWriter writer(request.look, before, after);
     std::string out = writer.Heading("---", before, request.sysroot) + writer.Heading("+++", after, request.sysroot);

@@ -124,6 +124,10 @@ int ShowCategory(brv::Session& session, const std::string& category, std::option
       return kUsage;
     case brv::Walked::Shown: break;
   }
+  if (const auto past = brv::InstancesPastTheCount(category, count); past && !only) {
+    std::cerr << "brvparts: " << brv::PastTheCountText(category, *past) << ": only the first 32,767 are shown\n";
+    return kCallFailed;
+  }
   if (!any) std::cout << bold << brv::cli::Say(brv::cli::kNone, {category}) << plain << "\n";
   return kOk;
 }
@@ -146,7 +150,9 @@ int ShowJson(brv::Session& session, std::optional<brv::Category> only, std::opti
     std::cerr << "brvparts: " << brv::cli::HasInstances(past.category, past.count) << "\n";
     return kUsage;
   }
-  std::cout << document->dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+  std::cout << brv::EscapeFormatCharacters(
+                   document->dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace))
+            << "\n";
   return kOk;
 }
 
@@ -238,10 +244,14 @@ int RunScript(const std::string& path) {
   }
   std::istream& in = path == "-" ? std::cin : file;
   brv::ScriptSession session;
-  std::cout << session.Startup().dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+  std::cout << brv::EscapeFormatCharacters(
+                   session.Startup().dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace))
+            << '\n';
   for (std::string line; brv::ReadRequestLine(in, line);) {
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-    std::cout << session.Handle(line).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n'
+    std::cout << brv::EscapeFormatCharacters(
+                     session.Handle(line).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace))
+              << '\n'
               << std::flush;
   }
   return session.failed() ? kCallFailed : kOk;

@@ -51,6 +51,7 @@ std::optional<nlohmann::ordered_json> InventoryDocument(Session& session, std::o
                                                         CaptionsShown* shown) {
   const EnglishCaptions captions;
   nlohmann::ordered_json categories = nlohmann::ordered_json::object();
+  std::vector<std::pair<std::string, size_t>> cut;
   for (Category c : kAllCategories) {
     if (only && c != *only) continue;
     const std::string category(NameOf(c));
@@ -64,9 +65,18 @@ std::optional<nlohmann::ordered_json> InventoryDocument(Session& session, std::o
       if (past) *past = {category, count};
       return std::nullopt;
     }
-    categories[category] = walked == Walked::Failed ? nlohmann::ordered_json() : instances;
+    // A list the control cut at its count is no list: null, and an error naming the limit.
+    const std::optional<size_t> beyond =
+        walked == Walked::Shown && !instance ? InstancesPastTheCount(category, count) : std::nullopt;
+    if (beyond) cut.push_back({category, *beyond});
+    categories[category] = walked == Walked::Failed || beyond ? nlohmann::ordered_json() : instances;
   }
   nlohmann::ordered_json messages = nlohmann::ordered_json::array(), errors = nlohmann::ordered_json::array();
+  for (const auto& [category, instances] : cut) {
+    errors.push_back({{"category", category},
+                      {"number", 6},
+                      {"description", PastTheCountText(category, instances) + ": none are listed"}});
+  }
   for (const Box& b : session.boxes()) {
     messages.push_back({{"category", b.category}, {"title", b.title}, {"prompt", b.prompt}});
   }

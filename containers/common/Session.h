@@ -30,7 +30,9 @@ struct CallError {
 // run there.
 class Session {
  public:
-  // `report`, when given, gets one line "brvparts: CATEGORY: ..." per failure and box.
+  // `report`, when given, gets one line "brvparts: CATEGORY: ..." per failure
+  // and box; a line repeated (thousands of instances missing one property)
+  // is told once, "... (and 33,999 more like it)", when the run of it ends.
   explicit Session(std::ostream* report = nullptr);
   ~Session();
   Session(const Session&) = delete;
@@ -48,14 +50,26 @@ class Session {
 
  private:
   void Report(size_t firstBox);
+  void Tell(std::string line);
+  void FlushRepeated();
 
   std::ostream* report_;
+  std::string told_;  // the line last told, held until a different one comes
+  size_t repeats_ = 0;
   MessageBoxScope boxScope_;
   std::string current_;  // the category of the call under way
   std::vector<Box> boxes_;
   std::vector<CallError> errors_;
   std::optional<BRVPartsCtl> control_;
 };
+
+// The control numbers at most 32,767 instances of a category (its count is a
+// 16-bit number). The instances the source lists for `category` when the
+// control counted `counted` and there are more; nothing when the list is whole.
+std::optional<size_t> InstancesPastTheCount(const std::string& category, int32_t counted);
+
+// "Memory has 40,000 instances, more than the 32,767 the control numbers".
+std::string PastTheCountText(const std::string& category, size_t instances);
 
 enum class Walked { Shown, Failed, PastTheCount };
 

@@ -3,6 +3,8 @@
 #include <array>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "common/Text.h"
 #include "platform/InstrumentationClasses.h"
 
@@ -236,6 +238,8 @@ std::string XmlText(std::string_view text, size_t limit) {
       out += "&quot;";
     } else if (cp == '\'') {
       out += "&apos;";
+    } else if (IsFormatCharacter(cp)) {
+      out += fmt::format("&#x{:X};", static_cast<uint32_t>(cp));  // kept, but never reordering the text shown
     } else {
       out.append(text.substr(at, length));
     }
