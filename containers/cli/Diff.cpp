@@ -157,7 +157,7 @@ class TextWriter {
   std::string Whole(char mark, int32_t fill, const std::string& category, const Part& part) const {
     std::string out = Line(mark, fill, Label(category, std::to_string(part.index), part.identity));
     for (const auto& [caption, value] : part.facts.items()) {
-      if (caption == kPositionCaption || (part.identity.is_object() && part.identity.contains(caption))) continue;
+      if (caption == PositionCaption() || (part.identity.is_object() && part.identity.contains(caption))) continue;
       out += "    " + Caption(category, caption) + ": " + Value(value) + "\n";
     }
     return out;

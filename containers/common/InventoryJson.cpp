@@ -57,7 +57,7 @@ std::optional<nlohmann::ordered_json> InventoryDocument(Session& session, std::o
     const std::string category(NameOf(c));
     nlohmann::ordered_json instances = nlohmann::ordered_json::array();
     int32_t count = 0;
-    const Walked walked = WalkCategory(session, category, instance, count, [&](int32_t, int16_t) {
+    const Walked walked = WalkCategory(session, category, instance, count, [&](int32_t, std::optional<int32_t>) {
       instances.push_back(InstanceJson(session.control().MSHFlexGrid1().State(), captions,
                                        shown && instances.empty() ? &(*shown)[category] : nullptr));
     });

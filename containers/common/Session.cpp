@@ -5,7 +5,7 @@
 #include "common/Error.h"
 #include "common/Excerpt.h"
 #include "instrumentation/ClassSource.h"
-#include "platform/InstrumentationClasses.h"
+#include "inventory/Catalogue.h"
 
 namespace brv {
 namespace {
@@ -49,16 +49,12 @@ void Session::FlushRepeated() {
   repeats_ = 0;
 }
 
-std::optional<int16_t> Session::Select(const std::string& category, int32_t index) {
-  // A run of one line is told when its category's instances are done.
-  if (!category.empty() && category != current_) FlushRepeated();
-  if (!category.empty()) current_ = category;
+bool Session::Run(const std::function<void()>& call) {
   const size_t firstBox = boxes_.size();
-  std::optional<int16_t> count;
+  bool done = false;
   try {
-    std::string name = category;
-    Variant instance = index;
-    count = control_->SetSelectItem(name, instance);
+    call();
+    done = true;
   } catch (const Error& e) {
     errors_.push_back({current_, e.number(), e.description()});
     if (report_) {
@@ -67,7 +63,24 @@ std::optional<int16_t> Session::Select(const std::string& category, int32_t inde
     }
   }
   Report(firstBox);
+  return done;
+}
+
+std::optional<int16_t> Session::Select(const std::string& category, int32_t index) {
+  // A run of one line is told when its category's instances are done.
+  if (!category.empty() && category != current_) FlushRepeated();
+  if (!category.empty()) current_ = category;
+  std::optional<int16_t> count;
+  Run([&] {
+    std::string name = category;
+    Variant instance = index;
+    count = control_->SetSelectItem(name, instance);
+  });
   return count;
+}
+
+bool Session::Draw(int32_t index) {
+  return Run([&] { control_->ShowInstance(index); });
 }
 
 void Session::Report(size_t firstBox) {
@@ -81,23 +94,11 @@ void Session::Report(size_t firstBox) {
 std::optional<size_t> InstancesPastTheCount(const std::string& category, int32_t counted) {
   constexpr int32_t kMost = 32767;
   if (counted < kMost) return std::nullopt;
-  // The class each counted category lists one instance per part of.
-  using C = InstrumentationClass;
-  static const std::pair<const char*, C> kClasses[] = {{"CPU", C::Processor},
-                                                       {"Memory", C::MemoryDevice},
-                                                       {"HDD", C::DiskDrive},
-                                                       {"CD,DVD", C::CdromDrive},
-                                                       {"Modem", C::Modem},
-                                                       {"Bluetooth", C::Bluetooth},
-                                                       {"Battery Pack", C::PortableBattery},
-                                                       {"Docking Station", C::DockingStation},
-                                                       {"Network Adapter", C::NetworkAdapter},
-                                                       {"External Monitor", C::ExternalMonitor}};
-  const auto found = std::find_if(std::begin(kClasses), std::end(kClasses),
-                                  [&](const auto& entry) { return category == entry.first; });
+  // The class a counted category lists one instance per part of.
+  const std::optional<Category> named = CategoryNamed(category);
   const auto source = CurrentClassSource();
-  if (found == std::end(kClasses) || !source) return std::nullopt;
-  const auto answer = source->Query(ClassName(found->second));
+  if (!named || !CatalogueOf(*named).keepsCount || !source) return std::nullopt;
+  const auto answer = source->Query(CatalogueOf(*named).className());
   if (!answer || answer->error || answer->instances.size() <= static_cast<size_t>(kMost)) {
     return std::nullopt;
   }
@@ -110,20 +111,22 @@ std::string PastTheCountText(const std::string& category, size_t instances) {
 }
 
 Walked WalkCategory(Session& session, const std::string& category, std::optional<int32_t> only, int32_t& shown,
-                    const std::function<void(int32_t index, int16_t count)>& each) {
-  const std::optional<int16_t> count = session.Select(category, 1);
-  if (!count) return Walked::Failed;
-  shown = category == "Display" ? 1 : *count;
+                    const std::function<void(int32_t index, std::optional<int32_t> count)>& each) {
+  const std::optional<int16_t> selected = session.Select(category, 1);
+  if (!selected) return Walked::Failed;
+  const std::optional<Category> named = CategoryNamed(category);
+  shown = named ? session.control().Instances(*named) : 0;
+  const std::optional<int32_t> count =
+      named && CatalogueOf(*named).keepsCount ? std::optional<int32_t>(*selected) : std::nullopt;
   if (only && *only > std::max(shown, 1)) return Walked::PastTheCount;
   Walked result = Walked::Shown;
   for (int32_t i = only.value_or(1); i <= (only ? std::min(*only, shown) : shown); ++i) {
-    // The other instances come from the same answer: a name the control does not
-    // know redraws its current table for another instance without querying again.
-    if (i > 1 && !session.Select("", i)) {
+    // The other instances come from the same answer.
+    if (i > 1 && !session.Draw(i)) {
       result = Walked::Failed;
       continue;
     }
-    each(i, *count);
+    each(i, count);
   }
   return result;
 }

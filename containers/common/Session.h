@@ -39,8 +39,10 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   // SetSelectItem(category, index): the count, or nothing when the call failed.
-  // "" redraws the category shown last.
   std::optional<int16_t> Select(const std::string& category, int32_t index);
+  // Draws another instance of the category shown last, from the same answer;
+  // false when the call failed.
+  bool Draw(int32_t index);
 
   BRVPartsCtl& control() { return *control_; }
   // True once a call failed or showed a box (start-up included).
@@ -49,6 +51,8 @@ class Session {
   const std::vector<CallError>& errors() const { return errors_; }
 
  private:
+  // Runs one call of the control, remembering its failure and the boxes it shows.
+  bool Run(const std::function<void()>& call);
   void Report(size_t firstBox);
   void Tell(std::string line);
   void FlushRepeated();
@@ -74,10 +78,10 @@ std::string PastTheCountText(const std::string& category, size_t instances);
 enum class Walked { Shown, Failed, PastTheCount };
 
 // Shows every instance of a category (or only one), calling `each` with the
-// instance's number and the category's count while its grid is drawn; a category
-// without instances calls nothing. `shown` is the count of instances (the
-// display is one).
+// instance's number and the category's count (none for a category that keeps
+// no count, the display) while its grid is drawn; a category without instances
+// calls nothing. `shown` is the number of instances drawn from.
 Walked WalkCategory(Session& session, const std::string& category, std::optional<int32_t> only, int32_t& shown,
-                    const std::function<void(int32_t index, int16_t count)>& each);
+                    const std::function<void(int32_t index, std::optional<int32_t> count)>& each);
 
 }  // namespace brv
