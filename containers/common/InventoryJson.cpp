@@ -1,5 +1,6 @@
 #include "containers/common/InventoryJson.h"
 
+#include "module/ModuleState.h"
 #include "platform/strings/Resources.h"
 
 namespace brv {
@@ -48,7 +49,7 @@ nlohmann::ordered_json InstanceJson(const GridState& grid, const EnglishCaptions
 
 std::optional<nlohmann::ordered_json> InventoryDocument(Session& session, std::optional<Category> only,
                                                         std::optional<int32_t> instance, PastTheCount* past,
-                                                        CaptionsShown* shown) {
+                                                        CaptionsShown* shown, InventoryValues* values) {
   const EnglishCaptions captions;
   nlohmann::ordered_json categories = nlohmann::ordered_json::object();
   std::vector<std::pair<std::string, size_t>> cut;
@@ -57,9 +58,13 @@ std::optional<nlohmann::ordered_json> InventoryDocument(Session& session, std::o
     const std::string category(NameOf(c));
     nlohmann::ordered_json instances = nlohmann::ordered_json::array();
     int32_t count = 0;
-    const Walked walked = WalkCategory(session, category, instance, count, [&](int32_t, std::optional<int32_t>) {
+    const Walked walked = WalkCategory(session, category, instance, count, [&](int32_t i, std::optional<int32_t>) {
       instances.push_back(InstanceJson(session.control().MSHFlexGrid1().State(), captions,
                                        shown && instances.empty() ? &(*shown)[category] : nullptr));
+      if (!values) return;
+      const ValueTable& table = Module().CurrentValues;
+      std::vector<Variant>& row = (*values)[category].emplace_back();
+      for (size_t col = 0; col < table.cols(); ++col) row.push_back(table.at(i - 1, static_cast<long>(col)));
     });
     if (walked == Walked::PastTheCount) {
       if (past) *past = {category, count};
