@@ -1,17 +1,14 @@
 // The report to an inventory server: the XML built from the control's
 // categories (escaping, numbers, the mapping of each category), the device id
-// and its keeping, the server's address, and each way a post can end, against
-// a small local HTTP server.
+// and its keeping, the server's address. Each way a post can end is played by
+// broken_servers.py beside this file.
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <thread>
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include "containers/send/DeviceId.h"
 #include "containers/send/OcsXml.h"
@@ -397,94 +394,6 @@ TEST(Transport, CompressionRoundTripsAndInflationIsBounded) {
   EXPECT_EQ(Inflate(packed, 50000), std::nullopt) << "past the limit";
   EXPECT_EQ(Inflate(packed.substr(0, packed.size() / 2), 1u << 20), std::nullopt) << "cut short";
   EXPECT_EQ(Inflate("<html>not zlib</html>", 1u << 20), std::nullopt);
-}
-
-// A small server on loopback answering /ocsinventory as told.
-class FakeServer {
- public:
-  FakeServer() {
-    port = server.bind_to_any_port("127.0.0.1");
-    thread = std::thread([this] { server.listen_after_bind(); });
-    for (int i = 0; i < 500 && !server.is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ~FakeServer() {
-    server.stop();
-    thread.join();
-  }
-  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port) + "/ocsinventory"; }
-  httplib::Server server;
-  int port = 0;
-  std::thread thread;
-};
-
-TEST(Transport, EachEndOfAPostHasItsExitAndWords) {
-  setenv("no_proxy", "127.0.0.1", 1);
-  const struct {
-    int status;
-    std::string body;
-    Exit exit;
-    std::string words;  // in the message (or the response, when sent)
-  } cases[] = {
-      {200, Compress("<?xml version='1.0'?><REPLY><RESPONSE>NO_ACCOUNT_UPDATE</RESPONSE></REPLY>"), kSent,
-       "NO_ACCOUNT_UPDATE"},
-      {200, "<html>a web site</html>", kServerFailed, "no inventory server's reply"},
-      {204, "", kServerFailed, "not 200"},
-      {400, "<html><head><title>x</title></head><body><h1>Bad\n\nRequest</h1></body></html>", kRefused,
-       "refused the report: HTTP/1.1 400 Bad Request: Bad Request"},
-      {404, "", kRefused, "HTTP/1.1 404 Not Found"},
-      {500, "<body>boom \x1b[31m\xFF</body>", kServerFailed,
-       "the server failed: HTTP/1.1 500 Internal Server Error: boom \\x1B[31m\\xFF"},
-  };
-  for (const auto& c : cases) {
-    FakeServer fake;
-    std::string received, agent, length, chunked;
-    fake.server.Post("/ocsinventory", [&](const httplib::Request& req, httplib::Response& res) {
-      received = req.body;
-      agent = req.get_header_value("User-Agent");
-      length = req.get_header_value("Content-Length");
-      chunked = req.get_header_value("Transfer-Encoding");
-      res.status = c.status;
-      res.set_content(c.body, "text/html");
-    });
-    const std::string report = Compress("<REQUEST/>");
-    const PostResult r = PostReport({fake.Url(), "brvparts/test", "", 10}, report);
-    EXPECT_EQ(r.exit, c.exit) << c.status << " " << r.message;
-    EXPECT_EQ(r.httpStatus, c.status);
-    const std::string& told = c.exit == kSent ? r.response : r.message;
-    EXPECT_NE(told.find(c.words), std::string::npos) << told;
-    EXPECT_EQ(told.find('\x1b'), std::string::npos) << "escaped";
-    EXPECT_EQ(Inflate(received, 1000), "<REQUEST/>");
-    EXPECT_EQ(agent, "brvparts/test");
-    EXPECT_EQ(length, std::to_string(report.size()));
-    EXPECT_EQ(chunked, "");
-  }
-}
-
-TEST(Transport, NoServerAndNoTrustAreToldApart) {
-  setenv("no_proxy", "127.0.0.1", 1);
-  int closedPort = 0;
-  {
-    FakeServer gone;
-    closedPort = gone.port;
-  }
-  const PostResult refused =
-      PostReport({"http://127.0.0.1:" + std::to_string(closedPort) + "/ocsinventory", "brvparts/test", "", 5}, "x");
-  EXPECT_EQ(refused.exit, kUnreachable) << refused.message;
-  EXPECT_NE(refused.message.find("cannot reach the server"), std::string::npos) << refused.message;
-  // HTTPS to a server that speaks plain HTTP: no secure connection.
-  FakeServer plain;
-  plain.server.Post("/ocsinventory", [](const httplib::Request&, httplib::Response& res) { res.status = 200; });
-  const PostResult untrusted =
-      PostReport({"https://127.0.0.1:" + std::to_string(plain.port) + "/ocsinventory", "brvparts/test", "", 5}, "x");
-  EXPECT_EQ(untrusted.exit, kUntrusted) << untrusted.message;
-  // An answer longer than any reply is cut off.
-  FakeServer flood;
-  flood.server.Post("/ocsinventory", [](const httplib::Request&, httplib::Response& res) {
-    res.set_content(std::string(2u << 20, 'x'), "text/plain");
-  });
-  const PostResult long_ = PostReport({flood.Url(), "brvparts/test", "", 10}, "x");
-  EXPECT_EQ(long_.exit, kServerFailed);
-  EXPECT_NE(long_.message.find("more than 1 MiB"), std::string::npos) << long_.message;
 }
 
 }  // namespace
