@@ -30,7 +30,7 @@ std::string Excerpt(std::string_view text, size_t limit) {
       out += "\\r";
     } else if (code < 0x20 || code == 0x7F) {
       out += fmt::format("\\x{:02X}", code);
-    } else if (code >= 0x80 && code <= 0x9F) {
+    } else if ((code >= 0x80 && code <= 0x9F) || IsFormatCharacter(code)) {
       out += fmt::format("\\u{:04X}", code);
     } else {
       out.append(text.substr(i, c.length));

@@ -10,7 +10,8 @@ namespace brv {
 
 // Text from outside made fit for a one-line message: newline, tab and return as
 // \n, \t, \r; other control characters (C0, DEL) and bytes that are not UTF-8 as
-// \xHH; C1 controls as \u0080..\u009F. At most `limit` bytes of the text are
+// \xHH; C1 controls and format characters (a bidirectional override, a
+// zero-width space: IsFormatCharacter) as \uHHHH. At most `limit` bytes of the text are
 // shown, cut between characters, with "..." when cut.
 std::string Excerpt(std::string_view text, size_t limit = 48);
 

@@ -1,6 +1,7 @@
 #include "common/Text.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace brv {
 namespace {
@@ -47,6 +48,41 @@ Utf8Char DecodeUtf8(std::string_view text) {
     return stray;
   }
   return {code, length, true};
+}
+
+bool IsFormatCharacter(char32_t c) {
+  // Unicode's general category Cf, and Zl and Zp.
+  static constexpr std::pair<char32_t, char32_t> kRanges[] = {
+      {0x00AD, 0x00AD},   {0x0600, 0x0605},   {0x061C, 0x061C},   {0x06DD, 0x06DD},   {0x070F, 0x070F},
+      {0x0890, 0x0891},   {0x08E2, 0x08E2},   {0x180E, 0x180E},   {0x200B, 0x200F},   {0x2028, 0x202E},
+      {0x2060, 0x2064},   {0x2066, 0x206F},   {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD},
+      {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0001, 0xE0001},
+      {0xE0020, 0xE007F}};
+  return std::any_of(std::begin(kRanges), std::end(kRanges),
+                     [c](const auto& r) { return c >= r.first && c <= r.second; });
+}
+
+std::string EscapeFormatCharacters(std::string_view json) {
+  std::string out;
+  out.reserve(json.size());
+  for (size_t i = 0; i < json.size();) {
+    const Utf8Char c = DecodeUtf8(json.substr(i));
+    if (c.valid && IsFormatCharacter(c.code)) {
+      char escape[16];
+      if (c.code < 0x10000) {
+        std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c.code));
+      } else {
+        const char32_t v = c.code - 0x10000;
+        std::snprintf(escape, sizeof escape, "\\u%04x\\u%04x", static_cast<unsigned>(0xD800 + (v >> 10)),
+                      static_cast<unsigned>(0xDC00 + (v & 0x3FF)));
+      }
+      out += escape;
+    } else {
+      out.append(json.substr(i, c.length));
+    }
+    i += c.length;
+  }
+  return out;
 }
 
 size_t DisplayWidth(std::string_view s) {

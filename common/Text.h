@@ -22,6 +22,16 @@ struct Utf8Char {
 // Decodes the character that starts `text` (which is not empty).
 Utf8Char DecodeUtf8(std::string_view text);
 
+// True for the characters that change how the text around them reads without
+// showing themselves: Unicode's format characters (bidirectional overrides,
+// embeddings and isolates, zero-width spaces and joiners, the byte order mark,
+// invisible operators, tags) and the line and paragraph separators.
+bool IsFormatCharacter(char32_t code);
+
+// A JSON document (nlohmann's dump) with its format characters written as
+// \uXXXX escapes: the same document, which no reader shows reordered.
+std::string EscapeFormatCharacters(std::string_view json);
+
 // Columns a text takes in a terminal: wide East Asian characters take two, any
 // other character (and each byte that is not UTF-8) one.
 size_t DisplayWidth(std::string_view utf8);

@@ -1,5 +1,6 @@
 #include "control/BRVPartsCtl.h"
 
+#include "module/EnglishText.h"
 #include "module/Module1.h"
 #include "module/ModuleState.h"
 #include "platform/MessageBox.h"
@@ -28,7 +29,7 @@ void BRVPartsCtl::UserControl_Initialize() {
     int32_t number = 211;
     m.EmptyText = GetLocalMessage(number);
   } else {
-    m.EmptyText = "<Empty>";
+    m.EmptyText = EnglishText(211);
   }
   if (ToInt16(Variant(InitComputerName())) != 0) {
     InitGridLayout(*grid_);
@@ -38,19 +39,26 @@ void BRVPartsCtl::UserControl_Initialize() {
     return;
   }
   const LocalTexts texts;
-  const LocalTexts::Box box =
-      texts.ForBox(101, "Computer Name was not found from registry.", 103, "Parts Information - Error");
+  const LocalTexts::Box box = texts.ForBox(101, 103);
   MsgBox(box.prompt, 0, box.title);
 }
 
 int16_t BRVPartsCtl::SetSelectItem(std::string& optionStr, Variant& nIndex) {
   grid_->SetRedraw(1);
   ShowCategory(*grid_, optionStr, nIndex);
-  // The count this very call's collector stored; "Display" keeps none.
+  // The count this very call's collector stored; 0 for a category that keeps none.
   const std::optional<Category> category = CategoryNamed(optionStr);
-  if (!category || *category == Category::Display) return 0;
-  return Module().CategoryCount[IndexOf(*category)];
+  if (!category) return 0;
+  return static_cast<int16_t>(KeptCount(*category).value_or(0));
 }
+
+void BRVPartsCtl::ShowInstance(int32_t index) {
+  grid_->SetRedraw(1);
+  Variant nIndex = index;
+  DrawCurrent(*grid_, nIndex);
+}
+
+int32_t BRVPartsCtl::Instances(Category category) const { return CurrentInstances(category); }
 
 namespace {
 

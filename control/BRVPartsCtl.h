@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Category.h"
 #include "common/Error.h"
 #include "common/Variant.h"
 #include "platform/Automation.h"
@@ -25,6 +26,14 @@ class BRVPartsCtl : public AutomationObject {
   // Shows instance nIndex (counted from 1) of the category and answers how many
   // instances it has. Raises the errors of the grid and the view.
   int16_t SetSelectItem(std::string& optionStr, Variant& nIndex);
+
+  // For containers that draw a category whole, beside the design's interface:
+  // draws instance `index` (counted from 1) of the table shown last without
+  // querying again, raising as SetSelectItem does; and answers how many
+  // instances the category just shown has to draw (for the display, which
+  // keeps no count, 1, or 0 on a machine where nothing answered).
+  void ShowInstance(int32_t index);
+  int32_t Instances(Category category) const;
 
   // Scripting safety: what a host may do with the control through script.
   int32_t IObjectSafety_GetInterfaceSafetyOptions(const void* riid, uint32_t& pdwSupportedOptions,

@@ -9,6 +9,7 @@
 
 #include "common/Text.h"
 #include "common/Trap.h"
+#include "inventory/Catalogue.h"
 #include "inventory/Collectors.h"
 #include "inventory/QueryFrame.h"
 #include "module/ModuleState.h"
@@ -21,7 +22,7 @@ namespace {
 bool SkippedByMaker(const wmi::Object* adapter) {
   auto maker = Try([&] {
     if (!adapter) Raise(err::kObjectNotSet);
-    return adapter->Get("Manufacturer");
+    return adapter->Get(frame::PropertyOf(CatalogueOf(Category::NetworkAdapter), 855));
   });
   if (!maker) return true;
   if (maker->IsNull()) return false;
@@ -34,7 +35,7 @@ bool SkippedByMaker(const wmi::Object* adapter) {
 bool SkippedByMac(const wmi::Object* adapter) {
   auto mac = Try([&] {
     if (!adapter) Raise(err::kObjectNotSet);
-    return adapter->Get("MACAddress");
+    return adapter->Get(frame::PropertyOf(CatalogueOf(Category::NetworkAdapter), 854));
   });
   return mac && mac->IsNull();
 }
@@ -43,12 +44,13 @@ bool SkippedByMac(const wmi::Object* adapter) {
 
 Variant GetIPAddress(int32_t index) {
   ThreadError().Clear();
-  const std::string moniker = frame::Moniker() + ":" +
-                              std::string(ClassName(InstrumentationClass::NetworkAdapterConfiguration)) + "='" +
-                              std::to_string(index) + "'";
+  const CategoryInfo& info = CatalogueOf(Category::NetworkAdapter);
+  const std::string moniker =
+      frame::Moniker() + ":" + std::string(ClassName(*info.joined)) + "='" + std::to_string(index) + "'";
   auto configuration = Try([&] { return wmi::BindObject(moniker); });
   frame::CheckPendingError();
-  const std::optional<Variant> addresses = frame::Read(configuration ? configuration->get() : nullptr, "IPAddress");
+  const std::optional<Variant> addresses =
+      frame::Read(configuration ? configuration->get() : nullptr, frame::PropertyOf(info, 853));
   if (!addresses) return Module().EmptyText;
   // The first address; when there is none to read, the empty text.
   auto first = Try([&] {
@@ -61,30 +63,34 @@ Variant GetIPAddress(int32_t index) {
 
 ValueTable GetNetworkInfo() {
   ThreadError().Clear();
+  const CategoryInfo& info = CatalogueOf(Category::NetworkAdapter);
+  const auto column = [&](int32_t caption) { return frame::ColumnOf(info, caption); };
+  const auto property = [&](int32_t caption) { return frame::PropertyOf(info, caption); };
+  const size_t columns = info.columns.size();
   std::vector<std::vector<Variant>> kept;
-  auto adapters = frame::Query(ClassName(InstrumentationClass::NetworkAdapter));
+  auto adapters = frame::Query(info.className());
   const int32_t e = frame::ForEachInstance(adapters.get(), [&](const wmi::Object* adapter) {
     frame::CheckPendingError();
     if (SkippedByMac(adapter) || SkippedByMaker(adapter)) return;
-    std::vector<Variant>& row = kept.emplace_back(7);
+    std::vector<Variant>& row = kept.emplace_back(columns);
     row[0] = static_cast<int16_t>(kept.size());
-    if (auto mac = Try([&] { return adapter->Get("MACAddress"); })) row[4] = std::move(*mac);
-    row[1] = frame::ReadValue(adapter, "AdapterType");
-    row[2] = frame::ReadValue(adapter, "Description");
-    row[5] = frame::ReadValue(adapter, "Manufacturer");
-    row[6] = frame::ReadText(adapter, "Name");
+    if (auto mac = Try([&] { return adapter->Get(property(854)); })) row[column(854)] = std::move(*mac);
+    row[column(851)] = frame::ReadValue(adapter, property(851));
+    row[column(852)] = frame::ReadValue(adapter, property(852));
+    row[column(855)] = frame::ReadValue(adapter, property(855));
+    row[column(856)] = frame::ReadText(adapter, property(856));
     // The configuration is looked up by the adapter's index, whatever its size.
-    if (auto index = Try([&] { return ToInt32(adapter->Get("Index")); })) row[3] = GetIPAddress(*index);
+    if (auto index = Try([&] { return ToInt32(adapter->Get("Index")); })) row[column(853)] = GetIPAddress(*index);
   });
   const int32_t k = static_cast<int32_t>(kept.size());
-  Module().CategoryCount[IndexOf(Category::NetworkAdapter)] = static_cast<int16_t>(k);
+  Module().CategoryCount[IndexOf(info.category)] = static_cast<int16_t>(k);
 
-  ValueTable table(e + 1, 7);
+  ValueTable table(e + 1, columns);
   for (int32_t r = 0; r < e; ++r) {
     if (r < k) {
-      for (int c = 0; c < 7; ++c) table.at(r, c) = std::move(kept[r][c]);
+      for (size_t c = 0; c < columns; ++c) table.at(r, static_cast<long>(c)) = std::move(kept[r][c]);
     } else {
-      table.at(r, 6) = "";  // rows of skipped adapters show nothing
+      table.at(r, static_cast<long>(column(856))) = "";  // rows of skipped adapters show nothing
     }
   }
   ThreadError().Clear();

@@ -15,9 +15,9 @@ void ShowFailureBox() {
   const LocalTexts texts;
   // A collector passes no error on, not even one of the provider wording its
   // box: the box then speaks English.
-  LocalTexts::Box box{"Failed to create object.", "Parts Information - Error"};
+  LocalTexts::Box box = LocalTexts::English(102, 103);
   try {
-    box = texts.ForBox(102, box.prompt.c_str(), 103, box.title.c_str());
+    box = texts.ForBox(102, 103);
   } catch (const Error&) {
   } catch (const std::exception&) {
   }
@@ -89,27 +89,42 @@ Variant ReadText(const wmi::Object* instance, std::string_view property) {
   return text ? Variant(std::move(*text)) : Variant("");
 }
 
-ValueTable Run(const StandardCollector& c) {
+ValueTable Run(const CategoryInfo& c) {
   ThreadError().Clear();
+  const size_t columns = c.columns.size();
   std::vector<std::vector<Variant>> rows;
-  auto answer = Query(c.className);
-  const int32_t count = ForEachInstance(answer.get(), [&](const wmi::Object* instance) {
-    CheckPendingError();
-    std::vector<Variant>& row = rows.emplace_back(c.columns);
-    row[0] = static_cast<int16_t>(rows.size());
-    for (const Field& f : c.fields) {
-      row[f.column] = f.text ? ReadText(instance, f.property) : ReadValue(instance, f.property);
-    }
-  });
+  auto answer = Query(c.className());
+  const int32_t count = ForEachInstance(
+      answer.get(),
+      [&](const wmi::Object* instance) {
+        CheckPendingError();
+        std::vector<Variant>& row = rows.emplace_back(columns);
+        row[0] = static_cast<int16_t>(rows.size());
+        for (size_t k = 1; k < columns; ++k) {
+          const Column& f = c.columns[k];
+          row[k] = f.text ? ReadText(instance, f.property) : ReadValue(instance, f.property);
+        }
+      },
+      c.capacity);
   // Instances the counter could not number are not left unnoticed.
   if (ThreadError().pending() && ThreadError().number() == err::kOverflow) ShowFailureBox();
-  Module().CategoryCount[IndexOf(c.category)] = static_cast<int16_t>(count);
-  ValueTable table(count + 1, c.columns);
+  if (c.keepsCount) Module().CategoryCount[IndexOf(c.category)] = static_cast<int16_t>(count);
+  ValueTable table(count + 1, columns);
   for (int32_t i = 0; i < count; ++i) {
-    for (int col = 0; col < c.columns; ++col) table.at(i, col) = std::move(rows[i][col]);
+    for (size_t col = 0; col < columns; ++col) table.at(i, static_cast<long>(col)) = std::move(rows[i][col]);
   }
   ThreadError().Clear();
   return table;
+}
+
+size_t ColumnOf(const CategoryInfo& category, int32_t caption) {
+  const std::optional<size_t> column = category.ColumnOf(caption);
+  if (!column) Raise(err::kSubscript, "the category has no caption " + std::to_string(caption));
+  return *column;
+}
+
+std::string_view PropertyOf(const CategoryInfo& category, int32_t caption) {
+  return category.columns[ColumnOf(category, caption)].property;
 }
 
 }  // namespace brv::frame

@@ -2,7 +2,7 @@
 // What every collector does alike: bind the instrumentation namespace, run
 // "select * from CLASS", make one pass per instance, read properties with the
 // null rule, keep any failure pending and show it at the start of the next pass.
-// A standard collector is a declaration of its class and columns; the collectors
+// A standard collector is its category's entry in the catalogue; the collectors
 // that depart from the standard run build on the same pieces.
 #include <cstdint>
 #include <functional>
@@ -14,6 +14,7 @@
 
 #include "common/Category.h"
 #include "common/Variant.h"
+#include "inventory/Catalogue.h"
 #include "module/ValueTable.h"
 #include "platform/Instrumentation.h"
 #include "platform/InstrumentationClasses.h"
@@ -55,22 +56,15 @@ Variant ReadValue(const wmi::Object* instance, std::string_view property);
 // array) stores the empty text and leaves an error pending.
 Variant ReadText(const wmi::Object* instance, std::string_view property);
 
-// One column of a standard collector, in reading order.
-struct Field {
-  const char* property;
-  int column;         // caption position in the table
-  bool text = false;  // stored as its text form
-};
+// The standard run of a category as the catalogue declares it: the table has
+// one row per instance (column 0 the instance number 1, 2, ...), an empty last
+// row, and the count goes to CategoryCount.
+ValueTable Run(const CategoryInfo& category);
 
-struct StandardCollector {
-  Category category;
-  std::string_view className;
-  int columns;                // captions of the category
-  std::vector<Field> fields;  // in the order the properties are read
-};
-
-// The standard run: the table has one row per instance (column 0 the instance
-// number 1, 2, ...), an empty last row, and the count goes to CategoryCount.
-ValueTable Run(const StandardCollector& collector);
+// The column of a category captioned by this message number; a caption the
+// category lacks is a fault of the category's own code.
+size_t ColumnOf(const CategoryInfo& category, int32_t caption);
+// The property that column shows.
+std::string_view PropertyOf(const CategoryInfo& category, int32_t caption);
 
 }  // namespace brv::frame

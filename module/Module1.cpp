@@ -10,6 +10,7 @@
 #include "common/Error.h"
 #include "common/Text.h"
 #include "common/Trap.h"
+#include "module/EnglishText.h"
 #include "module/ModuleState.h"
 #include "platform/Automation.h"
 
@@ -38,8 +39,8 @@ std::string GetLocalMessage(int32_t& number) {
 
 LocalTexts::LocalTexts() : localized_(CreateResourceProvider()) {}
 
-std::string LocalTexts::operator()(int32_t number, const char* english) const {
-  return localized_ ? GetLocalMessage(number) : english;
+std::string LocalTexts::operator()(int32_t number) const {
+  return localized_ ? GetLocalMessage(number) : std::string(EnglishText(number));
 }
 
 namespace {
@@ -59,14 +60,17 @@ std::optional<std::string> LanguageOf(int32_t number) {
 
 }  // namespace
 
-LocalTexts::Box LocalTexts::ForBox(int32_t promptNumber, const char* englishPrompt, int32_t titleNumber,
-                                   const char* englishTitle) const {
-  if (!localized_) return {englishPrompt, englishTitle};
+LocalTexts::Box LocalTexts::English(int32_t promptNumber, int32_t titleNumber) {
+  return {std::string(EnglishText(promptNumber)), std::string(EnglishText(titleNumber))};
+}
+
+LocalTexts::Box LocalTexts::ForBox(int32_t promptNumber, int32_t titleNumber) const {
+  if (!localized_) return English(promptNumber, titleNumber);
   Box box;
   box.prompt = GetLocalMessage(promptNumber);
   box.title = GetLocalMessage(titleNumber);
   const auto promptLanguage = LanguageOf(promptNumber), titleLanguage = LanguageOf(titleNumber);
-  if (promptLanguage && titleLanguage && *promptLanguage != *titleLanguage) return {englishPrompt, englishTitle};
+  if (promptLanguage && titleLanguage && *promptLanguage != *titleLanguage) return English(promptNumber, titleNumber);
   return box;
 }
 

@@ -19,8 +19,9 @@ std::string GetLocalMessage(int32_t& number);
 class LocalTexts {
  public:
   LocalTexts();
-  // Message `number` when the provider could be created, else `english`.
-  std::string operator()(int32_t number, const char* english) const;
+  // Message `number` when the provider could be created, else its English text
+  // (messages/en.msg as the build embeds it).
+  std::string operator()(int32_t number) const;
   bool localized() const { return localized_; }
 
   // The prompt and title of one message box, in one language: the provider's
@@ -31,7 +32,9 @@ class LocalTexts {
     std::string prompt;
     std::string title;
   };
-  Box ForBox(int32_t promptNumber, const char* englishPrompt, int32_t titleNumber, const char* englishTitle) const;
+  Box ForBox(int32_t promptNumber, int32_t titleNumber) const;
+  // The two English texts.
+  static Box English(int32_t promptNumber, int32_t titleNumber);
 
  private:
   bool localized_;

@@ -32,16 +32,21 @@ declare -A allowed=(
   [instrumentation]="common platform"
   [instrumentation/snapshot]="common platform instrumentation"
   [instrumentation/linux]="common platform instrumentation instrumentation/decoders"
-  # Each system's bindings of the platform's interfaces.
-  [platform/linux]="common platform platform/grid platform/strings platform/automation instrumentation"
-  [platform/windows]="common platform platform/grid platform/strings platform/automation instrumentation instrumentation/snapshot"
+  # Each system's pieces of the platform's interfaces (object creation, the
+  # message box).
+  [platform/linux]="common platform platform/grid platform/strings platform/automation"
+  [platform/windows]="common platform platform/grid platform/strings platform/automation"
+  # Above the platform and the instrumentation: the binding of the platform's
+  # instrumentation service to each system's sources.
+  [bindings/linux]="common platform instrumentation"
+  [bindings/windows]="common platform platform/windows instrumentation instrumentation/snapshot"
   # The containers, which host the control: what the terminal and the page
   # share (nothing in it is bound to one system), each of them, and the COM host.
-  [containers/common]="common platform module control platform/grid platform/strings instrumentation instrumentation/snapshot"
+  [containers/common]="common platform module inventory control platform/grid platform/strings instrumentation instrumentation/snapshot"
   [containers/cli]="common platform module control platform/grid platform/strings instrumentation instrumentation/snapshot containers/common"
   [containers/web]="common platform module control platform/grid platform/strings instrumentation instrumentation/snapshot containers/common"
   # The report to an inventory server takes the terminal's whole inventory.
-  [containers/send]="common platform module control platform/grid platform/strings instrumentation instrumentation/snapshot containers/common"
+  [containers/send]="common platform module inventory control platform/grid platform/strings instrumentation instrumentation/snapshot containers/common"
   [containers/windows]="common platform module control platform/grid platform/strings platform/automation instrumentation instrumentation/snapshot platform/windows"
 )
 # Folders outside the system's code, free to include anything.

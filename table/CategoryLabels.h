@@ -1,20 +1,16 @@
 #pragma once
-// The row captions of every category: a message number and the English caption
-// used when no string provider can be created.
-#include <cstdint>
-#include <span>
-
-#include "common/Category.h"
+// The row captions of every category, by the message numbers the catalogue
+// gives its columns.
+#include "inventory/Catalogue.h"
+#include "module/ModuleState.h"
 
 namespace brv {
 
-struct Caption {
-  int32_t number;
-  const char* english;
-};
-
-// The captions of a category in row order; position 0 captions the instance number.
-std::span<const Caption> CaptionsOf(Category category);
+// Makes `list` the captions of one category in row order: the provider's
+// texts, or the English ones when `localized` is false. An error of the
+// provider ends it at that caption, the captions before it in place, and
+// passes on.
+void FillCaptions(const CategoryInfo& category, bool localized, CaptionList& list);
 
 // Builds the caption list of every category into CategoryLabels, all localized or
 // all English. An error of the provider ends it at that caption and passes on.

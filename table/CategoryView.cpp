@@ -1,36 +1,12 @@
 #include "table/CategoryView.h"
 
-#include <array>
-
 #include "common/Error.h"
-#include "inventory/Collectors.h"
+#include "inventory/Catalogue.h"
 #include "module/ModuleState.h"
 #include "table/Layout.h"
 
 namespace brv {
 namespace {
-
-using Collector = ValueTable (*)();
-
-struct Entry {
-  Category category;
-  Collector collect;
-};
-
-// Tried in this order; the first exact, case-sensitive match wins.
-constexpr Entry kDispatch[] = {
-    {Category::CPU, GetCPUInfo},
-    {Category::Memory, GetMemoryInfo},
-    {Category::Display, GetDisplayInfo},
-    {Category::HDD, GetHDDInfo},
-    {Category::CDDVD, GetCDDVDInfo},
-    {Category::Modem, GetModemInfo},
-    {Category::Bluetooth, GetBluetoothInfo},
-    {Category::BatteryPack, GetBatteryInfo},
-    {Category::DockingStation, GetDockingInfo},
-    {Category::NetworkAdapter, GetNetworkInfo},
-    {Category::ExternalMonitor, GetExternalMonitorInfo},
-};
 
 constexpr int32_t kPaddingAllowance = 80;  // twips kept free below the last padded row
 
@@ -38,13 +14,19 @@ constexpr int32_t kPaddingAllowance = 80;  // twips kept free below the last pad
 
 void ShowCategory(Grid& grid, std::string& optionStr, Variant& nIndex) {
   ModuleState& m = Module();
-  for (const Entry& e : kDispatch) {
-    if (NameOf(e.category) == optionStr) {
-      m.CurrentValues = e.collect();
-      m.CurrentLabels = m.CategoryLabels[IndexOf(e.category)];
+  // The first exact, case-sensitive match wins.
+  for (const CategoryInfo& c : CategoryCatalogue()) {
+    if (c.name() == optionStr) {
+      m.CurrentValues = c.collector();
+      m.CurrentLabels = m.CategoryLabels[IndexOf(c.category)];
       break;
     }
   }
+  DrawCurrent(grid, nIndex);
+}
+
+void DrawCurrent(Grid& grid, Variant& nIndex) {
+  const ModuleState& m = Module();
   // Nothing shown yet on this thread: there is no caption list to show.
   if (!m.CurrentLabels) Raise(err::kSubscript, "no category has been shown yet");
   const int64_t u = static_cast<int64_t>(m.CurrentLabels->size()) - 1;
@@ -81,6 +63,23 @@ void FillRows(Grid& grid, int16_t& index) {
     grid.SetCellText(GetCellIndex(grid, r, c0), (*m.CurrentLabels)[r - 1]);
     grid.SetCellText(GetCellIndex(grid, r, c1), TextOf(m.CurrentValues.at(index, r - 1)));
   }
+}
+
+}  // namespace brv
+
+namespace brv {
+
+std::optional<int32_t> KeptCount(Category category) {
+  if (!CatalogueOf(category).keepsCount) return std::nullopt;
+  return Module().CategoryCount[IndexOf(category)];
+}
+
+int32_t CurrentInstances(Category category) {
+  if (const std::optional<int32_t> count = KeptCount(category)) return *count;
+  // A category without a count holds one instance, numbered in its first row;
+  // when nothing answered, that row is empty texts: no instance.
+  const ValueTable& values = Module().CurrentValues;
+  return values.rows() > 0 && values.cols() > 0 && !TextOf(values.at(0, 0)).empty() ? 1 : 0;
 }
 
 }  // namespace brv

@@ -43,9 +43,9 @@ void InitGridLayout(Grid& grid) {
 void SetGridHeader(Grid& grid) {
   const LocalTexts texts;
   int16_t row = 0, col = 0;
-  grid.SetCellText(GetCellIndex(grid, row, col), texts(201, "Item"));
+  grid.SetCellText(GetCellIndex(grid, row, col), texts(201));
   col = 1;
-  grid.SetCellText(GetCellIndex(grid, row, col), texts(202, "Value"));
+  grid.SetCellText(GetCellIndex(grid, row, col), texts(202));
   grid.SetRow(0);
   for (int32_t c = 0; c < kColumns; ++c) {
     grid.SetCol(c);

@@ -10,6 +10,7 @@
 
 #include "common/Category.h"
 #include "common/Excerpt.h"
+#include "common/Text.h"
 #include "containers/cli/Texts.h"
 #include "containers/common/InventoryJson.h"
 #include "containers/common/PartDiff.h"
@@ -156,7 +157,7 @@ class TextWriter {
   std::string Whole(char mark, int32_t fill, const std::string& category, const Part& part) const {
     std::string out = Line(mark, fill, Label(category, std::to_string(part.index), part.identity));
     for (const auto& [caption, value] : part.facts.items()) {
-      if (caption == kPositionCaption || (part.identity.is_object() && part.identity.contains(caption))) continue;
+      if (caption == PositionCaption() || (part.identity.is_object() && part.identity.contains(caption))) continue;
       out += "    " + Caption(category, caption) + ": " + Value(value) + "\n";
     }
     return out;
@@ -242,7 +243,7 @@ int RunDiff(const DiffRequest& request) {
 
   if (request.json) {
     const Json document = {{"old", SideJson(before)}, {"new", SideJson(after)}, {"categories", ChangesJson(changes)}};
-    std::cout << document.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+    std::cout << brv::EscapeFormatCharacters(document.dump(2, ' ', false, Json::error_handler_t::replace)) << "\n";
   } else {
     const TextWriter writer(request.look, before, after);
     std::string out = writer.Heading("---", before, request.sysroot) + writer.Heading("+++", after, request.sysroot);

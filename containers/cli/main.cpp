@@ -98,10 +98,11 @@ void Print(const brv::BRVPartsCtl& control, const std::string& category, const b
   std::cout << brv::RenderGridText(state, look);
 }
 
-// The heading over one instance: "CPU 1 of 2"; the display keeps no count.
-std::string Heading(const std::string& category, int32_t index, int16_t count) {
-  if (category == "Display") return category;
-  return brv::cli::Say(brv::cli::kHeading, {category, std::to_string(index), std::to_string(count)});
+// The heading over one instance: "CPU 1 of 2"; the name alone for a category
+// that keeps no count.
+std::string Heading(const std::string& category, int32_t index, std::optional<int32_t> count) {
+  if (!count) return category;
+  return brv::cli::Say(brv::cli::kHeading, {category, std::to_string(index), std::to_string(*count)});
 }
 
 // Text mode: each instance under its heading, "CD,DVD: none" for a category
@@ -112,17 +113,22 @@ int ShowCategory(brv::Session& session, const std::string& category, std::option
   const std::string bold = colour ? "\x1b[1m" : "", plain = colour ? "\x1b[0m" : "";
   bool any = false;
   int32_t count = 0;
-  const brv::Walked walked = brv::WalkCategory(session, category, only, count, [&](int32_t index, int16_t n) {
-    any = true;
-    std::cout << bold << Heading(category, index, n) << plain << "\n";
-    Print(session.control(), category, look);
-  });
+  const brv::Walked walked =
+      brv::WalkCategory(session, category, only, count, [&](int32_t index, std::optional<int32_t> n) {
+        any = true;
+        std::cout << bold << Heading(category, index, n) << plain << "\n";
+        Print(session.control(), category, look);
+      });
   switch (walked) {
     case brv::Walked::Failed: return kCallFailed;
     case brv::Walked::PastTheCount:
       std::cerr << "brvparts: " << brv::cli::HasInstances(category, count) << "\n";
       return kUsage;
     case brv::Walked::Shown: break;
+  }
+  if (const auto past = brv::InstancesPastTheCount(category, count); past && !only) {
+    std::cerr << "brvparts: " << brv::PastTheCountText(category, *past) << ": only the first 32,767 are shown\n";
+    return kCallFailed;
   }
   if (!any) std::cout << bold << brv::cli::Say(brv::cli::kNone, {category}) << plain << "\n";
   return kOk;
@@ -146,7 +152,9 @@ int ShowJson(brv::Session& session, std::optional<brv::Category> only, std::opti
     std::cerr << "brvparts: " << brv::cli::HasInstances(past.category, past.count) << "\n";
     return kUsage;
   }
-  std::cout << document->dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+  std::cout << brv::EscapeFormatCharacters(
+                   document->dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace))
+            << "\n";
   return kOk;
 }
 
@@ -238,10 +246,14 @@ int RunScript(const std::string& path) {
   }
   std::istream& in = path == "-" ? std::cin : file;
   brv::ScriptSession session;
-  std::cout << session.Startup().dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+  std::cout << brv::EscapeFormatCharacters(
+                   session.Startup().dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace))
+            << '\n';
   for (std::string line; brv::ReadRequestLine(in, line);) {
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-    std::cout << session.Handle(line).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n'
+    std::cout << brv::EscapeFormatCharacters(
+                     session.Handle(line).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace))
+              << '\n'
               << std::flush;
   }
   return session.failed() ? kCallFailed : kOk;
@@ -251,83 +263,150 @@ int RunScript(const std::string& path) {
 
 namespace {
 
-int Run(int argc, char** argv) {
-  using brv::cli::Say;
-  namespace t = brv::cli;
-  CLI::App app{Say(t::kHelpAbout, {})};
-  // --help in the user's language: its labels and groups, and every description.
+using brv::cli::Say;
+namespace t = brv::cli;
+
+// What the command line asks for.
+struct Request {
+  std::string snapshot, script, sysroot, output, baseline;
+  std::vector<std::string> words;  // the category and instance, as typed
+  std::string colourChoice = "auto";
+  bool json = false;
+  brv::cli::DiffRequest diff;
+  int port = 8080;
+  std::string bind = "127.0.0.1";
+  std::vector<std::string> allowHosts;
+  brv::cli::Selection selection;
+};
+
+struct Subcommands {
+  CLI::App *capture, *diff, *serve, *send;
+};
+
+// The options and subcommands, with --help in the user's language: its labels
+// and groups, and every description.
+Subcommands Describe(CLI::App& app, Request& r) {
   app.get_formatter()->label("Usage", Say(t::kHelpUsage, {}));
   app.get_formatter()->label("Positionals", Say(t::kHelpPositionals, {}));
   app.option_defaults()->group(Say(t::kHelpOptions, {}));
   app.set_help_flag("-h,--help", Say(t::kHelpHelp, {}));
   app.set_version_flag("--version", "brvparts " BRV_VERSION, Say(t::kHelpVersion, {}));
-  std::string snapshot, script;
-  std::vector<std::string> words;  // the category and instance, as typed
-  brv::cli::Selection selection;
-  app.add_option("--snapshot", snapshot, Say(t::kHelpSnapshot, {}))->type_name("FILE");
-  bool json = false;
-  std::string colourChoice = "auto";
-  app.add_option("--color", colourChoice, Say(t::kHelpColor, {}))
+  app.add_option("--snapshot", r.snapshot, Say(t::kHelpSnapshot, {}))->type_name("FILE");
+  app.add_option("--color", r.colourChoice, Say(t::kHelpColor, {}))
       ->check(CLI::IsMember({"auto", "always", "never"}))
       ->type_name("WHEN")
       ->capture_default_str();
-  app.add_flag("--json", json, Say(t::kHelpJson, {}));
-  app.add_option("--script", script, Say(t::kHelpScript, {}))->type_name("FILE|-");
+  app.add_flag("--json", r.json, Say(t::kHelpJson, {}));
+  app.add_option("--script", r.script, Say(t::kHelpScript, {}))->type_name("FILE|-");
   // One list, so that a name of two words needs no quotes; the instance is its last word.
-  app.add_option("category", words, Say(t::kHelpCategory, {brv::cli::CategoryList()}) + " " + Say(t::kHelpInstance, {}))
+  app.add_option("category", r.words,
+                 Say(t::kHelpCategory, {brv::cli::CategoryList()}) + " " + Say(t::kHelpInstance, {}))
       ->type_name("[INSTANCE]");
-  std::string sysroot, output;
-  if (const char* env = std::getenv("BRVPARTS_SYSROOT")) sysroot = env;
-  app.add_option("--sysroot", sysroot, Say(t::kHelpSysroot, {}))->type_name("DIR");
-  CLI::App* capture = app.add_subcommand("capture", Say(t::kHelpCapture, {}));
-  capture->add_option("-o,--output", output, Say(t::kHelpOutput, {}))->type_name("FILE");
-  brv::cli::DiffRequest diffRequest;
-  CLI::App* diff = app.add_subcommand("diff", Say(t::kHelpDiff, {}));
-  diff->add_option("old", diffRequest.oldSide, Say(t::kHelpDiffOld, {}))->required()->type_name("OLD");
-  diff->add_option("new", diffRequest.newSide, Say(t::kHelpDiffNew, {}))->required()->type_name("NEW");
-  diff->add_flag("--all", diffRequest.all, Say(t::kHelpDiffAll, {}));
-  diff->add_flag("--json", diffRequest.json, Say(t::kHelpDiffJson, {}));
-  diff->fallthrough();  // --sysroot and --color may follow the subcommand too
-  int port = 8080;
-  std::string bind = "127.0.0.1";
-  CLI::App* serve = app.add_subcommand("serve", Say(t::kHelpServe, {}));
-  serve->add_option("--snapshot", snapshot, Say(t::kHelpSnapshot, {}))->type_name("FILE");
-  serve->add_option("--port", port, Say(t::kHelpPort, {}))->check(CLI::Range(0, 65535))->capture_default_str();
-  serve->add_option("--bind", bind, Say(t::kHelpBind, {}))->capture_default_str();
-  std::vector<std::string> allowHosts;
-  serve->add_option("--allow-host", allowHosts, Say(t::kHelpAllowHost, {}))->type_name("NAME");
-  std::string baseline;
-  serve->add_option("--baseline", baseline, Say(t::kHelpBaseline, {}))->type_name("FILE");
-  CLI::App* send = app.add_subcommand("send", Say(t::kHelpSend, {}));
+  if (const char* env = std::getenv("BRVPARTS_SYSROOT")) r.sysroot = env;
+  app.add_option("--sysroot", r.sysroot, Say(t::kHelpSysroot, {}))->type_name("DIR");
+  Subcommands s{};
+  s.capture = app.add_subcommand("capture", Say(t::kHelpCapture, {}));
+  s.capture->add_option("-o,--output", r.output, Say(t::kHelpOutput, {}))->type_name("FILE");
+  s.diff = app.add_subcommand("diff", Say(t::kHelpDiff, {}));
+  s.diff->add_option("old", r.diff.oldSide, Say(t::kHelpDiffOld, {}))->required()->type_name("OLD");
+  s.diff->add_option("new", r.diff.newSide, Say(t::kHelpDiffNew, {}))->required()->type_name("NEW");
+  s.diff->add_flag("--all", r.diff.all, Say(t::kHelpDiffAll, {}));
+  s.diff->add_flag("--json", r.diff.json, Say(t::kHelpDiffJson, {}));
+  s.diff->fallthrough();  // --sysroot and --color may follow the subcommand too
+  s.serve = app.add_subcommand("serve", Say(t::kHelpServe, {}));
+  s.serve->add_option("--snapshot", r.snapshot, Say(t::kHelpSnapshot, {}))->type_name("FILE");
+  s.serve->add_option("--port", r.port, Say(t::kHelpPort, {}))->check(CLI::Range(0, 65535))->capture_default_str();
+  s.serve->add_option("--bind", r.bind, Say(t::kHelpBind, {}))->capture_default_str();
+  s.serve->add_option("--allow-host", r.allowHosts, Say(t::kHelpAllowHost, {}))->type_name("NAME");
+  s.serve->add_option("--baseline", r.baseline, Say(t::kHelpBaseline, {}))->type_name("FILE");
+  s.send = app.add_subcommand("send", Say(t::kHelpSend, {}));
   // Everything after "send" is the sender's to read, its --help included.
-  send->prefix_command();
-  send->set_help_flag();
-  for (CLI::App* sub : {capture, diff, serve}) {
+  s.send->prefix_command();
+  s.send->set_help_flag();
+  for (CLI::App* sub : {s.capture, s.diff, s.serve}) {
     sub->group(Say(t::kHelpSubcommands, {}));
     if (CLI::Option* help = sub->get_help_ptr()) help->group(Say(t::kHelpOptions, {}));
   }
   app.footer(Say(t::kHelpFooter, {}));  // after the subcommands, which would take it as theirs
-  send->group(Say(t::kHelpSubcommands, {}));
+  s.send->group(Say(t::kHelpSubcommands, {}));
+  return s;
+}
+
+// Refuses the options that do not go together.
+void CheckCombinations(const Request& r, const Subcommands& s) {
+  if (!r.script.empty() && !r.words.empty()) throw CLI::ValidationError("--script takes no category");
+  if (*s.serve && (!r.script.empty() || !r.words.empty()))
+    throw CLI::ValidationError("serve takes no --script or category");
+  if (*s.capture && (!r.script.empty() || !r.words.empty())) {
+    throw CLI::ValidationError("capture takes no --script or category");
+  }
+  if (!r.snapshot.empty() && !r.sysroot.empty())
+    throw CLI::ValidationError("--snapshot and --sysroot exclude each other");
+  if (r.json && (!r.script.empty() || *s.serve || *s.capture))
+    throw CLI::ValidationError("--json shows the inventory only");
+  if (*s.diff && (!r.script.empty() || !r.words.empty() || !r.snapshot.empty())) {
+    throw CLI::ValidationError("diff takes its two inventories as OLD and NEW, not --snapshot, --script or a category");
+  }
+}
+
+// The inventory of the chosen source, as tables or JSON.
+int ShowInventory(const Request& r) {
+  brv::Session session(&std::cerr);
+  if (const auto& e = session.control().startupError()) {
+    std::cerr << "brvparts: start-up failed: " << e->description() << "\n";
+    return kCallFailed;
+  }
+  const brv::TextLook look = LookOfTerminal(r.colourChoice);
+  int status = kOk;
+  if (r.json) {
+    status = ShowJson(session, r.selection.category, r.selection.instance);
+  } else if (!r.selection.category) {
+    status = ShowAll(session, look);
+  } else {
+    status = ShowCategory(session, std::string(brv::NameOf(*r.selection.category)), r.selection.instance, look);
+  }
+  if (status == kOk && session.failed()) status = kCallFailed;
+  return status;
+}
+
+// Does what the command line asks, once it is read.
+int Dispatch(const char* self, Request& r, const Subcommands& s) {
+  if (*s.send) {
+    if (!r.script.empty() || !r.words.empty() || r.json) {
+      std::cerr << "brvparts: send takes no --script, --json or category\n";
+      return kUsage;
+    }
+    if (!r.snapshot.empty() && !r.sysroot.empty()) {
+      std::cerr << "brvparts: --snapshot and --sysroot exclude each other\n";
+      return kUsage;
+    }
+    return HandOverToSender(self, r.snapshot, std::getenv("BRVPARTS_SYSROOT") ? "" : r.sysroot, s.send->remaining());
+  }
+  if (*s.serve) return HandOverToWebContainer(self, r.snapshot, r.sysroot, r.port, r.bind, r.allowHosts, r.baseline);
+  if (*s.diff) {
+    r.diff.sysroot = r.sysroot;
+    r.diff.json = r.diff.json || r.json;
+    r.diff.look = LookOfTerminal(r.colourChoice);
+    return brv::cli::RunDiff(r.diff);
+  }
+  if (!brv::ChooseClassSource(r.snapshot, r.sysroot, std::cerr)) return kUsage;
+  if (*s.capture) return Capture(r.output);
+  if (!r.script.empty()) return RunScript(r.script);
+  return ShowInventory(r);
+}
+
+int Run(int argc, char** argv) {
+  CLI::App app{Say(t::kHelpAbout, {})};
+  Request request;
+  const Subcommands subcommands = Describe(app, request);
   try {
     app.parse(argc, argv);
-    if (!script.empty() && !words.empty()) throw CLI::ValidationError("--script takes no category");
-    if (*serve && (!script.empty() || !words.empty()))
-      throw CLI::ValidationError("serve takes no --script or category");
-    if (*capture && (!script.empty() || !words.empty())) {
-      throw CLI::ValidationError("capture takes no --script or category");
-    }
-    if (!snapshot.empty() && !sysroot.empty())
-      throw CLI::ValidationError("--snapshot and --sysroot exclude each other");
-    if (json && (!script.empty() || *serve || *capture)) throw CLI::ValidationError("--json shows the inventory only");
-    if (*diff && (!script.empty() || !words.empty() || !snapshot.empty())) {
-      throw CLI::ValidationError(
-          "diff takes its two inventories as OLD and NEW, not --snapshot, --script or a category");
-    }
-    selection = brv::cli::ReadSelection(words);
+    CheckCombinations(request, subcommands);
+    request.selection = brv::cli::ReadSelection(request.words);
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);
     std::string program = "brvparts";
-    for (const CLI::App* sub : {capture, diff, serve}) {
+    for (const CLI::App* sub : {subcommands.capture, subcommands.diff, subcommands.serve}) {
       if (sub->parsed()) program += " " + sub->get_name();
     }
     std::cerr << "brvparts: " << Say(t::kSeeHelp, {e.what(), program}) << "\n";
@@ -336,45 +415,7 @@ int Run(int argc, char** argv) {
     std::cerr << "brvparts: " << e.what() << "\n";
     return kUsage;
   }
-
-  if (*send) {
-    if (!script.empty() || !words.empty() || json) {
-      std::cerr << "brvparts: send takes no --script, --json or category\n";
-      return kUsage;
-    }
-    if (!snapshot.empty() && !sysroot.empty()) {
-      std::cerr << "brvparts: --snapshot and --sysroot exclude each other\n";
-      return kUsage;
-    }
-    return HandOverToSender(argv[0], snapshot, std::getenv("BRVPARTS_SYSROOT") ? "" : sysroot, send->remaining());
-  }
-  if (*serve) return HandOverToWebContainer(argv[0], snapshot, sysroot, port, bind, allowHosts, baseline);
-  if (*diff) {
-    diffRequest.sysroot = sysroot;
-    diffRequest.json = diffRequest.json || json;
-    diffRequest.look = LookOfTerminal(colourChoice);
-    return brv::cli::RunDiff(diffRequest);
-  }
-  if (!brv::ChooseClassSource(snapshot, sysroot, std::cerr)) return kUsage;
-
-  if (*capture) return Capture(output);
-  if (!script.empty()) return RunScript(script);
-  brv::Session session(&std::cerr);
-  if (const auto& e = session.control().startupError()) {
-    std::cerr << "brvparts: start-up failed: " << e->description() << "\n";
-    return kCallFailed;
-  }
-  const brv::TextLook look = LookOfTerminal(colourChoice);
-  int status = kOk;
-  if (json) {
-    status = ShowJson(session, selection.category, selection.instance);
-  } else if (!selection.category) {
-    status = ShowAll(session, look);
-  } else {
-    status = ShowCategory(session, std::string(brv::NameOf(*selection.category)), selection.instance, look);
-  }
-  if (status == kOk && session.failed()) status = kCallFailed;
-  return status;
+  return Dispatch(argv[0], request, subcommands);
 }
 
 }  // namespace

@@ -12,15 +12,16 @@ namespace brv {
 namespace {}  // namespace
 
 // Control characters would move the terminal's cursor or change its state: a
-// device name must never be able to do that. C0 and C1 controls, DEL and bytes
-// that are not UTF-8 are shown as U+FFFD.
+// device name must never be able to do that, nor reorder or hide what is shown
+// beside it. C0 and C1 controls, DEL, format characters (bidirectional
+// overrides, zero-width spaces) and bytes that are not UTF-8 are shown as U+FFFD.
 std::string Printable(const std::string& text) {
   static const std::string kReplacement = "\xEF\xBF\xBD";
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
     const Utf8Char c = DecodeUtf8(std::string_view(text).substr(i));
-    if (!c.valid || c.code < 0x20 || (c.code >= 0x7F && c.code <= 0x9F)) {
+    if (!c.valid || c.code < 0x20 || (c.code >= 0x7F && c.code <= 0x9F) || IsFormatCharacter(c.code)) {
       out += kReplacement;
     } else {
       out.append(text, i, c.length);

@@ -51,12 +51,13 @@ std::optional<nlohmann::ordered_json> InventoryDocument(Session& session, std::o
                                                         CaptionsShown* shown) {
   const EnglishCaptions captions;
   nlohmann::ordered_json categories = nlohmann::ordered_json::object();
+  std::vector<std::pair<std::string, size_t>> cut;
   for (Category c : kAllCategories) {
     if (only && c != *only) continue;
     const std::string category(NameOf(c));
     nlohmann::ordered_json instances = nlohmann::ordered_json::array();
     int32_t count = 0;
-    const Walked walked = WalkCategory(session, category, instance, count, [&](int32_t, int16_t) {
+    const Walked walked = WalkCategory(session, category, instance, count, [&](int32_t, std::optional<int32_t>) {
       instances.push_back(InstanceJson(session.control().MSHFlexGrid1().State(), captions,
                                        shown && instances.empty() ? &(*shown)[category] : nullptr));
     });
@@ -64,9 +65,18 @@ std::optional<nlohmann::ordered_json> InventoryDocument(Session& session, std::o
       if (past) *past = {category, count};
       return std::nullopt;
     }
-    categories[category] = walked == Walked::Failed ? nlohmann::ordered_json() : instances;
+    // A list the control cut at its count is no list: null, and an error naming the limit.
+    const std::optional<size_t> beyond =
+        walked == Walked::Shown && !instance ? InstancesPastTheCount(category, count) : std::nullopt;
+    if (beyond) cut.push_back({category, *beyond});
+    categories[category] = walked == Walked::Failed || beyond ? nlohmann::ordered_json() : instances;
   }
   nlohmann::ordered_json messages = nlohmann::ordered_json::array(), errors = nlohmann::ordered_json::array();
+  for (const auto& [category, instances] : cut) {
+    errors.push_back({{"category", category},
+                      {"number", 6},
+                      {"description", PastTheCountText(category, instances) + ": none are listed"}});
+  }
   for (const Box& b : session.boxes()) {
     messages.push_back({{"category", b.category}, {"title", b.title}, {"prompt", b.prompt}});
   }

@@ -13,6 +13,7 @@
 
 #include "common/Category.h"
 #include "containers/common/Session.h"
+#include "module/EnglishText.h"
 #include "platform/Grid.h"
 
 namespace brv {
@@ -28,7 +29,7 @@ class EnglishCaptions {
 
  private:
   std::map<std::string, std::string> english_, shown_;
-  std::string empty_ = "<Empty>";
+  std::string empty_ = std::string(EnglishText(211));
 };
 
 // One instance: caption → value, rows in the grid's order, blank rows left out.

@@ -7,6 +7,8 @@
 #include <unordered_map>
 
 #include "common/Category.h"
+#include "inventory/Catalogue.h"
+#include "module/EnglishText.h"
 
 namespace brv {
 namespace {
@@ -16,26 +18,26 @@ using Json = nlohmann::ordered_json;
 }  // namespace
 
 const std::vector<PartIdentity>& PartIdentities() {
-  // Written down with an example each in docs/part-identity.md.
-  static const std::vector<PartIdentity> kTable = {
-      {"CPU", {{"Socket Designation"}}, {}},
-      {"Memory", {{"SLOTs"}}, {}},
-      {"Display", {}, {}},
-      {"HDD", {{"Serial No"}, {"Model", "Size"}}, {}},
-      {"CD,DVD", {{"Serial No"}, {"Model"}}, {}},
-      // A modem is known by its make and model; the port the system gave it is
-      // numbered afresh as modems come and go.
-      {"Modem", {{"Caption"}, {"Description"}}, {"Attached To"}},
-      {"Bluetooth", {{"MAC Address"}}, {}},
-      {"Battery Pack", {{"Serial No"}}, {}},
-      {"Docking Station", {{"Docking Reference Number"}}, {"Status"}},
-      // An adapter without a hardware address is known by the name the system
-      // gives it.
-      {"Network Adapter", {{"MAC Address"}, {"Name"}}, {"IP Address"}},
-      {"External Monitor", {{"Manufacturer", "Model", "Serial No"}, {"Manufacturer", "Model"}}, {}},
-  };
+  // The catalogue's rules in the captions of --json (English whatever the
+  // language); written down with an example each in docs/part-identity.md.
+  static const std::vector<PartIdentity> kTable = [] {
+    std::vector<PartIdentity> table;
+    for (const CategoryInfo& c : CategoryCatalogue()) {
+      PartIdentity& rule = table.emplace_back(PartIdentity{c.name(), {}, {}});
+      for (const IdentityKey& key : c.identity) {
+        std::vector<std::string_view>& captions = rule.keys.emplace_back();
+        for (int32_t caption : key) captions.push_back(EnglishText(caption));
+      }
+      for (const Column& column : c.columns) {
+        if (column.moving) rule.moving.push_back(EnglishText(column.caption));
+      }
+    }
+    return table;
+  }();
   return kTable;
 }
+
+std::string_view PositionCaption() { return EnglishText(CatalogueOf(Category::CPU).columns.front().caption); }
 
 namespace {
 
@@ -141,7 +143,7 @@ Json IdentityJson(const Json& part, const PartIdentity& rule, int by) {
 }
 
 bool Counts(const std::string& caption, const PartIdentity& rule, bool all) {
-  if (caption == kPositionCaption) return false;
+  if (caption == PositionCaption()) return false;
   if (all) return true;
   for (std::string_view moving : rule.moving) {
     if (caption == moving) return false;

@@ -33,8 +33,8 @@ struct PartIdentity {
 const std::vector<PartIdentity>& PartIdentities();
 
 // Every category's first row: the instance's number, its position, which is no
-// fact of the part.
-inline constexpr std::string_view kPositionCaption = "Index";
+// fact of the part (its English caption).
+std::string_view PositionCaption();
 
 struct Part {
   int32_t index = 0;                // its instance number in its inventory

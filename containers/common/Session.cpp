@@ -4,8 +4,19 @@
 
 #include "common/Error.h"
 #include "common/Excerpt.h"
+#include "instrumentation/ClassSource.h"
+#include "inventory/Catalogue.h"
 
 namespace brv {
+namespace {
+
+std::string Thousands(size_t n) {
+  std::string count = std::to_string(n);
+  for (size_t at = count.size(); at > 3; at -= 3) count.insert(at - 3, ",");
+  return count;
+}
+
+}  // namespace
 
 Session::Session(std::ostream* report)
     : report_(report),
@@ -15,53 +26,107 @@ Session::Session(std::ostream* report)
       current_("start-up") {
   control_.emplace();
   Report(0);
+  FlushRepeated();
 }
 
-Session::~Session() = default;
+Session::~Session() { FlushRepeated(); }
 
-std::optional<int16_t> Session::Select(const std::string& category, int32_t index) {
-  if (!category.empty()) current_ = category;
+void Session::Tell(std::string line) {
+  if (line == told_) {
+    ++repeats_;
+    return;
+  }
+  FlushRepeated();
+  told_ = std::move(line);
+}
+
+void Session::FlushRepeated() {
+  if (!report_ || told_.empty()) return;
+  *report_ << told_;
+  if (repeats_ > 0) *report_ << " (and " << Thousands(repeats_) << " more like it)";
+  *report_ << "\n" << std::flush;
+  told_.clear();
+  repeats_ = 0;
+}
+
+bool Session::Run(const std::function<void()>& call) {
   const size_t firstBox = boxes_.size();
-  std::optional<int16_t> count;
+  bool done = false;
   try {
-    std::string name = category;
-    Variant instance = index;
-    count = control_->SetSelectItem(name, instance);
+    call();
+    done = true;
   } catch (const Error& e) {
     errors_.push_back({current_, e.number(), e.description()});
     if (report_) {
-      *report_ << "brvparts: " << Excerpt(current_, 64) << ": " << Excerpt(e.description(), 200) << " (error "
-               << e.number() << ")\n";
+      Tell("brvparts: " + Excerpt(current_, 64) + ": " + Excerpt(e.description(), 200) + " (error " +
+           std::to_string(e.number()) + ")");
     }
   }
   Report(firstBox);
+  return done;
+}
+
+std::optional<int16_t> Session::Select(const std::string& category, int32_t index) {
+  // A run of one line is told when its category's instances are done.
+  if (!category.empty() && category != current_) FlushRepeated();
+  if (!category.empty()) current_ = category;
+  std::optional<int16_t> count;
+  Run([&] {
+    std::string name = category;
+    Variant instance = index;
+    count = control_->SetSelectItem(name, instance);
+  });
   return count;
+}
+
+bool Session::Draw(int32_t index) {
+  return Run([&] { control_->ShowInstance(index); });
 }
 
 void Session::Report(size_t firstBox) {
   if (!report_) return;
   for (size_t i = firstBox; i < boxes_.size(); ++i) {
     const Box& b = boxes_[i];
-    *report_ << "brvparts: " << Excerpt(b.category, 64) << ": " << Excerpt(b.title, 200) << ": "
-             << Excerpt(b.prompt, 200) << "\n";
+    Tell("brvparts: " + Excerpt(b.category, 64) + ": " + Excerpt(b.title, 200) + ": " + Excerpt(b.prompt, 200));
   }
 }
 
+std::optional<size_t> InstancesPastTheCount(const std::string& category, int32_t counted) {
+  constexpr int32_t kMost = 32767;
+  if (counted < kMost) return std::nullopt;
+  // The class a counted category lists one instance per part of.
+  const std::optional<Category> named = CategoryNamed(category);
+  const auto source = CurrentClassSource();
+  if (!named || !CatalogueOf(*named).keepsCount || !source) return std::nullopt;
+  const auto answer = source->Query(CatalogueOf(*named).className());
+  if (!answer || answer->error || answer->instances.size() <= static_cast<size_t>(kMost)) {
+    return std::nullopt;
+  }
+  return answer->instances.size();
+}
+
+std::string PastTheCountText(const std::string& category, size_t instances) {
+  return Excerpt(category, 64) + " has " + Thousands(instances) +
+         " instances, more than the 32,767 the control numbers";
+}
+
 Walked WalkCategory(Session& session, const std::string& category, std::optional<int32_t> only, int32_t& shown,
-                    const std::function<void(int32_t index, int16_t count)>& each) {
-  const std::optional<int16_t> count = session.Select(category, 1);
-  if (!count) return Walked::Failed;
-  shown = category == "Display" ? 1 : *count;
+                    const std::function<void(int32_t index, std::optional<int32_t> count)>& each) {
+  const std::optional<int16_t> selected = session.Select(category, 1);
+  if (!selected) return Walked::Failed;
+  const std::optional<Category> named = CategoryNamed(category);
+  shown = named ? session.control().Instances(*named) : 0;
+  const std::optional<int32_t> count =
+      named && CatalogueOf(*named).keepsCount ? std::optional<int32_t>(*selected) : std::nullopt;
   if (only && *only > std::max(shown, 1)) return Walked::PastTheCount;
   Walked result = Walked::Shown;
   for (int32_t i = only.value_or(1); i <= (only ? std::min(*only, shown) : shown); ++i) {
-    // The other instances come from the same answer: a name the control does not
-    // know redraws its current table for another instance without querying again.
-    if (i > 1 && !session.Select("", i)) {
+    // The other instances come from the same answer.
+    if (i > 1 && !session.Draw(i)) {
       result = Walked::Failed;
       continue;
     }
-    each(i, *count);
+    each(i, count);
   }
   return result;
 }

@@ -30,15 +30,19 @@ struct CallError {
 // run there.
 class Session {
  public:
-  // `report`, when given, gets one line "brvparts: CATEGORY: ..." per failure and box.
+  // `report`, when given, gets one line "brvparts: CATEGORY: ..." per failure
+  // and box; a line repeated (thousands of instances missing one property)
+  // is told once, "... (and 33,999 more like it)", when the run of it ends.
   explicit Session(std::ostream* report = nullptr);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
   // SetSelectItem(category, index): the count, or nothing when the call failed.
-  // "" redraws the category shown last.
   std::optional<int16_t> Select(const std::string& category, int32_t index);
+  // Draws another instance of the category shown last, from the same answer;
+  // false when the call failed.
+  bool Draw(int32_t index);
 
   BRVPartsCtl& control() { return *control_; }
   // True once a call failed or showed a box (start-up included).
@@ -47,9 +51,15 @@ class Session {
   const std::vector<CallError>& errors() const { return errors_; }
 
  private:
+  // Runs one call of the control, remembering its failure and the boxes it shows.
+  bool Run(const std::function<void()>& call);
   void Report(size_t firstBox);
+  void Tell(std::string line);
+  void FlushRepeated();
 
   std::ostream* report_;
+  std::string told_;  // the line last told, held until a different one comes
+  size_t repeats_ = 0;
   MessageBoxScope boxScope_;
   std::string current_;  // the category of the call under way
   std::vector<Box> boxes_;
@@ -57,13 +67,21 @@ class Session {
   std::optional<BRVPartsCtl> control_;
 };
 
+// The control numbers at most 32,767 instances of a category (its count is a
+// 16-bit number). The instances the source lists for `category` when the
+// control counted `counted` and there are more; nothing when the list is whole.
+std::optional<size_t> InstancesPastTheCount(const std::string& category, int32_t counted);
+
+// "Memory has 40,000 instances, more than the 32,767 the control numbers".
+std::string PastTheCountText(const std::string& category, size_t instances);
+
 enum class Walked { Shown, Failed, PastTheCount };
 
 // Shows every instance of a category (or only one), calling `each` with the
-// instance's number and the category's count while its grid is drawn; a category
-// without instances calls nothing. `shown` is the count of instances (the
-// display is one).
+// instance's number and the category's count (none for a category that keeps
+// no count, the display) while its grid is drawn; a category without instances
+// calls nothing. `shown` is the number of instances drawn from.
 Walked WalkCategory(Session& session, const std::string& category, std::optional<int32_t> only, int32_t& shown,
-                    const std::function<void(int32_t index, int16_t count)>& each);
+                    const std::function<void(int32_t index, std::optional<int32_t> count)>& each);
 
 }  // namespace brv

@@ -10,22 +10,9 @@
 namespace brv {
 
 Unit GridUnit(Category category, int32_t row) {
-  struct Entry {
-    Category category;
-    int32_t row;
-    Unit unit;
-  };
-  // The rows follow each category's captions: CPU's MAX Clock Speed, Memory's
-  // Capacity, Display's RAM Size, HDD's Size and the battery's design capacity.
-  static constexpr std::array<Entry, 5> kUnits = {{{Category::CPU, 5, Unit::kMegahertz},
-                                                   {Category::Memory, 3, Unit::kBytes},
-                                                   {Category::Display, 5, Unit::kBytes},
-                                                   {Category::HDD, 3, Unit::kBytes},
-                                                   {Category::BatteryPack, 3, Unit::kMilliwattHours}}};
-  for (const Entry& e : kUnits) {
-    if (e.category == category && e.row == row) return e.unit;
-  }
-  return Unit::kNone;
+  const std::span<const Column> columns = CatalogueOf(category).columns;
+  if (row < 1 || static_cast<size_t>(row) > columns.size()) return Unit::kNone;
+  return columns[static_cast<size_t>(row) - 1].unit;
 }
 
 std::string BinarySize(uint64_t bytes) {

@@ -6,12 +6,12 @@
 #include <string>
 
 #include "common/Category.h"
+#include "inventory/Catalogue.h"
 
 namespace brv {
 
-enum class Unit { kNone, kBytes, kMegahertz, kMilliwattHours };
-
-// The unit of the value in grid row `row` (1 is the instance's number) of a category.
+// The unit of the value in grid row `row` (1 is the instance's number) of a
+// category, as the catalogue declares its column.
 Unit GridUnit(Category category, int32_t row);
 
 // A byte count in the largest binary unit it fills: "477 GiB", "1.5 KiB", "512 B".

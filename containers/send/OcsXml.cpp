@@ -3,136 +3,32 @@
 #include <array>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "common/Text.h"
+#include "inventory/Catalogue.h"
+#include "module/EnglishText.h"
 #include "platform/InstrumentationClasses.h"
 
 namespace brv::send {
 namespace {
 
-// How a shown value becomes a field's value.
-enum class As {
-  Text,        // the text as shown
-  Number,      // a whole number, else left out
-  Megabytes,   // bytes shown, megabytes sent
-  Constant,    // the "caption" is the value itself
-  Resolution,  // "WIDTHxHEIGHT" from the two resolutions shown
-};
+// The captions the machine's summary takes: the first processor's name and
+// clock, each module's capacity, the first adapter's address.
+constexpr int32_t kCpuName = 302, kCpuClock = 303, kCapacity = 352, kIpAddress = 853;
 
-struct Field {
-  const char* tag;
-  const char* caption;
-  As as = As::Text;
-};
-
-// The server's bits of HARDWARE/CHECKSUM, per section.
-enum Bit : int64_t {
-  kHardware = 1,
-  kBios = 2,
-  kMemories = 4,
-  kControllers = 32,
-  kMonitors = 64,
-  kStorages = 256,
-  kModems = 2048,
-  kNetworks = 4096,
-  kVideos = 32768,
-  kCpus = 262144,
-  kBatteries = 1048576,
-};
-
-struct Section {
-  const char* category;
-  const char* tag;
-  int64_t bit;
-  std::vector<Field> fields;
-  bool first = false;  // the server keeps one row per machine: the first instance only
-};
-
-// The control's categories in the server's sections, in the control's order.
-// What a category shows and is not here has no place in the server's table.
-const std::vector<Section>& Sections() {
-  static const std::vector<Section> kSections = {
-      {"CPU",
-       "CPUS",
-       kCpus,
-       {{"MANUFACTURER", "Manufacturer"},
-        {"TYPE", "Name"},
-        {"SPEED", "MAX Clock Speed", As::Number},
-        {"SOCKET", "Socket Designation"}}},
-      {"Memory", "MEMORIES", kMemories, {{"NUMSLOTS", "SLOTs", As::Number}, {"CAPACITY", "Capacity", As::Megabytes}}},
-      {"Display",
-       "VIDEOS",
-       kVideos,
-       {{"NAME", "Chip Type"},
-        {"CHIPSET", "Chip Type"},
-        {"MEMORY", "RAM Size", As::Megabytes},
-        {"RESOLUTION", "Horizontal Resolution", As::Resolution}}},
-      {"HDD",
-       "STORAGES",
-       kStorages,
-       {{"TYPE", "disk", As::Constant},
-        {"NAME", "Model"},
-        {"MODEL", "Model"},
-        {"DISKSIZE", "Size", As::Megabytes},
-        {"SERIALNUMBER", "Serial No"},
-        {"FIRMWARE", "Firmware Revision"}}},
-      {"CD,DVD",
-       "STORAGES",
-       kStorages,
-       {{"TYPE", "cdrom", As::Constant},
-        {"NAME", "Model"},
-        {"MODEL", "Model"},
-        {"SERIALNUMBER", "Serial No"},
-        {"FIRMWARE", "Firmware Revision"}}},
-      {"Modem",
-       "MODEMS",
-       kModems,
-       {{"NAME", "Caption"}, {"MODEL", "Caption"}, {"DESCRIPTION", "Description"}, {"TYPE", "Device Type"}}},
-      {"Bluetooth",
-       "CONTROLLERS",
-       kControllers,
-       {{"TYPE", "Bluetooth", As::Constant},
-        {"MANUFACTURER", "Manufacturer"},
-        {"NAME", "Name"},
-        {"CAPTION", "Description"},
-        {"DESCRIPTION", "Description"}}},
-      {"Battery Pack",
-       "BATTERIES",
-       kBatteries,
-       {{"NAME", "Battery Pack", As::Constant},
-        {"SERIALNUMBER", "Serial No"},
-        {"DESIGNCAPACITY", "Capacity", As::Number}},
-       true},
-      {"Docking Station",
-       "CONTROLLERS",
-       kControllers,
-       {{"TYPE", "Docking Station", As::Constant},
-        {"NAME", "Docking Reference Number"},
-        {"CAPTION", "Docking Station", As::Constant},
-        {"DESCRIPTION", "Status"}}},
-      {"Network Adapter",
-       "NETWORKS",
-       kNetworks,
-       {{"DESCRIPTION", "Description"},
-        {"TYPE", "Adapter Type"},
-        {"MACADDR", "MAC Address"},
-        {"IPADDRESS", "IP Address"}}},
-      {"External Monitor",
-       "MONITORS",
-       kMonitors,
-       {{"MANUFACTURER", "Manufacturer"}, {"CAPTION", "Model"}, {"DESCRIPTION", "Model"}, {"SERIAL", "Serial No"}}},
-  };
-  return kSections;
-}
+// A category's column by its caption, as the inventory document names it.
+std::string Caption(int32_t number) { return std::string(EnglishText(number)); }
 
 // A shown value: nothing where the control shows none.
-std::optional<std::string> Shown(const nlohmann::ordered_json& instance, const char* caption) {
+std::optional<std::string> Shown(const nlohmann::ordered_json& instance, const std::string& caption) {
   if (!instance.is_object()) return std::nullopt;
   const auto found = instance.find(caption);
   if (found == instance.end() || !found->is_string()) return std::nullopt;
   return found->get<std::string>();
 }
 
-void Element(std::string& out, const char* indent, const char* tag, const std::optional<std::string>& value) {
+void Element(std::string& out, const char* indent, std::string_view tag, const std::optional<std::string>& value) {
   if (!value) return;
   out += indent;
   out += '<';
@@ -144,19 +40,19 @@ void Element(std::string& out, const char* indent, const char* tag, const std::o
   out += ">\n";
 }
 
-std::optional<std::string> Converted(const Field& f, const nlohmann::ordered_json& instance) {
-  if (f.as == As::Constant) return f.caption;
-  if (f.as == As::Resolution) {
-    const auto width = WholeNumber(Shown(instance, "Horizontal Resolution").value_or(""));
-    const auto height = WholeNumber(Shown(instance, "Vertical Resolution").value_or(""));
+std::optional<std::string> Converted(const ReportField& f, const nlohmann::ordered_json& instance) {
+  if (f.as == ReportAs::Constant) return std::string(f.constant);
+  if (f.as == ReportAs::Dimensions) {
+    const auto width = WholeNumber(Shown(instance, Caption(f.caption)).value_or(""));
+    const auto height = WholeNumber(Shown(instance, Caption(f.second)).value_or(""));
     if (!width || !height) return std::nullopt;
     return *width + "x" + *height;
   }
-  std::optional<std::string> shown = Shown(instance, f.caption);
+  std::optional<std::string> shown = Shown(instance, Caption(f.caption));
   if (!shown) return std::nullopt;
   switch (f.as) {
-    case As::Number: return WholeNumber(*shown);
-    case As::Megabytes: return Megabytes(*shown);
+    case ReportAs::Number: return WholeNumber(*shown);
+    case ReportAs::Megabytes: return Megabytes(*shown);
     default: return shown;
   }
 }
@@ -167,9 +63,9 @@ std::optional<std::string> Known(const Identity& identity, const char* name) {
   return found->second;
 }
 
-const nlohmann::ordered_json& Instances(const nlohmann::ordered_json& categories, const char* category) {
+const nlohmann::ordered_json& Instances(const nlohmann::ordered_json& categories, Category category) {
   static const nlohmann::ordered_json kNone = nlohmann::ordered_json::array();
-  const auto found = categories.find(category);
+  const auto found = categories.find(NameOf(category));
   return found != categories.end() && found->is_array() ? *found : kNone;
 }
 
@@ -236,6 +132,8 @@ std::string XmlText(std::string_view text, size_t limit) {
       out += "&quot;";
     } else if (cp == '\'') {
       out += "&apos;";
+    } else if (IsFormatCharacter(cp)) {
+      out += fmt::format("&#x{:X};", static_cast<uint32_t>(cp));  // kept, but never reordering the text shown
     } else {
       out.append(text.substr(at, length));
     }
@@ -311,9 +209,9 @@ std::string ChassisName(std::string_view number) {
 
 int64_t SectionsToRewrite(const nlohmann::ordered_json& categories) {
   int64_t sum = kEverySection;
-  for (const Section& s : Sections()) {
-    const auto found = categories.find(s.category);
-    if (found != categories.end() && found->is_null()) sum &= ~s.bit;
+  for (const CategoryInfo& c : CategoryCatalogue()) {
+    const auto found = categories.find(c.name());
+    if (found != categories.end() && found->is_null()) sum &= ~c.report.bit;
   }
   return sum;
 }
@@ -323,20 +221,20 @@ std::string OcsInventoryXml(const OcsReport& r) {
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<REQUEST>\n  <CONTENT>\n";
 
   // The machine: its name and system, its processors and memory in sum.
-  const nlohmann::ordered_json& cpus = Instances(categories, "CPU");
-  const nlohmann::ordered_json& memories = Instances(categories, "Memory");
+  const nlohmann::ordered_json& cpus = Instances(categories, Category::CPU);
+  const nlohmann::ordered_json& memories = Instances(categories, Category::Memory);
   std::optional<std::string> memory;
   if (const auto total = Known(r.identity, "TotalPhysicalMemory")) memory = Megabytes(*total);
   if (!memory && !memories.empty()) {
     uint64_t sum = 0;
     for (const auto& m : memories) {
-      if (const auto mb = Converted({"", "Capacity", As::Megabytes}, m)) sum += std::stoull(*mb);
+      if (const auto mb = Converted({"", kCapacity, ReportAs::Megabytes}, m)) sum += std::stoull(*mb);
     }
     memory = std::to_string(sum);
   }
   std::optional<std::string> address;
-  for (const auto& adapter : Instances(categories, "Network Adapter")) {
-    if ((address = Shown(adapter, "IP Address"))) break;
+  for (const auto& adapter : Instances(categories, Category::NetworkAdapter)) {
+    if ((address = Shown(adapter, Caption(kIpAddress)))) break;
   }
   out += "    <HARDWARE>\n";
   Element(out, "      ", "NAME", Known(r.identity, "Name").value_or(r.hostName));
@@ -344,8 +242,8 @@ std::string OcsInventoryXml(const OcsReport& r) {
   Element(out, "      ", "OSVERSION", Known(r.identity, "KernelVersion"));
   Element(out, "      ", "UUID", Known(r.identity, "UUID"));
   if (!cpus.empty()) {
-    Element(out, "      ", "PROCESSORT", Shown(cpus.front(), "Name"));
-    Element(out, "      ", "PROCESSORS", Converted({"", "MAX Clock Speed", As::Number}, cpus.front()));
+    Element(out, "      ", "PROCESSORT", Shown(cpus.front(), Caption(kCpuName)));
+    Element(out, "      ", "PROCESSORS", Converted({"", kCpuClock, ReportAs::Number}, cpus.front()));
     Element(out, "      ", "PROCESSORN", std::to_string(cpus.size()));
   }
   Element(out, "      ", "MEMORY", memory);
@@ -370,12 +268,13 @@ std::string OcsInventoryXml(const OcsReport& r) {
   if (const auto chassis = Known(r.identity, "ChassisType")) Element(out, "      ", "TYPE", ChassisName(*chassis));
   out += "    </BIOS>\n";
 
-  for (const Section& s : Sections()) {
-    for (const auto& instance : Instances(categories, s.category)) {
+  for (const CategoryInfo& c : CategoryCatalogue()) {
+    const ReportSection& s = c.report;
+    for (const auto& instance : Instances(categories, c.category)) {
       out += "    <";
       out += s.tag;
       out += ">\n";
-      for (const Field& f : s.fields) Element(out, "      ", f.tag, Converted(f, instance));
+      for (const ReportField& f : s.fields) Element(out, "      ", f.tag, Converted(f, instance));
       out += "    </";
       out += s.tag;
       out += ">\n";

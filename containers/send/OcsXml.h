@@ -45,7 +45,8 @@ int64_t SectionsToRewrite(const nlohmann::ordered_json& categories);
 
 // Text made fit for an XML element: & < > " ' as entities; bytes that are not
 // UTF-8 and characters XML cannot carry (C0 controls other than tab, newline
-// and return; U+FFFE, U+FFFF) as U+FFFD; at most `limit` bytes, cut between
+// and return; U+FFFE, U+FFFF) as U+FFFD; format characters (U+202E, U+200B)
+// as character references; at most `limit` bytes, cut between
 // characters.
 std::string XmlText(std::string_view text, size_t limit = 1024);
 

@@ -3,9 +3,14 @@
 #include <curl/curl.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <mutex>
 
+#include <fmt/format.h>
+
 #include "common/Excerpt.h"
+#include "common/Text.h"
 
 namespace brv::send {
 
@@ -18,10 +23,11 @@ std::string InventoryUrl(std::string_view given) {
   }
   std::string url(given);
   const size_t scheme = url.find("://");
-  const std::string lower = url.substr(0, scheme == std::string::npos ? 0 : scheme);
+  const std::string lower = LowerAscii(url.substr(0, scheme == std::string::npos ? 0 : scheme));
   if (scheme == std::string::npos || (lower != "http" && lower != "https")) {
     throw std::invalid_argument("the server's address starts with http:// or https://");
   }
+  url.replace(0, scheme, lower);
   if (url.find_first_of("?#") != std::string::npos) {
     throw std::invalid_argument("the server's address takes no query or fragment");
   }
@@ -34,6 +40,20 @@ std::string InventoryUrl(std::string_view given) {
     url += tail;
   }
   return url;
+}
+
+std::string ShownUrl(std::string_view url) {
+  std::string shown(url);
+  const size_t scheme = shown.find("://");
+  const size_t hostStart = scheme == std::string::npos ? 0 : scheme + 3;
+  const size_t hostEnd = std::min(shown.find_first_of("/?#", hostStart), shown.size());
+  // The user information ends at the last '@' before the path; its password at its first ':'.
+  const size_t at = shown.rfind('@', hostEnd - 1);
+  if (at != std::string::npos && at >= hostStart && hostEnd > hostStart) {
+    const size_t colon = shown.find(':', hostStart);
+    if (colon < at) shown.replace(colon + 1, at - colon - 1, "***");
+  }
+  return Excerpt(shown, 200);
 }
 
 std::string Compress(std::string_view data) {
@@ -101,16 +121,23 @@ std::string ServerWords(std::string_view body) {
 namespace {
 
 constexpr size_t kMostAnswer = 1u << 20;
+// An answer's head: its header lines in all, and the interim replies (100 Continue) before the final one.
+constexpr size_t kMostHeaderBytes = 64u << 10;
+constexpr int kMostStatusLines = 10;
 
 struct Received {
   std::string body;
   std::string statusLine;
-  bool tooLong = false;
+  size_t bytes = 0;  // of the answer, head and body
+  size_t headerBytes = 0;
+  int statusLines = 0;
+  bool tooLong = false, headTooLong = false, tooManyInterim = false;
 };
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto* r = static_cast<Received*>(user);
   const size_t n = size * count;
+  r->bytes += n;
   if (r->body.size() + n > kMostAnswer) {
     r->tooLong = true;
     return 0;
@@ -122,8 +149,18 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   auto* r = static_cast<Received*>(user);
   const std::string_view line(data, size * count);
+  r->bytes += line.size();
+  r->headerBytes += line.size();
+  if (r->headerBytes > kMostHeaderBytes) {
+    r->headTooLong = true;
+    return 0;
+  }
   // The last status line wins (after a 100 Continue).
   if (line.rfind("HTTP/", 0) == 0) {
+    if (++r->statusLines > kMostStatusLines) {
+      r->tooManyInterim = true;
+      return 0;
+    }
     r->statusLine = std::string(line);
     while (!r->statusLine.empty() && (r->statusLine.back() == '\n' || r->statusLine.back() == '\r')) {
       r->statusLine.pop_back();
@@ -132,15 +169,8 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   return size * count;
 }
 
-Exit ExitOfTransfer(CURLcode code) {
+bool Untrusted(CURLcode code) {
   switch (code) {
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_OPERATION_TIMEDOUT:
-    case CURLE_SEND_ERROR:
-    case CURLE_RECV_ERROR:
-    case CURLE_GOT_NOTHING: return kUnreachable;
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CERTPROBLEM:
@@ -148,10 +178,72 @@ Exit ExitOfTransfer(CURLcode code) {
     case CURLE_SSL_CACERT_BADFILE:
     case CURLE_SSL_ISSUER_ERROR:
     case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
-    case CURLE_SSL_INVALIDCERTSTATUS: return kUntrusted;
-    case CURLE_UNSUPPORTED_PROTOCOL:
-    case CURLE_URL_MALFORMAT: return kUsage;
-    default: return kServerFailed;
+    case CURLE_SSL_INVALIDCERTSTATUS: return true;
+    default: return false;
+  }
+}
+
+// "1,234": the counts a person reads in a message.
+std::string Count(size_t n) {
+  std::string digits = std::to_string(n);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
+// Why a transfer ended without a whole answer, from what was sent and received:
+// nothing came back from a server never reached (3), a server that answered in
+// part or took the whole report and then said nothing is a broken server (6).
+PostResult TransferFailed(CURLcode code, const std::string& detail, const Received& received, bool uploaded,
+                          size_t reportBytes, const PostOptions& options) {
+  const std::string where = ShownUrl(options.url);
+  PostResult result;
+  result.exit = kServerFailed;
+  // The library refuses a header line past its own bound (100 KiB) as if out of memory.
+  const bool headTooLong =
+      received.headTooLong || (code == CURLE_OUT_OF_MEMORY && received.statusLines > 0 && received.body.empty());
+  if (headTooLong || received.tooManyInterim) {
+    result.message = where +
+                     (headTooLong ? " answered with more than 64 KiB of headers"
+                                  : " answered with more than 10 interim replies and no final one") +
+                     ": no inventory server answers so";
+    return result;
+  }
+  if (Untrusted(code)) {
+    result.exit = kUntrusted;
+    result.message = "no secure connection to " + where + ": " + Excerpt(detail, 200);
+    return result;
+  }
+  if (code == CURLE_UNSUPPORTED_PROTOCOL || code == CURLE_WEIRD_SERVER_REPLY) {
+    result.message = where + " answered with something that is not HTTP: " + Excerpt(detail, 200);
+    return result;
+  }
+  const bool timedOut = code == CURLE_OPERATION_TIMEDOUT;
+  if (received.bytes > 0) {
+    result.message = timedOut ? fmt::format("{} did not finish its answer within {} s: {} bytes of it arrived", where,
+                                            options.timeoutSeconds, Count(received.bytes))
+                              : fmt::format("{} broke off its answer after {} bytes: {}", where, Count(received.bytes),
+                                            Excerpt(detail, 200));
+    return result;
+  }
+  if (uploaded && (timedOut || code == CURLE_RECV_ERROR || code == CURLE_GOT_NOTHING || code == CURLE_SEND_ERROR)) {
+    result.message = fmt::format(
+        "{} took the whole report ({} bytes) and then {} without an answer: the report may have been stored", where,
+        Count(reportBytes), timedOut ? fmt::format("waited {} s", options.timeoutSeconds) : "closed the connection");
+    return result;
+  }
+  switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+      result.exit = kUnreachable;
+      result.message = "cannot reach the server at " + where + ": " +
+                       (timedOut ? fmt::format("no answer within {} s", options.timeoutSeconds) : Excerpt(detail, 200));
+      return result;
+    default: result.message = "the report could not be sent to " + where + ": " + Excerpt(detail, 200); return result;
   }
 }
 
@@ -181,7 +273,13 @@ PostResult PostReport(const PostOptions& options, const std::string& compressed)
   curl_easy_setopt(curl, CURLOPT_USERAGENT, options.userAgent.c_str());
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-  if (!options.caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, options.caFile.c_str());
+  curl_blob authorities{};
+  if (!options.caBundle.empty()) {
+    // The authorities given, and no others: the library's folder of the system's is left out too.
+    authorities = {const_cast<char*>(options.caBundle.data()), options.caBundle.size(), CURL_BLOB_NOCOPY};
+    curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &authorities);
+    curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr);
+  }
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, std::min(options.timeoutSeconds, 30L));
   curl_easy_setopt(curl, CURLOPT_TIMEOUT, options.timeoutSeconds);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
@@ -192,18 +290,21 @@ PostResult PostReport(const PostOptions& options, const std::string& compressed)
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
   const CURLcode code = curl_easy_perform(curl);
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);
+  curl_off_t uploaded = 0;
+  curl_easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &uploaded);
+  char* location = nullptr;
+  curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location);
+  const std::string pointsTo = location ? ShownUrl(location) : "";
   curl_slist_free_all(headers);
   curl_easy_cleanup(curl);
-  const std::string where = Excerpt(options.url, 200);
+  const std::string where = ShownUrl(options.url);
 
   if (code != CURLE_OK && !(code == CURLE_WRITE_ERROR && received.tooLong)) {
-    result.exit = ExitOfTransfer(code);
-    const std::string detail = error[0] ? error : curl_easy_strerror(code);
-    const char* what = result.exit == kUnreachable ? "cannot reach the server at "
-                       : result.exit == kUntrusted ? "no secure connection to "
-                                                   : "the report could not be sent to ";
-    result.message = what + where + ": " + Excerpt(detail, 200);
-    return result;
+    PostResult failed =
+        TransferFailed(code, error[0] ? error : curl_easy_strerror(code), received,
+                       uploaded == static_cast<curl_off_t>(compressed.size()), compressed.size(), options);
+    failed.httpStatus = result.httpStatus;
+    return failed;
   }
   const std::string status =
       Excerpt(received.statusLine.empty() ? std::to_string(result.httpStatus) : received.statusLine, 100);
@@ -219,6 +320,13 @@ PostResult PostReport(const PostOptions& options, const std::string& compressed)
                      (words.empty() ? "" : ": " + words);
     return result;
   }
+  if (result.httpStatus >= 300 && result.httpStatus < 400) {
+    result.exit = kServerFailed;
+    result.message = where + " answered " + status +
+                     (pointsTo.empty() ? ", pointing nowhere" : ", pointing to " + pointsTo) +
+                     ": redirects are not followed; give the inventory server's own address";
+    return result;
+  }
   if (result.httpStatus != 200) {
     result.exit = kServerFailed;
     result.message = where + " answered " + status + ", not 200: is it the inventory server's address?";
@@ -232,7 +340,13 @@ PostResult PostReport(const PostOptions& options, const std::string& compressed)
     result.message = where + " answered 200 with no inventory server's reply: is it the inventory server's address?";
     return result;
   }
-  result.response = Excerpt(answer->substr(open + 10, close - open - 10), 100);
+  const std::string reply = answer->substr(open + 10, close - open - 10);
+  if (std::find(std::begin(kStoredReplies), std::end(kStoredReplies), Trim(reply)) == std::end(kStoredReplies)) {
+    result.exit = kRefused;
+    result.message = "the server refused the report: it answered " + Excerpt(reply, 200);
+    return result;
+  }
+  result.response = std::string(Trim(reply));
   result.exit = kSent;
   return result;
 }

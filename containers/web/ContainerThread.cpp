@@ -4,10 +4,12 @@
 #include <memory>
 #include <stdexcept>
 
+#include "common/Text.h"
+
 namespace brv::web {
 
 std::string DumpJson(const nlohmann::ordered_json& value) {
-  return value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  return brv::EscapeFormatCharacters(value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
 }
 
 ContainerThread::ContainerThread() {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "common/JsonInput.h"
+#include "common/Text.h"
 
 namespace brv {
 namespace {
@@ -109,7 +110,8 @@ TEST(Excerpt, EscapesControlsAndCutsBetweenCharacters) {
       {"a\nb\tc\rd\x7f", 48, "a\\nb\\tc\\rd\\x7F"},
       {"\xc2\x9b"
        "2J",
-       48, "\\u009B2J"},  // C1 CSI as UTF-8
+       48, "\\u009B2J"},                                                                    // C1 CSI as UTF-8
+      {"eth0\xe2\x80\xaegpj\xe2\x80\x8b\xef\xbb\xbf", 48, "eth0\\u202Egpj\\u200B\\uFEFF"},  // bidi, zero-width
       {"\x9b"
        "2J \xff\xc3",
        48, "\\x9B2J \\xFF\\xC3"},                                   // stray bytes
@@ -120,6 +122,9 @@ TEST(Excerpt, EscapesControlsAndCutsBetweenCharacters) {
       {"abcde\xc3\xa9", 6, "abcde..."},  // never half a character
   };
   for (const auto& c : cases) EXPECT_EQ(Excerpt(c.text, c.limit), c.shown) << c.text;
+  // In a JSON document the same characters are kept, as the format's escapes.
+  EXPECT_EQ(EscapeFormatCharacters("{\"a\":\"x\xE2\x80\xAEy\xF3\xA0\x80\x81\xC3\xA9\"}"),
+            "{\"a\":\"x\\u202ey\\udb40\\udc01\xC3\xA9\"}");
 }
 
 }  // namespace

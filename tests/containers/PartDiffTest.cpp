@@ -325,24 +325,5 @@ TEST(PartDiff, RefusesWhatIsNotAnInventory) {
   }
 }
 
-// Every caption the identity table names is a caption its category shows.
-TEST(PartDiff, TheIdentityTableNamesCaptionsTheCategoriesShow) {
-  const test::ProviderScope english(test::ProviderMode::Missing);
-  const Json inventory = Draw(Laptop());
-  ASSERT_EQ(PartIdentities().size(), kCategoryCount);
-  for (size_t i = 0; i < kCategoryCount; ++i) {
-    const PartIdentity& rule = PartIdentities()[i];
-    EXPECT_EQ(rule.category, kCategoryNames[i]);
-    const Json& first = inventory["categories"][std::string(rule.category)][0];
-    for (const auto& set : rule.keys) {
-      for (std::string_view caption : set)
-        EXPECT_TRUE(first.contains(std::string(caption))) << rule.category << ": " << caption;
-    }
-    for (std::string_view caption : rule.moving)
-      EXPECT_TRUE(first.contains(std::string(caption))) << rule.category << ": " << caption;
-    EXPECT_EQ(first.begin().key(), kPositionCaption) << rule.category;
-  }
-}
-
 }  // namespace
 }  // namespace brv

@@ -30,7 +30,7 @@ TEST_F(Messages, ProviderKeptAfterAFailedLaterCreation) {
   provider.Switch(ProviderMode::Missing);
   const LocalTexts texts;
   EXPECT_FALSE(texts.localized());
-  EXPECT_EQ(texts(103, "Parts Information - Error"), "Parts Information - Error");
+  EXPECT_EQ(texts(103), "Parts Information - Error");
   EXPECT_EQ(Module().ResourceProvider, kept);
   int32_t n = 102;
   EXPECT_EQ(GetLocalMessage(n), "#102");

@@ -33,17 +33,22 @@ TEST(GridText, WideCharactersAndControlCharacters) {
   const std::string out = RenderGridText(g.State(), {});
   EXPECT_EQ(out.find('\x1b'), std::string::npos) << "escape sequences from values never reach the terminal";
   EXPECT_NE(out.find(" 名前 │ evil\xEF\xBF\xBD[2Jname"), std::string::npos) << out;
-  // C1 controls (U+009B is a cursor command to some terminals) and bytes that are not UTF-8.
+  // C1 controls (U+009B is a cursor command to some terminals), bytes that are
+  // not UTF-8, a bidirectional override and a zero-width space.
   g.SetCellText(3,
                 "a\xC2\x9B"
                 "b\x9B"
                 "c\xC0\xAF"
-                "d\xE2\x82");
+                "d\xE2\x82"
+                "e\xE2\x80\xAE"
+                "f\xE2\x80\x8B");
   EXPECT_NE(RenderGridText(g.State(), {})
                 .find("a\xEF\xBF\xBD"
                       "b\xEF\xBF\xBD"
                       "c\xEF\xBF\xBD\xEF\xBF\xBD"
-                      "d\xEF\xBF\xBD\xEF\xBF\xBD"),
+                      "d\xEF\xBF\xBD\xEF\xBF\xBD"
+                      "e\xEF\xBF\xBD"
+                      "f\xEF\xBF\xBD"),
             std::string::npos);
 }
 

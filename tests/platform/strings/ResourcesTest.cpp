@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "common/Error.h"
+#include "inventory/Catalogue.h"
 #include "platform/strings/Resources.h"
-#include "table/CategoryLabels.h"
 
 namespace brv {
 namespace {
@@ -29,8 +29,8 @@ TEST(InstalledCatalogues, HaveTheSameNumbersAndEveryNumberAskedFor) {
   const std::set<int32_t> english = numbers("en");
   for (const char* lang : {"ja", "de"}) EXPECT_EQ(numbers(lang), english) << lang;
   std::set<int32_t> asked = {101, 102, 103, 201, 202, 211};
-  for (Category c : kAllCategories) {
-    for (const Caption& caption : CaptionsOf(c)) asked.insert(caption.number);
+  for (const CategoryInfo& c : CategoryCatalogue()) {
+    for (const Column& column : c.columns) asked.insert(column.caption);
   }
   for (int32_t n : asked) EXPECT_TRUE(english.count(n)) << n;
 }
