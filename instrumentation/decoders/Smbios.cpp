@@ -127,13 +127,120 @@ std::vector<SmbiosMemoryDevice> DecodeSmbiosMemoryDevices(const std::vector<Smbi
     d.deviceLocator = s.String(0x10);
     d.bankLocator = s.String(0x11);
     d.memoryType = s.Byte(0x12).value_or(0);
-    if (const auto v = s.Word(0x15); v && *v != 0 && *v != 0xFFFF) d.speedMTs = *v;
+    d.formFactor = s.Byte(0x0E).value_or(0);
+    // Speeds of 0xFFFF and above are in the extended fields (SMBIOS 3.3).
+    const auto speed = [&](size_t word, size_t extended) -> std::optional<uint32_t> {
+      const auto v = s.Word(word);
+      if (!v || *v == 0) return std::nullopt;
+      if (*v != 0xFFFF) return *v;
+      const auto ext = s.Dword(extended);
+      if (!ext || (*ext & 0x7FFFFFFFu) == 0) return std::nullopt;
+      return *ext & 0x7FFFFFFFu;
+    };
+    d.speedMTs = speed(0x15, 0x54);
+    d.configuredSpeedMTs = speed(0x20, 0x58);
     d.manufacturer = s.String(0x17);
     d.serialNumber = s.String(0x18);
     d.partNumber = s.String(0x1A);
     out.push_back(std::move(d));
   }
   return out;
+}
+
+std::vector<SmbiosMemoryArray> DecodeSmbiosMemoryArrays(const std::vector<SmbiosStructure>& table) {
+  std::vector<SmbiosMemoryArray> out;
+  for (const SmbiosStructure& s : table) {
+    if (s.type != 16 || s.Byte(0x05) != 3) continue;
+    SmbiosMemoryArray a;
+    a.slots = s.Word(0x0D).value_or(0);
+    // In KB; 0x80000000 says the size is in the extended field, in bytes.
+    if (const auto kb = s.Dword(0x07); kb && *kb == 0x80000000u) {
+      if (const auto bytes = s.Qword(0x0F); bytes && *bytes != 0) a.maxCapacityBytes = *bytes;
+    } else if (kb && *kb != 0) {
+      a.maxCapacityBytes = static_cast<uint64_t>(*kb) << 10;
+    }
+    out.push_back(a);
+  }
+  return out;
+}
+
+namespace {
+
+// The standard's names of the memory types from 0x01, and of the form factors.
+constexpr std::string_view kMemoryTypes[] = {"Other",
+                                             "Unknown",
+                                             "DRAM",
+                                             "EDRAM",
+                                             "VRAM",
+                                             "SRAM",
+                                             "RAM",
+                                             "ROM",
+                                             "Flash",
+                                             "EEPROM",
+                                             "FEPROM",
+                                             "EPROM",
+                                             "CDRAM",
+                                             "3DRAM",
+                                             "SDRAM",
+                                             "SGRAM",
+                                             "RDRAM",
+                                             "DDR",
+                                             "DDR2",
+                                             "DDR2 FB-DIMM",
+                                             "",
+                                             "",
+                                             "",
+                                             "DDR3",
+                                             "FBD2",
+                                             "DDR4",
+                                             "LPDDR",
+                                             "LPDDR2",
+                                             "LPDDR3",
+                                             "LPDDR4",
+                                             "Logical non-volatile device",
+                                             "HBM",
+                                             "HBM2",
+                                             "DDR5",
+                                             "LPDDR5",
+                                             "HBM3"};
+constexpr std::string_view kFormFactors[] = {
+    "Other",        "Unknown", "SIMM",   "SIP",   "Chip",    "DIP", "ZIP", "Proprietary Card", "DIMM", "TSOP",
+    "Row Of Chips", "RIMM",    "SODIMM", "SRIMM", "FB-DIMM", "Die", "CAMM"};
+
+template <size_t N>
+std::optional<std::string_view> NameOf(const std::string_view (&names)[N], uint8_t code) {
+  // 1 "Other" and 2 "Unknown" name nothing a person can use.
+  if (code < 3 || code > N || names[code - 1].empty()) return std::nullopt;
+  return names[code - 1];
+}
+template <size_t N>
+std::optional<uint8_t> CodeOf(const std::string_view (&names)[N], std::string_view name) {
+  for (size_t i = 2; i < N; ++i) {
+    if (!names[i].empty() && EqualNoCase(names[i], name)) return static_cast<uint8_t>(i + 1);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string_view> SmbiosMemoryTypeName(uint8_t code) { return NameOf(kMemoryTypes, code); }
+std::optional<uint8_t> SmbiosMemoryTypeCode(std::string_view name) { return CodeOf(kMemoryTypes, name); }
+std::optional<std::string_view> SmbiosFormFactorName(uint8_t code) { return NameOf(kFormFactors, code); }
+std::optional<uint8_t> SmbiosFormFactorCode(std::string_view name) { return CodeOf(kFormFactors, name); }
+
+std::optional<uint8_t> BatteryChemistryCode(std::string_view text) {
+  const std::string t = LowerAscii(TrimText(text));
+  if (t.empty() || t == "unknown") return std::nullopt;
+  const std::pair<std::string_view, uint8_t> kinds[] = {{"li-ion", 6},      {"lion", 6},    {"lithium ion", 6},
+                                                        {"lithium-ion", 6}, {"life", 6},    {"limn", 6},
+                                                        {"lip", 8},         {"li-poly", 8}, {"lithium polymer", 8},
+                                                        {"lipo", 8},        {"nimh", 5},    {"nicd", 4},
+                                                        {"pbac", 3},        {"lead", 3},    {"znar", 7},
+                                                        {"zinc", 7}};
+  for (const auto& [name, code] : kinds) {
+    if (t == name || (name.size() > 4 && t.starts_with(name))) return code;
+  }
+  return 1;  // a chemistry, but none of the standard's
 }
 
 std::vector<SmbiosBattery> DecodeSmbiosBatteries(const std::vector<SmbiosStructure>& table) {
@@ -154,6 +261,12 @@ std::vector<SmbiosBattery> DecodeSmbiosBatteries(const std::vector<SmbiosStructu
       b.designCapacityMWh = static_cast<uint32_t>(*capacity) * (multiplier == 0 ? 1u : multiplier);
     }
     if (const auto v = s.Word(0x0C); v && *v != 0) b.designVoltageMV = *v;
+    // The code, or for a smart battery (code 2) its chemistry text.
+    if (const auto code = s.Byte(0x09); code && *code != 2 && *code != 0 && *code <= 8) {
+      b.chemistry = *code;
+    } else if (const auto text = s.String(0x14)) {
+      b.chemistry = BatteryChemistryCode(*text);
+    }
     const auto contains = [](const std::optional<std::string>& text, std::string_view word) {
       return text && ContainsNoCase(*text, word);
     };

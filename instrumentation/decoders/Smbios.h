@@ -61,8 +61,16 @@ struct SmbiosMemoryDevice {
   std::optional<std::string> manufacturer;
   std::optional<std::string> serialNumber;
   std::optional<std::string> partNumber;
-  std::optional<uint16_t> speedMTs;
-  uint8_t memoryType = 0;
+  std::optional<uint32_t> speedMTs;            // the module's rated speed
+  std::optional<uint32_t> configuredSpeedMTs;  // the speed the board runs it at
+  uint8_t memoryType = 0;                      // SMBIOS code: 0x1A DDR4, 0x22 DDR5, ... (0 or 2 unknown)
+  uint8_t formFactor = 0;                      // SMBIOS code: 0x09 DIMM, 0x0D SODIMM, ... (0 or 2 unknown)
+};
+
+// A memory array (type 16) of system memory: its slots and the most it holds.
+struct SmbiosMemoryArray {
+  uint16_t slots = 0;
+  std::optional<uint64_t> maxCapacityBytes;
 };
 
 struct SmbiosBattery {
@@ -72,6 +80,9 @@ struct SmbiosBattery {
   std::optional<std::string> serialNumber;    // text serial, or the smart-battery serial in hex
   std::optional<uint32_t> designCapacityMWh;  // with the multiplier applied; nothing when unknown
   std::optional<uint16_t> designVoltageMV;
+  // The chemistry as the standard codes it (3 lead acid, 4 NiCd, 5 NiMH,
+  // 6 lithium-ion, 7 zinc air, 8 lithium polymer; 1 other); nothing unknown.
+  std::optional<uint8_t> chemistry;
   // A firmware's stand-in, not a battery: location "Fake", a maker or name such
   // as "-Virtual Battery 0-" or "CRB Battery 0" (a reference board's text), or
   // nothing but placeholders.
@@ -85,6 +96,18 @@ std::vector<SmbiosProcessor> DecodeSmbiosProcessors(const std::vector<SmbiosStru
 std::string X86SignatureText(uint32_t signature);
 // Every memory device structure, installed or not, in table order.
 std::vector<SmbiosMemoryDevice> DecodeSmbiosMemoryDevices(const std::vector<SmbiosStructure>& table);
+// The system memory arrays (use 3), in table order.
+std::vector<SmbiosMemoryArray> DecodeSmbiosMemoryArrays(const std::vector<SmbiosStructure>& table);
+// The name of a memory type code ("DDR4") or form factor code ("SODIMM") as
+// the standard spells it, and back; nothing for codes that name none.
+std::optional<std::string_view> SmbiosMemoryTypeName(uint8_t code);
+std::optional<uint8_t> SmbiosMemoryTypeCode(std::string_view name);
+std::optional<std::string_view> SmbiosFormFactorName(uint8_t code);
+std::optional<uint8_t> SmbiosFormFactorCode(std::string_view name);
+// The standard code of a battery chemistry named in text, as smart batteries
+// ("LION", "LiP", "PbAc") and the kernel ("Li-ion", "Li-poly", "NiMH") name
+// it; nothing for "Unknown" or no text.
+std::optional<uint8_t> BatteryChemistryCode(std::string_view text);
 std::vector<SmbiosBattery> DecodeSmbiosBatteries(const std::vector<SmbiosStructure>& table);
 
 }  // namespace brv

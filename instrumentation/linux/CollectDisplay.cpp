@@ -2,6 +2,7 @@
 // class (/sys/class/drm: cards "card0", connectors "card0-eDP-1").
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <unordered_set>
 
 #include "instrumentation/decoders/Edid.h"
@@ -72,9 +73,19 @@ ClassAnswer LcdPanels(const Machine& m) {
   return answer;
 }
 
-ClassAnswer VideoConfigurations(const Machine& m) {
+namespace {
+
+// The graphics adapters: one per PCI function with a DRM card.
+struct Adapter {
+  std::string card;    // "card0"
+  std::string device;  // its canonical device folder
+  IdNames names;
+  Variant ram;
+};
+
+std::vector<Adapter> Adapters(const Machine& m) {
   const RootFs& fs = m.fs();
-  ClassAnswer answer;
+  std::vector<Adapter> out;
   std::unordered_set<std::string> seen;  // the PCI functions already shown
   for (const std::string& name : fs.List("/sys/class/drm")) {
     if (!name.starts_with("card") || name.find('-') != std::string::npos) continue;
@@ -83,18 +94,65 @@ ClassAnswer VideoConfigurations(const Machine& m) {
     std::string pci;
     const IdNames names = m.DeviceNames(*device, &pci);
     if (pci.empty() || !seen.insert(pci).second) continue;
-    std::optional<std::string> full = names.device;
-    if (full && names.vendor) full = *names.vendor + " " + *full;
     // Dedicated memory where the driver tells it (amdgpu); shared-memory
     // adapters and drivers without such a file give none.
     Variant ram = Null{};
     if (const auto bytes = fs.ReadInt(*device + "/mem_info_vram_total"); bytes && *bytes > 0) {
       ram = ByteCount(static_cast<uint64_t>(*bytes));
     }
+    out.push_back({name, *device, names, std::move(ram)});
+  }
+  return out;
+}
+
+std::optional<std::string> FullName(const IdNames& names) {
+  if (names.device && names.vendor) return *names.vendor + " " + *names.device;
+  return names.device;
+}
+
+}  // namespace
+
+ClassAnswer VideoConfigurations(const Machine& m) {
+  ClassAnswer answer;
+  for (const Adapter& a : Adapters(m)) {
     Instance instance;
-    instance.Set("AdapterChipType", TextOrNull(names.device));
-    instance.Set("AdapterRAM", ram);
-    instance.Set("Name", TextOrNull(full));
+    instance.Set("AdapterChipType", TextOrNull(a.names.device));
+    instance.Set("AdapterRAM", a.ram);
+    instance.Set("Name", TextOrNull(FullName(a.names)));
+    answer.instances.push_back(std::move(instance));
+  }
+  return answer;
+}
+
+// The adapters with what their driver and displays tell: the driver module's
+// version (an in-tree driver's is the kernel's), and the refresh rate of the
+// preferred mode of the first display connected to the card.
+ClassAnswer VideoControllers(const Machine& m) {
+  const RootFs& fs = m.fs();
+  const std::vector<Connector> connectors = Connectors(fs);
+  ClassAnswer answer;
+  for (const Adapter& a : Adapters(m)) {
+    std::optional<std::string> version;
+    if (const auto driver = fs.Resolve(a.device + "/driver")) {
+      version = m.Text("/sys/module/" + std::string(BaseName(*driver)) + "/version");
+      if (!version) version = m.Text("/proc/sys/kernel/osrelease");
+    }
+    Variant refresh = Null{};
+    for (const Connector& c : connectors) {
+      if (!c.name.starts_with(a.card + "-") || fs.ReadLine(c.dir + "/status") != "connected") continue;
+      const auto bytes = fs.Read(c.dir + "/edid", size_t{64} * 1024);
+      const auto edid = bytes ? DecodeEdid(*bytes) : std::nullopt;
+      if (edid && edid->preferredRefreshHz && *edid->preferredRefreshHz >= 1 && *edid->preferredRefreshHz < 1000) {
+        refresh = static_cast<int32_t>(std::lround(*edid->preferredRefreshHz));
+        break;
+      }
+    }
+    Instance instance;
+    instance.Set("Name", TextOrNull(FullName(a.names)));
+    instance.Set("AdapterRAM", a.ram);
+    instance.Set("DriverVersion", TextOrNull(version));
+    instance.Set("CurrentRefreshRate", refresh);
+    instance.Set("VideoProcessor", TextOrNull(a.names.device));
     answer.instances.push_back(std::move(instance));
   }
   return answer;
@@ -113,6 +171,14 @@ ClassAnswer ExternalMonitors(const Machine& m) {
     instance.Set("Manufacturer", m.ids().Pnp(edid->manufacturerId).value_or(edid->manufacturerId));
     instance.Set("Model", TextOrNull(edid->name));
     instance.Set("SerialNO", TextOrNull(EdidSerial(*edid)));
+    // Details: when it was made, its image size (cm) and preferred mode.
+    const auto number = [](auto n) { return n ? Variant(static_cast<int32_t>(*n)) : Variant(Null{}); };
+    instance.Set("YearOfManufacture", number(edid->year));
+    instance.Set("WeekOfManufacture", number(edid->week));
+    instance.Set("MaxHorizontalImageSize", number(edid->widthCm));
+    instance.Set("MaxVerticalImageSize", number(edid->heightCm));
+    instance.Set("HorizontalActivePixels", number(edid->preferredWidth));
+    instance.Set("VerticalActivePixels", number(edid->preferredHeight));
     answer.instances.push_back(std::move(instance));
   }
   return answer;

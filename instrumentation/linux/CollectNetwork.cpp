@@ -220,14 +220,86 @@ Variant AdapterType(const RootFs& fs, const Interface& i) {
   }
 }
 
-// A configuration instance: the adapter's index and its addresses (null when none).
-Instance Configuration(int32_t index, std::vector<std::string> addresses) {
+// The default gateways by interface name, IPv4 before IPv6, from the kernel's
+// main routing tables (/proc/net/route: destination and mask 0 with the
+// gateway flag; /proc/net/ipv6_route: ::/0 with a next hop).
+std::map<std::string, std::vector<std::string>> Gateways(const RootFs& fs) {
+  std::map<std::string, std::vector<std::string>> out;
+  if (const auto table = fs.Read("/proc/net/route")) {
+    for (const std::string_view line : SplitLines(*table)) {
+      const auto f = SplitFields(line);
+      if (f.size() < 8 || f[0] == "Iface") continue;
+      const auto destination = Hex32(f[1]), gateway = Hex32(f[2]), flags = Hex32(f[3]), mask = Hex32(f[7]);
+      if (destination != 0u || mask != 0u || !flags || !(*flags & 0x2) || !gateway || *gateway == 0) continue;
+      in_addr a{};
+      a.s_addr = *gateway;  // the file writes the address as it lies in memory
+      char text[INET_ADDRSTRLEN] = {};
+      if (inet_ntop(AF_INET, &a, text, sizeof text)) out[std::string(f[0])].emplace_back(text);
+    }
+  }
+  if (const auto table = fs.Read("/proc/net/ipv6_route")) {
+    for (const std::string_view line : SplitLines(*table)) {
+      const auto f = SplitFields(line);
+      if (f.size() < 10 || f[0] != std::string(32, '0') || f[1] != "00" || f[4].size() != 32) continue;
+      unsigned char bytes[16];
+      bool whole = true, zero = true;
+      for (size_t i = 0; i < 16 && whole; ++i) {
+        const auto byte = Hex32(f[4].substr(i * 2, 2));
+        whole = byte.has_value();
+        bytes[i] = static_cast<unsigned char>(byte.value_or(0));
+        zero = zero && bytes[i] == 0;
+      }
+      char text[INET6_ADDRSTRLEN] = {};
+      if (whole && !zero && inet_ntop(AF_INET6, bytes, text, sizeof text)) out[std::string(f[9])].emplace_back(text);
+    }
+  }
+  return out;
+}
+
+// Whether the interface's address was leased by DHCP, where the machine's
+// network manager tells it (systemd-networkd's lease, NetworkManager's
+// device state); nothing where it does not.
+std::optional<bool> DhcpEnabled(const RootFs& fs, int32_t index) {
+  if (fs.Exists("/run/systemd/netif/leases/" + std::to_string(index))) return true;
+  if (const auto state = fs.Read("/run/NetworkManager/devices/" + std::to_string(index), 64u << 10)) {
+    if (state->find("[dhcp4]") != std::string::npos || state->find("[dhcp6]") != std::string::npos) return true;
+  }
+  return std::nullopt;
+}
+
+Variant TextList(std::vector<std::string> texts) {
   Variant::Array list;
-  for (std::string& a : addresses) list.emplace_back(std::move(a));
+  for (std::string& a : texts) list.emplace_back(std::move(a));
+  return list.empty() ? Variant(Null{}) : Variant(std::move(list));
+}
+
+// A configuration instance: the adapter's index, its addresses and default
+// gateways (null when none), and whether DHCP gave its address.
+Instance Configuration(const RootFs& fs, int32_t index, std::vector<std::string> addresses,
+                       std::vector<std::string> gateways) {
   Instance instance;
   instance.Set("Index", index);
-  instance.Set("IPAddress", list.empty() ? Variant(Null{}) : Variant(std::move(list)));
+  instance.Set("IPAddress", TextList(std::move(addresses)));
+  instance.Set("DefaultIPGateway", TextList(std::move(gateways)));
+  const std::optional<bool> dhcp = DhcpEnabled(fs, index);
+  instance.Set("DHCPEnabled", dhcp ? Variant(*dhcp) : Variant(Null{}));
   return instance;
+}
+
+// The link's state as the Windows instrumentation codes it: 2 connected,
+// 7 media disconnected (no carrier), 0 disconnected (turned off), 1
+// connecting (dormant: waiting for authentication).
+Variant ConnectionStatus(const RootFs& fs, const Interface& i) {
+  const auto flags = fs.ReadInt(i.dir + "/flags");
+  if (flags && !(*flags & 1)) return int32_t{0};  // IFF_UP cleared
+  const auto state = fs.ReadLine(i.dir + "/operstate");
+  if (state == "up") return int32_t{2};
+  if (state == "dormant") return int32_t{1};
+  if (state == "down" || state == "lowerlayerdown" || state == "notpresent") return int32_t{7};
+  const auto carrier = fs.ReadLine(i.dir + "/carrier");
+  if (carrier == "1") return int32_t{2};
+  if (carrier == "0") return int32_t{7};
+  return Null{};
 }
 
 // The addresses of each interface by index, IPv4 before IPv6.
@@ -278,6 +350,12 @@ ClassAnswer NetworkAdapters(const Machine& m) {
     instance.Set("MACAddress", TextOrNull(i.mac));
     instance.Set("Manufacturer", TextOrNull(names.vendor));
     instance.Set("Name", i.name);
+    // Details: the link's speed (the file's Mb/s; none while it is down) and state.
+    const auto mbps = fs.ReadInt(i.dir + "/speed");
+    instance.Set("Speed", mbps && *mbps > 0 && *mbps < (int64_t{1} << 32)
+                              ? ByteCount(static_cast<uint64_t>(*mbps) * 1000000)
+                              : Variant(Null{}));
+    instance.Set("NetConnectionStatus", ConnectionStatus(fs, i));
     answer.instances.push_back(std::move(instance));
   }
   return answer;
@@ -286,11 +364,14 @@ ClassAnswer NetworkAdapters(const Machine& m) {
 ClassAnswer NetworkConfigurations(const Machine& m) {
   const std::vector<Interface> interfaces = Interfaces(m, false);
   auto addresses = Addresses(m, interfaces);
+  auto gateways = Gateways(m.fs());
   ClassAnswer answer;
   for (const Interface& i : interfaces) {
     const auto it = addresses.find(i.index);
+    const auto gw = gateways.find(i.name);
     answer.instances.push_back(
-        Configuration(i.index, it == addresses.end() ? std::vector<std::string>{} : std::move(it->second)));
+        Configuration(m.fs(), i.index, it == addresses.end() ? std::vector<std::string>{} : std::move(it->second),
+                      gw == gateways.end() ? std::vector<std::string>{} : std::move(gw->second)));
   }
   return answer;
 }
@@ -301,15 +382,17 @@ ClassAnswer NetworkConfiguration(const Machine& m, int32_t index) {
   auto addresses = kernel.Addresses(index);
   if (!addresses) return NetworkConfigurations(m);
   ClassAnswer answer;
-  // An interface without an address may still exist; one with an address does.
-  if (addresses->empty()) {
-    const auto link = kernel.Links(index);
-    if (!link) return NetworkConfigurations(m);
-    if (link->empty()) return answer;
-  }
+  // The interface's name finds its gateways; an interface without an address
+  // may still exist.
+  const auto link = kernel.Links(index);
+  if (!link) return NetworkConfigurations(m);
+  if (link->empty()) return answer;
   std::vector<std::string> texts;
   for (NetAddress& a : *addresses) texts.push_back(std::move(a.text));
-  answer.instances.push_back(Configuration(index, std::move(texts)));
+  auto gateways = Gateways(m.fs());
+  const auto gw = gateways.find(link->front().name);
+  answer.instances.push_back(Configuration(m.fs(), index, std::move(texts),
+                                           gw == gateways.end() ? std::vector<std::string>{} : std::move(gw->second)));
   return answer;
 }
 

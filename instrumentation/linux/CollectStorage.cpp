@@ -1,6 +1,7 @@
 // Disks and optical drives from /sys/block.
 #include <fmt/format.h>
 
+#include "common/Text.h"
 #include "instrumentation/decoders/FirmwareText.h"
 #include "instrumentation/linux/Machine.h"
 
@@ -99,6 +100,22 @@ std::optional<std::string> Model(const Machine& m, const std::string& name) {
   return std::nullopt;
 }
 
+// The transport a disk is reached by, as its device path shows it.
+std::optional<std::string> Interface(const Machine& m, const std::string& name) {
+  if (name.starts_with("nvme")) return "NVMe";
+  if (name.starts_with("mmcblk")) return "MMC";
+  const std::string path = m.fs().Resolve("/sys/block/" + name + "/device").value_or("");
+  if (path.empty()) return std::nullopt;
+  if (path.find("/usb") != std::string::npos) return "USB";
+  if (name.starts_with("vd") || path.find("/virtio") != std::string::npos) return "virtio";
+  if (path.find("/ata") != std::string::npos) return "SATA";
+  if (path.find("/end_device-") != std::string::npos) return "SAS";
+  if (path.find("/session") != std::string::npos) return "iSCSI";
+  if (path.find("/rport-") != std::string::npos) return "FC";
+  if (name.starts_with("sd")) return "SCSI";
+  return std::nullopt;
+}
+
 }  // namespace
 
 ClassAnswer DiskDrives(const Machine& m) {
@@ -112,6 +129,19 @@ ClassAnswer DiskDrives(const Machine& m) {
     instance.Set("Size", sectors && *sectors > 0 && *sectors < (int64_t{1} << 54)
                              ? ByteCount(static_cast<uint64_t>(*sectors) * 512)
                              : Variant(Null{}));
+    // Details: solid state or spinning (as the kernel's queue tells it), the
+    // transport, and the spindle's speed where the drive states it.
+    const auto rotational = m.fs().ReadLine("/sys/block/" + name + "/queue/rotational");
+    instance.Set("MediaType", rotational == "0"   ? Variant("SSD")
+                              : rotational == "1" ? Variant("HDD")
+                                                  : Variant(Null{}));
+    instance.Set("InterfaceType", TextOrNull(Interface(m, name)));
+    Variant rpm = Null{};
+    if (const auto id = UdevBlockId(m, name)) {
+      const auto n = ParseInteger<int32_t>(m.UdevProperty(*id, "ID_ATA_ROTATION_RATE_RPM").value_or(""));
+      if (n && *n >= 0 && *n < 100000) rpm = *n;
+    }
+    instance.Set("SpindleSpeed", rpm);
     answer.instances.push_back(std::move(instance));
   }
   return answer;

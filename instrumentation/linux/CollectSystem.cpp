@@ -1,4 +1,4 @@
-// Processors, memory devices and batteries.
+// Processors and batteries.
 //
 // The kernel's view of a part wins over the firmware table's; the table (root
 // only) fills in only what the kernel does not say, so that what the kernel
@@ -27,10 +27,6 @@
 //   1.9 GHz Xeon) or a placeholder (30000 on a virtual machine).
 // - SocketDesignation: only the firmware knows it.
 //
-// Memory devices: the firmware's installed devices (SMBIOS type 17), else
-// udev's copy of them; a machine that lists none has one device holding what
-// the kernel counts (the online memory blocks), with no slot.
-//
 // Batteries: the kernel's present system batteries (/sys/class/power_supply,
 // type Battery, not scope "Device": a mouse's or headset's battery is not the
 // machine's battery pack); only when the kernel has none, the firmware's
@@ -40,6 +36,7 @@
 #include <charconv>
 #include <cmath>
 #include <map>
+#include <set>
 
 #include <fmt/format.h>
 
@@ -51,8 +48,6 @@
 
 namespace brv::live {
 namespace {
-
-std::optional<uint64_t> ToUnsigned(std::string_view s) { return ParseInteger<uint64_t>(TrimText(s)); }
 
 // The logical processors sysfs lists ("cpu0", "cpu1", ...), beside a few
 // dozen other names.
@@ -83,6 +78,114 @@ struct Package {
   int id = 0;
   std::vector<int> cpus;  // logical processor numbers
 };
+
+// A list of processor numbers as sysfs writes it ("0-3,8-11"), up to `most`.
+std::vector<int> CpuList(std::string_view text, size_t most) {
+  std::vector<int> out;
+  for (std::string_view rest = TrimText(text); !rest.empty();) {
+    const size_t comma = rest.find(',');
+    const std::string_view item = rest.substr(0, comma);
+    rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+    const size_t dash = item.find('-');
+    const auto first = ParseInteger<int>(item.substr(0, dash));
+    const auto last = dash == std::string_view::npos ? first : ParseInteger<int>(item.substr(dash + 1));
+    if (!first || !last || *first < 0 || *last < *first) return {};
+    for (int n = *first; n <= *last; ++n) {
+      if (out.size() >= most) return out;
+      out.push_back(n);
+    }
+  }
+  return out;
+}
+
+// A mask of processor numbers as sysfs writes it ("00000000,000000ff": hex
+// words, the highest first), up to `most`.
+std::vector<int> CpuMap(std::string_view text, size_t most) {
+  std::string hex;
+  for (char c : TrimText(text)) {
+    if (c != ',') hex += c;
+  }
+  std::vector<int> out;
+  if (hex.size() > kMostCpuInfoProcessors / 4 + 64) return out;
+  for (size_t i = 0; i < hex.size(); ++i) {
+    const auto digit = ParseInteger<int>(std::string_view(hex).substr(hex.size() - 1 - i, 1), 16);
+    if (!digit) return {};
+    for (int bit = 0; bit < 4; ++bit) {
+      if ((*digit >> bit & 1) == 0) continue;
+      if (out.size() >= most) return out;
+      out.push_back(static_cast<int>(i * 4) + bit);
+    }
+  }
+  return out;
+}
+
+// "2048K", "32M": a cache's size in KB.
+std::optional<int64_t> CacheKB(std::string_view text) {
+  text = TrimText(text);
+  int64_t scale = 1;
+  if (text.ends_with('K')) {
+    text.remove_suffix(1);
+  } else if (text.ends_with('M')) {
+    scale = 1024;
+    text.remove_suffix(1);
+  }
+  const auto n = ParseInteger<int64_t>(text);
+  if (!n || *n <= 0 || *n > (int64_t{1} << 32)) return std::nullopt;
+  return *n * scale;
+}
+
+// What the kernel's topology says of a package: its cores (the distinct sets
+// of sibling threads of its online processors), its logical processors, and its level 2 and 3
+// caches (each cache counted once, however many processors share it).
+struct PackageFacts {
+  int cores = 0, threads = 0;
+  int64_t cacheKB[4] = {};
+};
+
+PackageFacts FactsOf(const RootFs& fs, const std::vector<int>& cpus) {
+  PackageFacts facts;
+  std::set<std::string> cores;  // each core's threads, else its die and core id
+  std::set<int> covered[4];     // processors whose level 2 or 3 cache is counted
+  // The processors named by the caches' lists, in all: a package's worth per
+  // cache at most, and a few per processor on a real machine.
+  size_t budget = size_t{64} * cpus.size() + 1024;
+  for (int n : cpus) {
+    const std::string dir = fmt::format("/sys/devices/system/cpu/cpu{}", n);
+    std::optional<std::string> core = fs.ReadLine(dir + "/topology/thread_siblings_list");
+    if (!core) {
+      const auto id = fs.ReadInt(dir + "/topology/core_id");
+      if (id) core = fmt::format("{}:{}", fs.ReadInt(dir + "/topology/die_id").value_or(0), *id);
+    }
+    if (!core) continue;  // an offline processor has no topology
+    ++facts.threads;
+    cores.insert(*core);
+    // A processor has a handful of caches (L1 data and instruction, L2, L3).
+    for (int index = 0; index < 8 && !(covered[2].contains(n) && covered[3].contains(n)); ++index) {
+      const std::string cache = fmt::format("{}/cache/index{}", dir, index);
+      const auto level = fs.ReadInt(cache + "/level");
+      if (!level) break;
+      if ((*level != 2 && *level != 3) || covered[*level].contains(n)) continue;
+      const auto size = fs.ReadLine(cache + "/size");
+      const auto kb = size ? CacheKB(*size) : std::nullopt;
+      if (!kb) continue;
+      facts.cacheKB[*level] += *kb;
+      covered[*level].insert(n);
+      // The mask, as some kernels' lists leave out the processors sharing it.
+      const size_t most = std::min(budget, cpus.size());
+      const auto map = fs.ReadLine(cache + "/shared_cpu_map");
+      const std::vector<int> shared =
+          map ? CpuMap(*map, most) : CpuList(fs.ReadLine(cache + "/shared_cpu_list").value_or(""), most);
+      budget -= shared.size();
+      covered[*level].insert(shared.begin(), shared.end());
+    }
+  }
+  facts.cores = static_cast<int>(cores.size());
+  return facts;
+}
+
+Variant PositiveOrNull(std::optional<int64_t> n) {
+  return n && *n > 0 && *n <= INT32_MAX ? Variant(static_cast<int32_t>(*n)) : Variant(Null{});
+}
 
 }  // namespace
 
@@ -139,6 +242,7 @@ ClassAnswer Processors(const Machine& m) {
     std::optional<int64_t> maxKHz;
     std::optional<double> cpuMHz;
     CpuInfoProcessor midr;  // the ARM id from sysfs, where cpuinfo lacks it
+    const std::vector<int>* cpus = package != packages.end() ? &package->second.cpus : nullptr;
     if (package != packages.end()) {
       for (int n : package->second.cpus) {
         const CpuInfoProcessor* here = nullptr;
@@ -209,64 +313,66 @@ ClassAnswer Processors(const Machine& m) {
     instance.Set("MaxClockSpeed", maxMHz && *maxMHz > 0 && *maxMHz <= INT32_MAX ? Variant(static_cast<int32_t>(*maxMHz))
                                                                                 : Variant(Null{}));
     instance.Set("SocketDesignation", TextOrNull(fw ? fw->socket : std::nullopt));
+    // Details: the topology's counts, else cpuinfo's; the current clock from
+    // cpufreq, else cpuinfo's.
+    PackageFacts facts = cpus ? FactsOf(fs, *cpus) : PackageFacts{};
+    std::optional<int64_t> cores = facts.cores, threads = facts.threads;
+    if (facts.threads == 0) {
+      cores = cpu && cpu->cores ? std::optional<int64_t>(*cpu->cores) : std::nullopt;
+      threads = cpu && cpu->siblings ? std::optional<int64_t>(*cpu->siblings)
+                : cpus               ? std::optional<int64_t>(cpus->size())
+                                     : std::nullopt;
+    }
+    std::optional<int64_t> currentMHz;
+    if (cpus && !cpus->empty()) {
+      const auto khz = fs.ReadInt(fmt::format("/sys/devices/system/cpu/cpu{}/cpufreq/scaling_cur_freq", cpus->front()));
+      if (khz && *khz > 0) currentMHz = (*khz + 500) / 1000;
+    }
+    if (!currentMHz && cpu && cpu->mhz && *cpu->mhz >= 1 && *cpu->mhz < 1e6) currentMHz = std::llround(*cpu->mhz);
+    // s390 lists its shared caches only in cpuinfo ("cache3 : level=3 ...
+    // size=262144K").
+    for (const auto& [key, value] : info.global) {
+      if (!key.starts_with("cache") || value.find("type=Unified") == std::string::npos) continue;
+      const size_t at = value.find("size=");
+      const std::string_view size = at == std::string::npos ? "" : std::string_view(value).substr(at + 5);
+      const auto kb = CacheKB(size.substr(0, size.find(' ')));
+      for (int level : {2, 3}) {
+        if (kb && facts.cacheKB[level] == 0 && value.find(fmt::format("level={} ", level)) != std::string::npos) {
+          facts.cacheKB[level] = *kb;
+        }
+      }
+    }
+    std::optional<int64_t> architecture = cpu ? cpu->architecture : std::nullopt;
+    if (!architecture && midr.armPart) architecture = 12;  // sysfs has the id on ARM64 only
+    if (!architecture && power) architecture = 3;
+    instance.Set("NumberOfCores", PositiveOrNull(cores));
+    instance.Set("NumberOfLogicalProcessors", PositiveOrNull(threads));
+    instance.Set("L2CacheSize", PositiveOrNull(facts.cacheKB[2]));
+    instance.Set("L3CacheSize", PositiveOrNull(facts.cacheKB[3]));
+    instance.Set("CurrentClockSpeed", PositiveOrNull(currentMHz));
+    instance.Set("Architecture", architecture ? Variant(static_cast<int32_t>(*architecture)) : Variant(Null{}));
     answer.instances.push_back(std::move(instance));
   }
   return answer;
 }
 
-ClassAnswer MemoryDevices(const Machine& m) {
-  ClassAnswer answer;
-  if (const auto& s = m.Smbios()) {
-    const std::vector<SmbiosMemoryDevice> devices = DecodeSmbiosMemoryDevices(*s);
-    if (!devices.empty()) {
-      for (size_t i = 0; i < devices.size(); ++i) {
-        if (!devices[i].installed) continue;
-        Instance instance;
-        instance.Set("Index", static_cast<int32_t>(i));
-        instance.Set("Size", ByteCount(*devices[i].sizeBytes));
-        answer.instances.push_back(std::move(instance));
-      }
-      return answer;
-    }
-  }
-  // Without the table, udev keeps the memory devices of the DMI device
-  // (MEMORY_DEVICE_<n>_SIZE, _PRESENT, ...), readable by anyone.
-  struct Slot {
-    std::optional<uint64_t> size;
-    std::optional<bool> present;
-  };
-  std::map<int, Slot> slots;
-  const std::string_view prefix = "MEMORY_DEVICE_";
-  for (const auto& [key, value] : m.UdevProperties("+dmi:id")) {
-    if (!key.starts_with(prefix)) continue;
-    const std::string_view rest = std::string_view(key).substr(prefix.size());
-    int n = 0;
-    const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), n);
-    if (ec != std::errc() || n < 0 || end == rest.data() + rest.size() || *end != '_') continue;
-    const std::string_view field = rest.substr(static_cast<size_t>(end - rest.data()) + 1);
-    if (field == "SIZE") slots[n].size = ToUnsigned(value);
-    if (field == "PRESENT") slots[n].present = value == "1";
-  }
-  for (const auto& [n, slot] : slots) {
-    if (slot.present == false || !slot.size || *slot.size == 0) continue;
-    Instance instance;
-    instance.Set("Index", static_cast<int32_t>(n));
-    instance.Set("Size", ByteCount(*slot.size));
-    answer.instances.push_back(std::move(instance));
-  }
-  // A machine whose firmware lists no memory devices (a virtual machine
-  // without SMBIOS, some clouds) still has memory: one device of what the
-  // kernel manages, in no slot.
-  if (answer.instances.empty()) {
-    if (const auto bytes = KernelMemoryBytes(m.fs())) {
-      Instance instance;
-      instance.Set("Index", Null{});
-      instance.Set("Size", ByteCount(*bytes));
-      answer.instances.push_back(std::move(instance));
-    }
-  }
-  return answer;
+namespace {
+
+// A battery's energy in mWh from the kernel's files: energy_NAME (µWh), else
+// charge_NAME (µAh) times the design's minimum voltage (µV).
+std::optional<int64_t> EnergyMWh(const RootFs& fs, const std::string& dir, const char* name) {
+  if (const auto uwh = fs.ReadInt(dir + "/energy_" + name); uwh && *uwh > 0) return *uwh / 1000;
+  const auto uah = fs.ReadInt(dir + "/charge_" + name);
+  if (!uah || *uah <= 0 || *uah >= (int64_t{1} << 40)) return std::nullopt;
+  const auto uv = fs.ReadInt(dir + "/voltage_min_design");
+  if (!uv || *uv <= 0 || *uv >= (int64_t{1} << 40)) return std::nullopt;
+  // µAh × µV = 10^-12 Wh; divide by 10^9 for mWh.
+  return static_cast<int64_t>(static_cast<long double>(*uah) * static_cast<long double>(*uv) / 1e9L);
 }
+
+Variant Chemistry(std::optional<uint8_t> code) { return code ? Variant(static_cast<int32_t>(*code)) : Variant(Null{}); }
+
+}  // namespace
 
 ClassAnswer Batteries(const Machine& m) {
   ClassAnswer answer;
@@ -278,19 +384,21 @@ ClassAnswer Batteries(const Machine& m) {
     if (fs.ReadLine(dir + "/scope") == "Device") continue;
     // An empty battery bay.
     if (fs.ReadLine(dir + "/present") == "0") continue;
-    std::optional<int64_t> mwh;
-    if (const auto uwh = fs.ReadInt(dir + "/energy_full_design"); uwh && *uwh > 0) {
-      mwh = *uwh / 1000;
-    } else if (const auto uah = fs.ReadInt(dir + "/charge_full_design"); uah && *uah > 0) {
-      // µAh × µV = 10^-12 Wh; divide by 10^9 for mWh.
-      if (const auto uv = fs.ReadInt(dir + "/voltage_min_design"); uv && *uv > 0 && *uah < (int64_t{1} << 40)) {
-        mwh = static_cast<int64_t>(static_cast<long double>(*uah) * static_cast<long double>(*uv) / 1e9L);
-      }
-    }
+    const std::optional<int64_t> mwh = EnergyMWh(fs, dir, "full_design");
     Instance instance;
     instance.Set("PortableBatterySerialNumber", TextOrNull(m.Text(dir + "/serial_number")));
-    instance.Set("PortableBatteryDesignCapacity",
-                 mwh && *mwh > 0 && *mwh <= INT32_MAX ? Variant(static_cast<int32_t>(*mwh)) : Variant(Null{}));
+    instance.Set("PortableBatteryDesignCapacity", PositiveOrNull(mwh));
+    // Details: capacities (mWh), wear, chemistry and charge.
+    instance.Set("DesignCapacity", PositiveOrNull(mwh));
+    instance.Set("FullChargeCapacity", PositiveOrNull(EnergyMWh(fs, dir, "full")));
+    const auto cycles = fs.ReadInt(dir + "/cycle_count");
+    instance.Set("CycleCount", cycles && *cycles >= 0 && *cycles <= INT32_MAX ? Variant(static_cast<int32_t>(*cycles))
+                                                                              : Variant(Null{}));
+    instance.Set("Chemistry", Chemistry(BatteryChemistryCode(fs.ReadLine(dir + "/technology").value_or(""))));
+    const auto percent = fs.ReadInt(dir + "/capacity");
+    instance.Set("EstimatedChargeRemaining", percent && *percent >= 0 && *percent <= 100
+                                                 ? Variant(static_cast<int32_t>(*percent))
+                                                 : Variant(Null{}));
     answer.instances.push_back(std::move(instance));
   }
   if (!answer.instances.empty()) return answer;
@@ -299,12 +407,18 @@ ClassAnswer Batteries(const Machine& m) {
   if (const auto& s = m.Smbios()) {
     for (const SmbiosBattery& b : DecodeSmbiosBatteries(*s)) {
       if (b.placeholder) continue;
+      const Variant design = b.designCapacityMWh ? PositiveOrNull(*b.designCapacityMWh) : Variant(Null{});
       Instance instance;
       instance.Set("PortableBatterySerialNumber", TextOrNull(b.serialNumber));
       instance.Set("PortableBatteryDesignCapacity",
                    b.designCapacityMWh
                        ? Variant(static_cast<int32_t>(std::min<uint32_t>(*b.designCapacityMWh, INT32_MAX)))
                        : Variant(Null{}));
+      instance.Set("DesignCapacity", design);
+      instance.Set("FullChargeCapacity", Null{});
+      instance.Set("CycleCount", Null{});
+      instance.Set("Chemistry", Chemistry(b.chemistry));
+      instance.Set("EstimatedChargeRemaining", Null{});
       answer.instances.push_back(std::move(instance));
     }
   }

@@ -142,6 +142,15 @@ constexpr Part kParts[] = {
     {0xc0, 0xac4, "Ampere-1a"},
 };
 
+// ARM's "CPU architecture": "8" (or "AArch64") is ARM64, 7 and before ARM.
+std::optional<int> ArmArchitecture(std::string_view text) {
+  text = TrimText(text);
+  if (text == "AArch64") return 12;
+  const auto version = ParseInteger<int>(text);
+  if (!version || *version <= 0) return std::nullopt;
+  return *version >= 8 ? 12 : 5;
+}
+
 // "0x48", "0xd01", "8": a number the kernel prints in hexadecimal or decimal.
 std::optional<int> CodeNumber(std::string_view text) {
   const std::optional<int> value = ParsePrefixedInteger<int>(TrimText(text));
@@ -224,6 +233,13 @@ CpuInfo ParseCpuInfo(std::string_view text) {
     keep(current->model, number("model"));
     keep(current->stepping, number("stepping"));
     if (auto it = block.find("physical id"); it != block.end()) current->physicalId = ToInt(it->second);
+    if (auto it = block.find("cpu cores"); it != block.end()) current->cores = ToInt(it->second);
+    if (auto it = block.find("siblings"); it != block.end()) current->siblings = ToInt(it->second);
+    if (auto it = block.find("flags"); it != block.end()) {
+      current->architecture = (" " + it->second + " ").find(" lm ") != std::string::npos ? 9 : 0;
+    } else if (auto arch = block.find("CPU architecture"); arch != block.end()) {
+      current->architecture = ArmArchitecture(arch->second);
+    }
     if (auto it = block.find("cpu MHz"); it != block.end()) current->mhz = LeadingNumber(it->second);
     if (auto it = block.find("clock"); !current->mhz && it != block.end()) current->mhz = LeadingNumber(it->second);
     block.clear();
@@ -284,7 +300,11 @@ CpuInfo ParseCpuInfo(std::string_view text) {
   };
   const std::optional<int> implementer = globalCode("CPU implementer"), part = globalCode("CPU part"),
                            variant = globalCode("CPU variant"), revision = globalCode("CPU revision");
+  std::optional<int> architecture;
+  if (auto it = info.global.find("CPU architecture"); it != info.global.end())
+    architecture = ArmArchitecture(it->second);
   for (CpuInfoProcessor& p : info.processors) {
+    if (!p.architecture) p.architecture = architecture;
     if (!p.vendorId) p.vendorId = globalVendor;
     if (!p.modelName) p.modelName = globalName;
     if (!p.armImplementer) p.armImplementer = implementer;

@@ -23,6 +23,10 @@ struct CpuInfoProcessor {
   // of the processor's main id register (MIDR).
   std::optional<int> armImplementer, armPart, armVariant, armRevision;
   std::optional<std::string> revision;  // PowerPC "revision" ("2.1 (pvr 003f 0201)")
+  std::optional<int> cores, siblings;   // x86 "cpu cores" and "siblings": per package
+  // The architecture as the Windows instrumentation codes it: 0 x86, 9 x64
+  // (x86 with long mode), 5 ARM, 12 ARM64; nothing where cpuinfo does not tell.
+  std::optional<int> architecture;
 };
 
 struct CpuInfo {

@@ -78,6 +78,9 @@ constexpr std::array<Collector, kInstrumentationClasses.size()> kReaders = {
     live::VideoConfigurations,
     live::ExternalMonitors,
     live::ComputerSystem,
+    live::PhysicalMemory,
+    live::PhysicalMemoryArrays,
+    live::VideoControllers,
 };
 
 }  // namespace

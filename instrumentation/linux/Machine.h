@@ -120,5 +120,8 @@ ClassAnswer LcdPanels(const Machine& m);
 ClassAnswer VideoConfigurations(const Machine& m);
 ClassAnswer ExternalMonitors(const Machine& m);
 ClassAnswer ComputerSystem(const Machine& m);
+ClassAnswer PhysicalMemory(const Machine& m);
+ClassAnswer PhysicalMemoryArrays(const Machine& m);
+ClassAnswer VideoControllers(const Machine& m);
 
 }  // namespace brv::live

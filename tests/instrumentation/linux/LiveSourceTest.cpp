@@ -21,6 +21,7 @@
 #include "instrumentation/linux/Machine.h"
 #include "instrumentation/linux/RootFs.h"
 #include "instrumentation/snapshot/Capture.h"
+#include "platform/InstrumentationClasses.h"
 #include "tests/support/Support.h"
 #include "tests/support/TestFiles.h"
 
@@ -214,6 +215,9 @@ TEST(LiveSourceClasses, WwanModemAndChargeRatedBattery) {
   t.Write("/sys/class/power_supply/BAT1/charge_full_design", "5800000\n");  // µAh
   t.Write("/sys/class/power_supply/BAT1/voltage_min_design", "7600000\n");  // µV
   t.Write("/sys/class/power_supply/BAT1/serial_number", "        \n");
+  t.Write("/sys/class/power_supply/BAT1/charge_full", "4350000\n");
+  t.Write("/sys/class/power_supply/BAT1/technology", "Li-poly\n");
+  t.Write("/sys/class/power_supply/BAT1/capacity", "87\n");
   t.Write("/sys/class/power_supply/ADP1/type", "Mains\n");
   t.Write("/sys/class/power_supply/BAT2/type", "Battery\n");  // an empty second bay
   t.Write("/sys/class/power_supply/BAT2/present", "0\n");
@@ -223,11 +227,15 @@ TEST(LiveSourceClasses, WwanModemAndChargeRatedBattery) {
   EXPECT_EQ(
       Columns(*source.Query("DMTF_PortableBattery"), {"PortableBatteryDesignCapacity", "PortableBatterySerialNumber"}),
       (Rows{{int32_t{44080}, Null{}}}));
+  // Its wear (charge × the design's voltage), chemistry and charge.
+  EXPECT_EQ(Columns(*source.Query("DMTF_PortableBattery"),
+                    {"DesignCapacity", "FullChargeCapacity", "Chemistry", "EstimatedChargeRemaining", "CycleCount"}),
+            (Rows{{int32_t{44080}, int32_t{33060}, int32_t{8}, int32_t{87}, Null{}}}));
 }
 
 // What each property of each class may hold: null (a fact not known) or a
 // value of its shape. A key and an index are never null.
-enum class Shape { Key, Index, Slot, Text, Size, Mac, Addresses };
+enum class Shape { Key, Index, Slot, Text, Size, Number, Flag, Mac, Addresses };
 
 bool HasShape(const Variant& v, Shape shape) {
   const auto* text = v.get_if<std::string>();
@@ -243,7 +251,9 @@ bool HasShape(const Variant& v, Shape shape) {
       return text && !text->empty() &&
              std::none_of(text->begin(), text->end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; });
     case Shape::Index:
-    case Shape::Slot: return number() >= 0;
+    case Shape::Slot:
+    case Shape::Number: return number() >= 0;
+    case Shape::Flag: return v.kind() == Variant::Kind::Bool;
     case Shape::Size: return number() > 0;
     case Shape::Mac:  // six byte pairs, or an InfiniBand port's eight; never all zeros
       return text && std::regex_match(*text, std::regex("([0-9A-F]{2}:){5}([0-9A-F]{2}:){0,2}[0-9A-F]{2}")) &&
@@ -264,54 +274,64 @@ bool HasShape(const Variant& v, Shape shape) {
 // class's properties, each of its shape.
 void ExpectShapes(const std::string& root) {
   using enum Shape;
-  static const std::map<std::string, std::map<std::string, Shape>> shapes = {
-      {"CIM_Processor",
-       {{"DeviceID", Key},
-        {"Manufacturer", Text},
-        {"Name", Text},
-        {"Version", Text},
-        {"MaxClockSpeed", Size},
-        {"SocketDesignation", Text}}},
-      {"DMTF_MemoryDevice", {{"Index", Slot}, {"Size", Size}}},
-      {"Win32_DiskDrive", {{"DeviceID", Key}, {"Model", Text}, {"Size", Size}}},
-      {"Brovik_DiskDrive", {{"SerialNO", Text}, {"FirmwareRevision", Text}}},
-      {"Brovik_CDROMDrive", {{"DeviceID", Text}, {"SerialNO", Text}, {"FirmwareRevision", Text}}},
-      {"Win32_POTSModem",
-       {{"AttachedTo", Text}, {"Caption", Text}, {"Description", Text}, {"DeviceID", Key}, {"DeviceType", Text}}},
-      {"Brovik_Bluetooth", {{"Description", Text}, {"MACAddress", Mac}, {"Manufacturer", Text}, {"Name", Key}}},
-      {"DMTF_PortableBattery", {{"PortableBatterySerialNumber", Text}, {"PortableBatteryDesignCapacity", Size}}},
-      {"Brovik_DockingStation", {{"SerialNO", Text}, {"status", Text}}},
-      {"Win32_NetworkAdapter",
-       {{"AdapterType", Text},
-        {"Description", Text},
-        {"DeviceID", Key},
-        {"Index", Index},
-        {"MACAddress", Mac},
-        {"Manufacturer", Text},
-        {"Name", Key}}},
-      {"Win32_NetworkAdapterConfiguration", {{"Index", Index}, {"IPAddress", Addresses}}},
-      {"Brovik_LCDPanel", {{"HorizontalResolution", Size}, {"VerticalResolution", Size}}},
-      {"Win32_VideoConfiguration", {{"AdapterChipType", Text}, {"AdapterRAM", Size}, {"Name", Text}}},
-      {"Brovik_ExternalMonitor", {{"Manufacturer", Text}, {"Model", Text}, {"SerialNO", Text}}},
-      {"Brovik_ComputerSystem",
-       {{"Name", Text},
-        {"OperatingSystem", Text},
-        {"OSVersion", Text},
-        {"KernelVersion", Text},
-        {"Manufacturer", Text},
-        {"Model", Text},
-        {"SerialNumber", Text},
-        {"UUID", Text},
-        {"BoardManufacturer", Text},
-        {"BoardProduct", Text},
-        {"BoardSerial", Text},
-        {"BIOSVendor", Text},
-        {"BIOSVersion", Text},
-        {"BIOSDate", Text},
-        {"AssetTag", Text},
-        {"ChassisType", Size},
-        {"TotalPhysicalMemory", Size}}},
-  };
+  static const std::map<std::string, std::map<std::string, Shape>> shapes = [] {
+    std::map<std::string, std::map<std::string, Shape>> grid = {
+        {"CIM_Processor",
+         {{"DeviceID", Key},
+          {"Manufacturer", Text},
+          {"Name", Text},
+          {"Version", Text},
+          {"MaxClockSpeed", Size},
+          {"SocketDesignation", Text}}},
+        {"DMTF_MemoryDevice", {{"Index", Slot}, {"Size", Size}}},
+        {"Win32_DiskDrive", {{"DeviceID", Key}, {"Model", Text}, {"Size", Size}}},
+        {"Brovik_DiskDrive", {{"SerialNO", Text}, {"FirmwareRevision", Text}}},
+        {"Brovik_CDROMDrive", {{"DeviceID", Text}, {"SerialNO", Text}, {"FirmwareRevision", Text}}},
+        {"Win32_POTSModem",
+         {{"AttachedTo", Text}, {"Caption", Text}, {"Description", Text}, {"DeviceID", Key}, {"DeviceType", Text}}},
+        {"Brovik_Bluetooth", {{"Description", Text}, {"MACAddress", Mac}, {"Manufacturer", Text}, {"Name", Key}}},
+        {"DMTF_PortableBattery", {{"PortableBatterySerialNumber", Text}, {"PortableBatteryDesignCapacity", Size}}},
+        {"Brovik_DockingStation", {{"SerialNO", Text}, {"status", Text}}},
+        {"Win32_NetworkAdapter",
+         {{"AdapterType", Text},
+          {"Description", Text},
+          {"DeviceID", Key},
+          {"Index", Index},
+          {"MACAddress", Mac},
+          {"Manufacturer", Text},
+          {"Name", Key}}},
+        {"Win32_NetworkAdapterConfiguration", {{"Index", Index}, {"IPAddress", Addresses}}},
+        {"Brovik_LCDPanel", {{"HorizontalResolution", Size}, {"VerticalResolution", Size}}},
+        {"Win32_VideoConfiguration", {{"AdapterChipType", Text}, {"AdapterRAM", Size}, {"Name", Text}}},
+        {"Brovik_ExternalMonitor", {{"Manufacturer", Text}, {"Model", Text}, {"SerialNO", Text}}},
+        {"Brovik_ComputerSystem",
+         {{"Name", Text},
+          {"OperatingSystem", Text},
+          {"OSVersion", Text},
+          {"KernelVersion", Text},
+          {"Manufacturer", Text},
+          {"Model", Text},
+          {"SerialNumber", Text},
+          {"UUID", Text},
+          {"BoardManufacturer", Text},
+          {"BoardProduct", Text},
+          {"BoardSerial", Text},
+          {"BIOSVendor", Text},
+          {"BIOSVersion", Text},
+          {"BIOSDate", Text},
+          {"AssetTag", Text},
+          {"ChassisType", Size},
+          {"TotalPhysicalMemory", Size}}},
+    };
+    // The details, by what their values are.
+    for (const DetailProperty& d : kDetailProperties) {
+      grid[std::string(ClassName(d.cls))][std::string(d.name)] = d.unit == DetailUnit::Text       ? Text
+                                                                 : d.unit == DetailUnit::TextList ? Addresses
+                                                                 : d.unit == DetailUnit::Flag     ? Flag
+                                                                                                  : Number;
+    }
+    return grid;
+  }();
   const LiveSource source(root);
   for (const std::string& cls : CollectorClassNames()) {
     const auto answer = source.Query(cls);
