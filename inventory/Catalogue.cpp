@@ -124,6 +124,51 @@ constexpr IdentityKey kMonitorIdentity[] = {kMonitorWhole, kMonitorModel};
 constexpr ReportField kMonitorReport[] = {
     {"MANUFACTURER", 1001}, {"CAPTION", 1002}, {"DESCRIPTION", 1002}, {"SERIAL", 1003}};
 
+// The details below each part's grid.
+using U = DetailUnit;
+using S = DetailShown;
+constexpr Detail kCpuDetails[] = {{331, C::Processor, "NumberOfCores", U::Count},
+                                  {332, C::Processor, "NumberOfLogicalProcessors", U::Count},
+                                  {333, C::Processor, "L2CacheSize", U::Kilobytes},
+                                  {334, C::Processor, "L3CacheSize", U::Kilobytes},
+                                  {335, C::Processor, "CurrentClockSpeed", U::Megahertz, true},
+                                  {336, C::Processor, "Architecture", U::ArchitectureCode}};
+constexpr Detail kMemoryDetails[] = {{371, C::PhysicalMemory, "Manufacturer"},
+                                     {372, C::PhysicalMemory, "PartNumber"},
+                                     {373, C::PhysicalMemory, "SerialNumber"},
+                                     {374, C::PhysicalMemory, "Speed", U::MegatransfersPerSecond},
+                                     {375, C::PhysicalMemory, "ConfiguredClockSpeed", U::MegatransfersPerSecond},
+                                     {376, C::PhysicalMemory, "SMBIOSMemoryType", U::MemoryTypeCode},
+                                     {377, C::PhysicalMemory, "FormFactor", U::FormFactorCode},
+                                     {378, C::PhysicalMemory, "DeviceLocator"},
+                                     {379, C::PhysicalMemory, "BankLabel"},
+                                     {380, C::PhysicalMemoryArray, "MemoryDevices", U::Count, false, S::OfTotal}};
+constexpr Detail kDisplayDetails[] = {{431, C::VideoController, "AdapterRAM", U::Bytes},
+                                      {432, C::VideoController, "DriverVersion"},
+                                      {433, C::VideoController, "CurrentRefreshRate", U::Hertz, true},
+                                      {434, C::VideoController, "VideoProcessor"}};
+constexpr Detail kHddDetails[] = {{481, C::DiskDrive, "MediaType"},
+                                  {482, C::DiskDrive, "InterfaceType"},
+                                  {483, C::DiskDrive, "SpindleSpeed", U::RevolutionsPerMinute}};
+constexpr Detail kBatteryDetails[] = {
+    {781, C::PortableBattery, "DesignCapacity", U::MilliwattHours},
+    {782, C::PortableBattery, "FullChargeCapacity", U::MilliwattHours},
+    {783, C::PortableBattery, "CycleCount", U::Count},
+    {784, C::PortableBattery, "Chemistry", U::ChemistryCode},
+    {785, C::PortableBattery, "EstimatedChargeRemaining", U::Percent, true},
+    {786, C::PortableBattery, "DesignCapacity", U::Percent, false, S::Wear, "FullChargeCapacity"}};
+constexpr Detail kNetworkDetails[] = {{881, C::NetworkAdapter, "Speed", U::BitsPerSecond, true},
+                                      {882, C::NetworkAdapter, "NetConnectionStatus", U::ConnectionCode, true},
+                                      {883, C::NetworkAdapterConfiguration, "IPAddress", U::TextList, true},
+                                      {884, C::NetworkAdapterConfiguration, "DefaultIPGateway", U::TextList, true},
+                                      {885, C::NetworkAdapterConfiguration, "DHCPEnabled", U::Flag}};
+constexpr Detail kMonitorDetails[] = {
+    {1031, C::ExternalMonitor, "YearOfManufacture", U::Year},
+    {1032, C::ExternalMonitor, "WeekOfManufacture", U::Week},
+    {1033, C::ExternalMonitor, "MaxHorizontalImageSize", U::Centimetres, false, S::Pair, "MaxVerticalImageSize"},
+    {1034, C::ExternalMonitor, "MaxHorizontalImageSize", U::Centimetres, false, S::Diagonal, "MaxVerticalImageSize"},
+    {1035, C::ExternalMonitor, "HorizontalActivePixels", U::Pixels, false, S::Pair, "VerticalActivePixels"}};
+
 constexpr std::array<CategoryInfo, kCategoryCount> kCatalogue = {{
     {Category::CPU,
      C::Processor,
@@ -133,7 +178,9 @@ constexpr std::array<CategoryInfo, kCategoryCount> kCatalogue = {{
      kCpuColumns,
      kCpuIdentity,
      {"CPUS", kCpus, false, kCpuReport},
-     GetCPUInfo},
+     GetCPUInfo,
+     false,
+     kCpuDetails},
     {Category::Memory,
      C::MemoryDevice,
      {},
@@ -142,7 +189,9 @@ constexpr std::array<CategoryInfo, kCategoryCount> kCatalogue = {{
      kMemoryColumns,
      kMemoryIdentity,
      {"MEMORIES", kMemories, false, kMemoryReport},
-     GetMemoryInfo},
+     GetMemoryInfo,
+     false,
+     kMemoryDetails},
     // The display keeps no count: there is one, or none when neither class answers.
     {Category::Display,
      C::LcdPanel,
@@ -153,7 +202,8 @@ constexpr std::array<CategoryInfo, kCategoryCount> kCatalogue = {{
      {},
      {"VIDEOS", kVideos, false, kDisplayReport},
      GetDisplayInfo,
-     true},
+     true,
+     kDisplayDetails},
     {Category::HDD,
      C::DiskDrive,
      C::DiskDriveDetails,
@@ -163,7 +213,8 @@ constexpr std::array<CategoryInfo, kCategoryCount> kCatalogue = {{
      kHddIdentity,
      {"STORAGES", kStorages, false, kHddReport},
      GetHDDInfo,
-     true},
+     true,
+     kHddDetails},
     {Category::CDDVD,
      C::CdromDrive,
      {},
@@ -199,7 +250,9 @@ constexpr std::array<CategoryInfo, kCategoryCount> kCatalogue = {{
      kBatteryColumns,
      kBatteryIdentity,
      {"BATTERIES", kBatteries, true, kBatteryReport},
-     GetBatteryInfo},
+     GetBatteryInfo,
+     false,
+     kBatteryDetails},
     {Category::DockingStation,
      C::DockingStation,
      {},
@@ -218,7 +271,8 @@ constexpr std::array<CategoryInfo, kCategoryCount> kCatalogue = {{
      kNetworkIdentity,
      {"NETWORKS", kNetworks, false, kNetworkReport},
      GetNetworkInfo,
-     true},
+     true,
+     kNetworkDetails},
     {Category::ExternalMonitor,
      C::ExternalMonitor,
      {},
@@ -227,7 +281,9 @@ constexpr std::array<CategoryInfo, kCategoryCount> kCatalogue = {{
      kMonitorColumns,
      kMonitorIdentity,
      {"MONITORS", kMonitors, false, kMonitorReport},
-     GetExternalMonitorInfo},
+     GetExternalMonitorInfo,
+     false,
+     kMonitorDetails},
 }};
 
 // Every caption an identity rule or a report field names is a column of its

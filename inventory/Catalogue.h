@@ -31,13 +31,53 @@ struct Column {
   Unit unit = Unit::kNone;         // the unit of its number, if it holds one
 };
 
-// A fact shown below the grid, not in it (none is declared yet).
+// What a detail's value is. Numbers are whole numbers in the unit named;
+// codes are the Windows instrumentation's.
+enum class DetailUnit {
+  Text,
+  TextList,  // an array of texts (addresses)
+  Flag,      // true or false
+  Count,     // a plain number (cores, slots, cycles)
+  Bytes,
+  Kilobytes,  // 1024 bytes (caches, an array's capacity)
+  Megahertz,
+  Hertz,
+  MegatransfersPerSecond,
+  MilliwattHours,
+  Percent,
+  BitsPerSecond,
+  Centimetres,
+  Pixels,
+  RevolutionsPerMinute,
+  Year,
+  Week,
+  ArchitectureCode,  // 0 x86, 3 PowerPC, 5 ARM, 9 x64, 12 ARM64
+  MemoryTypeCode,    // SMBIOS: 24 DDR3, 26 DDR4, 30 LPDDR4, 34 DDR5, 35 LPDDR5, ...
+  FormFactorCode,    // 8 DIMM, 12 SODIMM, 7 SIMM, 11 RIMM, ... (0 unknown, 1 other)
+  ChemistryCode,     // 3 lead acid, 4 NiCd, 5 NiMH, 6 lithium-ion, 7 zinc air, 8 lithium polymer, 1 other
+  ConnectionCode,    // 0 disconnected, 1 connecting, 2 connected, 7 media disconnected
+};
+
+// How a detail is shown to a person: its own value, or with the detail's
+// second property, or worked out from the part's other details.
+enum class DetailShown {
+  Value,
+  Pair,      // "34 x 19 cm", "1920x1080": the property and `second`
+  OfTotal,   // "2 of 4": the modules installed of the slots the property counts
+  Wear,      // the capacity lost: `property` as designed, `second` now, as a percentage
+  Diagonal,  // the image's diagonal in inches from its width and height in centimetres
+};
+
+// A fact shown below the grid, not in it: a property of the category's class
+// or of the standard class that has it, read for the same part.
 struct Detail {
-  int32_t caption;
+  int32_t caption;  // message number of its caption
   InstrumentationClass source;
   std::string_view property;
-  Unit unit = Unit::kNone;
-  bool moving = false;
+  DetailUnit unit = DetailUnit::Text;
+  bool moving = false;  // moves by itself (a clock, a charge, a link): no change of the part
+  DetailShown shown = DetailShown::Value;
+  std::string_view second = {};
 };
 
 // How a report field takes its value from the columns shown.

@@ -1,7 +1,9 @@
 #include "containers/common/DetailText.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -9,6 +11,8 @@
 
 #include "common/Text.h"
 #include "containers/common/Units.h"
+#include "module/EnglishText.h"
+#include "platform/strings/Resources.h"
 
 namespace brv {
 namespace {
@@ -19,24 +23,27 @@ struct Named {
 };
 
 // The instrumentation's codes (SMBIOS's for memory types) and their usual names.
-constexpr Named kArchitectures[] = {{0, "x86"},  {1, "MIPS"}, {2, "Alpha"}, {3, "PowerPC"},
-                                    {5, "ARM"},  {6, "ia64"}, {9, "x64"},   {12, "ARM64"}};
-constexpr Named kMemoryTypes[] = {
-    {1, "Other"},   {2, "Unknown"}, {3, "DRAM"},   {4, "EDRAM"},     {5, "VRAM"},    {6, "SRAM"},    {7, "RAM"},
-    {8, "ROM"},     {9, "Flash"},   {10, "EEPROM"}, {11, "FEPROM"},  {12, "EPROM"},  {13, "CDRAM"},  {14, "3DRAM"},
-    {15, "SDRAM"},  {16, "SGRAM"},  {17, "RDRAM"},  {18, "DDR"},     {19, "DDR2"},   {20, "DDR2 FB-DIMM"},
-    {24, "DDR3"},   {25, "FBD2"},   {26, "DDR4"},   {27, "LPDDR"},   {28, "LPDDR2"}, {29, "LPDDR3"}, {30, "LPDDR4"},
-    {31, "Logical non-volatile device"}, {32, "HBM"}, {33, "HBM2"}, {34, "DDR5"},   {35, "LPDDR5"}, {36, "HBM3"}};
-constexpr Named kFormFactors[] = {{1, "Other"},  {2, "SIP"},     {3, "DIP"},    {4, "ZIP"},   {5, "SOJ"},
-                                  {6, "Proprietary"}, {7, "SIMM"}, {8, "DIMM"},   {9, "TSOP"},  {10, "PGA"},
-                                  {11, "RIMM"},  {12, "SODIMM"}, {13, "SRIMM"}, {14, "SMD"},  {15, "SSMP"},
-                                  {16, "QFP"},   {17, "TQFP"},   {18, "SOIC"},  {19, "LCC"},  {20, "PLCC"},
-                                  {21, "BGA"},   {22, "FPBGA"},  {23, "LGA"}};
+constexpr Named kArchitectures[] = {{0, "x86"}, {1, "MIPS"}, {2, "Alpha"}, {3, "PowerPC"},
+                                    {5, "ARM"}, {6, "ia64"}, {9, "x64"},   {12, "ARM64"}};
+constexpr Named kMemoryTypes[] = {{1, "Other"},   {2, "Unknown"}, {3, "DRAM"},    {4, "EDRAM"},
+                                  {5, "VRAM"},    {6, "SRAM"},    {7, "RAM"},     {8, "ROM"},
+                                  {9, "Flash"},   {10, "EEPROM"}, {11, "FEPROM"}, {12, "EPROM"},
+                                  {13, "CDRAM"},  {14, "3DRAM"},  {15, "SDRAM"},  {16, "SGRAM"},
+                                  {17, "RDRAM"},  {18, "DDR"},    {19, "DDR2"},   {20, "DDR2 FB-DIMM"},
+                                  {24, "DDR3"},   {25, "FBD2"},   {26, "DDR4"},   {27, "LPDDR"},
+                                  {28, "LPDDR2"}, {29, "LPDDR3"}, {30, "LPDDR4"}, {31, "Logical non-volatile device"},
+                                  {32, "HBM"},    {33, "HBM2"},   {34, "DDR5"},   {35, "LPDDR5"},
+                                  {36, "HBM3"}};
+constexpr Named kFormFactors[] = {{1, "Other"},       {2, "SIP"},     {3, "DIP"},    {4, "ZIP"},  {5, "SOJ"},
+                                  {6, "Proprietary"}, {7, "SIMM"},    {8, "DIMM"},   {9, "TSOP"}, {10, "PGA"},
+                                  {11, "RIMM"},       {12, "SODIMM"}, {13, "SRIMM"}, {14, "SMD"}, {15, "SSMP"},
+                                  {16, "QFP"},        {17, "TQFP"},   {18, "SOIC"},  {19, "LCC"}, {20, "PLCC"},
+                                  {21, "BGA"},        {22, "FPBGA"},  {23, "LGA"}};
 // Chemistry and connection states are words: in JSON in English, to a person in
 // the reader's language (message 2431 on, 2411 on).
-constexpr Named kChemistries[] = {{1, "other"},           {2, "unknown"},     {3, "lead-acid"},
-                                  {4, "nickel-cadmium"},  {5, "nickel-metal hydride"}, {6, "lithium-ion"},
-                                  {7, "zinc-air"},        {8, "lithium polymer"}};
+constexpr Named kChemistries[] = {
+    {1, "other"},       {2, "unknown"},  {3, "lead-acid"},      {4, "nickel-cadmium"}, {5, "nickel-metal hydride"},
+    {6, "lithium-ion"}, {7, "zinc-air"}, {8, "lithium polymer"}};
 constexpr Named kConnections[] = {{0, "disconnected"},
                                   {1, "connecting"},
                                   {2, "connected"},
@@ -105,6 +112,25 @@ std::string BitRate(int64_t bits) {
 }
 
 }  // namespace
+
+SayWord UserMessages() {
+  static const std::shared_ptr<const Resources> resources = []() -> std::shared_ptr<const Resources> {
+    try {
+      return std::make_shared<const Resources>();
+    } catch (const std::exception&) {
+      return nullptr;
+    }
+  }();
+  return [](int32_t number) -> std::string {
+    if (resources) {
+      try {
+        return resources->GetResourceString(number);
+      } catch (const std::exception&) {
+      }
+    }
+    return std::string(EnglishText(number));
+  };
+}
 
 std::string CodeName(DetailUnit unit, int64_t code) {
   switch (unit) {
@@ -183,6 +209,58 @@ nlohmann::ordered_json DetailForJson(DetailUnit unit, const Variant& value) {
       return name.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(name);
     }
     default: return *n;
+  }
+}
+
+std::string DetailForPerson(const PartDetail& part, const SayWord& say) {
+  const Detail& d = *part.detail;
+  switch (d.shown) {
+    case DetailShown::Value: return DetailForPerson(d.unit, part.value, say);
+    case DetailShown::Pair: {
+      const std::optional<int64_t> a = Whole(part.value), b = Whole(part.second);
+      if (!a || !b || *a <= 0 || *b <= 0) return {};
+      return d.unit == DetailUnit::Centimetres ? fmt::format("{} x {} cm", *a, *b) : fmt::format("{}x{}", *a, *b);
+    }
+    case DetailShown::OfTotal: {
+      const std::optional<int64_t> total = Whole(part.value), used = Whole(part.second);
+      if (!total || !used || *total <= 0) return {};
+      // "%1 of %2"
+      std::string text = say(2402);
+      const auto put = [&](std::string_view mark, int64_t n) {
+        if (const size_t at = text.find(mark); at != std::string::npos)
+          text.replace(at, mark.size(), std::to_string(n));
+      };
+      put("%1", *used);
+      put("%2", *total);
+      return text;
+    }
+    case DetailShown::Wear: {
+      const std::optional<int64_t> design = Whole(part.value), full = Whole(part.second);
+      if (!design || !full || *design <= 0 || *full <= 0) return {};
+      const double lost = 100.0 * static_cast<double>(*design - *full) / static_cast<double>(*design);
+      return fmt::format("{:.0f} %", std::max(0.0, std::round(lost)));
+    }
+    case DetailShown::Diagonal: {
+      const std::optional<int64_t> w = Whole(part.value), h = Whole(part.second);
+      if (!w || !h || *w <= 0 || *h <= 0 || *w > 10000 || *h > 10000) return {};
+      const double inches = std::sqrt(static_cast<double>(*w * *w + *h * *h)) / 2.54;
+      return fmt::format("{:.1f} in", inches);
+    }
+  }
+  return {};
+}
+
+void AddDetailJson(nlohmann::ordered_json& details, const PartDetail& part) {
+  const Detail& d = *part.detail;
+  switch (d.shown) {
+    case DetailShown::Value:
+    case DetailShown::OfTotal: details[std::string(d.property)] = DetailForJson(d.unit, part.value); break;
+    case DetailShown::Pair:
+      details[std::string(d.property)] = DetailForJson(d.unit, part.value);
+      details[std::string(d.second)] = DetailForJson(d.unit, part.second);
+      break;
+    case DetailShown::Wear:
+    case DetailShown::Diagonal: break;
   }
 }
 

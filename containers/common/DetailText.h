@@ -9,17 +9,28 @@
 #include <nlohmann/json.hpp>
 
 #include "common/Variant.h"
-#include "platform/InstrumentationClasses.h"
+#include "inventory/Catalogue.h"
+#include "inventory/Details.h"
 
 namespace brv {
 
 // The text of a message number in the reader's language.
 using SayWord = std::function<std::string(int32_t number)>;
 
+// The messages in the user's language, English where no catalogue has one.
+SayWord UserMessages();
+
 // "" where the value is unknown (empty, null, or not of the unit's kind).
 std::string DetailForPerson(DetailUnit unit, const Variant& value, const SayWord& say);
 
 nlohmann::ordered_json DetailForJson(DetailUnit unit, const Variant& value);
+
+// A part's detail as a person reads it: "2 of 4", "34 x 19 cm", "15.6 in", "12 %".
+std::string DetailForPerson(const PartDetail& part, const SayWord& say);
+
+// Adds the detail's properties, typed, to a part's "details" object, named as
+// the instrumentation names them; a detail worked out from others adds nothing.
+void AddDetailJson(nlohmann::ordered_json& details, const PartDetail& part);
 
 // The name of a code in English, as JSON and reports carry it ("DDR4", "SODIMM",
 // "x64"); "" for a code without a name.

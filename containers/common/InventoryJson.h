@@ -53,6 +53,11 @@ struct PastTheCount {
 // of the categories drawn as the grid shows them.
 std::optional<nlohmann::ordered_json> InventoryDocument(Session& session, std::optional<Category> only = std::nullopt,
                                                         std::optional<int32_t> instance = std::nullopt,
-                                                        PastTheCount* past = nullptr, CaptionsShown* shown = nullptr);
+                                                        PastTheCount* past = nullptr, CaptionsShown* shown = nullptr,
+                                                        bool details = false);
+
+// With `details`, each instance also has a "details" object: the catalogue's
+// details named as the instrumentation names them, typed (numbers in bytes, MHz,
+// MT/s, mWh, bit/s; codes by their names; null where unknown).
 
 }  // namespace brv
