@@ -26,23 +26,35 @@ constexpr Column kCpuColumns[] = {{kIndex},
                                   {304, "SocketDesignation"}};
 constexpr int32_t kCpuSocket[] = {304};
 constexpr IdentityKey kCpuIdentity[] = {kCpuSocket};
-constexpr ReportField kCpuReport[] = {
-    {"MANUFACTURER", 301}, {"TYPE", 302}, {"SPEED", 303, As::Number}, {"SOCKET", 304}};
+constexpr ReportField kCpuReport[] = {{"MANUFACTURER", 301},
+                                      {"TYPE", 302},
+                                      {"SPEED", 303, As::Number},
+                                      {"SOCKET", 304},
+                                      {"CORES", 0, As::Detail, {}, 0, "NumberOfCores"},
+                                      {"LOGICAL_CPUS", 0, As::Detail, {}, 0, "NumberOfLogicalProcessors"},
+                                      {"CPUARCH", 0, As::Detail, {}, 0, "Architecture"},
+                                      {"L2CACHESIZE", 0, As::Detail, {}, 1024, "L2CacheSize"}};
 
 // Memory: one row per memory device.
 constexpr Column kMemoryColumns[] = {{kIndex}, {351, "Index"}, {352, "Size", true, false, false, Unit::kBytes}};
 constexpr int32_t kMemorySlot[] = {351};
 constexpr IdentityKey kMemoryIdentity[] = {kMemorySlot};
-constexpr ReportField kMemoryReport[] = {{"NUMSLOTS", 351, As::Number}, {"CAPACITY", 352, As::Megabytes}};
+constexpr ReportField kMemoryReport[] = {{"NUMSLOTS", 351, As::Number},
+                                         {"CAPACITY", 352, As::Megabytes},
+                                         {"TYPE", 0, As::Detail, {}, 0, "SMBIOSMemoryType"},
+                                         {"SPEED", 0, As::Detail, {}, 0, "Speed"},
+                                         {"MANUFACTURER", 0, As::Detail, {}, 0, "Manufacturer"},
+                                         {"SERIALNUMBER", 0, As::Detail, {}, 0, "SerialNumber"},
+                                         {"DESCRIPTION", 0, As::Detail, {}, 0, "FormFactor"}};
 
 // Display: the one display, from the first panel and the first video adapter.
 constexpr Column kDisplayColumns[] = {{kIndex},
                                       {401, "HorizontalResolution"},
                                       {402, "VerticalResolution"},
                                       {403, "AdapterChipType", false, false, true},
-                                      {404, "AdapterRAM", false, false, true, Unit::kBytes}};
+                                      {404, "AdapterRAM", false, false, true, Unit::kMebibytes}};
 constexpr ReportField kDisplayReport[] = {
-    {"NAME", 403}, {"CHIPSET", 403}, {"MEMORY", 404, As::Megabytes}, {"RESOLUTION", 401, As::Dimensions, {}, 402}};
+    {"NAME", 403}, {"CHIPSET", 403}, {"MEMORY", 404, As::Number}, {"RESOLUTION", 401, As::Dimensions, {}, 402}};
 
 // HDD: one row per disk, its serial number and firmware from the maker's
 // record at the same position.
@@ -53,8 +65,14 @@ constexpr Column kHddColumns[] = {{451},
                                   {455, "FirmwareRevision", true, false, true}};
 constexpr int32_t kHddSerial[] = {454}, kHddModelAndSize[] = {452, 453};
 constexpr IdentityKey kHddIdentity[] = {kHddSerial, kHddModelAndSize};
-constexpr ReportField kHddReport[] = {{"TYPE", 0, As::Constant, "disk"}, {"NAME", 452},         {"MODEL", 452},
-                                      {"DISKSIZE", 453, As::Megabytes},  {"SERIALNUMBER", 454}, {"FIRMWARE", 455}};
+constexpr ReportField kHddReport[] = {{"TYPE", 0, As::Constant, "disk"},
+                                      {"NAME", 452},
+                                      {"MODEL", 452},
+                                      {"DESCRIPTION", 0, As::Detail, {}, 0, "MediaType"},
+                                      {"DISKSIZE", 453, As::Megabytes},
+                                      {"SERIALNUMBER", 454},
+                                      {"FIRMWARE", 455},
+                                      {"INTERFACE", 0, As::Detail, {}, 0, "InterfaceType"}};
 
 // CD,DVD: one row per optical drive; the drive's identifier is shown as its model.
 constexpr Column kCdDvdColumns[] = {{kIndex}, {501, "DeviceID"}, {502, "SerialNO"}, {503, "FirmwareRevision", true}};
@@ -90,8 +108,11 @@ constexpr Column kBatteryColumns[] = {
     {753, "PortableBatteryDesignCapacity", true, false, false, Unit::kMilliwattHours}};
 constexpr int32_t kBatterySerial[] = {752};
 constexpr IdentityKey kBatteryIdentity[] = {kBatterySerial};
-constexpr ReportField kBatteryReport[] = {
-    {"NAME", 0, As::Constant, "Battery Pack"}, {"SERIALNUMBER", 752}, {"DESIGNCAPACITY", 753, As::Number}};
+constexpr ReportField kBatteryReport[] = {{"NAME", 0, As::Constant, "Battery Pack"},
+                                          {"SERIALNUMBER", 752},
+                                          {"DESIGNCAPACITY", 753, As::Number},
+                                          {"REAL_CAPACITY", 0, As::Detail, {}, 0, "FullChargeCapacity"},
+                                          {"CHEMISTRY", 0, As::Detail, {}, 0, "Chemistry"}};
 
 // Docking Station: one row per dock; its serial number is the docking reference
 // number, and its state changes as the machine is docked.
@@ -303,8 +324,23 @@ static_assert([] {
       }
     }
     for (const ReportField& f : c.report.fields) {
-      if (f.as != ReportAs::Constant && !HasColumn(c, f.caption)) return false;
+      if (f.as != ReportAs::Constant && f.as != ReportAs::Detail && !HasColumn(c, f.caption)) return false;
       if (f.as == ReportAs::Dimensions && !HasColumn(c, f.second)) return false;
+    }
+  }
+  return true;
+}());
+
+// A detail shows a property as the sources declare it: its unit, and whether it moves by itself.
+static_assert([] {
+  for (const CategoryInfo& c : kCatalogue) {
+    for (const Detail& d : c.details) {
+      if (d.shown == DetailShown::Wear || d.shown == DetailShown::Diagonal) continue;
+      bool declared = false;
+      for (const DetailProperty& p : kDetailProperties) {
+        if (p.cls == d.source && p.name == d.property) declared = p.unit == d.unit && p.moves == d.moving;
+      }
+      if (!declared) return false;
     }
   }
   return true;

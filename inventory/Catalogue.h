@@ -19,7 +19,7 @@ namespace brv {
 
 // The unit of a number a column or detail holds, written after it for a person
 // to read on a terminal.
-enum class Unit { kNone, kBytes, kMegahertz, kMilliwattHours };
+enum class Unit { kNone, kBytes, kMebibytes, kMegahertz, kMilliwattHours };
 
 // One row of a category's table, in the grid's order.
 struct Column {
@@ -29,33 +29,6 @@ struct Column {
   bool moving = false;             // changes by itself while the part stays (an address, a state)
   bool joined = false;             // read from the category's joined class, not its own
   Unit unit = Unit::kNone;         // the unit of its number, if it holds one
-};
-
-// What a detail's value is. Numbers are whole numbers in the unit named;
-// codes are the Windows instrumentation's.
-enum class DetailUnit {
-  Text,
-  TextList,  // an array of texts (addresses)
-  Flag,      // true or false
-  Count,     // a plain number (cores, slots, cycles)
-  Bytes,
-  Kilobytes,  // 1024 bytes (caches, an array's capacity)
-  Megahertz,
-  Hertz,
-  MegatransfersPerSecond,
-  MilliwattHours,
-  Percent,
-  BitsPerSecond,
-  Centimetres,
-  Pixels,
-  RevolutionsPerMinute,
-  Year,
-  Week,
-  ArchitectureCode,  // 0 x86, 3 PowerPC, 5 ARM, 9 x64, 12 ARM64
-  MemoryTypeCode,    // SMBIOS: 24 DDR3, 26 DDR4, 30 LPDDR4, 34 DDR5, 35 LPDDR5, ...
-  FormFactorCode,    // 8 DIMM, 12 SODIMM, 7 SIMM, 11 RIMM, ... (0 unknown, 1 other)
-  ChemistryCode,     // 3 lead acid, 4 NiCd, 5 NiMH, 6 lithium-ion, 7 zinc air, 8 lithium polymer, 1 other
-  ConnectionCode,    // 0 disconnected, 1 connecting, 2 connected, 7 media disconnected
 };
 
 // How a detail is shown to a person: its own value, or with the detail's
@@ -87,6 +60,7 @@ enum class ReportAs {
   Megabytes,   // bytes shown, whole megabytes sent
   Constant,    // `constant` itself
   Dimensions,  // "WIDTHxHEIGHT" from the two columns
+  Detail,      // the part's detail named `detail` (kilobytes when `second` is 1024), else `constant`
 };
 
 struct ReportField {
@@ -94,7 +68,8 @@ struct ReportField {
   int32_t caption = 0;  // the column (Dimensions: the width's)
   ReportAs as = ReportAs::Text;
   std::string_view constant = {};
-  int32_t second = 0;  // Dimensions: the height's column
+  int32_t second = 0;  // Dimensions: the height's column; Detail: the divisor of its number
+  std::string_view detail = {};
 };
 
 // The section of the inventory server's report a category's parts go to.

@@ -10,7 +10,7 @@
 // the grid reads or, where that class lacks them, on the standard class that
 // has them (the physical memory class for a module's details, its array class
 // for the slots, the video controller class for an adapter's driver). They
-// are declared, with what their numbers mean, among the catalogue's details.
+// are listed in kDetailProperties with what their numbers mean.
 #include <array>
 #include <cstddef>
 #include <optional>
@@ -84,5 +84,86 @@ static_assert([] {
   }
   return true;
 }());
+
+// What a detail's value is. Numbers are whole numbers in the unit named;
+// codes are the Windows instrumentation's.
+enum class DetailUnit {
+  Text,
+  TextList,  // an array of texts (addresses)
+  Flag,      // true or false
+  Count,     // a plain number (cores, slots, cycles)
+  Bytes,
+  Kilobytes,  // 1024 bytes (caches, an array's capacity)
+  Megahertz,
+  Hertz,
+  MegatransfersPerSecond,
+  MilliwattHours,
+  Percent,
+  BitsPerSecond,
+  Centimetres,
+  Pixels,
+  RevolutionsPerMinute,
+  Year,
+  Week,
+  ArchitectureCode,  // 0 x86, 3 PowerPC, 5 ARM, 9 x64, 12 ARM64
+  MemoryTypeCode,    // SMBIOS: 24 DDR3, 26 DDR4, 30 LPDDR4, 34 DDR5, 35 LPDDR5, ...
+  FormFactorCode,    // 8 DIMM, 12 SODIMM, 7 SIMM, 11 RIMM, ... (0 unknown, 1 other)
+  ChemistryCode,     // 3 lead acid, 4 NiCd, 5 NiMH, 6 lithium-ion, 7 zinc air, 8 lithium polymer, 1 other
+  ConnectionCode,    // 0 disconnected, 1 connecting, 2 connected, 7 media disconnected
+};
+
+struct DetailProperty {
+  InstrumentationClass cls;
+  std::string_view name;
+  DetailUnit unit;
+  // A value that moves by itself (a clock, a charge, a link's state): no
+  // change of the part.
+  bool moves = false;
+};
+
+inline constexpr DetailProperty kDetailProperties[] = {
+    {InstrumentationClass::Processor, "NumberOfCores", DetailUnit::Count},
+    {InstrumentationClass::Processor, "NumberOfLogicalProcessors", DetailUnit::Count},
+    {InstrumentationClass::Processor, "L2CacheSize", DetailUnit::Kilobytes},
+    {InstrumentationClass::Processor, "L3CacheSize", DetailUnit::Kilobytes},
+    {InstrumentationClass::Processor, "CurrentClockSpeed", DetailUnit::Megahertz, true},
+    {InstrumentationClass::Processor, "Architecture", DetailUnit::ArchitectureCode},
+    {InstrumentationClass::PhysicalMemory, "Capacity", DetailUnit::Bytes},
+    {InstrumentationClass::PhysicalMemory, "Manufacturer", DetailUnit::Text},
+    {InstrumentationClass::PhysicalMemory, "PartNumber", DetailUnit::Text},
+    {InstrumentationClass::PhysicalMemory, "SerialNumber", DetailUnit::Text},
+    {InstrumentationClass::PhysicalMemory, "Speed", DetailUnit::MegatransfersPerSecond},
+    {InstrumentationClass::PhysicalMemory, "ConfiguredClockSpeed", DetailUnit::MegatransfersPerSecond},
+    {InstrumentationClass::PhysicalMemory, "SMBIOSMemoryType", DetailUnit::MemoryTypeCode},
+    {InstrumentationClass::PhysicalMemory, "FormFactor", DetailUnit::FormFactorCode},
+    {InstrumentationClass::PhysicalMemory, "DeviceLocator", DetailUnit::Text},
+    {InstrumentationClass::PhysicalMemory, "BankLabel", DetailUnit::Text},
+    {InstrumentationClass::PhysicalMemoryArray, "MemoryDevices", DetailUnit::Count},
+    {InstrumentationClass::PhysicalMemoryArray, "MaxCapacityEx", DetailUnit::Kilobytes},
+    {InstrumentationClass::VideoController, "Name", DetailUnit::Text},
+    {InstrumentationClass::VideoController, "AdapterRAM", DetailUnit::Bytes},
+    {InstrumentationClass::VideoController, "DriverVersion", DetailUnit::Text},
+    {InstrumentationClass::VideoController, "CurrentRefreshRate", DetailUnit::Hertz, true},
+    {InstrumentationClass::VideoController, "VideoProcessor", DetailUnit::Text},
+    {InstrumentationClass::DiskDrive, "MediaType", DetailUnit::Text},      // "SSD" or "HDD"
+    {InstrumentationClass::DiskDrive, "InterfaceType", DetailUnit::Text},  // "NVMe", "SATA", "USB", "virtio", ...
+    {InstrumentationClass::DiskDrive, "SpindleSpeed", DetailUnit::RevolutionsPerMinute},
+    {InstrumentationClass::PortableBattery, "DesignCapacity", DetailUnit::MilliwattHours},
+    {InstrumentationClass::PortableBattery, "FullChargeCapacity", DetailUnit::MilliwattHours},
+    {InstrumentationClass::PortableBattery, "CycleCount", DetailUnit::Count},
+    {InstrumentationClass::PortableBattery, "Chemistry", DetailUnit::ChemistryCode},
+    {InstrumentationClass::PortableBattery, "EstimatedChargeRemaining", DetailUnit::Percent, true},
+    {InstrumentationClass::NetworkAdapter, "Speed", DetailUnit::BitsPerSecond, true},
+    {InstrumentationClass::NetworkAdapter, "NetConnectionStatus", DetailUnit::ConnectionCode, true},
+    {InstrumentationClass::NetworkAdapterConfiguration, "IPAddress", DetailUnit::TextList, true},
+    {InstrumentationClass::NetworkAdapterConfiguration, "DefaultIPGateway", DetailUnit::TextList, true},
+    {InstrumentationClass::NetworkAdapterConfiguration, "DHCPEnabled", DetailUnit::Flag},
+    {InstrumentationClass::ExternalMonitor, "YearOfManufacture", DetailUnit::Year},
+    {InstrumentationClass::ExternalMonitor, "WeekOfManufacture", DetailUnit::Week},
+    {InstrumentationClass::ExternalMonitor, "MaxHorizontalImageSize", DetailUnit::Centimetres},
+    {InstrumentationClass::ExternalMonitor, "MaxVerticalImageSize", DetailUnit::Centimetres},
+    {InstrumentationClass::ExternalMonitor, "HorizontalActivePixels", DetailUnit::Pixels},
+    {InstrumentationClass::ExternalMonitor, "VerticalActivePixels", DetailUnit::Pixels},
+};
 
 }  // namespace brv

@@ -93,7 +93,8 @@ int Run(int argc, char** argv) {
   setenv("LC_ALL", "C.UTF-8", 1);
   if (!brv::ChooseClassSource(snapshot, sysroot, std::cerr)) return kUsage;
   brv::Session session;
-  const std::optional<nlohmann::ordered_json> inventory = brv::InventoryDocument(session);
+  const std::optional<nlohmann::ordered_json> inventory =
+      brv::InventoryDocument(session, std::nullopt, std::nullopt, nullptr, nullptr, true);
   if (!inventory) return kUsage;
   const Identity identity = ReadIdentity(*brv::CurrentClassSource());
   // The authorities are read before anything is sent, within their bound.
