@@ -114,7 +114,7 @@ void Draw(Side& side) {
       std::cerr << "brvparts: " << name << ": start-up failed: " << Excerpt(e->description(), 200) << "\n";
       side.trouble = true;
     }
-    side.document = *InventoryDocument(session, std::nullopt, std::nullopt, nullptr, &side.captions, true);
+    side.document = *InventoryDocument(session, std::nullopt, std::nullopt, nullptr, &side.captions, nullptr, true);
   }
   const auto text = [](const Json& entry, const char* member) {
     const auto it = entry.find(member);

@@ -172,7 +172,7 @@ int ShowAll(brv::Session& session, const brv::TextLook& look, bool details) {
 int ShowJson(brv::Session& session, std::optional<brv::Category> only, std::optional<int32_t> instance) {
   brv::PastTheCount past;
   const std::optional<nlohmann::ordered_json> document =
-      brv::InventoryDocument(session, only, instance, &past, nullptr, true);
+      brv::InventoryDocument(session, only, instance, &past, nullptr, nullptr, true);
   if (!document) {
     std::cerr << "brvparts: " << brv::cli::HasInstances(past.category, past.count) << "\n";
     return kUsage;

@@ -2,6 +2,7 @@
 
 #include "containers/common/DetailText.h"
 #include "inventory/Details.h"
+#include "module/ModuleState.h"
 #include "platform/strings/Resources.h"
 
 namespace brv {
@@ -50,7 +51,7 @@ nlohmann::ordered_json InstanceJson(const GridState& grid, const EnglishCaptions
 
 std::optional<nlohmann::ordered_json> InventoryDocument(Session& session, std::optional<Category> only,
                                                         std::optional<int32_t> instance, PastTheCount* past,
-                                                        CaptionsShown* shown, bool details) {
+                                                        CaptionsShown* shown, InventoryValues* values, bool details) {
   const EnglishCaptions captions;
   nlohmann::ordered_json categories = nlohmann::ordered_json::object();
   std::vector<std::pair<std::string, size_t>> cut;
@@ -60,10 +61,14 @@ std::optional<nlohmann::ordered_json> InventoryDocument(Session& session, std::o
     nlohmann::ordered_json instances = nlohmann::ordered_json::array();
     int32_t count = 0;
     std::vector<int32_t> numbers;
-    const Walked walked = WalkCategory(session, category, instance, count, [&](int32_t index, std::optional<int32_t>) {
-      numbers.push_back(index);
+    const Walked walked = WalkCategory(session, category, instance, count, [&](int32_t i, std::optional<int32_t>) {
+      numbers.push_back(i);
       instances.push_back(InstanceJson(session.control().MSHFlexGrid1().State(), captions,
                                        shown && instances.empty() ? &(*shown)[category] : nullptr));
+      if (!values) return;
+      const ValueTable& table = Module().CurrentValues;
+      std::vector<Variant>& row = (*values)[category].emplace_back();
+      for (size_t col = 0; col < table.cols(); ++col) row.push_back(table.at(i - 1, static_cast<long>(col)));
     });
     if (walked == Walked::PastTheCount) {
       if (past) *past = {category, count};

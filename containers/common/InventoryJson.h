@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -46,15 +47,19 @@ struct PastTheCount {
   int32_t count = 0;
 };
 
+// Per category, each instance's values as the inventory holds them (the
+// table's row behind the grid, in the columns' order): numbers as numbers.
+using InventoryValues = std::map<std::string, std::vector<std::vector<Variant>>>;
+
 // The document of the categories asked for (every one when `only` is empty),
 // each with every instance or only `instance`, drawn by the session's control.
 // Nothing when `instance` is past the count of the category asked for; `past`
 // then says which, and how many it has. `shown`, when given, gets the captions
-// of the categories drawn as the grid shows them.
+// of the categories drawn as the grid shows them; `values`, each instance's values.
 std::optional<nlohmann::ordered_json> InventoryDocument(Session& session, std::optional<Category> only = std::nullopt,
                                                         std::optional<int32_t> instance = std::nullopt,
                                                         PastTheCount* past = nullptr, CaptionsShown* shown = nullptr,
-                                                        bool details = false);
+                                                        InventoryValues* values = nullptr, bool details = false);
 
 // With `details`, each instance also has a "details" object: the catalogue's
 // details named as the instrumentation names them, typed (numbers in bytes, MHz,

@@ -56,25 +56,55 @@ std::optional<std::string> DetailText(const nlohmann::ordered_json& instance, st
   return std::nullopt;
 }
 
-std::optional<std::string> Converted(const ReportField& f, const nlohmann::ordered_json& instance) {
+// One part as the report reads it: its texts as shown, and its values as the
+// inventory holds them, when the report has them.
+struct PartRead {
+  const CategoryInfo& category;
+  const nlohmann::ordered_json& shown;
+  const std::vector<Variant>* values;
+};
+
+// The text of the value behind a column: the inventory's own when there is
+// one, else the text shown (a report made from a document alone).
+std::optional<std::string> ValueText(const PartRead& part, int32_t caption) {
+  const std::optional<size_t> column = part.category.ColumnOf(caption);
+  if (part.values && column && *column < part.values->size()) {
+    const Variant& value = (*part.values)[*column];
+    if (value.IsArray()) return std::nullopt;
+    return TextOf(value);
+  }
+  return Shown(part.shown, Caption(caption));
+}
+
+std::optional<std::string> Converted(const ReportField& f, const PartRead& part) {
   if (f.as == ReportAs::Constant) return std::string(f.constant);
   if (f.as == ReportAs::Detail) {
-    if (auto text = DetailText(instance, f.detail, f.second)) return text;
+    if (auto text = DetailText(part.shown, f.detail, f.second)) return text;
     return f.constant.empty() ? std::nullopt : std::optional<std::string>(std::string(f.constant));
   }
   if (f.as == ReportAs::Dimensions) {
-    const auto width = WholeNumber(Shown(instance, Caption(f.caption)).value_or(""));
-    const auto height = WholeNumber(Shown(instance, Caption(f.second)).value_or(""));
+    const auto width = WholeNumber(ValueText(part, f.caption).value_or(""));
+    const auto height = WholeNumber(ValueText(part, f.second).value_or(""));
     if (!width || !height) return std::nullopt;
     return *width + "x" + *height;
   }
-  std::optional<std::string> shown = Shown(instance, Caption(f.caption));
-  if (!shown) return std::nullopt;
-  switch (f.as) {
-    case ReportAs::Number: return WholeNumber(*shown);
-    case ReportAs::Megabytes: return Megabytes(*shown);
-    default: return shown;
-  }
+  if (f.as == ReportAs::Text) return Shown(part.shown, Caption(f.caption));
+  const std::optional<std::string> value = ValueText(part, f.caption);
+  if (!value) return std::nullopt;
+  return f.as == ReportAs::Number ? WholeNumber(*value) : Megabytes(*value);
+}
+
+// The values of a category's parts, when the report has them.
+const std::vector<std::vector<Variant>>* ValuesOf(const InventoryValues* values, Category category) {
+  if (!values) return nullptr;
+  const auto found = values->find(std::string(NameOf(category)));
+  return found == values->end() ? nullptr : &found->second;
+}
+
+// Part `i` of a category, as the report reads it.
+PartRead Part(const InventoryValues* values, Category category, const nlohmann::ordered_json& shown, size_t i) {
+  const auto* rows = ValuesOf(values, category);
+  return {CatalogueOf(category), shown, rows && i < rows->size() ? &(*rows)[i] : nullptr};
 }
 
 std::optional<std::string> Known(const Identity& identity, const char* name) {
@@ -247,8 +277,10 @@ std::string OcsInventoryXml(const OcsReport& r) {
   if (const auto total = Known(r.identity, "TotalPhysicalMemory")) memory = Megabytes(*total);
   if (!memory && !memories.empty()) {
     uint64_t sum = 0;
+    size_t n = 0;
     for (const auto& m : memories) {
-      if (const auto mb = Converted({"", kCapacity, ReportAs::Megabytes}, m)) sum += std::stoull(*mb);
+      if (const auto mb = Converted({"", kCapacity, ReportAs::Megabytes}, Part(r.values, Category::Memory, m, n++)))
+        sum += std::stoull(*mb);
     }
     memory = std::to_string(sum);
   }
@@ -263,7 +295,8 @@ std::string OcsInventoryXml(const OcsReport& r) {
   Element(out, "      ", "UUID", Known(r.identity, "UUID"));
   if (!cpus.empty()) {
     Element(out, "      ", "PROCESSORT", Shown(cpus.front(), Caption(kCpuName)));
-    Element(out, "      ", "PROCESSORS", Converted({"", kCpuClock, ReportAs::Number}, cpus.front()));
+    Element(out, "      ", "PROCESSORS",
+            Converted({"", kCpuClock, ReportAs::Number}, Part(r.values, Category::CPU, cpus.front(), 0)));
     Element(out, "      ", "PROCESSORN", std::to_string(cpus.size()));
   }
   Element(out, "      ", "MEMORY", memory);
@@ -290,11 +323,13 @@ std::string OcsInventoryXml(const OcsReport& r) {
 
   for (const CategoryInfo& c : CategoryCatalogue()) {
     const ReportSection& s = c.report;
+    size_t n = 0;
     for (const auto& instance : Instances(categories, c.category)) {
+      const PartRead part = Part(r.values, c.category, instance, n++);
       out += "    <";
       out += s.tag;
       out += ">\n";
-      for (const ReportField& f : s.fields) Element(out, "      ", f.tag, Converted(f, instance));
+      for (const ReportField& f : s.fields) Element(out, "      ", f.tag, Converted(f, part));
       out += "    </";
       out += s.tag;
       out += ">\n";

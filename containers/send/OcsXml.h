@@ -16,6 +16,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "containers/common/InventoryJson.h"
 #include "instrumentation/ClassSource.h"
 
 namespace brv::send {
@@ -35,6 +36,9 @@ struct OcsReport {
   const Identity& identity;
   std::string hostName;  // HARDWARE/NAME when the identity has none
   std::string deviceId;
+  // The parts' values behind the texts, from which numbers are taken; without
+  // them, the numbers are read from the texts shown.
+  const InventoryValues* values = nullptr;
 };
 
 std::string OcsInventoryXml(const OcsReport& report);

@@ -93,8 +93,9 @@ int Run(int argc, char** argv) {
   setenv("LC_ALL", "C.UTF-8", 1);
   if (!brv::ChooseClassSource(snapshot, sysroot, std::cerr)) return kUsage;
   brv::Session session;
+  brv::InventoryValues values;
   const std::optional<nlohmann::ordered_json> inventory =
-      brv::InventoryDocument(session, std::nullopt, std::nullopt, nullptr, nullptr, true);
+      brv::InventoryDocument(session, std::nullopt, std::nullopt, nullptr, nullptr, &values, true);
   if (!inventory) return kUsage;
   const Identity identity = ReadIdentity(*brv::CurrentClassSource());
   // The authorities are read before anything is sent, within their bound.
@@ -141,7 +142,7 @@ int Run(int argc, char** argv) {
     return kNoState;
   }
 
-  const std::string document = OcsInventoryXml({inventory->at("categories"), identity, host, deviceId});
+  const std::string document = OcsInventoryXml({inventory->at("categories"), identity, host, deviceId, &values});
   if (xml) {
     std::cout << document << std::flush;
     return session.failed() ? kSentPartly : kSent;

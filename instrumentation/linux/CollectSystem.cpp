@@ -26,6 +26,12 @@
 //   "Max Speed", which many boards fill with the socket's rating (4000 on a
 //   1.9 GHz Xeon) or a placeholder (30000 on a virtual machine).
 // - SocketDesignation: only the firmware knows it.
+// Details, counted as lscpu counts them: NumberOfCores (the package's distinct
+// sets of sibling threads, else cpuinfo's "cpu cores"), NumberOfLogicalProcessors
+// (its online processors, else "siblings"), L2CacheSize and L3CacheSize in KB
+// (each cache once, by the processors its mask names; s390's shared caches from
+// cpuinfo), CurrentClockSpeed (cpufreq's current, else cpuinfo's clock) and
+// Architecture (cpuinfo's long-mode flag, ARM's architecture, POWER).
 //
 // Batteries: the kernel's present system batteries (/sys/class/power_supply,
 // type Battery, not scope "Device": a mouse's or headset's battery is not the
@@ -183,22 +189,18 @@ PackageFacts FactsOf(const RootFs& fs, const std::vector<int>& cpus) {
   return facts;
 }
 
+// A POWER processor (cpuinfo "cpu : POWER7 ...", "PPC970MP") is IBM's.
+bool IsPower(const CpuInfoProcessor* cpu) {
+  return cpu && cpu->modelName && (cpu->modelName->starts_with("POWER") || cpu->modelName->starts_with("PPC970"));
+}
+
 Variant PositiveOrNull(std::optional<int64_t> n) {
   return n && *n > 0 && *n <= INT32_MAX ? Variant(static_cast<int32_t>(*n)) : Variant(Null{});
 }
 
-}  // namespace
-
-ClassAnswer Processors(const Machine& m) {
-  const RootFs& fs = m.fs();
-  // Some 1.5 KB a processor on x86: room for as many as a kernel counts.
-  const CpuInfo info = ParseCpuInfo(fs.Read("/proc/cpuinfo", 16u << 20).value_or(std::string()));
-  if (info.tooMany) throw Error(err::kWbemFailed, "/proc/cpuinfo names more processors than a kernel counts");
-  std::map<int, const CpuInfoProcessor*> byNumber;
-  for (const CpuInfoProcessor& p : info.processors) byNumber.emplace(p.number, &p);
-
-  // Packages from the kernel's topology; without it, from cpuinfo's
-  // "physical id"; without that, one package holding every processor.
+// Packages from the kernel's topology; without it, from cpuinfo's "physical
+// id"; without that, one package holding every processor.
+std::map<int, Package> PackagesOf(const RootFs& fs, const CpuInfo& info) {
   std::map<int, Package> packages;
   for (int cpu : LogicalCpus(fs)) {
     auto id = fs.ReadInt(fmt::format("/sys/devices/system/cpu/cpu{}/topology/physical_package_id", cpu));
@@ -215,142 +217,183 @@ ClassAnswer Processors(const Machine& m) {
       packages[id].cpus.push_back(p.number);
     }
   }
+  return packages;
+}
 
+// The firmware's sockets with a processor in them that it did not turn off (a
+// virtual machine's table lists every socket it could have, disabled); type 3
+// is a central processor (0 and 2 are firmware that does not say).
+std::vector<SmbiosProcessor> FirmwareProcessors(const Machine& m) {
   std::vector<SmbiosProcessor> firmware;
   if (const auto& s = m.Smbios()) {
     for (SmbiosProcessor& p : DecodeSmbiosProcessors(*s)) {
-      // Sockets with a processor in them that the firmware did not turn off
-      // (a virtual machine's table lists every socket it could have, disabled);
-      // type 3 is a central processor (0 and 2 are firmware that does not say).
       const bool central = p.processorType == 3 || p.processorType == 0 || p.processorType == 2;
       if (p.populated && !p.disabled && central) firmware.push_back(std::move(p));
     }
   }
-  // The device tree's model, for an ARM machine whose processor is known by
-  // neither its id nor the firmware table.
-  std::optional<std::string> deviceTreeModel;
-  if (auto text = fs.Read("/sys/firmware/devicetree/base/model", 4096)) {
-    while (!text->empty() && text->back() == '\0') text->pop_back();
-    if (text->find('\0') == std::string::npos) deviceTreeModel = CleanFirmwareText(*text);
+  return firmware;
+}
+
+// The device tree's model, for an ARM machine whose processor is known by
+// neither its id nor the firmware table.
+std::optional<std::string> DeviceTreeModel(const RootFs& fs) {
+  auto text = fs.Read("/sys/firmware/devicetree/base/model", 4096);
+  if (!text) return std::nullopt;
+  while (!text->empty() && text->back() == '\0') text->pop_back();
+  if (text->find('\0') != std::string::npos) return std::nullopt;
+  return CleanFirmwareText(*text);
+}
+
+// What one package's processors tell: the first one cpuinfo describes, the
+// highest clocks, and the ARM id from sysfs where cpuinfo lacks it.
+struct PackageRead {
+  const CpuInfoProcessor* cpu = nullptr;
+  std::optional<int64_t> maxKHz;
+  std::optional<double> cpuMHz;
+  CpuInfoProcessor midr;
+  const std::vector<int>* cpus = nullptr;
+};
+
+PackageRead ReadPackage(const RootFs& fs, const std::map<int, const CpuInfoProcessor*>& byNumber,
+                        const Package& package) {
+  PackageRead r;
+  r.cpus = &package.cpus;
+  for (int n : package.cpus) {
+    const CpuInfoProcessor* here = nullptr;
+    if (auto it = byNumber.find(n); it != byNumber.end()) here = it->second;
+    if (!r.cpu) r.cpu = here;
+    if (here && here->mhz && (!r.cpuMHz || *here->mhz > *r.cpuMHz)) r.cpuMHz = here->mhz;
+    const auto khz = fs.ReadInt(fmt::format("/sys/devices/system/cpu/cpu{}/cpufreq/cpuinfo_max_freq", n));
+    if (khz && *khz > 0 && (!r.maxKHz || *khz > *r.maxKHz)) r.maxKHz = khz;
   }
+  if (!r.cpu || !r.cpu->armPart) {
+    const int first = package.cpus.front();
+    if (auto text = fs.ReadLine(fmt::format("/sys/devices/system/cpu/cpu{}/regs/identification/midr_el1", first))) {
+      FillFromMidr(*text, r.midr);
+    }
+  }
+  return r;
+}
+
+// The grid's facts of one processor: maker, name, version, maximum clock.
+void SetIdentity(Instance& instance, const PackageRead& r, const SmbiosProcessor* fw,
+                 const std::optional<std::string>& deviceTreeModel) {
+  const CpuInfoProcessor* cpu = r.cpu;
+  const std::optional<int> implementer = cpu && cpu->armImplementer ? cpu->armImplementer : r.midr.armImplementer;
+  const std::optional<int> part = cpu && cpu->armPart ? cpu->armPart : r.midr.armPart;
+  const std::optional<int> variant = cpu && cpu->armVariant ? cpu->armVariant : r.midr.armVariant;
+  const std::optional<int> revision = cpu && cpu->armRevision ? cpu->armRevision : r.midr.armRevision;
+  const bool arm = implementer && part;
+
+  std::optional<std::string> manufacturer = cpu ? cpu->vendorId : std::nullopt;
+  if (!manufacturer && implementer) manufacturer = ArmImplementerName(*implementer);
+  if (!manufacturer && IsPower(cpu)) manufacturer = "IBM";
+  if (!manufacturer && fw) manufacturer = fw->manufacturer;
+
+  std::optional<std::string> name;
+  if (arm) {
+    name = ArmPartName(*implementer, *part);
+    if (!name && fw) name = fw->version;
+    if (!name) name = deviceTreeModel;
+    if (!name && cpu) name = cpu->modelName;
+  } else {
+    name = cpu ? cpu->modelName : std::nullopt;
+    if (!name && fw) name = fw->version;
+  }
+
+  std::optional<std::string> version;
+  if (cpu && cpu->family && cpu->model && cpu->stepping) {
+    version = fmt::format("Family {}, Model {}, Stepping {}", *cpu->family, *cpu->model, *cpu->stepping);
+  } else if (arm && variant && revision) {
+    version = fmt::format("r{}p{}", *variant, *revision);
+  } else if (cpu && cpu->revision) {
+    version = cpu->revision;
+  } else if (!cpu && fw && fw->x86Signature) {
+    version = X86SignatureText(*fw->x86Signature);
+  }
+
+  std::optional<int64_t> maxMHz;
+  if (r.maxKHz) maxMHz = (*r.maxKHz + 500) / 1000;
+  if (!maxMHz && name) maxMHz = RatedMHz(*name);
+  if (!maxMHz && r.cpuMHz && *r.cpuMHz >= 1 && *r.cpuMHz < 1e6) maxMHz = std::llround(*r.cpuMHz);
+  if (!maxMHz && fw && fw->currentSpeedMHz) maxMHz = *fw->currentSpeedMHz;
+
+  instance.Set("Manufacturer", TextOrNull(manufacturer));
+  instance.Set("Name", TextOrNull(name));
+  instance.Set("Version", TextOrNull(version));
+  instance.Set("MaxClockSpeed", maxMHz && *maxMHz > 0 && *maxMHz <= INT32_MAX ? Variant(static_cast<int32_t>(*maxMHz))
+                                                                              : Variant(Null{}));
+  instance.Set("SocketDesignation", TextOrNull(fw ? fw->socket : std::nullopt));
+}
+
+// The details of one processor: the topology's counts, else cpuinfo's; the
+// caches; the current clock from cpufreq, else cpuinfo's; the architecture.
+void SetDetails(Instance& instance, const RootFs& fs, const CpuInfo& info, const PackageRead& r) {
+  const CpuInfoProcessor* cpu = r.cpu;
+  const std::vector<int>* cpus = r.cpus;
+  PackageFacts facts = cpus ? FactsOf(fs, *cpus) : PackageFacts{};
+  std::optional<int64_t> cores = facts.cores, threads = facts.threads;
+  if (facts.threads == 0) {
+    cores = cpu && cpu->cores ? std::optional<int64_t>(*cpu->cores) : std::nullopt;
+    threads = cpu && cpu->siblings ? std::optional<int64_t>(*cpu->siblings)
+              : cpus               ? std::optional<int64_t>(cpus->size())
+                                   : std::nullopt;
+  }
+  std::optional<int64_t> currentMHz;
+  if (cpus && !cpus->empty()) {
+    const auto khz = fs.ReadInt(fmt::format("/sys/devices/system/cpu/cpu{}/cpufreq/scaling_cur_freq", cpus->front()));
+    if (khz && *khz > 0) currentMHz = (*khz + 500) / 1000;
+  }
+  if (!currentMHz && cpu && cpu->mhz && *cpu->mhz >= 1 && *cpu->mhz < 1e6) currentMHz = std::llround(*cpu->mhz);
+  // s390 lists its shared caches only in cpuinfo ("cache3 : level=3 ...
+  // size=262144K").
+  for (const auto& [key, value] : info.global) {
+    if (!key.starts_with("cache") || value.find("type=Unified") == std::string::npos) continue;
+    const size_t at = value.find("size=");
+    const std::string_view size = at == std::string::npos ? "" : std::string_view(value).substr(at + 5);
+    const auto kb = CacheKB(size.substr(0, size.find(' ')));
+    for (int level : {2, 3}) {
+      if (kb && facts.cacheKB[level] == 0 && value.find(fmt::format("level={} ", level)) != std::string::npos) {
+        facts.cacheKB[level] = *kb;
+      }
+    }
+  }
+  std::optional<int64_t> architecture = cpu ? cpu->architecture : std::nullopt;
+  if (!architecture && r.midr.armPart) architecture = 12;  // sysfs has the id on ARM64 only
+  if (!architecture && IsPower(cpu)) architecture = 3;
+  instance.Set("NumberOfCores", PositiveOrNull(cores));
+  instance.Set("NumberOfLogicalProcessors", PositiveOrNull(threads));
+  instance.Set("L2CacheSize", PositiveOrNull(facts.cacheKB[2]));
+  instance.Set("L3CacheSize", PositiveOrNull(facts.cacheKB[3]));
+  instance.Set("CurrentClockSpeed", PositiveOrNull(currentMHz));
+  instance.Set("Architecture", architecture ? Variant(static_cast<int32_t>(*architecture)) : Variant(Null{}));
+}
+
+}  // namespace
+
+ClassAnswer Processors(const Machine& m) {
+  const RootFs& fs = m.fs();
+  // Some 1.5 KB a processor on x86: room for as many as a kernel counts.
+  const CpuInfo info = ParseCpuInfo(fs.Read("/proc/cpuinfo", 16u << 20).value_or(std::string()));
+  if (info.tooMany) throw Error(err::kWbemFailed, "/proc/cpuinfo names more processors than a kernel counts");
+  std::map<int, const CpuInfoProcessor*> byNumber;
+  for (const CpuInfoProcessor& p : info.processors) byNumber.emplace(p.number, &p);
+  const std::map<int, Package> packages = PackagesOf(fs, info);
+  const std::vector<SmbiosProcessor> firmware = FirmwareProcessors(m);
+  const std::optional<std::string> deviceTreeModel = DeviceTreeModel(fs);
 
   ClassAnswer answer;
   const size_t count = packages.empty() ? firmware.size() : packages.size();
   auto package = packages.begin();
   for (size_t i = 0; i < count; ++i) {
-    const CpuInfoProcessor* cpu = nullptr;
-    std::optional<int64_t> maxKHz;
-    std::optional<double> cpuMHz;
-    CpuInfoProcessor midr;  // the ARM id from sysfs, where cpuinfo lacks it
-    const std::vector<int>* cpus = package != packages.end() ? &package->second.cpus : nullptr;
-    if (package != packages.end()) {
-      for (int n : package->second.cpus) {
-        const CpuInfoProcessor* here = nullptr;
-        if (auto it = byNumber.find(n); it != byNumber.end()) here = it->second;
-        if (!cpu) cpu = here;
-        if (here && here->mhz && (!cpuMHz || *here->mhz > *cpuMHz)) cpuMHz = here->mhz;
-        const auto khz = fs.ReadInt(fmt::format("/sys/devices/system/cpu/cpu{}/cpufreq/cpuinfo_max_freq", n));
-        if (khz && *khz > 0 && (!maxKHz || *khz > *maxKHz)) maxKHz = khz;
-      }
-      if (!cpu || !cpu->armPart) {
-        const int first = package->second.cpus.front();
-        if (auto text = fs.ReadLine(fmt::format("/sys/devices/system/cpu/cpu{}/regs/identification/midr_el1", first))) {
-          FillFromMidr(*text, midr);
-        }
-      }
-      ++package;
-    }
-    if (!cpu && !info.processors.empty() && packages.size() <= 1) cpu = &info.processors.front();
-    if (!cpuMHz && cpu) cpuMHz = cpu->mhz;
-    const SmbiosProcessor* fw = i < firmware.size() ? &firmware[i] : nullptr;
-    const std::optional<int> implementer = cpu && cpu->armImplementer ? cpu->armImplementer : midr.armImplementer;
-    const std::optional<int> part = cpu && cpu->armPart ? cpu->armPart : midr.armPart;
-    const std::optional<int> variant = cpu && cpu->armVariant ? cpu->armVariant : midr.armVariant;
-    const std::optional<int> revision = cpu && cpu->armRevision ? cpu->armRevision : midr.armRevision;
-    const bool arm = implementer && part;
-    // A POWER processor (cpuinfo "cpu : POWER7 ...", "PPC970MP") is IBM's.
-    const bool power =
-        cpu && cpu->modelName && (cpu->modelName->starts_with("POWER") || cpu->modelName->starts_with("PPC970"));
-
-    std::optional<std::string> manufacturer = cpu ? cpu->vendorId : std::nullopt;
-    if (!manufacturer && implementer) manufacturer = ArmImplementerName(*implementer);
-    if (!manufacturer && power) manufacturer = "IBM";
-    if (!manufacturer && fw) manufacturer = fw->manufacturer;
-
-    std::optional<std::string> name;
-    if (arm) {
-      name = ArmPartName(*implementer, *part);
-      if (!name && fw) name = fw->version;
-      if (!name) name = deviceTreeModel;
-      if (!name && cpu) name = cpu->modelName;
-    } else {
-      name = cpu ? cpu->modelName : std::nullopt;
-      if (!name && fw) name = fw->version;
-    }
-
-    std::optional<std::string> version;
-    if (cpu && cpu->family && cpu->model && cpu->stepping) {
-      version = fmt::format("Family {}, Model {}, Stepping {}", *cpu->family, *cpu->model, *cpu->stepping);
-    } else if (arm && variant && revision) {
-      version = fmt::format("r{}p{}", *variant, *revision);
-    } else if (cpu && cpu->revision) {
-      version = cpu->revision;
-    } else if (!cpu && fw && fw->x86Signature) {
-      version = X86SignatureText(*fw->x86Signature);
-    }
-
-    std::optional<int64_t> maxMHz;
-    if (maxKHz) maxMHz = (*maxKHz + 500) / 1000;
-    if (!maxMHz && name) maxMHz = RatedMHz(*name);
-    if (!maxMHz && cpuMHz && *cpuMHz >= 1 && *cpuMHz < 1e6) maxMHz = std::llround(*cpuMHz);
-    if (!maxMHz && fw && fw->currentSpeedMHz) maxMHz = *fw->currentSpeedMHz;
-
+    PackageRead r;
+    if (package != packages.end()) r = ReadPackage(fs, byNumber, (package++)->second);
+    if (!r.cpu && !info.processors.empty() && packages.size() <= 1) r.cpu = &info.processors.front();
+    if (!r.cpuMHz && r.cpu) r.cpuMHz = r.cpu->mhz;
     Instance instance;
     instance.Set("DeviceID", fmt::format("CPU{}", i));
-    instance.Set("Manufacturer", TextOrNull(manufacturer));
-    instance.Set("Name", TextOrNull(name));
-    instance.Set("Version", TextOrNull(version));
-    instance.Set("MaxClockSpeed", maxMHz && *maxMHz > 0 && *maxMHz <= INT32_MAX ? Variant(static_cast<int32_t>(*maxMHz))
-                                                                                : Variant(Null{}));
-    instance.Set("SocketDesignation", TextOrNull(fw ? fw->socket : std::nullopt));
-    // Details: the topology's counts, else cpuinfo's; the current clock from
-    // cpufreq, else cpuinfo's.
-    PackageFacts facts = cpus ? FactsOf(fs, *cpus) : PackageFacts{};
-    std::optional<int64_t> cores = facts.cores, threads = facts.threads;
-    if (facts.threads == 0) {
-      cores = cpu && cpu->cores ? std::optional<int64_t>(*cpu->cores) : std::nullopt;
-      threads = cpu && cpu->siblings ? std::optional<int64_t>(*cpu->siblings)
-                : cpus               ? std::optional<int64_t>(cpus->size())
-                                     : std::nullopt;
-    }
-    std::optional<int64_t> currentMHz;
-    if (cpus && !cpus->empty()) {
-      const auto khz = fs.ReadInt(fmt::format("/sys/devices/system/cpu/cpu{}/cpufreq/scaling_cur_freq", cpus->front()));
-      if (khz && *khz > 0) currentMHz = (*khz + 500) / 1000;
-    }
-    if (!currentMHz && cpu && cpu->mhz && *cpu->mhz >= 1 && *cpu->mhz < 1e6) currentMHz = std::llround(*cpu->mhz);
-    // s390 lists its shared caches only in cpuinfo ("cache3 : level=3 ...
-    // size=262144K").
-    for (const auto& [key, value] : info.global) {
-      if (!key.starts_with("cache") || value.find("type=Unified") == std::string::npos) continue;
-      const size_t at = value.find("size=");
-      const std::string_view size = at == std::string::npos ? "" : std::string_view(value).substr(at + 5);
-      const auto kb = CacheKB(size.substr(0, size.find(' ')));
-      for (int level : {2, 3}) {
-        if (kb && facts.cacheKB[level] == 0 && value.find(fmt::format("level={} ", level)) != std::string::npos) {
-          facts.cacheKB[level] = *kb;
-        }
-      }
-    }
-    std::optional<int64_t> architecture = cpu ? cpu->architecture : std::nullopt;
-    if (!architecture && midr.armPart) architecture = 12;  // sysfs has the id on ARM64 only
-    if (!architecture && power) architecture = 3;
-    instance.Set("NumberOfCores", PositiveOrNull(cores));
-    instance.Set("NumberOfLogicalProcessors", PositiveOrNull(threads));
-    instance.Set("L2CacheSize", PositiveOrNull(facts.cacheKB[2]));
-    instance.Set("L3CacheSize", PositiveOrNull(facts.cacheKB[3]));
-    instance.Set("CurrentClockSpeed", PositiveOrNull(currentMHz));
-    instance.Set("Architecture", architecture ? Variant(static_cast<int32_t>(*architecture)) : Variant(Null{}));
+    SetIdentity(instance, r, i < firmware.size() ? &firmware[i] : nullptr, deviceTreeModel);
+    SetDetails(instance, fs, info, r);
     answer.instances.push_back(std::move(instance));
   }
   return answer;

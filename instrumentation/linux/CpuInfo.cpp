@@ -188,6 +188,93 @@ void FillFromMidr(std::string_view midr, CpuInfoProcessor& p) {
   if (!p.armRevision) p.armRevision = static_cast<int>(value & 0xF);
 }
 
+namespace {
+
+// What one processor's block of lines says, over what an earlier block of the
+// same processor said (s390 lists a processor twice).
+void ApplyBlock(const std::map<std::string, std::string>& block, CpuInfoProcessor& p) {
+  auto get = [&](const char* key) -> std::optional<std::string> {
+    if (auto it = block.find(key); it != block.end()) return CleanFirmwareText(it->second);
+    return std::nullopt;
+  };
+  // Only what this block says: a processor met twice (s390) keeps the rest.
+  auto keep = [](std::optional<std::string>& field, std::optional<std::string> value) {
+    if (value) field = std::move(value);
+  };
+  keep(p.vendorId, get("vendor_id"));
+  if (auto impl = block.find("CPU implementer"); !p.vendorId && impl != block.end()) {
+    p.vendorId = ArmImplementerName(impl->second);
+  }
+  auto code = [&](const char* key, std::optional<int>& field) {
+    if (auto it = block.find(key); it != block.end()) {
+      if (auto v = CodeNumber(it->second)) field = v;
+    }
+  };
+  code("CPU implementer", p.armImplementer);
+  code("CPU part", p.armPart);
+  code("CPU variant", p.armVariant);
+  code("CPU revision", p.armRevision);
+  keep(p.revision, get("revision"));
+  keep(p.modelName, get("model name"));
+  if (!p.modelName) {
+    // PowerPC: "POWER7 (architected), altivec supported".
+    if (auto cpu = get("cpu")) p.modelName = cpu->substr(0, cpu->find(','));
+  }
+  // Numbers, where 0 is a value (stepping 0), not a placeholder.
+  auto number = [&](const char* key) -> std::optional<std::string> {
+    auto it = block.find(key);
+    if (it == block.end()) return std::nullopt;
+    const auto n = ParseInteger<uint32_t>(TrimText(it->second));
+    return n ? std::optional(std::to_string(*n)) : std::nullopt;
+  };
+  keep(p.family, number("cpu family"));
+  keep(p.model, number("model"));
+  keep(p.stepping, number("stepping"));
+  if (auto it = block.find("physical id"); it != block.end()) p.physicalId = ToInt(it->second);
+  if (auto it = block.find("cpu cores"); it != block.end()) p.cores = ToInt(it->second);
+  if (auto it = block.find("siblings"); it != block.end()) p.siblings = ToInt(it->second);
+  if (auto it = block.find("flags"); it != block.end()) {
+    p.architecture = (" " + it->second + " ").find(" lm ") != std::string::npos ? 9 : 0;
+  } else if (auto arch = block.find("CPU architecture"); arch != block.end()) {
+    p.architecture = ArmArchitecture(arch->second);
+  }
+  if (auto it = block.find("cpu MHz"); it != block.end()) p.mhz = LeadingNumber(it->second);
+  if (auto it = block.find("clock"); !p.mhz && it != block.end()) p.mhz = LeadingNumber(it->second);
+}
+
+// Global lines (s390 vendor, old ARM "Processor", ARM lines printed once after
+// the blocks) fill what the blocks lack.
+void ApplyGlobalLines(CpuInfo& info) {
+  std::optional<std::string> globalVendor, globalName;
+  if (auto it = info.global.find("vendor_id"); it != info.global.end()) globalVendor = CleanFirmwareText(it->second);
+  if (auto it = info.global.find("CPU implementer"); !globalVendor && it != info.global.end()) {
+    globalVendor = ArmImplementerName(it->second);
+  }
+  if (auto it = info.global.find("model name"); it != info.global.end()) globalName = CleanFirmwareText(it->second);
+  if (auto it = info.global.find("Processor"); !globalName && it != info.global.end())
+    globalName = CleanFirmwareText(it->second);
+  auto globalCode = [&](const char* key) -> std::optional<int> {
+    if (auto it = info.global.find(key); it != info.global.end()) return CodeNumber(it->second);
+    return std::nullopt;
+  };
+  const std::optional<int> implementer = globalCode("CPU implementer"), part = globalCode("CPU part"),
+                           variant = globalCode("CPU variant"), revision = globalCode("CPU revision");
+  std::optional<int> architecture;
+  if (auto it = info.global.find("CPU architecture"); it != info.global.end())
+    architecture = ArmArchitecture(it->second);
+  for (CpuInfoProcessor& p : info.processors) {
+    if (!p.architecture) p.architecture = architecture;
+    if (!p.vendorId) p.vendorId = globalVendor;
+    if (!p.modelName) p.modelName = globalName;
+    if (!p.armImplementer) p.armImplementer = implementer;
+    if (!p.armPart) p.armPart = part;
+    if (!p.armVariant) p.armVariant = variant;
+    if (!p.armRevision) p.armRevision = revision;
+  }
+}
+
+}  // namespace
+
 CpuInfo ParseCpuInfo(std::string_view text) {
   CpuInfo info;
   CpuInfoProcessor* current = nullptr;
@@ -195,53 +282,7 @@ CpuInfo ParseCpuInfo(std::string_view text) {
   std::map<std::string, std::string> block;  // the current processor's lines
   auto finish = [&]() {
     if (!current) return;
-    auto get = [&](const char* key) -> std::optional<std::string> {
-      if (auto it = block.find(key); it != block.end()) return CleanFirmwareText(it->second);
-      return std::nullopt;
-    };
-    // Only what this block says: a processor met twice (s390) keeps the rest.
-    auto keep = [](std::optional<std::string>& field, std::optional<std::string> value) {
-      if (value) field = std::move(value);
-    };
-    keep(current->vendorId, get("vendor_id"));
-    if (auto impl = block.find("CPU implementer"); !current->vendorId && impl != block.end()) {
-      current->vendorId = ArmImplementerName(impl->second);
-    }
-    auto code = [&](const char* key, std::optional<int>& field) {
-      if (auto it = block.find(key); it != block.end()) {
-        if (auto v = CodeNumber(it->second)) field = v;
-      }
-    };
-    code("CPU implementer", current->armImplementer);
-    code("CPU part", current->armPart);
-    code("CPU variant", current->armVariant);
-    code("CPU revision", current->armRevision);
-    keep(current->revision, get("revision"));
-    keep(current->modelName, get("model name"));
-    if (!current->modelName) {
-      // PowerPC: "POWER7 (architected), altivec supported".
-      if (auto cpu = get("cpu")) current->modelName = cpu->substr(0, cpu->find(','));
-    }
-    // Numbers, where 0 is a value (stepping 0), not a placeholder.
-    auto number = [&](const char* key) -> std::optional<std::string> {
-      auto it = block.find(key);
-      if (it == block.end()) return std::nullopt;
-      const auto n = ParseInteger<uint32_t>(TrimText(it->second));
-      return n ? std::optional(std::to_string(*n)) : std::nullopt;
-    };
-    keep(current->family, number("cpu family"));
-    keep(current->model, number("model"));
-    keep(current->stepping, number("stepping"));
-    if (auto it = block.find("physical id"); it != block.end()) current->physicalId = ToInt(it->second);
-    if (auto it = block.find("cpu cores"); it != block.end()) current->cores = ToInt(it->second);
-    if (auto it = block.find("siblings"); it != block.end()) current->siblings = ToInt(it->second);
-    if (auto it = block.find("flags"); it != block.end()) {
-      current->architecture = (" " + it->second + " ").find(" lm ") != std::string::npos ? 9 : 0;
-    } else if (auto arch = block.find("CPU architecture"); arch != block.end()) {
-      current->architecture = ArmArchitecture(arch->second);
-    }
-    if (auto it = block.find("cpu MHz"); it != block.end()) current->mhz = LeadingNumber(it->second);
-    if (auto it = block.find("clock"); !current->mhz && it != block.end()) current->mhz = LeadingNumber(it->second);
+    ApplyBlock(block, *current);
     block.clear();
     current = nullptr;
   };
@@ -284,34 +325,7 @@ CpuInfo ParseCpuInfo(std::string_view text) {
   }
   finish();
 
-  // Global lines (s390 vendor, old ARM "Processor", ARM lines printed once after
-  // the blocks) fill what the blocks lack.
-  std::optional<std::string> globalVendor, globalName;
-  if (auto it = info.global.find("vendor_id"); it != info.global.end()) globalVendor = CleanFirmwareText(it->second);
-  if (auto it = info.global.find("CPU implementer"); !globalVendor && it != info.global.end()) {
-    globalVendor = ArmImplementerName(it->second);
-  }
-  if (auto it = info.global.find("model name"); it != info.global.end()) globalName = CleanFirmwareText(it->second);
-  if (auto it = info.global.find("Processor"); !globalName && it != info.global.end())
-    globalName = CleanFirmwareText(it->second);
-  auto globalCode = [&](const char* key) -> std::optional<int> {
-    if (auto it = info.global.find(key); it != info.global.end()) return CodeNumber(it->second);
-    return std::nullopt;
-  };
-  const std::optional<int> implementer = globalCode("CPU implementer"), part = globalCode("CPU part"),
-                           variant = globalCode("CPU variant"), revision = globalCode("CPU revision");
-  std::optional<int> architecture;
-  if (auto it = info.global.find("CPU architecture"); it != info.global.end())
-    architecture = ArmArchitecture(it->second);
-  for (CpuInfoProcessor& p : info.processors) {
-    if (!p.architecture) p.architecture = architecture;
-    if (!p.vendorId) p.vendorId = globalVendor;
-    if (!p.modelName) p.modelName = globalName;
-    if (!p.armImplementer) p.armImplementer = implementer;
-    if (!p.armPart) p.armPart = part;
-    if (!p.armVariant) p.armVariant = variant;
-    if (!p.armRevision) p.armRevision = revision;
-  }
+  ApplyGlobalLines(info);
   return info;
 }
 

@@ -200,7 +200,7 @@ std::optional<uint64_t> KernelMemoryBytes(const RootFs& fs) {
     uint64_t online = 0;
     for (const std::string& name : names) {
       if (!name.starts_with("memory") || !ParseInteger<uint32_t>(std::string_view(name).substr(6))) continue;
-      if (fs.ReadLine(dir + "/" + name + "/state") == "online") ++online;
+      if (fs.ReadLine(JoinPath(JoinPath(dir, name), "state")) == "online") ++online;
     }
     if (online > 0 && online <= (uint64_t{1} << 62) / block) return online * block;
   }

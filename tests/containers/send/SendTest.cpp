@@ -218,6 +218,21 @@ TEST(OcsXml, HardwareAndBiosIdentifyTheMachine) {
   EXPECT_EQ(Compact(Section(bare, "BIOS")), "");
 }
 
+// With the inventory's values at hand, numbers are taken from them, not read
+// back from the texts shown.
+TEST(OcsXml, NumbersComeFromTheValues) {
+  const Json categories = Json::parse(R"({"CPU": [{"Index": "1", "MAX Clock Speed": "2600 MHz"}],
+      "Memory": [{"Index": "1", "SLOTs": "0", "Capacity": "8 GiB"}]})");
+  const InventoryValues values = {{"CPU", {{int16_t{1}, "", "", "", int32_t{2600}, ""}}},
+                                  {"Memory", {{int16_t{1}, int32_t{0}, "8589934592"}}}};
+  const Identity none;
+  const std::string xml = OcsInventoryXml({categories, none, "h", "d", &values});
+  EXPECT_EQ(Section(xml, "SPEED"), "2600");
+  EXPECT_EQ(Section(xml, "PROCESSORS"), "2600");
+  EXPECT_EQ(Section(xml, "CAPACITY"), "8192");
+  EXPECT_EQ(Section(xml, "MEMORY"), "8192");
+}
+
 TEST(OcsXml, AFailedCategoryKeepsWhatTheServerHas) {
   const struct {
     Json categories;
