@@ -12,15 +12,12 @@ cd "$(dirname "$0")/.."
 source scripts/deps.sh
 brv_install python3
 # The same release build as the browser and load tests.
-BUILD=${BRV_WEB_BUILD:-build-web-release}
-[ -f "$BUILD/CMakeCache.txt" ] || cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DBRV_TESTS=OFF >/dev/null
-cmake --build "$BUILD" --target brvparts-serve -j2 >/dev/null
+source scripts/web-server.sh
+brv_web_build brvparts-serve
 
 out=$(mktemp)
-"$BUILD/brvparts-serve" --snapshot samples/laptop.json --port 0 >"$out" 2>&1 &
-server=$!
-trap 'kill $server 2>/dev/null; wait $server 2>/dev/null; rm -f "$out"' EXIT
-for _ in $(seq 50); do grep -q Listening "$out" && break; sleep 0.1; done
-port=$(grep -o 'http://127.0.0.1:[0-9]*' "$out" | head -n 1 | sed 's/.*://')
-[ -n "$port" ] || { cat "$out"; echo "hostile-web: the server did not start"; exit 1; }
-timeout 300 python3 scripts/hostile-web.py "$port" "$server" "$@"
+trap 'kill $brv_server_pid 2>/dev/null; wait $brv_server_pid 2>/dev/null; rm -f "$out"' EXIT
+brv_web_serve "$out" "" "$BUILD/brvparts-serve" --snapshot samples/laptop.json --port 0 ||
+  { cat "$out"; echo "hostile-web: the server did not start"; exit 1; }
+port=${brv_server_url##*:}
+timeout 300 python3 scripts/hostile-web.py "${port%%/*}" "$brv_server_pid" "$@"

@@ -9,17 +9,14 @@ seconds=${1:-10}
 source scripts/deps.sh
 brv_install wrk
 # The same release build as the browser tests.
-BUILD=${BRV_WEB_BUILD:-build-web-release}
-[ -f "$BUILD/CMakeCache.txt" ] || cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DBRV_TESTS=OFF >/dev/null
-cmake --build "$BUILD" --target brvparts-serve -j"$(nproc)" >/dev/null
+source scripts/web-server.sh
+brv_web_build brvparts-serve
 
 out=$(mktemp)
-"$BUILD/brvparts-serve" --snapshot samples/laptop.json --port 0 >"$out" 2>&1 &
-server=$!
-trap 'kill $server 2>/dev/null; rm -f "$out"' EXIT
-for _ in $(seq 50); do grep -q Listening "$out" && break; sleep 0.1; done
-url=$(grep -o 'http://[^ ]*' "$out" | head -n 1)
-[ -n "$url" ] || { cat "$out"; echo "the server did not start"; exit 1; }
+trap 'kill $brv_server_pid 2>/dev/null; rm -f "$out"' EXIT
+brv_web_serve "$out" "" "$BUILD/brvparts-serve" --snapshot samples/laptop.json --port 0 ||
+  { cat "$out"; echo "the server did not start"; exit 1; }
+server=$brv_server_pid url=$brv_server_url
 
 rss() { awk '/VmRSS/ {print $2}' "/proc/$server/status"; }
 wrk -t2 -c8 -d2s -s bench/load/call.lua "$url" >/dev/null   # warm up

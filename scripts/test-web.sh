@@ -34,11 +34,8 @@ fi
 node --check containers/web/page/page.js || { echo "FAIL: containers/web/page/page.js does not parse" >&2; exit 1; }
 
 phase "build"
-BUILD=${BRV_WEB_BUILD:-build-web-release}
-if [[ ! -f $BUILD/CMakeCache.txt ]]; then
-  cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DBRV_TESTS=OFF >/dev/null
-fi
-cmake --build "$BUILD" --target brvparts -j2 >/dev/null
+source scripts/web-server.sh
+brv_web_build brvparts
 
 phase "servers"
 logs=$(mktemp -d /tmp/brvparts-web.XXXXXX)
@@ -59,30 +56,22 @@ trap cleanup EXIT
 # given), with any further options for serve, and exports BRV_URL_NAME with its
 # address.
 start_server() {
-  local name=$1 snapshot=$2 lang=${3:-C.UTF-8} out="$logs/$1.out"
+  local name=$1 snapshot=$2 lang=${3:-C.UTF-8}
   shift $(($# < 3 ? $# : 3))  # what is left: more options for serve
-  : >"$out"  # the server's own redirection happens later, in its process
-  env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG="$lang" \
-    "$BUILD/brvparts" serve --port 0 --snapshot "$snapshot" "$@" >"$out" 2>"$logs/$name.err" &
-  pids+=($!)
-  local url=""
-  for _ in $(seq 100); do
-    url=$(sed -n 's/^Listening on //p' "$out")
-    [[ -n $url ]] && break
-    sleep 0.1
-  done
-  if [[ -z $url ]]; then
-    echo "FAIL: the $name server did not start"; cat "$logs/$name.err"; exit 1
-  fi
-  echo "$name: $url"
-  export "BRV_URL_${name^^}=$url"
+  local started=0
+  brv_web_serve "$logs/$name.out" "$logs/$name.err" env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG="$lang" \
+    "$BUILD/brvparts" serve --port 0 --snapshot "$snapshot" "$@" || started=$?
+  pids+=("$brv_server_pid")
+  ((started == 0)) || { echo "FAIL: the $name server did not start"; cat "$logs/$name.err"; exit 1; }
+  echo "$name: $brv_server_url"
+  export "BRV_URL_${name^^}=$brv_server_url"
 }
 start_server laptop samples/laptop.json
-start_server failing tests/web/fixtures/failing.json
-start_server injection tests/web/fixtures/injection.json
+start_server failing tests/data/web/failing.json
+start_server injection tests/data/web/injection.json
 start_server japanese samples/laptop.json ja_JP.UTF-8
 start_server german samples/laptop.json de_DE.UTF-8
-start_server baseline samples/laptop.json C.UTF-8 --baseline tests/web/fixtures/baseline.json
+start_server baseline samples/laptop.json C.UTF-8 --baseline tests/data/web/baseline.json
 
 phase "tests"
 export BRV_SCREENSHOT=$(realpath -m "${BRV_SCREENSHOT:-$BUILD/web-page.png}")

@@ -148,7 +148,7 @@ ack=$(mktemp -d /tmp/brvparts-ack.XXXXXX)
 host_log=$ack/host.log
 shown=(CPU "Battery Pack" HDD "Network Adapter")
 text_rows=(6 3 5 7)
-BRVPARTS_HOST_ACK="$(winepath -w "$ack")\\ack" BRVPARTS_SNAPSHOT="$(winepath -w tests/windows/fixture.json)" \
+BRVPARTS_HOST_ACK="$(winepath -w "$ack")\\ack" BRVPARTS_SNAPSHOT="$(winepath -w tests/data/windows/fixture.json)" \
   wine build-windows/brvparts_windows_host.exe window "${shown[@]}" >"$host_log" 2>&1 &
 host_pid=$!
 for n in $(seq ${#shown[@]}); do
@@ -184,12 +184,12 @@ for lang in de ja; do
   run_check HostTest env LC_ALL="$locale" wine build-windows/brvparts_windows_host.exe header \
     "$(utf16 "$lang" 201)" "$(utf16 "$lang" 202)"
   # A failing category's box, modal to the host's window, in the language.
-  run_check HostTest env LC_ALL="$locale" BRVPARTS_SNAPSHOT="$(winepath -w tests/windows/fixture.json)" \
+  run_check HostTest env LC_ALL="$locale" BRVPARTS_SNAPSHOT="$(winepath -w tests/data/windows/fixture.json)" \
     wine build-windows/brvparts_windows_host.exe box "$(utf16 "$lang" 102)" "$(utf16 "$lang" 103)"
 done
 
-phase "tests against tests/windows/fixture.json"
-fixture=$(winepath -w tests/windows/fixture.json)
+phase "tests against tests/data/windows/fixture.json"
+fixture=$(winepath -w tests/data/windows/fixture.json)
 run_script snapshot.js BRVPARTS_SNAPSHOT="$fixture"
 run_check HostTest BRVPARTS_SNAPSHOT="$fixture" wine build-windows/brvparts_windows_host.exe snapshot
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 #include "common/Trap.h"
@@ -71,17 +72,6 @@ std::string SnapshotWith(const std::string& classes) {
 
 int QueriesAnswered() { return gQueries; }
 
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "brvparts-test.XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
 Outcome RunProgram(const std::string& args, const std::string& input, const std::string& lang, const std::string& env) {
   // Tests run in parallel processes: every run has files of its own.
   static int runs = 0;
@@ -101,6 +91,66 @@ Outcome RunProgram(const std::string& args, const std::string& input, const std:
   std::filesystem::remove(in);
   std::filesystem::remove(err);
   return r;
+}
+
+namespace {
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+// One stream's lines, each after its mark; an escape character shows as \e.
+std::string Marked(const std::string& text, char mark) {
+  std::string out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    out += line.empty() ? std::string(1, mark) : mark + (" " + Replace(line, "\x1b", "\\e"));
+    out += "\n";
+  }
+  if (!text.empty() && text.back() != '\n') out += mark + std::string(" (no line end)\n");
+  return out;
+}
+}  // namespace
+
+void ExpectTranscript(const std::string& relative, const std::vector<std::pair<std::string, std::string>>& names) {
+  const std::string path = std::string(BRV_TEST_DATA) + "/" + relative;
+  std::ifstream in(path);
+  std::string renewed, command, expected;
+  const auto run = [&] {
+    if (command.empty()) return;
+    std::istringstream words(command.substr(2));
+    std::string lang = "C", env, word, args;
+    while (words >> word && word != "brvparts") {
+      if (word.starts_with("LANG=")) {
+        lang = word.substr(5);
+      } else {
+        env += word + " ";
+      }
+    }
+    std::getline(words, args);
+    for (const auto& [name, value] : names) args = Replace(args, name, value);
+    const Outcome r = RunProgram(args, "", lang, env);
+    std::string got = Marked(r.out, '|') + Marked(r.err, '!') + "= " + std::to_string(r.status) + "\n";
+    for (const auto& [name, value] : names) got = Replace(got, value, name);
+    EXPECT_EQ(got, expected) << command;
+    renewed += command + "\n" + got;
+    command.clear();
+  };
+  for (std::string line; std::getline(in, line);) {
+    if (line.starts_with("$ ")) {
+      run();
+      command = line;
+      expected.clear();
+    } else if (!command.empty() && !line.empty() && std::string_view("|!=").find(line[0]) != std::string::npos) {
+      expected += line + "\n";
+    } else {
+      run();
+      renewed += line + "\n";
+    }
+  }
+  run();
+  if (std::getenv("BRV_RENEW")) std::ofstream(path) << renewed;
 }
 
 void ResetModule() {

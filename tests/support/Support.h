@@ -14,6 +14,7 @@
 #include "module/ModuleState.h"
 #include "platform/Automation.h"
 #include "platform/MessageBox.h"
+#include "tests/support/TestFiles.h"
 
 namespace brv {
 // Shows a variant readably in test failures.
@@ -52,19 +53,8 @@ class BoxRecorder {
   MessageBoxScope scope_;
 };
 
-// A new empty folder under the system's temporary folder, removed with all it
-// holds when the scope ends, whether the test passed or not.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+// A new empty folder, removed with all it holds when the scope ends.
+using TempDir = TempTree;
 
 // Resets this thread's module state and pending error.
 void ResetModule();
@@ -85,6 +75,13 @@ struct Outcome {
 // env: more variables for the program, "NAME=value ..." (COLUMNS is unset unless given).
 Outcome RunProgram(const std::string& args, const std::string& input = "", const std::string& lang = "C",
                    const std::string& env = "");
+
+// Runs each command line ("$ [NAME=value...] brvparts ARGS") of a transcript
+// under tests/data and compares what it prints, whole, with the lines after it
+// ("| " standard output, "! " standard error, "= " exit status). Each name of
+// `names` stands for its value in the command lines and the output. With
+// BRV_RENEW=1 in the environment the transcript is rewritten with what was printed.
+void ExpectTranscript(const std::string& relative, const std::vector<std::pair<std::string, std::string>>& names);
 
 // The number of the error a call raises, 0 when it raises none.
 template <class Call>

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 namespace brv::test {
@@ -18,12 +19,14 @@ inline std::string ReadTestFile(const std::string& relative) {
   return out.str();
 }
 
-// A machine tree in a temporary folder, removed afterwards.
+// A machine tree (or any files) in a new folder under the system's temporary
+// folder, removed with all it holds when the scope ends.
 class TempTree {
  public:
   TempTree() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "brv-live-XXXXXX").string();
-    root_ = ::mkdtemp(pattern.data());
+    std::string pattern = (std::filesystem::temp_directory_path() / "brv-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+    root_ = pattern;
   }
   explicit TempTree(const std::string& copyOf) : TempTree() {
     std::filesystem::copy(copyOf, root_,
@@ -36,6 +39,7 @@ class TempTree {
   TempTree(const TempTree&) = delete;
   TempTree& operator=(const TempTree&) = delete;
   const std::string& root() const { return root_; }
+  const std::string& path() const { return root_; }
   void Write(const std::string& path, const std::string& content) const {
     std::ofstream(Fresh(path), std::ios::binary) << content;
   }

@@ -1,5 +1,5 @@
 // The control created by name from JScript with BRVPARTS_SNAPSHOT naming
-// tests\windows\fixture.json: exact counts for a few categories, as the
+// tests\data\windows\fixture.json: exact counts for a few categories, as the
 // captured inventory has them (HostTest reads their cells), and the error box
 // of a class that fails going to the BRVPARTS_MSGBOX_LOG file instead of the
 // screen.

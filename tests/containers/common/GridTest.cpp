@@ -1,26 +1,12 @@
-// The grid as the containers show it: whole as JSON, and drawn as text for a
-// terminal.
+// The grid drawn as text for a terminal (as JSON it is compared whole in
+// ProgramTest's transcript, through the script mode).
 #include <gtest/gtest.h>
 
-#include "containers/common/GridJson.h"
 #include "containers/common/GridText.h"
 #include "platform/grid/MemoryGrid.h"
 
 namespace brv {
 namespace {
-
-TEST(GridJson, CarriesTheWholeState) {
-  MemoryGrid g(2);
-  g.SetCellText(2, "Index");
-  g.SetRow(1);
-  g.SetCellFillColor(0xFEF5F2);
-  g.SetScrollBars(1);
-  EXPECT_EQ(GridToJson(g.State()), nlohmann::ordered_json::parse(R"({
-    "rows": 2, "cols": 2, "text": [["", ""], ["Index", ""]], "rowHeight": [240, 240],
-    "colWidth": [960, 960], "fill": [[null, null], [16709106, null]],
-    "cellFormat": [[null, null], [null, null]], "colFormat": [null, null],
-    "scrollBars": 1, "row": 1, "col": 0, "width": 9450, "height": 4500})"));
-}
 
 // The layout of the text (widths, wide characters, padding rows left out) is
 // ProgramTest's, against tests/data/expected/laptop.{en,ja}.txt.
