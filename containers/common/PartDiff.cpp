@@ -170,8 +170,9 @@ Json ChangedFacts(const Json& before, const Json& after, const PartIdentity& rul
     Json b = before, a = after;
     b.erase(kDetails);
     a.erase(kDetails);
-    for (const auto& [name, value] : inner(before).items()) b[name] = value;
-    for (const auto& [name, value] : inner(after).items()) a[name] = value;
+    const Json detailsBefore = inner(before), detailsAfter = inner(after);
+    for (const auto& [name, value] : detailsBefore.items()) b[name] = value;
+    for (const auto& [name, value] : detailsAfter.items()) a[name] = value;
     return ChangedFacts(b, a, rule, all);
   }
   for (const auto& [caption, value] : after.items()) {
