@@ -1,6 +1,8 @@
 #include "containers/cli/Diff.h"
 
+#include <exception>
 #include <filesystem>
+#include <future>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -120,16 +122,18 @@ void Draw(Side& side) {
     const auto it = entry.find(member);
     return it != entry.end() && it->is_string() ? it->get<std::string>() : std::string();
   };
+  // A message of every instance is told once, with how often.
+  RepeatedLines told(&std::cerr);
   for (const Json& b : side.document.value("messages", Json::array())) {
-    std::cerr << "brvparts: " << name << ": " << Excerpt(text(b, "category"), 64) << ": "
-              << Excerpt(text(b, "title"), 200) << ": " << Excerpt(text(b, "prompt"), 200) << "\n";
+    told.Tell("brvparts: " + name + ": " + Excerpt(text(b, "category"), 64) + ": " + Excerpt(text(b, "title"), 200) +
+              ": " + Excerpt(text(b, "prompt"), 200));
     side.trouble = true;
   }
   for (const Json& e : side.document.value("errors", Json::array())) {
     const auto number = e.find("number");
-    std::cerr << "brvparts: " << name << ": " << Excerpt(text(e, "category"), 64) << ": "
-              << Excerpt(text(e, "description"), 200) << " (error "
-              << (number != e.end() && number->is_number_integer() ? number->dump() : "?") << ")\n";
+    told.Tell("brvparts: " + name + ": " + Excerpt(text(e, "category"), 64) + ": " +
+              Excerpt(text(e, "description"), 200) + " (error " +
+              (number != e.end() && number->is_number_integer() ? number->dump() : "?") + ")");
     side.trouble = true;
   }
 }
@@ -240,8 +244,18 @@ int RunDiff(const DiffRequest& request) {
   Side before{request.oldSide, nullptr, {}, {}, {}, false};
   Side after{request.newSide, nullptr, {}, {}, {}, false};
   try {
-    Open(before, request.sysroot);
-    Open(after, request.sysroot);
+    // The two sides are read at once, each on a core of its own; the old
+    // side's failure is told first, as when they are read in turn.
+    std::future<void> newSide = std::async(std::launch::async, [&] { Open(after, request.sysroot); });
+    std::exception_ptr oldFailed;
+    try {
+      Open(before, request.sysroot);
+    } catch (...) {
+      oldFailed = std::current_exception();
+    }
+    newSide.wait();
+    if (oldFailed) std::rethrow_exception(oldFailed);
+    newSide.get();
   } catch (const SnapshotError& e) {
     std::cerr << "brvparts: " << e.what() << "\n";
     return kTrouble;

@@ -143,6 +143,11 @@ int ShowCategory(brv::Session& session, const std::string& category, std::option
         if (!parts) parts = brv::ReadDetails(*which, count);
         if (static_cast<size_t>(index) <= parts->size()) PrintDetails((*parts)[static_cast<size_t>(index) - 1], look);
       });
+  // A list the control cut at its 16-bit count is said to be cut.
+  const auto past =
+      walked == brv::Walked::PastTheCount || only ? std::nullopt : brv::InstancesPastTheCount(category, count);
+  if (past)
+    std::cerr << "brvparts: " << brv::PastTheCountText(category, *past) << ": only the first 32,767 are shown\n";
   switch (walked) {
     case brv::Walked::Failed: return kCallFailed;
     case brv::Walked::PastTheCount:
@@ -150,10 +155,7 @@ int ShowCategory(brv::Session& session, const std::string& category, std::option
       return kUsage;
     case brv::Walked::Shown: break;
   }
-  if (const auto past = brv::InstancesPastTheCount(category, count); past && !only) {
-    std::cerr << "brvparts: " << brv::PastTheCountText(category, *past) << ": only the first 32,767 are shown\n";
-    return kCallFailed;
-  }
+  if (past) return kCallFailed;
   if (!any) std::cout << bold << brv::cli::Say(brv::cli::kNone, {category}) << plain << "\n";
   return kOk;
 }

@@ -20,32 +20,33 @@ std::string Thousands(size_t n) {
 
 Session::Session(std::ostream* report)
     : report_(report),
+      told_(report),
       boxScope_([this](const std::string& prompt, const std::string& title, int32_t) {
         boxes_.push_back({current_, title, prompt});
       }),
       current_("start-up") {
   control_.emplace();
   Report(0);
-  FlushRepeated();
+  told_.Flush();
 }
 
-Session::~Session() { FlushRepeated(); }
+Session::~Session() = default;
 
-void Session::Tell(std::string line) {
-  if (line == told_) {
+void RepeatedLines::Tell(std::string line) {
+  if (line == held_) {
     ++repeats_;
     return;
   }
-  FlushRepeated();
-  told_ = std::move(line);
+  Flush();
+  held_ = std::move(line);
 }
 
-void Session::FlushRepeated() {
-  if (!report_ || told_.empty()) return;
-  *report_ << told_;
-  if (repeats_ > 0) *report_ << " (and " << Thousands(repeats_) << " more like it)";
-  *report_ << "\n" << std::flush;
-  told_.clear();
+void RepeatedLines::Flush() {
+  if (!out_ || held_.empty()) return;
+  *out_ << held_;
+  if (repeats_ > 0) *out_ << " (and " << Thousands(repeats_) << " more like it)";
+  *out_ << "\n" << std::flush;
+  held_.clear();
   repeats_ = 0;
 }
 
@@ -58,8 +59,8 @@ bool Session::Run(const std::function<void()>& call) {
   } catch (const Error& e) {
     errors_.push_back({current_, e.number(), e.description()});
     if (report_) {
-      Tell("brvparts: " + Excerpt(current_, 64) + ": " + Excerpt(e.description(), 200) + " (error " +
-           std::to_string(e.number()) + ")");
+      told_.Tell("brvparts: " + Excerpt(current_, 64) + ": " + Excerpt(e.description(), 200) + " (error " +
+                 std::to_string(e.number()) + ")");
     }
   }
   Report(firstBox);
@@ -68,7 +69,7 @@ bool Session::Run(const std::function<void()>& call) {
 
 std::optional<int16_t> Session::Select(const std::string& category, int32_t index) {
   // A run of one line is told when its category's instances are done.
-  if (!category.empty() && category != current_) FlushRepeated();
+  if (!category.empty() && category != current_) told_.Flush();
   if (!category.empty()) current_ = category;
   std::optional<int16_t> count;
   Run([&] {
@@ -87,7 +88,7 @@ void Session::Report(size_t firstBox) {
   if (!report_) return;
   for (size_t i = firstBox; i < boxes_.size(); ++i) {
     const Box& b = boxes_[i];
-    Tell("brvparts: " + Excerpt(b.category, 64) + ": " + Excerpt(b.title, 200) + ": " + Excerpt(b.prompt, 200));
+    told_.Tell("brvparts: " + Excerpt(b.category, 64) + ": " + Excerpt(b.title, 200) + ": " + Excerpt(b.prompt, 200));
   }
 }
 

@@ -26,6 +26,23 @@ struct CallError {
   std::string description;
 };
 
+// Lines told on a stream, each run of one line told once when it ends: "LINE
+// (and 33,999 more like it)". The last run is told by Flush or on destruction.
+class RepeatedLines {
+ public:
+  explicit RepeatedLines(std::ostream* out) : out_(out) {}
+  ~RepeatedLines() { Flush(); }
+  RepeatedLines(const RepeatedLines&) = delete;
+  RepeatedLines& operator=(const RepeatedLines&) = delete;
+  void Tell(std::string line);
+  void Flush();
+
+ private:
+  std::ostream* out_;
+  std::string held_;
+  size_t repeats_ = 0;
+};
+
 // The session belongs to the thread that creates it: the control and every call
 // run there.
 class Session {
@@ -54,12 +71,9 @@ class Session {
   // Runs one call of the control, remembering its failure and the boxes it shows.
   bool Run(const std::function<void()>& call);
   void Report(size_t firstBox);
-  void Tell(std::string line);
-  void FlushRepeated();
 
   std::ostream* report_;
-  std::string told_;  // the line last told, held until a different one comes
-  size_t repeats_ = 0;
+  RepeatedLines told_;
   MessageBoxScope boxScope_;
   std::string current_;  // the category of the call under way
   std::vector<Box> boxes_;

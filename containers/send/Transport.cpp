@@ -190,6 +190,40 @@ std::string Count(size_t n) {
   return digits;
 }
 
+// The proxy the environment names for an address, as the library reads it:
+// "https_proxy (HTTPS_PROXY)" for https, "http_proxy" for http, else "all_proxy".
+std::optional<std::pair<std::string, std::string>> ProxyOf(const std::string& url) {
+  const bool secure = url.rfind("https:", 0) == 0;
+  const char* names[] = {secure ? "https_proxy" : "http_proxy", secure ? "HTTPS_PROXY" : nullptr, "all_proxy",
+                         "ALL_PROXY"};
+  for (const char* name : names) {
+    const char* value = name ? std::getenv(name) : nullptr;
+    if (value && *value) return std::pair<std::string, std::string>(name, value);
+  }
+  return std::nullopt;
+}
+
+// The library's words with any password of the proxy's address, or of any
+// address it quotes, masked.
+std::string Scrubbed(std::string detail, const std::string& url) {
+  if (const auto proxy = ProxyOf(url)) {
+    for (size_t at = detail.find(proxy->second); !proxy->second.empty() && at != std::string::npos;
+         at = detail.find(proxy->second, at + 1)) {
+      detail.replace(at, proxy->second.size(), ShownUrl(proxy->second));
+    }
+  }
+  // "scheme://user:password@" anywhere else.
+  for (size_t at = detail.find("://"); at != std::string::npos; at = detail.find("://", at + 3)) {
+    const size_t end = detail.find_first_of("/ '\"", at + 3);
+    const size_t userEnd = detail.rfind('@', end == std::string::npos ? std::string::npos : end - 1);
+    const size_t colon = detail.find(':', at + 3);
+    if (userEnd != std::string::npos && userEnd > at && colon < userEnd) {
+      detail.replace(colon + 1, userEnd - colon - 1, "***");
+    }
+  }
+  return detail;
+}
+
 // Why a transfer ended without a whole answer, from what was sent and received:
 // nothing came back from a server never reached (3), a server that answered in
 // part or took the whole report and then said nothing is a broken server (6).
@@ -240,8 +274,13 @@ PostResult TransferFailed(CURLcode code, const std::string& detail, const Receiv
     case CURLE_RECV_ERROR:
     case CURLE_GOT_NOTHING:
       result.exit = kUnreachable;
-      result.message = "cannot reach the server at " + where + ": " +
-                       (timedOut ? fmt::format("no answer within {} s", options.timeoutSeconds) : Excerpt(detail, 200));
+      result.message = "cannot reach the server at " + where;
+      if (const auto proxy = ProxyOf(options.url)) {
+        result.message += " (or the proxy " + ShownUrl(proxy->second) + " that " + proxy->first +
+                          " names, unless no_proxy lists the host)";
+      }
+      result.message +=
+          ": " + (timedOut ? fmt::format("no answer within {} s", options.timeoutSeconds) : Excerpt(detail, 200));
       return result;
     default: result.message = "the report could not be sent to " + where + ": " + Excerpt(detail, 200); return result;
   }
@@ -301,7 +340,7 @@ PostResult PostReport(const PostOptions& options, const std::string& compressed)
 
   if (code != CURLE_OK && !(code == CURLE_WRITE_ERROR && received.tooLong)) {
     PostResult failed =
-        TransferFailed(code, error[0] ? error : curl_easy_strerror(code), received,
+        TransferFailed(code, Scrubbed(error[0] ? error : curl_easy_strerror(code), options.url), received,
                        uploaded == static_cast<curl_off_t>(compressed.size()), compressed.size(), options);
     failed.httpStatus = result.httpStatus;
     return failed;

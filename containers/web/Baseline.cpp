@@ -6,6 +6,7 @@
 #include "containers/common/InventoryJson.h"
 #include "containers/common/PartDiff.h"
 #include "containers/common/Session.h"
+#include "containers/web/ContainerThread.h"
 #include "instrumentation/snapshot/Snapshot.h"
 
 namespace brv::web {
@@ -71,7 +72,7 @@ Baseline::~Baseline() {
   thread_.join();
 }
 
-void Baseline::Compare(std::function<void(const Json&)> reply) {
+void Baseline::Compare(std::function<void(const Json&, const std::string&)> reply) {
   {
     std::lock_guard lock(mutex_);
     if (stopping_) throw std::runtime_error("the baseline is closing");
@@ -92,7 +93,7 @@ void Baseline::Run() {
     failure = std::string("the baseline could not be drawn: ") + e.what();
   }
   for (;;) {
-    std::vector<std::function<void(const Json&)>> replies;
+    std::vector<std::function<void(const Json&, const std::string&)>> replies;
     {
       std::unique_lock lock(mutex_);
       wake_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
@@ -111,7 +112,9 @@ void Baseline::Run() {
         answer = {{"failed", std::string("the comparison failed: ") + e.what()}};
       }
     }
-    for (auto& reply : replies) reply(answer);
+    // Written out once: a burst of requests for a large inventory shares the text.
+    const std::string text = DumpJson(answer);
+    for (auto& reply : replies) reply(answer, text);
   }
 }
 

@@ -40,7 +40,8 @@ class Baseline {
   // Queues a comparison of the inventory now with the baseline; `reply` gets
   // the answer on the baseline's thread (or the failure's text, as an object
   // {"failed": TEXT}). Throws std::runtime_error once the baseline is closing.
-  void Compare(std::function<void(const nlohmann::ordered_json&)> reply);
+  // `text` is the answer as JSON text, made once for every request sharing it.
+  void Compare(std::function<void(const nlohmann::ordered_json& answer, const std::string& text)> reply);
 
  private:
   void Run();
@@ -49,7 +50,7 @@ class Baseline {
   std::shared_ptr<const ClassSource> source_;
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::vector<std::function<void(const nlohmann::ordered_json&)>> waiting_;
+  std::vector<std::function<void(const nlohmann::ordered_json&, const std::string&)>> waiting_;
   bool stopping_ = false;
   std::thread thread_;
 };

@@ -268,10 +268,10 @@ void Site::Handle(const Request& request, const std::function<void(Response)>& r
   if (request.path == "/api/baseline") {
     if (!baseline_) return reply(Refusal(404, "There is no baseline: the server was started without --baseline."));
     try {
-      baseline_->Compare([reply](const json& answer) {
+      baseline_->Compare([reply](const json& answer, const std::string& text) {
         if (answer.contains("failed"))
           return reply(Refusal(500, "The server failed: " + answer["failed"].get<std::string>()));
-        reply(Json(DumpJson(answer)));
+        reply(Json(text));
       });
     } catch (const std::exception& e) {
       reply(Refusal(503, std::string("The server is closing: ") + e.what()));

@@ -337,6 +337,29 @@ std::string WriteSnapshot(const Snapshot& s) {
   return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
+namespace {
+
+// The first instance of each text of `key`, as sifting in order finds it;
+// null when an instance failed, or a value has no text (the sifting fails there).
+std::shared_ptr<const std::unordered_map<std::string, size_t>> IndexOf(const ClassAnswer& answer,
+                                                                       std::string_view key) {
+  auto index = std::make_shared<std::unordered_map<std::string, size_t>>();
+  try {
+    for (size_t i = 0; i < answer.instances.size(); ++i) {
+      const Instance& instance = answer.instances[i];
+      if (instance.error) return nullptr;
+      const Property* p = instance.Find(key);
+      if (!p || p->error || p->value.IsNull() || p->value.IsArray()) continue;
+      index->emplace(TextOf(p->value), i);
+    }
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+  return index;
+}
+
+}  // namespace
+
 SnapshotSource::SnapshotSource(Snapshot snapshot)
     : captured_(std::move(snapshot.captured)), unreachable_(snapshot.unreachable) {
   for (auto& [cls, key] : snapshot.keys) keys_[LowerAscii(cls)] = key;
@@ -353,6 +376,24 @@ std::shared_ptr<const ClassAnswer> SnapshotSource::Query(std::string_view classN
   if (auto it = classes_.find(LowerAscii(className)); it != classes_.end()) return it->second;
   static const auto kMissing = std::make_shared<const ClassAnswer>(ClassAnswer{err::kWbemInvalidClass, {}});
   return kMissing;
+}
+
+std::shared_ptr<const ClassAnswer> SnapshotSource::QueryByKey(std::string_view className, std::string_view key,
+                                                              std::string_view value) const {
+  const std::shared_ptr<const ClassAnswer> whole = Query(className);
+  if (whole->error || whole->instances.size() < 16) return whole;
+  std::shared_ptr<const KeyIndex> index;
+  {
+    const std::lock_guard<std::mutex> lock(indexLock_);
+    const auto [entry, fresh] = indexes_.try_emplace(LowerAscii(className) + '\0' + LowerAscii(key));
+    if (fresh) entry->second = IndexOf(*whole, key);
+    index = entry->second;
+  }
+  if (!index) return whole;
+  const auto found = index->find(std::string(value));
+  auto answer = std::make_shared<ClassAnswer>();
+  if (found != index->end()) answer->instances.push_back(whole->instances[found->second]);
+  return answer;
 }
 
 std::optional<std::string> SnapshotSource::KeyProperty(std::string_view className) const {

@@ -6,9 +6,11 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -65,10 +67,21 @@ class SnapshotSource : public ClassSource {
 
   std::optional<int32_t> Unreachable() const override { return unreachable_; }
   std::shared_ptr<const ClassAnswer> Query(std::string_view className) const override;
+  // The instance whose `key` reads `value`, found through an index made at the
+  // first look-up: a part that looks up its own (an adapter its configuration)
+  // costs the same however many there are. The answer is what sifting the
+  // whole class in order finds, failures included.
+  std::shared_ptr<const ClassAnswer> QueryByKey(std::string_view className, std::string_view key,
+                                                std::string_view value) const override;
   std::optional<std::string> KeyProperty(std::string_view className) const override;
   Provenance Origin() const override { return captured_; }
 
  private:
+  // Per class and key: the key's text → the first instance that has it; null
+  // where the class is sifted whole (an instance that failed).
+  using KeyIndex = std::unordered_map<std::string, size_t>;
+  mutable std::mutex indexLock_;
+  mutable std::map<std::string, std::shared_ptr<const KeyIndex>> indexes_;
   Provenance captured_;
   std::optional<int32_t> unreachable_;
   std::map<std::string, std::string> keys_;  // lower-case class name

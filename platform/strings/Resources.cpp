@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <sstream>
 
 #include "common/Error.h"
@@ -12,7 +14,9 @@
 namespace brv {
 namespace fs = std::filesystem;
 
-Catalogue ReadCatalogue(const std::string& path) {
+namespace {
+
+Catalogue ReadCatalogueFile(const std::string& path) {
   std::ifstream in(PathFromUtf8(path), std::ios::binary);
   if (!in) Raise(err::kCannotCreateObject, "cannot read the message catalogue " + path);
   Catalogue catalogue;
@@ -29,6 +33,35 @@ Catalogue ReadCatalogue(const std::string& path) {
       Raise(err::kCannotCreateObject, path + ":" + std::to_string(lineNo) + ": expected a message number and its text");
     }
     catalogue[std::stoi(line.substr(0, digits))] = line.substr(gap);
+  }
+  return catalogue;
+}
+
+}  // namespace
+
+Catalogue ReadCatalogue(const std::string& path) { return *SharedCatalogue(path); }
+
+std::shared_ptr<const Catalogue> SharedCatalogue(const std::string& path) {
+  struct Kept {
+    uintmax_t size = 0;
+    fs::file_time_type time;
+    std::shared_ptr<const Catalogue> catalogue;
+  };
+  static std::mutex lock;
+  static std::map<std::string, Kept> kept;
+  std::error_code ec;
+  const fs::path file = PathFromUtf8(path);
+  const uintmax_t size = fs::file_size(file, ec);
+  const fs::file_time_type time = ec ? fs::file_time_type() : fs::last_write_time(file, ec);
+  if (!ec) {
+    const std::lock_guard<std::mutex> guard(lock);
+    const auto found = kept.find(path);
+    if (found != kept.end() && found->second.size == size && found->second.time == time) return found->second.catalogue;
+  }
+  auto catalogue = std::make_shared<const Catalogue>(ReadCatalogueFile(path));
+  if (!ec) {
+    const std::lock_guard<std::mutex> guard(lock);
+    if (kept.size() < 64) kept[path] = {size, time, catalogue};
   }
   return catalogue;
 }
@@ -91,15 +124,15 @@ Resources::Resources(const std::string& folder, const std::vector<std::string>& 
     std::error_code ec;
     return fs::is_regular_file(PathFromUtf8(path(lang)), ec);
   };
-  if (exists("en")) english_ = ReadCatalogue(path("en"));
+  if (exists("en")) english_ = SharedCatalogue(path("en"));
   for (const std::string& lang : languages) {
     if (lang.find('/') != std::string::npos || lang.find("..") != std::string::npos) continue;
     if (lang == "en") {
-      if (!english_.empty()) language_ = "en";
+      if (!english_->empty()) language_ = "en";
       break;
     }
     if (exists(lang)) {
-      chosen_ = ReadCatalogue(path(lang));
+      chosen_ = SharedCatalogue(path(lang));
       language_ = lang;
       break;
     }
@@ -108,14 +141,14 @@ Resources::Resources(const std::string& folder, const std::vector<std::string>& 
 }
 
 std::string Resources::GetResourceString(int32_t number) const {
-  if (auto it = chosen_.find(number); it != chosen_.end()) return it->second;
-  if (auto it = english_.find(number); it != english_.end()) return it->second;
+  if (auto it = chosen_->find(number); it != chosen_->end()) return it->second;
+  if (auto it = english_->find(number); it != english_->end()) return it->second;
   Raise(err::kInvalidCall, "no message numbered " + std::to_string(number));
 }
 
 std::string Resources::GetResourceLanguage(int32_t number) const {
-  if (chosen_.count(number)) return language_;
-  if (english_.count(number)) return "en";
+  if (chosen_->count(number)) return language_;
+  if (english_->count(number)) return "en";
   Raise(err::kInvalidCall, "no message numbered " + std::to_string(number));
 }
 

@@ -20,6 +20,10 @@ using Catalogue = std::map<int32_t, std::string>;
 // its text; blank lines and lines starting with '#' are skipped. Raises an Error
 // naming the file and line for anything else.
 Catalogue ReadCatalogue(const std::string& path);
+// The same, shared: a file read once is kept (and handed out again) while its
+// size and time stay as they were, since a provider is made for every box the
+// control shows.
+std::shared_ptr<const Catalogue> SharedCatalogue(const std::string& path);
 
 // The languages to look for, most wanted first, from LANGUAGE, LC_ALL,
 // LC_MESSAGES and LANG as the C library reads them ("ja_JP.UTF-8" gives "ja_JP",
@@ -46,8 +50,8 @@ class Resources : public AutomationObject {
   const std::string& language() const { return language_; }
 
  private:
-  Catalogue chosen_;
-  Catalogue english_;
+  std::shared_ptr<const Catalogue> chosen_ = std::make_shared<const Catalogue>();
+  std::shared_ptr<const Catalogue> english_ = std::make_shared<const Catalogue>();
   std::string language_;
 };
 

@@ -53,6 +53,11 @@ class CountingSource : public ClassSource {
     ++gQueries;
     return inner_->Query(className);
   }
+  std::shared_ptr<const ClassAnswer> QueryByKey(std::string_view className, std::string_view key,
+                                                std::string_view value) const override {
+    ++gQueries;
+    return inner_->QueryByKey(className, key, value);
+  }
   std::optional<std::string> KeyProperty(std::string_view c) const override { return inner_->KeyProperty(c); }
 
  private:
