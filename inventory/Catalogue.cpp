@@ -26,23 +26,35 @@ constexpr Column kCpuColumns[] = {{kIndex},
                                   {304, "SocketDesignation"}};
 constexpr int32_t kCpuSocket[] = {304};
 constexpr IdentityKey kCpuIdentity[] = {kCpuSocket};
-constexpr ReportField kCpuReport[] = {
-    {"MANUFACTURER", 301}, {"TYPE", 302}, {"SPEED", 303, As::Number}, {"SOCKET", 304}};
+constexpr ReportField kCpuReport[] = {{"MANUFACTURER", 301},
+                                      {"TYPE", 302},
+                                      {"SPEED", 303, As::Number},
+                                      {"SOCKET", 304},
+                                      {"CORES", 0, As::Detail, {}, 0, "NumberOfCores"},
+                                      {"LOGICAL_CPUS", 0, As::Detail, {}, 0, "NumberOfLogicalProcessors"},
+                                      {"CPUARCH", 0, As::Detail, {}, 0, "Architecture"},
+                                      {"L2CACHESIZE", 0, As::Detail, {}, 1024, "L2CacheSize"}};
 
 // Memory: one row per memory device.
 constexpr Column kMemoryColumns[] = {{kIndex}, {351, "Index"}, {352, "Size", true, false, false, Unit::kBytes}};
 constexpr int32_t kMemorySlot[] = {351};
 constexpr IdentityKey kMemoryIdentity[] = {kMemorySlot};
-constexpr ReportField kMemoryReport[] = {{"NUMSLOTS", 351, As::Number}, {"CAPACITY", 352, As::Megabytes}};
+constexpr ReportField kMemoryReport[] = {{"NUMSLOTS", 351, As::Number},
+                                         {"CAPACITY", 352, As::Megabytes},
+                                         {"TYPE", 0, As::Detail, {}, 0, "SMBIOSMemoryType"},
+                                         {"SPEED", 0, As::Detail, {}, 0, "Speed"},
+                                         {"MANUFACTURER", 0, As::Detail, {}, 0, "Manufacturer"},
+                                         {"SERIALNUMBER", 0, As::Detail, {}, 0, "SerialNumber"},
+                                         {"DESCRIPTION", 0, As::Detail, {}, 0, "FormFactor"}};
 
 // Display: the one display, from the first panel and the first video adapter.
 constexpr Column kDisplayColumns[] = {{kIndex},
                                       {401, "HorizontalResolution"},
                                       {402, "VerticalResolution"},
                                       {403, "AdapterChipType", false, false, true},
-                                      {404, "AdapterRAM", false, false, true, Unit::kBytes}};
+                                      {404, "AdapterRAM", false, false, true, Unit::kMebibytes}};
 constexpr ReportField kDisplayReport[] = {
-    {"NAME", 403}, {"CHIPSET", 403}, {"MEMORY", 404, As::Megabytes}, {"RESOLUTION", 401, As::Dimensions, {}, 402}};
+    {"NAME", 403}, {"CHIPSET", 403}, {"MEMORY", 404, As::Number}, {"RESOLUTION", 401, As::Dimensions, {}, 402}};
 
 // HDD: one row per disk, its serial number and firmware from the maker's
 // record at the same position.
@@ -53,8 +65,14 @@ constexpr Column kHddColumns[] = {{451},
                                   {455, "FirmwareRevision", true, false, true}};
 constexpr int32_t kHddSerial[] = {454}, kHddModelAndSize[] = {452, 453};
 constexpr IdentityKey kHddIdentity[] = {kHddSerial, kHddModelAndSize};
-constexpr ReportField kHddReport[] = {{"TYPE", 0, As::Constant, "disk"}, {"NAME", 452},         {"MODEL", 452},
-                                      {"DISKSIZE", 453, As::Megabytes},  {"SERIALNUMBER", 454}, {"FIRMWARE", 455}};
+constexpr ReportField kHddReport[] = {{"TYPE", 0, As::Constant, "disk"},
+                                      {"NAME", 452},
+                                      {"MODEL", 452},
+                                      {"DESCRIPTION", 0, As::Detail, {}, 0, "MediaType"},
+                                      {"DISKSIZE", 453, As::Megabytes},
+                                      {"SERIALNUMBER", 454},
+                                      {"FIRMWARE", 455},
+                                      {"INTERFACE", 0, As::Detail, {}, 0, "InterfaceType"}};
 
 // CD,DVD: one row per optical drive; the drive's identifier is shown as its model.
 constexpr Column kCdDvdColumns[] = {{kIndex}, {501, "DeviceID"}, {502, "SerialNO"}, {503, "FirmwareRevision", true}};
@@ -90,8 +108,11 @@ constexpr Column kBatteryColumns[] = {
     {753, "PortableBatteryDesignCapacity", true, false, false, Unit::kMilliwattHours}};
 constexpr int32_t kBatterySerial[] = {752};
 constexpr IdentityKey kBatteryIdentity[] = {kBatterySerial};
-constexpr ReportField kBatteryReport[] = {
-    {"NAME", 0, As::Constant, "Battery Pack"}, {"SERIALNUMBER", 752}, {"DESIGNCAPACITY", 753, As::Number}};
+constexpr ReportField kBatteryReport[] = {{"NAME", 0, As::Constant, "Battery Pack"},
+                                          {"SERIALNUMBER", 752},
+                                          {"DESIGNCAPACITY", 753, As::Number},
+                                          {"REAL_CAPACITY", 0, As::Detail, {}, 0, "FullChargeCapacity"},
+                                          {"CHEMISTRY", 0, As::Detail, {}, 0, "Chemistry"}};
 
 // Docking Station: one row per dock; its serial number is the docking reference
 // number, and its state changes as the machine is docked.
@@ -124,6 +145,51 @@ constexpr IdentityKey kMonitorIdentity[] = {kMonitorWhole, kMonitorModel};
 constexpr ReportField kMonitorReport[] = {
     {"MANUFACTURER", 1001}, {"CAPTION", 1002}, {"DESCRIPTION", 1002}, {"SERIAL", 1003}};
 
+// The details below each part's grid.
+using U = DetailUnit;
+using S = DetailShown;
+constexpr Detail kCpuDetails[] = {{331, C::Processor, "NumberOfCores", U::Count},
+                                  {332, C::Processor, "NumberOfLogicalProcessors", U::Count},
+                                  {333, C::Processor, "L2CacheSize", U::Kilobytes},
+                                  {334, C::Processor, "L3CacheSize", U::Kilobytes},
+                                  {335, C::Processor, "CurrentClockSpeed", U::Megahertz, true},
+                                  {336, C::Processor, "Architecture", U::ArchitectureCode}};
+constexpr Detail kMemoryDetails[] = {{371, C::PhysicalMemory, "Manufacturer"},
+                                     {372, C::PhysicalMemory, "PartNumber"},
+                                     {373, C::PhysicalMemory, "SerialNumber"},
+                                     {374, C::PhysicalMemory, "Speed", U::MegatransfersPerSecond},
+                                     {375, C::PhysicalMemory, "ConfiguredClockSpeed", U::MegatransfersPerSecond},
+                                     {376, C::PhysicalMemory, "SMBIOSMemoryType", U::MemoryTypeCode},
+                                     {377, C::PhysicalMemory, "FormFactor", U::FormFactorCode},
+                                     {378, C::PhysicalMemory, "DeviceLocator"},
+                                     {379, C::PhysicalMemory, "BankLabel"},
+                                     {380, C::PhysicalMemoryArray, "MemoryDevices", U::Count, false, S::OfTotal}};
+constexpr Detail kDisplayDetails[] = {{431, C::VideoController, "AdapterRAM", U::Bytes},
+                                      {432, C::VideoController, "DriverVersion"},
+                                      {433, C::VideoController, "CurrentRefreshRate", U::Hertz, true},
+                                      {434, C::VideoController, "VideoProcessor"}};
+constexpr Detail kHddDetails[] = {{481, C::DiskDrive, "MediaType"},
+                                  {482, C::DiskDrive, "InterfaceType"},
+                                  {483, C::DiskDrive, "SpindleSpeed", U::RevolutionsPerMinute}};
+constexpr Detail kBatteryDetails[] = {
+    {781, C::PortableBattery, "DesignCapacity", U::MilliwattHours},
+    {782, C::PortableBattery, "FullChargeCapacity", U::MilliwattHours},
+    {783, C::PortableBattery, "CycleCount", U::Count},
+    {784, C::PortableBattery, "Chemistry", U::ChemistryCode},
+    {785, C::PortableBattery, "EstimatedChargeRemaining", U::Percent, true},
+    {786, C::PortableBattery, "DesignCapacity", U::Percent, false, S::Wear, "FullChargeCapacity"}};
+constexpr Detail kNetworkDetails[] = {{881, C::NetworkAdapter, "Speed", U::BitsPerSecond, true},
+                                      {882, C::NetworkAdapter, "NetConnectionStatus", U::ConnectionCode, true},
+                                      {883, C::NetworkAdapterConfiguration, "IPAddress", U::TextList, true},
+                                      {884, C::NetworkAdapterConfiguration, "DefaultIPGateway", U::TextList, true},
+                                      {885, C::NetworkAdapterConfiguration, "DHCPEnabled", U::Flag}};
+constexpr Detail kMonitorDetails[] = {
+    {1031, C::ExternalMonitor, "YearOfManufacture", U::Year},
+    {1032, C::ExternalMonitor, "WeekOfManufacture", U::Week},
+    {1033, C::ExternalMonitor, "MaxHorizontalImageSize", U::Centimetres, false, S::Pair, "MaxVerticalImageSize"},
+    {1034, C::ExternalMonitor, "MaxHorizontalImageSize", U::Centimetres, false, S::Diagonal, "MaxVerticalImageSize"},
+    {1035, C::ExternalMonitor, "HorizontalActivePixels", U::Pixels, false, S::Pair, "VerticalActivePixels"}};
+
 constexpr std::array<CategoryInfo, kCategoryCount> kCatalogue = {{
     {Category::CPU,
      C::Processor,
@@ -133,7 +199,9 @@ constexpr std::array<CategoryInfo, kCategoryCount> kCatalogue = {{
      kCpuColumns,
      kCpuIdentity,
      {"CPUS", kCpus, false, kCpuReport},
-     GetCPUInfo},
+     GetCPUInfo,
+     false,
+     kCpuDetails},
     {Category::Memory,
      C::MemoryDevice,
      {},
@@ -142,7 +210,9 @@ constexpr std::array<CategoryInfo, kCategoryCount> kCatalogue = {{
      kMemoryColumns,
      kMemoryIdentity,
      {"MEMORIES", kMemories, false, kMemoryReport},
-     GetMemoryInfo},
+     GetMemoryInfo,
+     false,
+     kMemoryDetails},
     // The display keeps no count: there is one, or none when neither class answers.
     {Category::Display,
      C::LcdPanel,
@@ -153,7 +223,8 @@ constexpr std::array<CategoryInfo, kCategoryCount> kCatalogue = {{
      {},
      {"VIDEOS", kVideos, false, kDisplayReport},
      GetDisplayInfo,
-     true},
+     true,
+     kDisplayDetails},
     {Category::HDD,
      C::DiskDrive,
      C::DiskDriveDetails,
@@ -163,7 +234,8 @@ constexpr std::array<CategoryInfo, kCategoryCount> kCatalogue = {{
      kHddIdentity,
      {"STORAGES", kStorages, false, kHddReport},
      GetHDDInfo,
-     true},
+     true,
+     kHddDetails},
     {Category::CDDVD,
      C::CdromDrive,
      {},
@@ -199,7 +271,9 @@ constexpr std::array<CategoryInfo, kCategoryCount> kCatalogue = {{
      kBatteryColumns,
      kBatteryIdentity,
      {"BATTERIES", kBatteries, true, kBatteryReport},
-     GetBatteryInfo},
+     GetBatteryInfo,
+     false,
+     kBatteryDetails},
     {Category::DockingStation,
      C::DockingStation,
      {},
@@ -218,7 +292,8 @@ constexpr std::array<CategoryInfo, kCategoryCount> kCatalogue = {{
      kNetworkIdentity,
      {"NETWORKS", kNetworks, false, kNetworkReport},
      GetNetworkInfo,
-     true},
+     true,
+     kNetworkDetails},
     {Category::ExternalMonitor,
      C::ExternalMonitor,
      {},
@@ -227,7 +302,9 @@ constexpr std::array<CategoryInfo, kCategoryCount> kCatalogue = {{
      kMonitorColumns,
      kMonitorIdentity,
      {"MONITORS", kMonitors, false, kMonitorReport},
-     GetExternalMonitorInfo},
+     GetExternalMonitorInfo,
+     false,
+     kMonitorDetails},
 }};
 
 // Every caption an identity rule or a report field names is a column of its
@@ -247,8 +324,23 @@ static_assert([] {
       }
     }
     for (const ReportField& f : c.report.fields) {
-      if (f.as != ReportAs::Constant && !HasColumn(c, f.caption)) return false;
+      if (f.as != ReportAs::Constant && f.as != ReportAs::Detail && !HasColumn(c, f.caption)) return false;
       if (f.as == ReportAs::Dimensions && !HasColumn(c, f.second)) return false;
+    }
+  }
+  return true;
+}());
+
+// A detail shows a property as the sources declare it: its unit, and whether it moves by itself.
+static_assert([] {
+  for (const CategoryInfo& c : kCatalogue) {
+    for (const Detail& d : c.details) {
+      if (d.shown == DetailShown::Wear || d.shown == DetailShown::Diagonal) continue;
+      bool declared = false;
+      for (const DetailProperty& p : kDetailProperties) {
+        if (p.cls == d.source && p.name == d.property) declared = p.unit == d.unit && p.moves == d.moving;
+      }
+      if (!declared) return false;
     }
   }
   return true;

@@ -19,7 +19,7 @@ namespace brv {
 
 // The unit of a number a column or detail holds, written after it for a person
 // to read on a terminal.
-enum class Unit { kNone, kBytes, kMegahertz, kMilliwattHours };
+enum class Unit { kNone, kBytes, kMebibytes, kMegahertz, kMilliwattHours };
 
 // One row of a category's table, in the grid's order.
 struct Column {
@@ -31,13 +31,26 @@ struct Column {
   Unit unit = Unit::kNone;         // the unit of its number, if it holds one
 };
 
-// A fact shown below the grid, not in it (none is declared yet).
+// How a detail is shown to a person: its own value, or with the detail's
+// second property, or worked out from the part's other details.
+enum class DetailShown {
+  Value,
+  Pair,      // "34 x 19 cm", "1920x1080": the property and `second`
+  OfTotal,   // "2 of 4": the modules installed of the slots the property counts
+  Wear,      // the capacity lost: `property` as designed, `second` now, as a percentage
+  Diagonal,  // the image's diagonal in inches from its width and height in centimetres
+};
+
+// A fact shown below the grid, not in it: a property of the category's class
+// or of the standard class that has it, read for the same part.
 struct Detail {
-  int32_t caption;
+  int32_t caption;  // message number of its caption
   InstrumentationClass source;
   std::string_view property;
-  Unit unit = Unit::kNone;
-  bool moving = false;
+  DetailUnit unit = DetailUnit::Text;
+  bool moving = false;  // moves by itself (a clock, a charge, a link): no change of the part
+  DetailShown shown = DetailShown::Value;
+  std::string_view second = {};
 };
 
 // How a report field takes its value from the columns shown.
@@ -47,6 +60,7 @@ enum class ReportAs {
   Megabytes,   // bytes shown, whole megabytes sent
   Constant,    // `constant` itself
   Dimensions,  // "WIDTHxHEIGHT" from the two columns
+  Detail,      // the part's detail named `detail` (kilobytes when `second` is 1024), else `constant`
 };
 
 struct ReportField {
@@ -54,7 +68,8 @@ struct ReportField {
   int32_t caption = 0;  // the column (Dimensions: the width's)
   ReportAs as = ReportAs::Text;
   std::string_view constant = {};
-  int32_t second = 0;  // Dimensions: the height's column
+  int32_t second = 0;  // Dimensions: the height's column; Detail: the divisor of its number
+  std::string_view detail = {};
 };
 
 // The section of the inventory server's report a category's parts go to.

@@ -6,6 +6,7 @@
 
 #include "common/Variant.h"
 #include "module/ValueTable.h"
+#include "platform/Instrumentation.h"
 
 namespace brv {
 
@@ -24,5 +25,9 @@ ValueTable GetExternalMonitorInfo();
 // The first IP address of the network adapter whose configuration has this index:
 // its text, EmptyText when the adapter has none, or "" when it cannot be read.
 Variant GetIPAddress(int32_t index);
+
+// Whether the network adapter is one the category shows (a MAC address, a maker
+// other than "Microsoft"). Leaves any failure of its reads pending.
+bool ShownAdapter(const wmi::Object* adapter);
 
 }  // namespace brv

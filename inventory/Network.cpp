@@ -42,6 +42,8 @@ bool SkippedByMac(const wmi::Object* adapter) {
 
 }  // namespace
 
+bool ShownAdapter(const wmi::Object* adapter) { return !SkippedByMac(adapter) && !SkippedByMaker(adapter); }
+
 Variant GetIPAddress(int32_t index) {
   ThreadError().Clear();
   const CategoryInfo& info = CatalogueOf(Category::NetworkAdapter);
@@ -71,7 +73,7 @@ ValueTable GetNetworkInfo() {
   auto adapters = frame::Query(info.className());
   const int32_t e = frame::ForEachInstance(adapters.get(), [&](const wmi::Object* adapter) {
     frame::CheckPendingError();
-    if (SkippedByMac(adapter) || SkippedByMaker(adapter)) return;
+    if (!ShownAdapter(adapter)) return;
     std::vector<Variant>& row = kept.emplace_back(columns);
     row[0] = static_cast<int16_t>(kept.size());
     if (auto mac = Try([&] { return adapter->Get(property(854)); })) row[column(854)] = std::move(*mac);

@@ -43,7 +43,7 @@ declare -A allowed=(
   # The containers, which host the control: what the terminal and the page
   # share (nothing in it is bound to one system), each of them, and the COM host.
   [containers/common]="common platform module inventory control platform/grid platform/strings instrumentation instrumentation/snapshot"
-  [containers/cli]="common platform module control platform/grid platform/strings instrumentation instrumentation/snapshot containers/common"
+  [containers/cli]="common platform module inventory control platform/grid platform/strings instrumentation instrumentation/snapshot containers/common"
   [containers/web]="common platform module control platform/grid platform/strings instrumentation instrumentation/snapshot containers/common"
   # The report to an inventory server takes the terminal's whole inventory.
   [containers/send]="common platform module inventory control platform/grid platform/strings instrumentation instrumentation/snapshot containers/common"

@@ -131,6 +131,9 @@ check "hardware" "laptop	Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz	4200	1	24576	1
 check "CPU → cpus" "GenuineIntel	Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz	4200	U3E1" \
   "$(rows "$laptop" cpus "t.MANUFACTURER, t.TYPE, t.SPEED, t.SOCKET")"
 check "Memory → memories" $'0\t8192\n1\t16384' "$(rows "$laptop" memories "t.NUMSLOTS, t.CAPACITY")"
+check "the modules' details" $'DDR4\t2400\t\tSODIMM\nDDR4\t2400\t417B9BB7\tSODIMM' \
+  "$(rows "$laptop" memories "t.TYPE, t.SPEED, IFNULL(t.SERIALNUMBER, ''), t.DESCRIPTION")"
+check "the processor's details" "4	8	x64" "$(rows "$laptop" cpus "t.CORES, t.LOGICAL_CPUS, t.CPUARCH")"
 check "Display → videos (no memory: the server keeps an empty text)" "UHD Graphics 620	UHD Graphics 620		1920x1080" \
   "$(rows "$laptop" videos "t.NAME, t.CHIPSET, t.MEMORY, t.RESOLUTION")"
 check "HDD, CD,DVD → storages" \
@@ -143,6 +146,8 @@ check "Bluetooth, Docking Station → controllers" \
   "$(rows "$laptop" controllers "t.TYPE, t.MANUFACTURER, t.NAME, t.DESCRIPTION")"
 check "Battery Pack → batteries" "Battery Pack	38109	47520" \
   "$(rows "$laptop" batteries "t.NAME, t.SERIALNUMBER, t.DESIGNCAPACITY")"
+check "the battery's details" "50060	lithium-ion" "$(rows "$laptop" batteries "t.REAL_CAPACITY, t.CHEMISTRY")"
+check "the disk's details" "SSD" "$(rows "$laptop" storages "IFNULL(t.DESCRIPTION, '')")"
 check "Network Adapter → networks" \
   $'Ethernet Connection (4) I219-V\tEthernet 802.3\t54:E1:AD:12:34:56\t\nWireless 8265 / 8275\tWireless\t9C:B6:D0:1A:2B:3D\t192.168.1.23' \
   "$(rows "$laptop" networks "t.DESCRIPTION, t.TYPE, t.MACADDR, IFNULL(t.IPADDRESS, '')")"

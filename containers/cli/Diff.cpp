@@ -57,6 +57,12 @@ void CheckInventoryDocument(const Json& doc, const std::string& given) {
     for (const Json& part : parts) {
       if (!part.is_object()) throw refuse("a part of " + category + " is not an object");
       for (const auto& [caption, value] : part.items()) {
+        if (caption == "details" && value.is_object()) {
+          for (const auto& [name, detail] : value.items()) {
+            if (detail.is_object()) throw refuse(category + ": the detail \"" + Excerpt(name) + "\" is no value");
+          }
+          continue;
+        }
         if (!value.is_string() && !value.is_null())
           throw refuse(category + ": \"" + Excerpt(caption) + "\" is no text");
       }
@@ -110,7 +116,7 @@ void Draw(Side& side) {
       std::cerr << "brvparts: " << name << ": start-up failed: " << Excerpt(e->description(), 200) << "\n";
       side.trouble = true;
     }
-    side.document = *InventoryDocument(session, std::nullopt, std::nullopt, nullptr, &side.captions);
+    side.document = *InventoryDocument(session, std::nullopt, std::nullopt, nullptr, &side.captions, nullptr, true);
   }
   const auto text = [](const Json& entry, const char* member) {
     const auto it = entry.find(member);
@@ -161,7 +167,9 @@ class TextWriter {
   std::string Whole(char mark, int32_t fill, const std::string& category, const Part& part) const {
     std::string out = Line(mark, fill, Label(category, std::to_string(part.index), part.identity));
     for (const auto& [caption, value] : part.facts.items()) {
-      if (caption == PositionCaption() || (part.identity.is_object() && part.identity.contains(caption))) continue;
+      if (caption == PositionCaption() || caption == "details" ||
+          (part.identity.is_object() && part.identity.contains(caption)))
+        continue;
       out += "    " + Caption(category, caption) + ": " + Value(value) + "\n";
     }
     return out;
@@ -209,7 +217,9 @@ class TextWriter {
   }
 
   std::string Value(const Json& value) const {
-    return value.is_string() ? Printable(value.get<std::string>()) : Printable(empty_.emptyText());
+    if (value.is_string()) return Printable(value.get<std::string>());
+    if (value.is_null() || (value.is_array() && value.empty())) return Printable(empty_.emptyText());
+    return Printable(value.dump(-1, ' ', false, Json::error_handler_t::replace));  // a detail's number, flag or list
   }
 
   std::string Label(const std::string& category, const std::string& index, const Json& identity) const {

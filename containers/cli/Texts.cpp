@@ -81,6 +81,9 @@ const std::map<int32_t, std::string> kEnglish = {
      "The later inventory: a file made by brvparts capture or brvparts --json, or - for this machine now"},
     {kHelpDiffAll, "Also count facts that change by themselves (an adapter's IP address, a dock's status)"},
     {kHelpDiffJson, "Print the changes as JSON"},
+    {kHelpDetails,
+     "Also show each part's details under its table: cores and caches, memory type and speed, disk kind, battery wear, "
+     "link speed, ..."},
     {kHelpBaseline, "Mark on the page what changed since a saved inventory (made by brvparts capture)"},
 };
 

@@ -59,6 +59,7 @@ enum Text : int32_t {
   kHelpDiffAll = 2312,
   kHelpDiffJson = 2313,
   kHelpBaseline = 2314,
+  kHelpDetails = 2315,
 };
 
 // Message `number` with %1, %2, ... replaced by the arguments, in one pass.

@@ -24,6 +24,7 @@
 #include "containers/cli/Diff.h"
 #include "containers/cli/Texts.h"
 #include "containers/cli/WholeFile.h"
+#include "containers/common/DetailText.h"
 #include "containers/common/GridText.h"
 #include "containers/common/GuardedMain.h"
 #include "containers/common/InventoryJson.h"
@@ -34,6 +35,7 @@
 #include "control/BRVPartsCtl.h"
 #include "instrumentation/snapshot/Capture.h"
 #include "instrumentation/snapshot/Snapshot.h"
+#include "inventory/Details.h"
 
 namespace {
 
@@ -98,6 +100,23 @@ void Print(const brv::BRVPartsCtl& control, const std::string& category, const b
   std::cout << brv::RenderGridText(state, look);
 }
 
+// Each detail of a part under its grid, captioned in the user's language, its
+// value with its unit written out; the empty text where it is unknown.
+void PrintDetails(const std::vector<brv::PartDetail>& parts, const brv::TextLook& look) {
+  if (parts.empty()) return;
+  const brv::SayWord say = brv::UserMessages();
+  brv::GridState state;
+  state.cols = 2;
+  state.rows = static_cast<int32_t>(parts.size()) + 1;
+  state.text.push_back({say(2401), ""});
+  for (const brv::PartDetail& part : parts) {
+    const std::string value = brv::DetailForPerson(part, say);
+    state.text.push_back({say(part.detail->caption), value.empty() ? say(211) : value});
+  }
+  state.fill.assign(static_cast<size_t>(state.rows), std::vector<std::optional<int32_t>>(2));
+  std::cout << brv::RenderGridText(state, look);
+}
+
 // The heading over one instance: "CPU 1 of 2"; the name alone for a category
 // that keeps no count.
 std::string Heading(const std::string& category, int32_t index, std::optional<int32_t> count) {
@@ -108,16 +127,21 @@ std::string Heading(const std::string& category, int32_t index, std::optional<in
 // Text mode: each instance under its heading, "CD,DVD: none" for a category
 // without any; `only` shows one instance instead of all.
 int ShowCategory(brv::Session& session, const std::string& category, std::optional<int32_t> only,
-                 const brv::TextLook& look) {
+                 const brv::TextLook& look, bool details) {
   const bool colour = look.colours != brv::Colours::kNone;
   const std::string bold = colour ? "\x1b[1m" : "", plain = colour ? "\x1b[0m" : "";
   bool any = false;
   int32_t count = 0;
+  std::optional<std::vector<std::vector<brv::PartDetail>>> parts;  // read once, at the first instance
   const brv::Walked walked =
       brv::WalkCategory(session, category, only, count, [&](int32_t index, std::optional<int32_t> n) {
         any = true;
         std::cout << bold << Heading(category, index, n) << plain << "\n";
         Print(session.control(), category, look);
+        const std::optional<brv::Category> which = brv::CategoryNamed(category);
+        if (!details || !which) return;
+        if (!parts) parts = brv::ReadDetails(*which, count);
+        if (static_cast<size_t>(index) <= parts->size()) PrintDetails((*parts)[static_cast<size_t>(index) - 1], look);
       });
   // A list the control cut at its 16-bit count is said to be cut.
   const auto past =
@@ -137,10 +161,10 @@ int ShowCategory(brv::Session& session, const std::string& category, std::option
 }
 
 // Every category with every instance, each under a heading.
-int ShowAll(brv::Session& session, const brv::TextLook& look) {
+int ShowAll(brv::Session& session, const brv::TextLook& look, bool details) {
   int status = kOk;
   for (std::string_view name : brv::kCategoryNames) {
-    if (ShowCategory(session, std::string(name), std::nullopt, look) != kOk) status = kCallFailed;
+    if (ShowCategory(session, std::string(name), std::nullopt, look, details) != kOk) status = kCallFailed;
     std::cout << "\n";
   }
   return status;
@@ -149,7 +173,8 @@ int ShowAll(brv::Session& session, const brv::TextLook& look) {
 // --json: the categories asked for as one document on standard output.
 int ShowJson(brv::Session& session, std::optional<brv::Category> only, std::optional<int32_t> instance) {
   brv::PastTheCount past;
-  const std::optional<nlohmann::ordered_json> document = brv::InventoryDocument(session, only, instance, &past);
+  const std::optional<nlohmann::ordered_json> document =
+      brv::InventoryDocument(session, only, instance, &past, nullptr, nullptr, true);
   if (!document) {
     std::cerr << "brvparts: " << brv::cli::HasInstances(past.category, past.count) << "\n";
     return kUsage;
@@ -274,6 +299,7 @@ struct Request {
   std::vector<std::string> words;  // the category and instance, as typed
   std::string colourChoice = "auto";
   bool json = false;
+  bool details = false;
   brv::cli::DiffRequest diff;
   int port = 8080;
   std::string bind = "127.0.0.1";
@@ -299,6 +325,7 @@ Subcommands Describe(CLI::App& app, Request& r) {
       ->type_name("WHEN")
       ->capture_default_str();
   app.add_flag("--json", r.json, Say(t::kHelpJson, {}));
+  app.add_flag("-l,--details", r.details, Say(t::kHelpDetails, {}));
   app.add_option("--script", r.script, Say(t::kHelpScript, {}))->type_name("FILE|-");
   // One list, so that a name of two words needs no quotes; the instance is its last word.
   app.add_option("category", r.words,
@@ -346,6 +373,8 @@ void CheckCombinations(const Request& r, const Subcommands& s) {
     throw CLI::ValidationError("--snapshot and --sysroot exclude each other");
   if (r.json && (!r.script.empty() || *s.serve || *s.capture))
     throw CLI::ValidationError("--json shows the inventory only");
+  if (r.details && (!r.script.empty() || *s.serve || *s.capture || *s.diff))
+    throw CLI::ValidationError("--details shows the inventory only");
   if (*s.diff && (!r.script.empty() || !r.words.empty() || !r.snapshot.empty())) {
     throw CLI::ValidationError("diff takes its two inventories as OLD and NEW, not --snapshot, --script or a category");
   }
@@ -363,9 +392,10 @@ int ShowInventory(const Request& r) {
   if (r.json) {
     status = ShowJson(session, r.selection.category, r.selection.instance);
   } else if (!r.selection.category) {
-    status = ShowAll(session, look);
+    status = ShowAll(session, look, r.details);
   } else {
-    status = ShowCategory(session, std::string(brv::NameOf(*r.selection.category)), r.selection.instance, look);
+    status =
+        ShowCategory(session, std::string(brv::NameOf(*r.selection.category)), r.selection.instance, look, r.details);
   }
   if (status == kOk && session.failed()) status = kCallFailed;
   return status;

@@ -1,5 +1,7 @@
 #include "containers/common/InventoryJson.h"
 
+#include "containers/common/DetailText.h"
+#include "inventory/Details.h"
 #include "module/ModuleState.h"
 #include "platform/strings/Resources.h"
 
@@ -49,7 +51,7 @@ nlohmann::ordered_json InstanceJson(const GridState& grid, const EnglishCaptions
 
 std::optional<nlohmann::ordered_json> InventoryDocument(Session& session, std::optional<Category> only,
                                                         std::optional<int32_t> instance, PastTheCount* past,
-                                                        CaptionsShown* shown, InventoryValues* values) {
+                                                        CaptionsShown* shown, InventoryValues* values, bool details) {
   const EnglishCaptions captions;
   nlohmann::ordered_json categories = nlohmann::ordered_json::object();
   std::vector<std::pair<std::string, size_t>> cut;
@@ -58,7 +60,9 @@ std::optional<nlohmann::ordered_json> InventoryDocument(Session& session, std::o
     const std::string category(NameOf(c));
     nlohmann::ordered_json instances = nlohmann::ordered_json::array();
     int32_t count = 0;
+    std::vector<int32_t> numbers;
     const Walked walked = WalkCategory(session, category, instance, count, [&](int32_t i, std::optional<int32_t>) {
+      numbers.push_back(i);
       instances.push_back(InstanceJson(session.control().MSHFlexGrid1().State(), captions,
                                        shown && instances.empty() ? &(*shown)[category] : nullptr));
       if (!values) return;
@@ -74,6 +78,16 @@ std::optional<nlohmann::ordered_json> InventoryDocument(Session& session, std::o
     const std::optional<size_t> beyond =
         walked == Walked::Shown && !instance ? InstancesPastTheCount(category, count) : std::nullopt;
     if (beyond) cut.push_back({category, *beyond});
+    if (details && walked == Walked::Shown && !beyond && !numbers.empty()) {
+      const auto parts = ReadDetails(c, count);
+      for (size_t k = 0; k < numbers.size(); ++k) {
+        nlohmann::ordered_json& object = instances[k]["details"] = nlohmann::ordered_json::object();
+        const size_t at = static_cast<size_t>(numbers[k] - 1);
+        if (at < parts.size()) {
+          for (const PartDetail& part : parts[at]) AddDetailJson(object, part);
+        }
+      }
+    }
     categories[category] = walked == Walked::Failed || beyond ? nlohmann::ordered_json() : instances;
   }
   nlohmann::ordered_json messages = nlohmann::ordered_json::array(), errors = nlohmann::ordered_json::array();

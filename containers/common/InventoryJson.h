@@ -59,6 +59,10 @@ using InventoryValues = std::map<std::string, std::vector<std::vector<Variant>>>
 std::optional<nlohmann::ordered_json> InventoryDocument(Session& session, std::optional<Category> only = std::nullopt,
                                                         std::optional<int32_t> instance = std::nullopt,
                                                         PastTheCount* past = nullptr, CaptionsShown* shown = nullptr,
-                                                        InventoryValues* values = nullptr);
+                                                        InventoryValues* values = nullptr, bool details = false);
+
+// With `details`, each instance also has a "details" object: the catalogue's
+// details named as the instrumentation names them, typed (numbers in bytes, MHz,
+// MT/s, mWh, bit/s; codes by their names; null where unknown).
 
 }  // namespace brv

@@ -31,6 +31,10 @@ const std::vector<PartIdentity>& PartIdentities() {
       for (const Column& column : c.columns) {
         if (column.moving) rule.moving.push_back(EnglishText(column.caption));
       }
+      // Details are compared by the names of their properties.
+      for (const Detail& detail : c.details) {
+        if (detail.moving) rule.moving.push_back(detail.property);
+      }
     }
     return table;
   }();
@@ -156,6 +160,21 @@ bool Counts(const std::string& caption, const PartIdentity& rule, bool all) {
 Json ChangedFacts(const Json& before, const Json& after, const PartIdentity& rule, bool all) {
   Json facts = Json::object();
   static const Json kNone;
+  // A part's details are facts of the part too, named by their properties.
+  static const std::string kDetails = "details";
+  if (before.contains(kDetails) || after.contains(kDetails)) {
+    const auto inner = [&](const Json& part) {
+      const auto it = part.find(kDetails);
+      return it != part.end() && it->is_object() ? *it : Json::object();
+    };
+    Json b = before, a = after;
+    b.erase(kDetails);
+    a.erase(kDetails);
+    const Json detailsBefore = inner(before), detailsAfter = inner(after);
+    for (const auto& [name, value] : detailsBefore.items()) b[name] = value;
+    for (const auto& [name, value] : detailsAfter.items()) a[name] = value;
+    return ChangedFacts(b, a, rule, all);
+  }
   for (const auto& [caption, value] : after.items()) {
     if (!Counts(caption, rule, all)) continue;
     const auto old = before.find(caption);

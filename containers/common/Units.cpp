@@ -34,6 +34,7 @@ std::string WithUnit(const std::string& value, Unit unit) {
   if (!number) return value;
   switch (unit) {
     case Unit::kBytes: return value + " (" + BinarySize(*number) + ")";
+    case Unit::kMebibytes: return *number > (UINT64_MAX >> 20) ? value : value + " (" + BinarySize(*number << 20) + ")";
     case Unit::kMegahertz: return value + " MHz";
     case Unit::kMilliwattHours: return value + " mWh";
     case Unit::kNone: break;

@@ -40,6 +40,22 @@ void Element(std::string& out, const char* indent, std::string_view tag, const s
   out += ">\n";
 }
 
+// A part's detail as the report writes it: texts as they are, whole numbers in
+// decimal (divided by `divisor` when one is given); flags, lists and unknown
+// details are left out.
+std::optional<std::string> DetailText(const nlohmann::ordered_json& instance, std::string_view name, int32_t divisor) {
+  if (!instance.is_object()) return std::nullopt;
+  const auto details = instance.find("details");
+  if (details == instance.end() || !details->is_object()) return std::nullopt;
+  const auto found = details->find(std::string(name));
+  if (found == details->end()) return std::nullopt;
+  if (found->is_string()) return found->get<std::string>();
+  if (found->is_number_integer() && !found->is_number_unsigned() && found->get<int64_t>() >= 0)
+    return std::to_string(found->get<int64_t>() / (divisor > 0 ? divisor : 1));
+  if (found->is_number_unsigned()) return std::to_string(found->get<uint64_t>() / (divisor > 0 ? divisor : 1));
+  return std::nullopt;
+}
+
 // One part as the report reads it: its texts as shown, and its values as the
 // inventory holds them, when the report has them.
 struct PartRead {
@@ -62,6 +78,10 @@ std::optional<std::string> ValueText(const PartRead& part, int32_t caption) {
 
 std::optional<std::string> Converted(const ReportField& f, const PartRead& part) {
   if (f.as == ReportAs::Constant) return std::string(f.constant);
+  if (f.as == ReportAs::Detail) {
+    if (auto text = DetailText(part.shown, f.detail, f.second)) return text;
+    return f.constant.empty() ? std::nullopt : std::optional<std::string>(std::string(f.constant));
+  }
   if (f.as == ReportAs::Dimensions) {
     const auto width = WholeNumber(ValueText(part, f.caption).value_or(""));
     const auto height = WholeNumber(ValueText(part, f.second).value_or(""));

@@ -95,7 +95,7 @@ int Run(int argc, char** argv) {
   brv::Session session;
   brv::InventoryValues values;
   const std::optional<nlohmann::ordered_json> inventory =
-      brv::InventoryDocument(session, std::nullopt, std::nullopt, nullptr, nullptr, &values);
+      brv::InventoryDocument(session, std::nullopt, std::nullopt, nullptr, nullptr, &values, true);
   if (!inventory) return kUsage;
   const Identity identity = ReadIdentity(*brv::CurrentClassSource());
   // The authorities are read before anything is sent, within their bound.

@@ -23,7 +23,8 @@ TEST(Instances, TheDisplayIsNoneOnlyWhenNothingAnswered) {
       {"neither class answers", R"("Brovik_LCDPanel": [], "Win32_VideoConfiguration": [])", 0, "Display: none", "[]"},
       {"an adapter only", R"("Brovik_LCDPanel": [], "Win32_VideoConfiguration": [{"AdapterChipType": "C"}])", 1,
        "Display",
-       R"([{"Index":"1","Horizontal Resolution":null,"Vertical Resolution":null,"Chip Type":"C","RAM Size":null}])"},
+       R"([{"Index":"1","Horizontal Resolution":null,"Vertical Resolution":null,"Chip Type":"C","RAM Size":null,)"
+       R"("details":{"AdapterRAM":null,"DriverVersion":null,"CurrentRefreshRate":null,"VideoProcessor":null}}])"},
       {"neither class exists", R"("Other": [])", 1, "Display", nullptr},
   };
   const test::TempDir folder;

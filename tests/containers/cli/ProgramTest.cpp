@@ -92,6 +92,7 @@ void Validate(const nlohmann::json& value, const nlohmann::json& schema, const s
              : t == "array"   ? value.is_array()
              : t == "string"  ? value.is_string()
              : t == "integer" ? value.is_number_integer()
+             : t == "boolean" ? value.is_boolean()
              : t == "null"    ? value.is_null()
                               : false;
     };
@@ -134,7 +135,7 @@ TEST(Program, WholeInventoryReadsAsExpected) {
   const std::string expected = std::string(BRV_TEST_DATA) + "/expected/laptop.";
   for (const auto& [args, lang, golden] :
        {std::tuple{"", "C", "en.txt"}, std::tuple{"", "ja_JP.UTF-8", "ja.txt"}, std::tuple{"--json", "C", "json"},
-        std::tuple{"--json", "ja_JP.UTF-8", "json"}}) {
+        std::tuple{"--json", "ja_JP.UTF-8", "json"}, std::tuple{"--details", "C", "details.txt"}}) {
     const Outcome r = RunProgram(std::string(args) + " --snapshot " + laptop, "", lang);
     EXPECT_EQ(r.out, Contents(expected + golden)) << args << " " << lang;
     EXPECT_EQ(r.status, 0);

@@ -18,6 +18,7 @@ TEST(Units, ValuesReadAsPeopleRoundThem) {
       {"1048575", brv::Unit::kBytes, "1048575 (1 MiB)"},           // 1023.999 KiB rounds up a unit
       {"10695475200", brv::Unit::kBytes, "10695475200 (10 GiB)"},  // 9.96 GiB: no "10.0"
       {"18446744073709551615", brv::Unit::kBytes, "18446744073709551615 (16 EiB)"},
+      {"8176", brv::Unit::kMebibytes, "8176 (8 GiB)"},
       {"4200", brv::Unit::kMegahertz, "4200 MHz"},
       {"47520", brv::Unit::kMilliwattHours, "47520 mWh"},
       {"<Empty>", brv::Unit::kBytes, "<Empty>"},

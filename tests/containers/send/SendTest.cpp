@@ -117,7 +117,7 @@ TEST(OcsXml, EachCategoryLandsInItsSection) {
        {{"Horizontal Resolution", "1920"},
         {"Vertical Resolution", "1080"},
         {"Chip Type", "UHD 620"},
-        {"RAM Size", "268435456"}},
+        {"RAM Size", "256"}},
        "VIDEOS",
        "<NAME>UHD620</NAME><CHIPSET>UHD620</CHIPSET><MEMORY>256</MEMORY><RESOLUTION>1920x1080</RESOLUTION>"},
       {"HDD",
