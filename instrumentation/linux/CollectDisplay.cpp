@@ -137,7 +137,7 @@ ClassAnswer VideoControllers(const Machine& m) {
       version = m.Text("/sys/module/" + std::string(BaseName(*driver)) + "/version");
       if (!version) version = m.Text("/proc/sys/kernel/osrelease");
     }
-    Variant refresh = Null{};
+    std::optional<int32_t> refresh;
     for (const Connector& c : connectors) {
       if (!c.name.starts_with(a.card + "-") || fs.ReadLine(c.dir + "/status") != "connected") continue;
       const auto bytes = fs.Read(c.dir + "/edid", size_t{64} * 1024);
@@ -151,7 +151,7 @@ ClassAnswer VideoControllers(const Machine& m) {
     instance.Set("Name", TextOrNull(FullName(a.names)));
     instance.Set("AdapterRAM", a.ram);
     instance.Set("DriverVersion", TextOrNull(version));
-    instance.Set("CurrentRefreshRate", refresh);
+    instance.Set("CurrentRefreshRate", refresh ? Variant(*refresh) : Variant(Null{}));
     instance.Set("VideoProcessor", TextOrNull(a.names.device));
     answer.instances.push_back(std::move(instance));
   }

@@ -136,12 +136,12 @@ ClassAnswer DiskDrives(const Machine& m) {
                               : rotational == "1" ? Variant("HDD")
                                                   : Variant(Null{}));
     instance.Set("InterfaceType", TextOrNull(Interface(m, name)));
-    Variant rpm = Null{};
+    std::optional<int32_t> rpm;
     if (const auto id = UdevBlockId(m, name)) {
       const auto n = ParseInteger<int32_t>(m.UdevProperty(*id, "ID_ATA_ROTATION_RATE_RPM").value_or(""));
       if (n && *n >= 0 && *n < 100000) rpm = *n;
     }
-    instance.Set("SpindleSpeed", rpm);
+    instance.Set("SpindleSpeed", rpm ? Variant(*rpm) : Variant(Null{}));
     answer.instances.push_back(std::move(instance));
   }
   return answer;

@@ -332,12 +332,11 @@ void SetDetails(Instance& instance, const RootFs& fs, const CpuInfo& info, const
   const CpuInfoProcessor* cpu = r.cpu;
   const std::vector<int>* cpus = r.cpus;
   PackageFacts facts = cpus ? FactsOf(fs, *cpus) : PackageFacts{};
-  std::optional<int64_t> cores = facts.cores, threads = facts.threads;
+  // 0 where unknown: the values shown are positive.
+  int64_t cores = facts.cores, threads = facts.threads;
   if (facts.threads == 0) {
-    cores = cpu && cpu->cores ? std::optional<int64_t>(*cpu->cores) : std::nullopt;
-    threads = cpu && cpu->siblings ? std::optional<int64_t>(*cpu->siblings)
-              : cpus               ? std::optional<int64_t>(cpus->size())
-                                   : std::nullopt;
+    cores = cpu && cpu->cores ? int64_t{*cpu->cores} : 0;
+    threads = cpu && cpu->siblings ? int64_t{*cpu->siblings} : cpus ? static_cast<int64_t>(cpus->size()) : 0;
   }
   std::optional<int64_t> currentMHz;
   if (cpus && !cpus->empty()) {
@@ -358,15 +357,16 @@ void SetDetails(Instance& instance, const RootFs& fs, const CpuInfo& info, const
       }
     }
   }
-  std::optional<int64_t> architecture = cpu ? cpu->architecture : std::nullopt;
-  if (!architecture && r.midr.armPart) architecture = 12;  // sysfs has the id on ARM64 only
-  if (!architecture && IsPower(cpu)) architecture = 3;
+  // -1 where unknown: 0 is the code of x86.
+  int64_t architecture = cpu && cpu->architecture ? int64_t{*cpu->architecture} : -1;
+  if (architecture < 0 && r.midr.armPart) architecture = 12;  // sysfs has the id on ARM64 only
+  if (architecture < 0 && IsPower(cpu)) architecture = 3;
   instance.Set("NumberOfCores", PositiveOrNull(cores));
   instance.Set("NumberOfLogicalProcessors", PositiveOrNull(threads));
   instance.Set("L2CacheSize", PositiveOrNull(facts.cacheKB[2]));
   instance.Set("L3CacheSize", PositiveOrNull(facts.cacheKB[3]));
   instance.Set("CurrentClockSpeed", PositiveOrNull(currentMHz));
-  instance.Set("Architecture", architecture ? Variant(static_cast<int32_t>(*architecture)) : Variant(Null{}));
+  instance.Set("Architecture", architecture >= 0 ? Variant(static_cast<int32_t>(architecture)) : Variant(Null{}));
 }
 
 }  // namespace
