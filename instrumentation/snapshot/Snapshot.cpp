@@ -380,7 +380,7 @@ std::shared_ptr<const ClassAnswer> SnapshotSource::Query(std::string_view classN
 
 std::shared_ptr<const ClassAnswer> SnapshotSource::QueryByKey(std::string_view className, std::string_view key,
                                                               std::string_view value) const {
-  const std::shared_ptr<const ClassAnswer> whole = Query(className);
+  std::shared_ptr<const ClassAnswer> whole = Query(className);
   if (whole->error || whole->instances.size() < 16) return whole;
   std::shared_ptr<const KeyIndex> index;
   {
