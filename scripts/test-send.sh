@@ -124,7 +124,8 @@ rows() {  # rows DEVICEID TABLE COLUMNS [ORDER]
 out=$(send --snapshot samples/laptop.json 2>&1)
 check "the sample laptop is sent" 0 "$?"
 echo "$out"
-laptop=$(cat "$state/snapshots/laptop" 2>/dev/null)
+# The device id it was sent as, kept under the machine's identity.
+laptop=$(sed -n 's/.* as \([^ ]*\) to .*/\1/p' <<<"$out")
 check "its device id is kept" 1 "$([[ $laptop =~ ^laptop-[0-9]{4}(-[0-9]{2}){5}$ ]] && echo 1)"
 check "hardware" "laptop	Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz	4200	1	24576	192.168.1.23	brvparts/1.0" \
   "$(sql ocsweb -e "SELECT NAME, PROCESSORT, PROCESSORS, PROCESSORN, MEMORY, IPADDR, USERAGENT FROM hardware WHERE DEVICEID = '$laptop'")"
@@ -146,7 +147,7 @@ check "Bluetooth, Docking Station → controllers" \
   "$(rows "$laptop" controllers "t.TYPE, t.MANUFACTURER, t.NAME, t.DESCRIPTION")"
 check "Battery Pack → batteries" "Battery Pack	38109	47520" \
   "$(rows "$laptop" batteries "t.NAME, t.SERIALNUMBER, t.DESIGNCAPACITY")"
-check "the battery's details" "50060	lithium-ion" "$(rows "$laptop" batteries "t.REAL_CAPACITY, t.CHEMISTRY")"
+check "the battery's details" "lithium-ion" "$(rows "$laptop" batteries "t.CHEMISTRY")"
 check "the disk's details" "SSD" "$(rows "$laptop" storages "IFNULL(t.DESCRIPTION, '')")"
 check "Network Adapter → networks" \
   $'Ethernet Connection (4) I219-V\tEthernet 802.3\t54:E1:AD:12:34:56\t\nWireless 8265 / 8275\tWireless\t9C:B6:D0:1A:2B:3D\t192.168.1.23' \
@@ -158,7 +159,7 @@ check "External Monitor → monitors" "Dell Inc.	DELL U2415	CFV9N68B1FRL" \
 out=$(send --sysroot tests/data/sysroot/laptop 2>&1)
 check "the captured tree is sent" 0 "$?"
 echo "$out"
-tree=$(cat "$state/snapshots/t480s" 2>/dev/null)
+tree=$(sed -n 's/.* as \([^ ]*\) to .*/\1/p' <<<"$out")
 check "hardware of the tree" "t480s	Debian GNU/Linux 12 (bookworm)	6.1.0-18-amd64	23864" \
   "$(sql ocsweb -e "SELECT NAME, OSNAME, OSVERSION, MEMORY FROM hardware WHERE DEVICEID = '$tree'")"
 check "bios of the tree" "LENOVO	20L8S07A14	PC131TBF	LENOVO	N22ET52W (1.29 )	01/16/2019	LENOVO	20L8S07A14	Notebook" \
