@@ -154,4 +154,18 @@ std::vector<std::string_view> SplitFields(std::string_view line, std::string_vie
   return out;
 }
 
+std::string FillIn(std::string_view text, std::initializer_list<std::string> args) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char mark = i + 1 < text.size() ? text[i + 1] : '\0';
+    if (text[i] == '%' && mark >= '1' && mark <= '9' && static_cast<size_t>(mark - '1') < args.size()) {
+      out += *(args.begin() + (mark - '1'));
+      ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 }  // namespace brv

@@ -5,6 +5,7 @@
 // fields, and whole numbers read exactly.
 #include <charconv>
 #include <cstddef>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,6 +56,10 @@ bool AllDigits(std::string_view text);
 std::vector<std::string_view> SplitLines(std::string_view text);
 // The fields of a line, separated by runs of `blanks`; none are empty.
 std::vector<std::string_view> SplitFields(std::string_view line, std::string_view blanks = " \t");
+
+// A message with %1 ... %9 replaced by the arguments, in one pass (an argument's
+// own "%2" stays as it is); a mark without its argument stays too.
+std::string FillIn(std::string_view text, std::initializer_list<std::string> args);
 
 // A whole number written in `base` that is the whole text (no blanks, no '+');
 // nothing when it is not one or does not fit in Int.

@@ -47,10 +47,19 @@ struct Detail {
   int32_t caption;  // message number of its caption
   InstrumentationClass source;
   std::string_view property;
-  DetailUnit unit = DetailUnit::Text;
-  bool moving = false;  // moves by itself (a clock, a charge, a link): no change of the part
   DetailShown shown = DetailShown::Value;
   std::string_view second = {};
+
+  // The property as the sources declare it: its unit, and whether it moves by
+  // itself (a clock, a charge, a link), so that its change is no change of the part.
+  constexpr const DetailProperty& declared() const {
+    for (const DetailProperty& p : kDetailProperties) {
+      if (p.cls == source && p.name == property) return p;
+    }
+    throw "a detail of a property the sources do not declare";
+  }
+  constexpr DetailUnit unit() const { return declared().unit; }
+  constexpr bool moving() const { return declared().moves; }
 };
 
 // How a report field takes its value from the columns shown.

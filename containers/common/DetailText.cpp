@@ -215,24 +215,16 @@ nlohmann::ordered_json DetailForJson(DetailUnit unit, const Variant& value) {
 std::string DetailForPerson(const PartDetail& part, const SayWord& say) {
   const Detail& d = *part.detail;
   switch (d.shown) {
-    case DetailShown::Value: return DetailForPerson(d.unit, part.value, say);
+    case DetailShown::Value: return DetailForPerson(d.unit(), part.value, say);
     case DetailShown::Pair: {
       const std::optional<int64_t> a = Whole(part.value), b = Whole(part.second);
       if (!a || !b || *a <= 0 || *b <= 0) return {};
-      return d.unit == DetailUnit::Centimetres ? fmt::format("{} x {} cm", *a, *b) : fmt::format("{}x{}", *a, *b);
+      return d.unit() == DetailUnit::Centimetres ? fmt::format("{} x {} cm", *a, *b) : fmt::format("{}x{}", *a, *b);
     }
     case DetailShown::OfTotal: {
       const std::optional<int64_t> total = Whole(part.value), used = Whole(part.second);
       if (!total || !used || *total <= 0) return {};
-      // "%1 of %2"
-      std::string text = say(2402);
-      const auto put = [&](std::string_view mark, int64_t n) {
-        if (const size_t at = text.find(mark); at != std::string::npos)
-          text.replace(at, mark.size(), std::to_string(n));
-      };
-      put("%1", *used);
-      put("%2", *total);
-      return text;
+      return FillIn(say(2402), {std::to_string(*used), std::to_string(*total)});  // "%1 of %2"
     }
     case DetailShown::Wear: {
       const std::optional<int64_t> design = Whole(part.value), full = Whole(part.second);
@@ -254,10 +246,10 @@ void AddDetailJson(nlohmann::ordered_json& details, const PartDetail& part) {
   const Detail& d = *part.detail;
   switch (d.shown) {
     case DetailShown::Value:
-    case DetailShown::OfTotal: details[std::string(d.property)] = DetailForJson(d.unit, part.value); break;
+    case DetailShown::OfTotal: details[std::string(d.property)] = DetailForJson(d.unit(), part.value); break;
     case DetailShown::Pair:
-      details[std::string(d.property)] = DetailForJson(d.unit, part.value);
-      details[std::string(d.second)] = DetailForJson(d.unit, part.second);
+      details[std::string(d.property)] = DetailForJson(d.unit(), part.value);
+      details[std::string(d.second)] = DetailForJson(d.unit(), part.second);
       break;
     case DetailShown::Wear:
     case DetailShown::Diagonal: break;

@@ -33,7 +33,7 @@ const std::vector<PartIdentity>& PartIdentities() {
       }
       // Details are compared by the names of their properties.
       for (const Detail& detail : c.details) {
-        if (detail.moving) rule.moving.push_back(detail.property);
+        if (detail.moving()) rule.moving.push_back(detail.property);
       }
     }
     return table;

@@ -22,12 +22,12 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// The inventory the control draws from a source.
-Json Draw(std::shared_ptr<const ClassSource> source) {
+// The inventory the control draws from a source; with its details as diff reads them.
+Json Draw(std::shared_ptr<const ClassSource> source, bool details = false) {
   test::ResetModule();
   UseClassSource(std::move(source));
   Session session;
-  return *InventoryDocument(session);
+  return *InventoryDocument(session, std::nullopt, std::nullopt, nullptr, nullptr, nullptr, details);
 }
 
 std::shared_ptr<const ClassSource> Tree(const std::string& name) {
@@ -83,6 +83,14 @@ constexpr const char* kTwoDisks = R"({
                       {"DeviceID": "sdb", "Model": "ST2000DM008", "Size": 2000398934016}],
   "Brovik_DiskDrive": [{"SerialNO": "WD-WCC6Y1", "FirmwareRevision": "01.01A01"},
                        {"SerialNO": "ZFL1ABCD", "FirmwareRevision": "0001"}]})";
+
+// The sample laptop's modules, the second one faster.
+constexpr const char* kFasterModule =
+    R"({"Win32_PhysicalMemory": [{"Capacity": 8589934592, "Manufacturer": "SK Hynix", "PartNumber": "HMAA51S6AMR6N-UH", "SerialNumber": null, "Speed": 2400, "ConfiguredClockSpeed": 2400, "SMBIOSMemoryType": 26, "FormFactor": 12, "DeviceLocator": "ChannelA-DIMM0", "BankLabel": "BANK 0"}, {"Capacity": 17179869184, "Manufacturer": "Samsung", "PartNumber": "M471A2K43CB1-CRC", "SerialNumber": "417B9BB7", "Speed": 3200, "ConfiguredClockSpeed": 2400, "SMBIOSMemoryType": 26, "FormFactor": 12, "DeviceLocator": "ChannelB-DIMM0", "BankLabel": "BANK 2"}]})";
+constexpr const char* kClock800 =
+    R"({"CIM_Processor": [{"DeviceID": "CPU0", "Name": "i7-8650U", "CurrentClockSpeed": 800}]})";
+constexpr const char* kClock2100 =
+    R"({"CIM_Processor": [{"DeviceID": "CPU0", "Name": "i7-8650U", "CurrentClockSpeed": 2100}]})";
 
 TEST(PartDiff, PairsOfInventories) {
   const struct {
@@ -274,6 +282,26 @@ TEST(PartDiff, PairsOfInventories) {
     const Json before = Draw(c.before());
     const Json after = Draw(c.after());
     EXPECT_EQ(Summary(CompareInventories(before, after, c.all)), c.expected);
+  }
+}
+
+// A detail is a fact of the part; one that moves by itself counts only with --all.
+TEST(PartDiff, DetailsAreFactsUnlessTheyMoveByThemselves) {
+  const struct {
+    const char* before;
+    const char* after;
+    bool all;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"{}", kFasterModule, false, {"~Memory 2: Speed"}},
+      {kClock800, kClock2100, false, {}},
+      {kClock800, kClock2100, true, {"~CPU 1: CurrentClockSpeed"}},
+  };
+  const test::ProviderScope english(test::ProviderMode::Missing);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.after);
+    EXPECT_EQ(Summary(CompareInventories(Draw(Laptop(c.before), true), Draw(Laptop(c.after), true), c.all)),
+              c.expected);
   }
 }
 

@@ -42,23 +42,27 @@ TEST(DetailText, UnitsAndCodes) {
 
 TEST(DetailText, WorkedOutFromOtherDetails) {
   using S = brv::DetailShown;
+  constexpr auto Array = brv::InstrumentationClass::PhysicalMemoryArray;
+  constexpr auto Battery = brv::InstrumentationClass::PortableBattery;
+  constexpr auto Monitor = brv::InstrumentationClass::ExternalMonitor;
   const struct {
     S shown;
-    DetailUnit unit;
+    brv::InstrumentationClass source;
+    const char* property;  // its unit is the one the sources declare
     Variant value, second;
     std::string person;
   } cases[] = {
-      {S::OfTotal, DetailUnit::Count, int64_t{4}, int64_t{2}, "#2402"},  // the provider's "%1 of %2" filled in
-      {S::Wear, DetailUnit::Percent, int32_t{50000}, int32_t{41000}, "18 %"},
-      {S::Wear, DetailUnit::Percent, int32_t{47520}, int32_t{50060}, "0 %"},  // above design: no wear
-      {S::Wear, DetailUnit::Percent, int32_t{0}, int32_t{41000}, ""},
-      {S::Diagonal, DetailUnit::Centimetres, int32_t{34}, int32_t{19}, "15.3 in"},
-      {S::Pair, DetailUnit::Centimetres, int32_t{34}, int32_t{19}, "34 x 19 cm"},
-      {S::Pair, DetailUnit::Pixels, int32_t{1920}, int32_t{1080}, "1920x1080"},
-      {S::Pair, DetailUnit::Pixels, int32_t{1920}, Variant(), ""},
+      {S::OfTotal, Array, "MemoryDevices", int64_t{4}, int64_t{2}, "#2402"},  // the provider's "%1 of %2" filled in
+      {S::Wear, Battery, "DesignCapacity", int32_t{50000}, int32_t{41000}, "18 %"},
+      {S::Wear, Battery, "DesignCapacity", int32_t{47520}, int32_t{50060}, "0 %"},  // above design: no wear
+      {S::Wear, Battery, "DesignCapacity", int32_t{0}, int32_t{41000}, ""},
+      {S::Diagonal, Monitor, "MaxHorizontalImageSize", int32_t{34}, int32_t{19}, "15.3 in"},
+      {S::Pair, Monitor, "MaxHorizontalImageSize", int32_t{34}, int32_t{19}, "34 x 19 cm"},
+      {S::Pair, Monitor, "HorizontalActivePixels", int32_t{1920}, int32_t{1080}, "1920x1080"},
+      {S::Pair, Monitor, "HorizontalActivePixels", int32_t{1920}, Variant(), ""},
   };
   for (const auto& c : cases) {
-    const brv::Detail detail{1, brv::InstrumentationClass::Processor, "P", c.unit, false, c.shown, "Q"};
+    const brv::Detail detail{1, c.source, c.property, c.shown, "Q"};
     EXPECT_EQ(brv::DetailForPerson(brv::PartDetail{&detail, c.value, c.second}, Say), c.person);
   }
 }
