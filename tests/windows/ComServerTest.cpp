@@ -15,14 +15,20 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <vector>
 
+#include "common/Text.h"
+#include "containers/common/DetailText.h"
 #include "containers/windows/Classes.h"
 #include "containers/windows/GridPainter.h"
 #include "containers/windows/GridView.h"
 #include "control/BRVPartsCtl.h"
 #include "instrumentation/snapshot/Snapshot.h"
+#include "inventory/Collectors.h"
+#include "inventory/Details.h"
+#include "inventory/QueryFrame.h"
 #include "platform/Automation.h"
 #include "platform/Instrumentation.h"
 #include "platform/MessageBox.h"
@@ -143,6 +149,7 @@ void FromVariantCases() {
 // property in VT_I4, so a 2 GiB adapter must not come out negative.
 void CimValueCases() {
   const auto i4 = [](LONG n) { return Of(VT_I4, [n](VARIANT& v) { v.lVal = n; }); };
+  const auto text = [](const wchar_t* t) { return Of(VT_BSTR, [t](VARIANT& v) { v.bstrVal = SysAllocString(t); }); };
   const struct {
     const char* name;
     VARIANT value;
@@ -154,15 +161,26 @@ void CimValueCases() {
       {"a small unsigned value", i4(4700), CIM_UINT32, int32_t{4700}},
       {"a signed property stays signed", i4(-5), CIM_SINT32, int32_t{-5}},
       {"an unsigned 16-bit property in VT_I4", i4(65535), CIM_UINT16, int32_t{65535}},
+      {"a 64-bit capacity as text", text(L"17179869184"), CIM_UINT64, int64_t{17179869184}},
+      {"a small 64-bit number", text(L"8"), CIM_UINT64, int32_t{8}},
+      {"past 63 bits", text(L"18446744073709551615"), CIM_UINT64, 18446744073709551615.0},
+      {"a signed 64-bit number", text(L"-3"), CIM_SINT64, int32_t{-3}},
+      {"64-bit text that is no number", text(L"12 GB"), CIM_UINT64, "12 GB"},
+      {"a text of digits", text(L"0042"), CIM_STRING, "0042"},
   };
   for (const auto& c : cases) {
-    const Variant got = FromCimValue(c.value, c.type);
-    Check(got == c.expected, std::string("FromCimValue ") + c.name + ": " + TextOf(got));
+    OwnedVariant value;
+    value.v = c.value;
+    const Variant got = FromCimValue(value.v, c.type);
+    Check(got == c.expected, std::string("FromCimValue ") + c.name + ": " + KindName(got.kind()));
   }
-  OwnedVariant list;
+  OwnedVariant list, texts;
   list.v = Array({}, {7, static_cast<LONG>(0xC0000000u)});
   Check(FromCimValue(list.v, CIM_UINT32 | CIM_FLAG_ARRAY) == Variant(Variant::Array{int32_t{7}, int64_t{3221225472}}),
         "a list of unsigned 32-bit values");
+  texts.v = Array({L"1", L"5000000000"});
+  Check(FromCimValue(texts.v, CIM_UINT64 | CIM_FLAG_ARRAY) == Variant(Variant::Array{int32_t{1}, int64_t{5000000000}}),
+        "a list of 64-bit values");
 }
 
 // The grid's picture at a given scroll position and resolution: the header
@@ -530,6 +548,135 @@ void MonikerCases() {
   Check(badQuery == err::kWbemInvalidQuery, "a malformed query: " + Hex(badQuery));
 }
 
+// What the service itself answers for a property, read without the control's
+// conversions and taken as its declared type says: a 64-bit number comes as
+// decimal text, an unsigned 32-bit one in VT_I4, a list as an array of texts.
+// Whole numbers as int64_t; Empty where it answers nothing.
+Variant Answered(IWbemClassObject* object, std::string_view property) {
+  OwnedVariant v;
+  CIMTYPE type = CIM_EMPTY;
+  if (!object || property.empty() || FAILED(object->Get(Wide(property).c_str(), 0, &v.v, &type, nullptr))) return {};
+  switch (v.v.vt) {
+    case VT_BSTR:
+      if (type == CIM_UINT64 || type == CIM_SINT64) return int64_t{_wcstoi64(v.v.bstrVal, nullptr, 10)};
+      return Utf8(v.v.bstrVal);
+    case VT_I4: return type == CIM_UINT32 ? int64_t{static_cast<uint32_t>(v.v.lVal)} : int64_t{v.v.lVal};
+    case VT_I2: return int64_t{v.v.iVal};
+    case VT_UI1: return int64_t{v.v.bVal};
+    case VT_BOOL: return v.v.boolVal != VARIANT_FALSE;
+    case VT_ARRAY | VT_BSTR: {
+      Variant::Array texts;
+      for (LONG i = 0; i < static_cast<LONG>(v.v.parray->rgsabound[0].cElements); ++i) {
+        BSTR text = nullptr;
+        SafeArrayGetElement(v.v.parray, &i, &text);
+        texts.push_back(Utf8(text));
+        SysFreeString(text);
+      }
+      return texts;
+    }
+    default: return {};
+  }
+}
+
+// The value with its whole numbers of any width as int64_t, as Answered gives them.
+Variant Widened(const Variant& value) {
+  if (value.IsInteger()) return ParseInteger<int64_t>(TextOf(value)).value_or(0);
+  if (const auto* items = value.get_if<Variant::Array>()) {
+    Variant::Array out;
+    for (const Variant& item : *items) out.push_back(Widened(item));
+    return out;
+  }
+  return value;
+}
+
+// Every detail of every category, read by ReadDetails from Wine's own service,
+// against what the service answers for the same property of the same part:
+// nothing it answers is lost or changes type on the way, and a number shows as
+// a number. Prints what the service answers for the first part.
+void DetailCases() {
+  ComPtr<IWbemLocator> locator;
+  ComPtr<IWbemServices> services;
+  OwnedBstr root(std::string("ROOT\\CIMV2")), wql(std::string("WQL"));
+  if (FAILED(
+          CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator, locator.put_void())) ||
+      FAILED(locator->ConnectServer(root.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.put()))) {
+    return Check(false, "connecting to the service");
+  }
+  const auto instances = [&](InstrumentationClass cls) {
+    std::vector<ComPtr<IWbemClassObject>> out;
+    ComPtr<IEnumWbemClassObject> e;
+    OwnedBstr query("select * from " + std::string(ClassName(cls)));
+    ULONG got = 0;
+    if (SUCCEEDED(services->ExecQuery(wql.get(), query.get(), WBEM_FLAG_FORWARD_ONLY, nullptr, e.put()))) {
+      for (ComPtr<IWbemClassObject> o; e->Next(static_cast<LONG>(WBEM_INFINITE), 1, o.put(), &got) == S_OK && got == 1;)
+        out.push_back(o);
+    }
+    return out;
+  };
+  const SayWord say = UserMessages();
+  for (const CategoryInfo& c : CategoryCatalogue()) {
+    if (c.details.empty()) continue;
+    std::map<InstrumentationClass, std::vector<ComPtr<IWbemClassObject>>> raw;
+    for (const Detail& d : c.details) raw.emplace(d.source, instances(d.source));
+    // The parts as the grid numbers them: the category's own instances that it
+    // shows, else the instances of the class its details come from.
+    std::vector<IWbemClassObject*> own;
+    const bool ownDetails = raw.count(c.source) > 0;
+    auto shown = wmi::BindServices(frame::Moniker())->ExecQuery("select * from " + std::string(c.className()));
+    auto next = shown->Enumerate();
+    for (const auto& object : raw[c.source]) {
+      const auto mine = next->Next();
+      if (c.category != Category::NetworkAdapter || ShownAdapter(mine.get())) own.push_back(object.get());
+    }
+    const size_t count = c.category == Category::Display ? 1
+                         : ownDetails                    ? own.size()
+                                                         : raw[c.details.front().source].size();
+    const auto parts = ReadDetails(c.category, static_cast<int32_t>(count));
+    std::string line = std::string(c.name()) + ": " + std::to_string(count) + " parts";
+    for (size_t i = 0; i < parts.size(); ++i) {
+      for (const PartDetail& part : parts[i]) {
+        const Detail& d = *part.detail;
+        IWbemClassObject* object = nullptr;
+        if (d.source == c.source) {
+          object = i < own.size() ? own[i] : nullptr;
+        } else if (d.source == InstrumentationClass::NetworkAdapterConfiguration) {
+          for (const auto& o : raw[d.source]) {
+            if (i < own.size() && Answered(o.get(), "Index") == Answered(own[i], "Index")) object = o.get();
+          }
+        } else if (i < raw[d.source].size()) {
+          object = raw[d.source][i].get();
+        }
+        Variant value = Answered(object, d.property), second = Answered(object, d.second);
+        if (d.shown == DetailShown::OfTotal) {  // the slots of every array, the modules installed
+          const auto& arrays = raw[d.source];
+          value = arrays.empty() ? Variant() : Variant(int64_t{0});
+          for (const auto& array : arrays) {
+            const Variant slots = Answered(array.get(), d.property);
+            value =
+                slots.IsEmpty() || value.IsEmpty() ? Variant() : Variant(value.get<int64_t>() + slots.get<int64_t>());
+          }
+          second = static_cast<int64_t>(raw[InstrumentationClass::PhysicalMemory].size());
+        }
+        const std::string what = std::string(c.name()) + " " + std::string(d.property) + " of part " +
+                                 std::to_string(i + 1) + ", the service answers " + DetailForJson(d.unit, value).dump();
+        Check(Widened(part.value) == value && Widened(part.second) == second,
+              what + ", read " + KindName(part.value.kind()) + " " + DetailForJson(d.unit, part.value).dump());
+        // An answer that is more than blanks shows, and a number as a number
+        // (codes, named or not, as words).
+        const std::string person = DetailForPerson(part, say);
+        const bool blank = value.IsEmpty() || (value.IsText() && Trim(TextOf(value)).empty()) ||
+                           (value.IsArray() && value.get<Variant::Array>().empty());
+        const bool number = value.IsInteger() && d.unit > DetailUnit::Flag && d.unit < DetailUnit::ArchitectureCode;
+        Check(d.shown != DetailShown::Value || blank ||
+                  (!person.empty() && (!number || DetailForJson(d.unit, part.value).is_number())),
+              what + ", shown as \"" + person + "\"");
+        if (i == 0) line += ", " + std::string(d.property) + (blank ? " -" : " " + DetailForJson(d.unit, value).dump());
+      }
+    }
+    std::printf("details %s\n", line.c_str());
+  }
+}
+
 }  // namespace
 
 int main() {
@@ -543,6 +690,7 @@ int main() {
   MessageBoxCases();
   NonAsciiFolderCases();
   MonikerCases();
+  DetailCases();
   std::printf("ComServerTest: %d passed, %d failed\n", passed, failed);
   return failed == 0 && passed > 0 ? 0 : 1;
 }
