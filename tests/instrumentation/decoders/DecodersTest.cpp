@@ -49,6 +49,9 @@ TEST(SmbiosTable, FirmwareTextPlaceholdersAreNoValue) {
       {std::string("\0\0\0", 3), std::nullopt},
       {"FFFFFFFF", std::nullopt},
       {"417B9BB7", "417B9BB7"},
+      {"A\x7f"
+       "B",
+       "A?B"},
       {" HMAA51S6AMR6N-UH    ", "HMAA51S6AMR6N-UH"},
       {"NP52H\x80"
        "140QH1",
