@@ -1,5 +1,5 @@
-// The control as its container drives it: the count at the instance limit,
-// and what it tells a script host about its safety.
+// The control as its container drives it: the count at the instance limit
+// (what it tells a script host about its safety is ScriptSessionTest's).
 #include <gtest/gtest.h>
 
 #include "control/BRVPartsCtl.h"
@@ -30,44 +30,6 @@ TEST_F(Control, CountsAtMost32767InstancesAndSaysThereWereMore) {
     EXPECT_EQ(control->MSHFlexGrid1().State().text[3][1], "Core " + std::to_string(instance - 1));
   }
   EXPECT_EQ(boxes.boxes, std::vector<test::Box>(2, {"Failed to create object.", "Parts Information - Error", 0}));
-}
-
-TEST_F(Control, AnswersSafetyByInterfaceAndOption) {
-  const unsigned char dispatch[16] = {0x00, 0x04, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
-  const unsigned char stream[16] = {0x09, 0x01, 0, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
-  const unsigned char storage[16] = {0x0A, 0x01, 0, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
-  const unsigned char bag[16] = {0x60, 0x4F, 0xD8, 0x37, 0xCB, 0x42, 0xCE, 0x11,
-                                 0x81, 0x35, 0x00, 0xAA, 0x00, 0x4B, 0xB8, 0x51};
-  const unsigned char unknown[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};  // IUnknown
-  constexpr int32_t ok = 0, noInterface = static_cast<int32_t>(0x80004002), fail = static_cast<int32_t>(0x80004005);
-  const struct {
-    const void* iid;
-    int32_t getResult;
-    uint32_t enabledAfterGet;
-    uint32_t mask, enabled;
-    int32_t setResult;
-  } cases[] = {
-      {dispatch, ok, 1, 1, 1, ok},
-      {dispatch, ok, 1, 3, 1, ok},
-      {dispatch, ok, 1, 3, 3, fail},
-      {dispatch, ok, 1, 1, 0, fail},
-      {dispatch, ok, 1, 2, 2, fail},
-      {stream, ok, 2, 2, 2, ok},
-      {stream, ok, 2, 1, 1, fail},
-      {storage, ok, 2, 3, 2, ok},
-      {bag, ok, 2, 2, 2, ok},
-      {bag, ok, 2, 3, 3, fail},
-      {unknown, noInterface, 77, 1, 1, noInterface},
-      {nullptr, noInterface, 77, 2, 2, noInterface},
-  };
-  for (const auto& c : cases) {
-    uint32_t supported = 0, enabled = 77;
-    EXPECT_EQ(control->IObjectSafety_GetInterfaceSafetyOptions(c.iid, supported, enabled), c.getResult);
-    EXPECT_EQ(supported, 3u);
-    EXPECT_EQ(enabled, c.enabledAfterGet);
-    EXPECT_EQ(control->IObjectSafety_SetInterfaceSafetyOptions(c.iid, c.mask, c.enabled), c.setResult)
-        << c.mask << "/" << c.enabled;
-  }
 }
 
 }  // namespace

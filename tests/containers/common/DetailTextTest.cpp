@@ -1,4 +1,6 @@
-// Details as a person reads them and as JSON carries them.
+// Details as a person reads them and as JSON carries them, at the edges (the
+// sample laptop's are compared whole in ProgramTest, against
+// tests/data/expected/laptop.{details.txt,json}).
 #include <gtest/gtest.h>
 
 #include "containers/common/DetailText.h"
@@ -18,16 +20,11 @@ TEST(DetailText, UnitsAndCodes) {
   } cases[] = {
       {DetailUnit::Bytes, int64_t{17179869184}, "16 GiB (17179869184 bytes)", "17179869184"},
       {DetailUnit::Kilobytes, int32_t{1280}, "1.3 MiB", "1310720"},
-      {DetailUnit::MegatransfersPerSecond, int32_t{2666}, "2666 MT/s", "2666"},
       {DetailUnit::BitsPerSecond, int64_t{2500000000}, "2.5 Gbit/s", "2500000000"},
       {DetailUnit::BitsPerSecond, int64_t{100000000}, "100 Mbit/s", "100000000"},
-      {DetailUnit::MemoryTypeCode, int32_t{26}, "DDR4", "\"DDR4\""},
       {DetailUnit::MemoryTypeCode, int32_t{99}, "99", "null"},
-      {DetailUnit::FormFactorCode, int32_t{12}, "SODIMM", "\"SODIMM\""},
       {DetailUnit::ArchitectureCode, int32_t{12}, "ARM64", "\"ARM64\""},
-      {DetailUnit::ChemistryCode, int32_t{6}, "#2436", "\"lithium-ion\""},
       {DetailUnit::ConnectionCode, int32_t{7}, "#2418", "\"media disconnected\""},
-      {DetailUnit::Flag, true, "#2403", "true"},
       {DetailUnit::TextList, Variant::Array{"10.0.0.2", "fe80::1"}, "10.0.0.2, fe80::1", R"(["10.0.0.2","fe80::1"])"},
       {DetailUnit::Count, std::string("12"), "12", "12"},
       {DetailUnit::Count, std::string("many"), "", "null"},
@@ -52,9 +49,6 @@ TEST(DetailText, WorkedOutFromOtherDetails) {
       {S::Wear, DetailUnit::Percent, int32_t{50000}, int32_t{41000}, "18 %"},
       {S::Wear, DetailUnit::Percent, int32_t{47520}, int32_t{50060}, "0 %"},  // above design: no wear
       {S::Wear, DetailUnit::Percent, int32_t{0}, int32_t{41000}, ""},
-      {S::Diagonal, DetailUnit::Centimetres, int32_t{34}, int32_t{19}, "15.3 in"},
-      {S::Pair, DetailUnit::Centimetres, int32_t{34}, int32_t{19}, "34 x 19 cm"},
-      {S::Pair, DetailUnit::Pixels, int32_t{1920}, int32_t{1080}, "1920x1080"},
       {S::Pair, DetailUnit::Pixels, int32_t{1920}, Variant(), ""},
   };
   for (const auto& c : cases) {

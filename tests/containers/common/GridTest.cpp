@@ -8,8 +8,9 @@
 namespace brv {
 namespace {
 
-// The layout of the text (widths, wide characters, padding rows left out) is
-// ProgramTest's, against tests/data/expected/laptop.{en,ja}.txt.
+// The layout of the text (widths, wide characters, padding rows left out, and
+// wrapping to the width given) is ProgramTest's, against the transcript and
+// tests/data/expected/laptop.{en,ja}.txt.
 TEST(GridText, WideCharactersAndControlCharacters) {
   MemoryGrid g(2);
   g.SetCellText(0, "項目");
@@ -36,30 +37,6 @@ TEST(GridText, WideCharactersAndControlCharacters) {
                       "e\xEF\xBF\xBD"
                       "f\xEF\xBF\xBD"),
             std::string::npos);
-}
-
-// A table wider than the terminal: the widest column gives way first, and each
-// value wraps inside its column, at a space where it can, by display width.
-TEST(GridText, WrapsToTheWidthGiven) {
-  MemoryGrid g(3);
-  const char* texts[] = {"Item", "Value", "Name", "Intel(R) Core(TM) i7-8650U", "名前の長い項目", "値"};
-  for (int32_t i = 0; i < 6; ++i) g.SetCellText(i, texts[i]);
-  EXPECT_EQ(RenderGridText(g.State(), {.colours = Colours::kNone, .boxDrawing = false, .width = 20}),
-            " Item     | Value\n"
-            "----------+---------\n"
-            " Name     | Intel(R)\n"
-            "          | Core(TM)\n"
-            "          | i7-8650U\n"
-            " 名前の長 | 値\n"
-            " い項目   |\n");
-  EXPECT_EQ(RenderGridText(g.State(), {.colours = Colours::kNone, .boxDrawing = false, .width = 36}),
-            " Item           | Value\n"
-            "----------------+-------------------\n"
-            " Name           | Intel(R) Core(TM)\n"
-            "                | i7-8650U\n"
-            " 名前の長い項目 | 値\n");
-  // Without a limit, nothing wraps.
-  EXPECT_NE(RenderGridText(g.State(), {}).find("│ Intel(R) Core(TM) i7-8650U\n"), std::string::npos);
 }
 
 }  // namespace

@@ -65,38 +65,32 @@ class Handler(socketserver.BaseRequestHandler):
             report = zlib.decompress(body).decode()
             received_ids.append(re.search(r"<DEVICEID>(.*)</DEVICEID>", report).group(1))
             s.sendall(answer("200 OK", reply("ACCOUNT_UPDATE")))
-        elif kind == "error":
-            s.sendall(answer("200 OK", reply("ERROR: the database is down \x1b[31m")))
-        elif kind == "notHttp":
-            s.sendall(b"this is no HTTP at all\r\n")
-        elif kind == "hugeHead":
-            s.sendall(b"HTTP/1.1 200 OK\r\n" + (b"X-More: " + b"y" * 1000 + b"\r\n") * 300 + b"\r\n")
-        elif kind == "hugeHeader":
-            s.sendall(b"HTTP/1.1 200 OK\r\nX-Huge: " + b"y" * 300000 + b"\r\n\r\n")
-        elif kind == "continues":
-            s.sendall(b"HTTP/1.1 100 Continue\r\n\r\n" * 5000)
         elif kind == "reset":
             s.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\x00\x00\x00\x00\x00\x00\x00")
-        elif kind == "closed":
-            pass
         elif kind == "trickle":
             for byte in b"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n" + b"X-Slow: 1\r\n" * 20:
                 s.sendall(bytes([byte]))
                 time.sleep(0.05)
-        elif kind == "none":
-            s.sendall(answer("404 Not Found"))
-        elif kind == "moved":
-            s.sendall(answer("301 Moved Permanently", b"", "Location: https://ocs.example.org/ocsinventory\x1b[2J\r\n"))
-        elif kind == "html":
-            s.sendall(answer("200 OK", b"<html>a web site</html>"))
-        elif kind == "noContent":
-            s.sendall(b"HTTP/1.1 204 No Content\r\n\r\n")
-        elif kind == "badRequest":
-            s.sendall(answer("400 Bad Request", b"<html><head><title>x</title></head><body><h1>Bad\n\nRequest</h1></body></html>"))
-        elif kind == "failed":
-            s.sendall(answer("500 Internal Server Error", b"<body>boom \x1b[31m\xff</body>"))
-        elif kind == "flood":
-            s.sendall(answer("200 OK", b"x" * (2 << 20)))
+        elif kind in CANNED:  # "closed" sends nothing
+            s.sendall(CANNED[kind])
+
+
+# What the other kinds of server answer, whole.
+CANNED = {
+    "error": answer("200 OK", reply("ERROR: the database is down \x1b[31m")),
+    "notHttp": b"this is no HTTP at all\r\n",
+    "hugeHead": b"HTTP/1.1 200 OK\r\n" + (b"X-More: " + b"y" * 1000 + b"\r\n") * 300 + b"\r\n",
+    "hugeHeader": b"HTTP/1.1 200 OK\r\nX-Huge: " + b"y" * 300000 + b"\r\n\r\n",
+    "continues": b"HTTP/1.1 100 Continue\r\n\r\n" * 5000,
+    "none": answer("404 Not Found"),
+    "moved": answer("301 Moved Permanently", b"", "Location: https://ocs.example.org/ocsinventory\x1b[2J\r\n"),
+    "html": answer("200 OK", b"<html>a web site</html>"),
+    "noContent": b"HTTP/1.1 204 No Content\r\n\r\n",
+    "badRequest": answer("400 Bad Request",
+                         b"<html><head><title>x</title></head><body><h1>Bad\n\nRequest</h1></body></html>"),
+    "failed": answer("500 Internal Server Error", b"<body>boom \x1b[31m\xff</body>"),
+    "flood": answer("200 OK", b"x" * (2 << 20)),
+}
 
 
 class Server(socketserver.ThreadingTCPServer):

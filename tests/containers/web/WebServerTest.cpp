@@ -171,6 +171,10 @@ TEST(WebServer, AnswersAsTheScriptModeDoesToOneClientAndToMany) {
   EXPECT_TRUE(startup["language"].is_string());
   EXPECT_TRUE(startup["texts"]["of"].is_string());
   EXPECT_EQ(startup["baseline"], false) << "served without --baseline";
+  const auto none = client.Get("/api/baseline");  // a bad one is refused before anything listens (the transcript)
+  ASSERT_TRUE(none);
+  EXPECT_EQ(none->status, 404);
+  EXPECT_NE(none->body.find("--baseline"), std::string::npos) << none->body;
   for (const char* added : {"currentGrid", "categories", "selection", "baseline", "language", "texts"}) {
     startup.erase(added);
   }
@@ -426,53 +430,32 @@ TEST(WebServer, HostPolicy) {
   }
 }
 
-// --allow-host reaches the web container through `brvparts serve` (a value
-// that is no name is a usage error: ProgramTest's transcript).
-TEST(WebServer, AllowHostOption) {
-  Server server(0, {"--allow-host", "parts.example", "--allow-host", "198.51.100.7"});
-  ASSERT_GT(server.port, 0) << server.line << server.Stderr();
-  for (const auto& [host, status] :
-       {std::pair{"parts.example:8080", 200}, {"198.51.100.7", 200}, {"localhost", 200}, {"other.example", 403}}) {
-    auto client = server.Client();
-    auto res = client.Get("/api/state", {{"Host", host}});
-    ASSERT_TRUE(res) << host;
-    EXPECT_EQ(res->status, status) << host;
-  }
-}
-
 }  // namespace
 
 namespace baseline {
 
-// The sample laptop as it was before: another disk, a smaller module in slot 1,
-// a second monitor since gone, and another address.
-std::string Before(const brv::test::TempDir& dir) {
-  std::ifstream in(kLaptop);
-  json snapshot = json::parse(in);
-  snapshot["format"] = "brvparts-snapshot/2";
-  snapshot["captured"] = {{"host", "desk-7"}, {"time", "2026-11-30T08:00:00Z"}};
-  snapshot["classes"]["Brovik_DiskDrive"][0]["SerialNO"] = "S4EWNX0R123456";
-  snapshot["classes"]["DMTF_MemoryDevice"][1]["Size"] = 8589934592;
-  snapshot["classes"]["Brovik_ExternalMonitor"].push_back(
-      {{"Manufacturer", "Hewlett Packard"}, {"Model", "HP 27er"}, {"SerialNO", "3CM7260M2L"}});
-  snapshot["classes"]["Win32_NetworkAdapterConfiguration"][2]["IPAddress"] = {"10.9.9.9"};
-  const std::string path = dir.path() + "/before.json";
-  std::ofstream(path) << snapshot.dump();
-  return path;
-}
-
+// Against tests/data/web/baseline.json, the sample laptop as it was before:
+// another disk, a smaller module in slot 1, a second monitor since gone, and
+// another address. --allow-host reaches the web container through `brvparts
+// serve` (a value that is no name is a usage error: ProgramTest's transcript).
 TEST(WebServerBaseline, MarksWhatDiffersAndListsWhatIsGone) {
-  const brv::test::TempDir dir;
-  Server server(0, {"--baseline", Before(dir)});
+  Server server(0, {"--baseline", BRV_TEST_DATA "/web/baseline.json", "--allow-host", "parts.example", "--allow-host",
+                    "198.51.100.7"});
   ASSERT_GT(server.port, 0) << server.line << server.Stderr();
   auto client = server.Client();
+  for (const auto& [host, status] :
+       {std::pair{"parts.example:8080", 200}, {"198.51.100.7", 200}, {"localhost", 200}, {"other.example", 403}}) {
+    auto res = client.Get("/api/state", {{"Host", host}});
+    ASSERT_TRUE(res) << host;
+    EXPECT_EQ(res->status, status) << host;
+  }
   // The page's control shows Memory 2; comparing must not disturb it.
   EXPECT_EQ(json::parse(Call(client, Select("Memory", 2)))["result"], 2);
   const auto res = client.Get("/api/baseline");
   ASSERT_TRUE(res);
   ASSERT_EQ(res->status, 200) << res->body;
   const json answer = json::parse(res->body);
-  EXPECT_EQ(answer["baseline"]["source"], "before.json") << "the file's name, not where it lies";
+  EXPECT_EQ(answer["baseline"]["source"], "baseline.json") << "the file's name, not where it lies";
   EXPECT_EQ(answer["baseline"]["host"], "desk-7");
   EXPECT_EQ(answer["marks"]["HDD"], json::parse(R"({"1": {"state": "added"}})"));
   EXPECT_EQ(answer["marks"]["Memory"], json::parse(R"({"2": {"state": "changed", "rows": [3]}})"));
@@ -498,17 +481,6 @@ TEST(WebServerBaseline, MarksWhatDiffersAndListsWhatIsGone) {
   for (const std::string& body : bodies) EXPECT_EQ(json::parse(body, nullptr, false)["marks"], answer["marks"]);
   EXPECT_EQ(server.Stop(), 0);
   EXPECT_EQ(server.Stderr(), "");
-}
-
-// A bad one is refused before anything listens (ProgramTest's transcript).
-TEST(WebServerBaseline, WithoutOneThereIsNone) {
-  Server server;
-  ASSERT_GT(server.port, 0) << server.line << server.Stderr();
-  auto client = server.Client();
-  const auto res = client.Get("/api/baseline");
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 404);
-  EXPECT_NE(res->body.find("--baseline"), std::string::npos) << res->body;
 }
 
 }  // namespace baseline

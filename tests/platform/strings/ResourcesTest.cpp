@@ -1,7 +1,6 @@
 // The string provider the builds ship: catalogues chosen by the user's
 // languages, English filling gaps, and the installed catalogues complete.
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <set>
 
@@ -10,6 +9,7 @@
 #include "common/Error.h"
 #include "inventory/Catalogue.h"
 #include "platform/strings/Resources.h"
+#include "tests/support/Support.h"
 
 namespace brv {
 namespace {
@@ -37,21 +37,14 @@ TEST(InstalledCatalogues, HaveTheSameNumbersAndEveryNumberAskedFor) {
 
 class Catalogues : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("brv-cat-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
-  void Write(const std::string& name, const std::string& body) { std::ofstream(dir / name) << body; }
-  std::filesystem::path dir;
+  void Write(const std::string& name, const std::string& body) { std::ofstream(dir.path() + "/" + name) << body; }
+  const test::TempDir dir;
 };
 
 TEST_F(Catalogues, ChoosesTheFirstLanguageThatHasOneAndFillsGapsInEnglish) {
   Write("en.msg", "201\tItem\n202\tValue\n");
   Write("de.msg", "# German\n201\tEintrag\n");
-  Resources r(dir.string(), {"fr_FR", "fr", "de_DE", "de", "en"});
+  Resources r(dir.path(), {"fr_FR", "fr", "de_DE", "de", "en"});
   EXPECT_EQ(r.language(), "de");
   EXPECT_EQ(r.GetResourceString(201), "Eintrag");
   EXPECT_EQ(r.GetResourceString(202), "Value");
@@ -63,10 +56,10 @@ TEST_F(Catalogues, ChoosesTheFirstLanguageThatHasOneAndFillsGapsInEnglish) {
 }
 
 TEST_F(Catalogues, NoCatalogueMeansNoProvider) {
-  EXPECT_THROW(Resources(dir.string(), {"en"}), Error);
+  EXPECT_THROW(Resources(dir.path(), {"en"}), Error);
   Write("en.msg", "201 Item\nnot a message\n");
   try {
-    Resources(dir.string(), {"en"});
+    Resources(dir.path(), {"en"});
     FAIL();
   } catch (const Error& e) {
     EXPECT_NE(e.description().find("en.msg:2"), std::string::npos) << e.description();
