@@ -2,8 +2,8 @@
 # The web page in headless Chromium: installs Chromium (apt) and the test driver
 # (npm ci in tests/web), builds the release program in build-web-release/ when
 # needed, starts `brvparts serve --port 0` over the sample laptop (in English,
-# and in Japanese and German for the page's language), a failing and an
-# injection snapshot, runs tests/web with node's test runner, and stops the
+# and in Japanese and German for the page's language), a failing, an injection
+# and a display-less snapshot, runs tests/web with node's test runner, and stops the
 # servers. Exits non-zero when any step or test fails.
 #
 # The tests take a screenshot of the page, to $BUILD/web-page.png unless
@@ -69,6 +69,7 @@ start_server() {
 start_server laptop samples/laptop.json
 start_server failing tests/data/web/failing.json
 start_server injection tests/data/web/injection.json
+start_server nodisplay tests/data/web/nodisplay.json
 start_server japanese samples/laptop.json ja_JP.UTF-8
 start_server german samples/laptop.json de_DE.UTF-8
 start_server baseline samples/laptop.json C.UTF-8 --baseline tests/data/web/baseline.json

@@ -39,6 +39,8 @@ constexpr Entry kEntries[] = {
     {2324, "markChanged", "changed since then"},
     {2325, "markGone", "gone since then"},
     {2326, "notCompared", "%1 could not be read whole; not compared"},
+    {2401, "details", "Details"},
+    {211, "unknown", "<Empty>"},
 };
 
 // A catalogue's language ("ja", "de_AT") as a language tag; anything that is not

@@ -10,9 +10,11 @@
 #include <cctype>
 #include <stdexcept>
 #include <string_view>
+#include <variant>
 
 #include "common/Category.h"
 #include "common/Text.h"
+#include "containers/common/DetailLines.h"
 #include "containers/common/GridJson.h"
 #include "containers/web/PageAssets.h"
 
@@ -28,7 +30,7 @@ struct Route {
 
 constexpr Route kRoutes[] = {
     {"/", "GET"},          {"/app.js", "GET"},    {"/app.css", "GET"},      {"/favicon.svg", "GET"},
-    {"/api/state", "GET"}, {"/api/call", "POST"}, {"/api/baseline", "GET"},
+    {"/api/state", "GET"}, {"/api/call", "POST"}, {"/api/baseline", "GET"}, {"/api/details", "GET"},
 };
 
 const Route* FindRoute(std::string_view path) {
@@ -71,6 +73,33 @@ std::optional<HostPort> HostOf(std::string_view text) {
   auto host = ParseHost(bareIpv6 ? "[" + std::string(text) + "]" : std::string(text));
   if (!host || host->port) return std::nullopt;
   return host;
+}
+
+// The value of the query's argument `name`, or nullopt when it is missing or
+// given more than once.
+std::optional<std::string> Argument(const Request& request, std::string_view name) {
+  std::optional<std::string> value;
+  for (const auto& [n, v] : request.query) {
+    if (n != name) continue;
+    if (value) return std::nullopt;
+    value = v;
+  }
+  return value;
+}
+
+// The category and instance GET /api/details names, or the refusal of a query
+// that names none.
+std::variant<std::pair<Category, int>, Response> DetailsAsked(const Request& request) {
+  const auto name = Argument(request, "category");
+  const auto instance = Argument(request, "instance");
+  if (!name || !instance) {
+    return Refusal(400, "Name one category and one instance: /api/details?category=NAME&instance=N.");
+  }
+  const auto category = CategoryNamed(*name);
+  if (!category) return Refusal(404, "There is no category " + Quoted(*name) + ".");
+  const auto index = instance->size() <= 5 && AllDigits(*instance) ? ParseInteger<int>(*instance) : std::nullopt;
+  if (!index || *index < 1 || *index > 32767) return Refusal(400, "The instance is a number from 1 to 32767.");
+  return std::pair(*category, *index);
 }
 
 bool IsWildcard(const std::string& bind) { return bind == "0.0.0.0" || bind == "::" || bind == "[::]"; }
@@ -220,6 +249,22 @@ nlohmann::ordered_json Site::PageState(ScriptSession& session) const {
   return state;
 }
 
+Response Site::Details(ScriptSession& session, Category category, int index) {
+  const std::string name(NameOf(category));
+  const auto& shown = session.selection();
+  if (!shown || shown->category != name) {
+    return Refusal(409, "The grid does not show " + name + " now: choose it first.");
+  }
+  if (index > session.control().Instances(category)) {
+    return Refusal(404, name + " has no instance " + std::to_string(index) + ".");
+  }
+  json details = json::array();
+  for (const DetailLine& line : DetailLines(category, index)) {
+    details.push_back({{"caption", line.caption}, {"value", line.value ? json(*line.value) : json(nullptr)}});
+  }
+  return Json(DumpJson(json{{"category", name}, {"instance", index}, {"details", std::move(details)}}));
+}
+
 // A Host naming another site, unknown paths and methods a path does not take
 // are refused before anything else is looked at.
 std::optional<Response> Site::Admit(const Request& request) const {
@@ -281,6 +326,12 @@ void Site::Handle(const Request& request, const std::function<void(Response)>& r
   std::function<void(ScriptSession&)> task;
   if (request.path == "/api/state") {
     task = [this, reply](ScriptSession& session) { reply(Json(DumpJson(PageState(session)))); };
+  } else if (request.path == "/api/details") {
+    auto asked = DetailsAsked(request);
+    if (auto* refusal = std::get_if<Response>(&asked)) return reply(std::move(*refusal));
+    task = [reply, asked = std::get<0>(asked)](ScriptSession& session) {
+      reply(Details(session, asked.first, asked.second));
+    };
   } else {
     const std::string* type = request.Header("content-type");
     if (!type || MediaType(*type) != "application/json") {

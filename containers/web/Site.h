@@ -10,6 +10,11 @@
 //   POST /api/call   one request line (application/json) -> its answer line
 //   GET  /api/baseline  the inventory now compared with the baseline snapshot
 //                    (see Baseline.h); 404 when the server has none
+//   GET  /api/details?category=NAME&instance=N  the details of an instance of the
+//                    category the grid shows: {"category", "instance", "details":
+//                    [{"caption", "value"}, ...]}, captions and values as the
+//                    terminal writes them, in the server's language, the value
+//                    null where the machine does not tell it
 //
 // with short JSON refusals for the rest. One control serves every client: it
 // lives on a thread of its own and runs the calls one at a time, in the order
@@ -22,6 +27,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/Category.h"
 #include "containers/web/Baseline.h"
 #include "containers/web/ContainerThread.h"
 #include "containers/web/PageTexts.h"
@@ -35,6 +41,8 @@ inline constexpr size_t kMaxBody = 64 * 1024;
 struct Request {
   std::string method;
   std::string path;  // the target without its query, not unescaped
+  // The query's arguments in arrival order, unescaped ("a" alone has an empty value).
+  std::vector<std::pair<std::string, std::string>> query;
   // Header fields in arrival order, names in lower case.
   std::vector<std::pair<std::string, std::string>> headers;
   std::string body;
@@ -114,6 +122,8 @@ class Site {
   std::optional<Response> Admit(const Request& request) const;
   // The answer of GET /api/state; on the control's thread.
   nlohmann::ordered_json PageState(ScriptSession& session) const;
+  // The answer of GET /api/details; on the control's thread.
+  static Response Details(ScriptSession& session, Category category, int index);
 
   HostPolicy policy_;
   PageTexts texts_;

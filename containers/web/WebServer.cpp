@@ -120,6 +120,27 @@ std::optional<Response> Vet(const Request& request, std::string_view version) {
   return std::nullopt;
 }
 
+// A query's name or value with its %XX escapes decoded (the library has made
+// '+' a space already); a '%' not followed by two hex digits stays as it is.
+std::string Unescaped(std::string_view text) {
+  const auto hex = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
+      out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 void DeleteString(void* text) { delete static_cast<std::string*>(text); }
 
 MHD_Result Queue(MHD_Connection* connection, Response response) {
@@ -157,6 +178,14 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* url, con
           return MHD_YES;
         },
         &request.headers);
+    MHD_get_connection_values_n(
+        connection, MHD_GET_ARGUMENT_KIND,
+        [](void* query, MHD_ValueKind, const char* name, size_t nameSize, const char* value, size_t valueSize) {
+          static_cast<decltype(Request::query)*>(query)->emplace_back(
+              Unescaped({name, nameSize}), value ? Unescaped({value, valueSize}) : std::string());
+          return MHD_YES;
+        },
+        &request.query);
     if (auto refusal = Vet(request, version)) {
       // Answered before the body is read; the library closes the connection after.
       refusal->close = true;

@@ -1,6 +1,7 @@
 // The address carries the selection: a link opens it, the back and forward
 // buttons walk the selections, a fresh page says what another client left on
-// the grid, and an address that names nothing shows the choice, running nothing.
+// the grid, and an address that names nothing (or an instance past the count)
+// shows the choice, running nothing.
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
 import { choose, gridText, openBrowser, openPage, serverUrl } from './support.js';
@@ -99,6 +100,12 @@ test('an address that names no selection shows the choice and runs nothing', asy
   ];
   const { page: before } = await openPage(browser, `${url}#/Memory/2`);
   await before.close();
+  // An instance past the count is the control error, and the choice.
+  const { page: past, events: pastEvents } = await openPage(browser, `${url}#/Memory/300`);
+  assert.equal(await past.textContent('#caption'), 'Choose a category');
+  assert.match(await past.textContent('#status'), /^SetSelectItem\("Memory", 300\) failed: .*\(error 9\)$/);
+  assert.deepEqual(pastEvents, { dialogs: [], errors: [] });
+  await past.close();
   for (const hash of hostile) {
     const { page, events } = await openPage(browser, url + hash);
     const now = await showing(page);
@@ -118,13 +125,5 @@ test('an address that names no selection shows the choice and runs nothing', asy
   // The last good selection is still the server's.
   const { page } = await openPage(browser, url);
   assert.equal((await showing(page)).hash, '#/Memory/2');
-  await page.close();
-});
-
-test('an instance past the count is the control error, and the choice', async () => {
-  const { page, events } = await openPage(browser, `${url}#/Memory/300`);
-  assert.equal(await page.textContent('#caption'), 'Choose a category');
-  assert.match(await page.textContent('#status'), /^SetSelectItem\("Memory", 300\) failed: .*\(error 9\)$/);
-  assert.deepEqual(events, { dialogs: [], errors: [] });
   await page.close();
 });

@@ -50,9 +50,11 @@ test('markup in device names is shown literally and runs nothing', async () => {
     const tags = await page.$$eval('#site .cell *', (all) => [...new Set(all.map((e) => e.tagName))]);
     assert.deepEqual(tags, ['SPAN'], c.name);
   }
+  await choose(page, 'Memory');
+  assert.equal(await page.textContent('#details dd'), '<img src=x onerror=alert(5)>');
   await page.waitForTimeout(300);  // time for an injected handler to fire, were there one
   assert.equal(await page.$$eval('dialog[open]', (d) => d.length), 0);
-  assert.equal(await page.$$eval('img, script, iframe, svg', (e) => e.filter((x) => x.closest('#site')).length), 0);
+  assert.equal(await page.$$eval('img, script, iframe, svg', (e) => e.filter((x) => x.closest('#site, #details')).length), 0);
   assert.deepEqual(events, { dialogs: [], errors: [] });
   await page.close();
 });

@@ -1,7 +1,7 @@
 // Narrow windows and long values: at phone widths the grid's two columns share
-// the width and values wrap, so nothing runs off the page or needs a sideways
-// scroll; at desktop widths the grid keeps the control's geometry, and a value cut
-// short can be read whole.
+// the width and values wrap, so nothing (the details under the grid neither)
+// runs off the page or needs a sideways scroll; at desktop widths the grid keeps
+// the control's geometry, and a value cut short can be read whole.
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 import { dirname, join } from 'node:path';
@@ -22,7 +22,8 @@ function measure(page) {
     const column = (c) => [...document.querySelectorAll(`#site .cell[data-col="${c}"]`)];
     return {
       documentWidth: document.documentElement.scrollWidth,
-      panels: ['#frame', '.categories', '.viewer', '.toolbar'].map((s) => right(document.querySelector(s))),
+      panels: ['#frame', '.categories', '.viewer', '.toolbar', '#details'].map((s) => right(document.querySelector(s))),
+      details: !document.getElementById('details').hidden,
       valuesEnd: Math.max(...column(1).map((cell) => right(cell.firstChild))),
       cut: column(1).filter((cell) => cell.firstChild.scrollWidth > cell.firstChild.clientWidth + 1).length,
       frameScrolls: frame.scrollWidth > frame.clientWidth,
@@ -42,6 +43,7 @@ test('at 320 and 360 px the columns share the width; at 768 and 1280 px the grid
     assert.ok(m.documentWidth <= width, `${where}: the document is ${m.documentWidth} px wide`);
     for (const end of [...m.panels, m.valuesEnd]) assert.ok(end <= width, `${where}: ${JSON.stringify(m)}`);
     assert.equal(m.frameScrolls, false, where);
+    assert.ok(m.details, `${where}: the processor's details show`);
     if (phone) {
       assert.equal(m.cut, 0, `${where}: every value shows whole, wrapped`);
       assert.ok(Math.abs(m.columns[0] - m.columns[1]) <= 1, `${where}: equal shares ${m.columns}`);
@@ -71,6 +73,7 @@ test('a value cut short shows whole on hover and on focus, and can be selected',
   await page.route('**/api/call', (route) => route.fulfill({
     contentType: 'application/json', body: JSON.stringify({ result: 1, error: null, grid, messages: [] }),
   }));
+  await page.route('**/api/details?*', (route) => route.fulfill({ contentType: 'application/json', body: '{"details":[]}' }));
   await choose(page, 'Network Adapter');
   const cells = await page.$$eval('#site .cell', (all) => all.map((c) => ({
     text: c.textContent, title: c.title, cut: c.classList.contains('cut'), tabIndex: c.tabIndex,

@@ -28,7 +28,7 @@ test('every category shows its captions and values, and the picker offers and sh
   const { page, events } = await openPage(browser, url);
   for (const name of WALK) {
     const instances = EXPECTED[name];
-    const count = name === 'Display' ? 0 : instances.length;  // the display keeps no count
+    const count = instances.length;
     await choose(page, name);
     assert.equal(await page.textContent('#caption'), name);
     assert.equal(await page.getAttribute(`#categories button[data-category="${name}"]`, 'aria-pressed'), 'true');
@@ -115,7 +115,7 @@ test('control.SetSelectItem returns the count or throws the control error', asyn
   }
   // The page follows the last call that succeeded.
   assert.equal(await page.textContent('#caption'), 'Display');
-  assert.equal(await page.$$eval('#instance option', (o) => o.length), 0);
+  assert.equal(await page.$$eval('#instance option', (o) => o.length), 1);
   await page.evaluate(() => window.control.SetSelectItem('Memory', 2));
   assert.equal(await page.textContent('#caption'), 'Memory');
   assert.equal(await page.inputValue('#instance'), '2');
@@ -162,5 +162,15 @@ test('several boxes in one answer come one after another, then the grid; mode 3 
     overflowY: getComputedStyle(s).overflowY, scrolls: s.scrollHeight > s.clientHeight,
   }));
   assert.deepEqual(scroll, { overflowY: 'scroll', scrolls: true });
+  await page.close();
+});
+
+// A machine without a display: "none", as the terminal (`Display: none`) and JSON (`[]`) say.
+test('a machine without a display shows none and no details', async () => {
+  const { page, events } = await openPage(browser, serverUrl('nodisplay'));
+  await choose(page, 'Display');
+  assert.deepEqual([await page.textContent('#count'), await page.textContent('#status')], ['none', 'Display: none']);
+  assert.equal(await page.isHidden('#details'), true);
+  assert.deepEqual(events, { dialogs: [], errors: [] });
   await page.close();
 });

@@ -180,6 +180,15 @@
     return (Math.abs(x % 1) === 0.5 && r % 2 !== 0 ? r - 1 : r) + 1;
   }
 
+  // How many instances the grid's category has: the control's count, or for the
+  // display, which keeps none (the control returns 0), one when the grid numbers
+  // its first row and none when nothing answered, as the terminal reads it.
+  function instancesShown(count) {
+    if (count > 0) return count;
+    const index = site.querySelector('.cell[data-row="1"][data-col="1"]');
+    return (index?.textContent ?? '').trim() !== '' ? 1 : 0;
+  }
+
   // Calls SetSelectItem; the page follows every call that succeeds. `history`
   // says what becomes of the address: 'push' a new entry, 'replace' the current
   // one, or 'keep' it (the browser has already moved to it).
@@ -187,7 +196,7 @@
     const count = await invoke('SetSelectItem', [optionStr, nIndex]);
     const name = String(optionStr);
     // A name that is no category runs no collector: the grid keeps its category.
-    if (categories.includes(name)) shown(name, instanceOf(nIndex), Number(count) || 0, history);
+    if (categories.includes(name)) shown(name, instanceOf(nIndex), instancesShown(Number(count) || 0), history);
     else if (chosen) shown(chosen.name, instanceOf(nIndex), chosen.count, history);
     return count;
   }
@@ -307,6 +316,54 @@
     markBaseline();
   }
 
+  // ---- The details of the instance shown, under the grid. ----
+  // Asked for afresh after every selection; an answer that comes after another
+  // selection is dropped. A category without details shows no section; an
+  // instance the machine tells none of shows "none".
+  let detailsAsked = 0;
+  let detailsLoaded = Promise.resolve();
+
+  function drawDetails(lines) {
+    const known = lines.some((line) => typeof line?.value === 'string');
+    const items = known ? lines.flatMap((line) => {
+      const term = document.createElement('dt');
+      term.textContent = String(line?.caption ?? '');
+      const value = document.createElement('dd');
+      const told = typeof line?.value === 'string';
+      value.textContent = told ? line.value : text('unknown');
+      if (!told) value.className = 'unknown';
+      return [term, value];
+    }) : [];
+    $('details-list').replaceChildren(...items);
+    $('details-list').hidden = !known;
+    $('details-none').hidden = known;
+    $('details').hidden = lines.length === 0;
+  }
+
+  async function loadDetails(name, index) {
+    const asked = ++detailsAsked;
+    let lines = [];
+    try {
+      const query = new URLSearchParams({ category: name, instance: String(index) });
+      const response = await fetch(`/api/details?${query}`);
+      const answer = response.ok ? await response.json() : null;
+      if (Array.isArray(answer?.details)) lines = answer.details;
+    } catch {
+      // No details to show.
+    }
+    if (asked === detailsAsked) drawDetails(lines);
+  }
+
+  function askDetails(name, index, count) {
+    if (count > 0) {
+      detailsLoaded = loadDetails(name, index);
+    } else {
+      ++detailsAsked;
+      drawDetails([]);
+      detailsLoaded = Promise.resolve();
+    }
+  }
+
   // ---- The page around it. ----
   let categories = [];
   let chosen = null;  // {name, index, count}: what the grid shows
@@ -358,6 +415,7 @@
     pressed(name);
     fillPicker(count, index);
     say(count > 0 ? text('shown', name, index, count) : text('shownNone', name));
+    askDetails(name, index, count);
     markBaseline();
     compareWithBaseline();
     const address = addressOf(name, index);
@@ -374,6 +432,7 @@
     fillPicker(0, 0);
     countText.textContent = '';
     drawGrid(startupGrid);
+    askDetails('', 0, 0);
     markBaseline();
     say(message, failed);
   }
@@ -382,6 +441,7 @@
     setBusy(true);
     try {
       await select(name, index, history);
+      await detailsLoaded;
       return true;
     } catch (e) {
       say(text('callFailed', name, index, e.message), true);
@@ -466,10 +526,11 @@
       if (location.hash) {
         await follow(location.hash, 'replace');
       } else if (selection && categories.includes(selection.category)) {
-        shown(selection.category, Number(selection.index), Number(selection.count) || 0, 'replace');
+        shown(selection.category, Number(selection.index), instancesShown(Number(selection.count) || 0), 'replace');
       } else {
         say('');
       }
+      await detailsLoaded;
     } catch (e) {
       say(text('unreachable', e.message), true);
     } finally {

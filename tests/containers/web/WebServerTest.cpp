@@ -383,6 +383,39 @@ TEST(WebServer, StatusOfEveryKindOfRequest) {
   EXPECT_EQ(server.Stderr(), "");
 }
 
+// The details of an instance of the category the grid shows, as the terminal
+// words them; a query that names none is refused with a reason.
+TEST(WebServer, DetailsOfTheInstanceShown) {
+  Server server;
+  ASSERT_GT(server.port, 0) << server.line << server.Stderr();
+  auto client = server.Client();
+  const auto details = [&](const std::string& query) {
+    auto res = client.Get("/api/details?" + query);
+    return res ? std::to_string(res->status) + " " + res->body : "no answer";
+  };
+  EXPECT_EQ(details("category=Memory&instance=1").substr(0, 4), "409 ") << "nothing is shown yet";
+  ASSERT_EQ(Call(client, Select("CD,DVD", 1)).substr(0, 11), R"({"result":1)");
+  EXPECT_EQ(details("category=CD%2CDVD&instance=1"), R"(200 {"category":"CD,DVD","instance":1,"details":[]})");
+  ASSERT_EQ(Call(client, Select("Memory", 2)).substr(0, 11), R"({"result":2)");
+  const std::string second = details("instance=2&category=Memory");
+  EXPECT_NE(second.find(R"({"caption":"Serial No","value":"417B9BB7"})"), std::string::npos) << second;
+  EXPECT_NE(details("category=Memory&instance=1").find(R"({"caption":"Serial No","value":null})"), std::string::npos);
+  const struct {
+    std::string query, status;
+  } refused[] = {
+      {"category=Memory&instance=3", "404"},
+      {"category=CPU&instance=1", "409"},
+      {"category=memory&instance=1", "404"},
+      {"category=Memory&instance=0", "400"},
+      {"category=Memory&instance=32768", "400"},
+      {"category=Memory&instance=%2B1", "400"},
+      {"category=Memory", "400"},
+      {"category=Memory&category=Memory&instance=1", "400"},
+  };
+  for (const auto& r : refused) EXPECT_EQ(details(r.query).substr(0, 14), r.status + R"( {"status":)") << r.query;
+  EXPECT_EQ(server.Stop(), 0);
+}
+
 // Slow, idle and deaf clients, bursts of connections, pipelined requests and
 // bodies without end are the hostile-client job's (scripts/hostile-web.sh).
 
