@@ -49,6 +49,9 @@ TEST(SmbiosTable, FirmwareTextPlaceholdersAreNoValue) {
       {std::string("\0\0\0", 3), std::nullopt},
       {"FFFFFFFF", std::nullopt},
       {"417B9BB7", "417B9BB7"},
+      {"A\x7f"
+       "B",
+       "A?B"},
       {" HMAA51S6AMR6N-UH    ", "HMAA51S6AMR6N-UH"},
       {"NP52H\x80"
        "140QH1",
@@ -64,84 +67,38 @@ TEST(SmbiosTable, FirmwareTextPlaceholdersAreNoValue) {
   for (const Case& c : cases) EXPECT_EQ(CleanFirmwareText(c.in), c.out) << c.in;
 }
 
-// Expectations from the dmidecode text of the same machines and the collection's notes.
+// Expectations from the dmidecode text of the same machines and the collection's
+// notes. (Memory and batteries: Accuracy.MemoryModulesSlotsAndBatteriesOfEveryFirmwareTable.)
 TEST(SmbiosTable, RealTables) {
   struct Case {
     std::string file;
-    size_t structures;
-    std::vector<std::string> cpuVersions;
+    size_t structures, cpus;
+    std::string cpuVersion;
     std::optional<std::string> socket;
     std::optional<uint16_t> maxSpeed;
-    size_t slots, installed;
-    uint64_t firstSize;
-    size_t batteries;
+    size_t slots;
   } cases[] = {
-      {"Lenovo-ThinkPad-T480.dumpbin.bin",
-       63,
-       {"Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz"},
-       "U3E1",
-       2100,
-       2,
-       2,
-       8ull << 30,
-       1},
-      {"Lenovo-ThinkPad-W510.dumpbin.bin",
-       82,
-       {"Intel(R) Core(TM) i7 CPU       Q 720  @ 1.60GHz"},
-       std::nullopt,
-       1600,
-       4,
-       2,
-       4ull << 30,
-       1},
-      {"Gigabyte-GA-MA74GMT-S2.dumpbin.bin",
-       54,
-       {"AMD Athlon(tm) II X2 240 Processor"},
-       "Socket M2",
-       3200,
-       4,
-       2,
-       1ull << 30,
-       0},
-      {"ASRock-Single-Ryzen.rawtable.bin",
-       28,
-       {"AMD Ryzen 9 5900X 12-Core Processor"},
-       "CPUSocket",
-       4950,
-       4,
-       2,
-       32ull << 30,
-       0},
-      {"SuperMicro-Dual-Xeon.rawtable.bin", 149,
-       std::vector<std::string>(2, "Intel(R) Xeon(R) CPU E5-2650 v2 @ 2.60GHz"), "CPU 1", 4000, 16, 16, 4ull << 30, 0},
-      {"SuperMicro-Quad-Opteron.rawtable.bin", 96, std::vector<std::string>(4, "AMD Opteron(tm) Processor 6174"),
-       "CPU 1", 2200, 32, 32, 4ull << 30, 0},
+      {"Lenovo-ThinkPad-T480.dumpbin.bin", 63, 1, "Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz", "U3E1", 2100, 2},
+      {"Lenovo-ThinkPad-W510.dumpbin.bin", 82, 1, "Intel(R) Core(TM) i7 CPU       Q 720  @ 1.60GHz", {}, 1600, 4},
+      {"ASRock-Single-Ryzen.rawtable.bin", 28, 1, "AMD Ryzen 9 5900X 12-Core Processor", "CPUSocket", 4950, 4},
+      {"SuperMicro-Dual-Xeon.rawtable.bin", 149, 2, "Intel(R) Xeon(R) CPU E5-2650 v2 @ 2.60GHz", "CPU 1", 4000, 16},
+      {"SuperMicro-Quad-Opteron.rawtable.bin", 96, 4, "AMD Opteron(tm) Processor 6174", "CPU 1", 2200, 32},
       // Damaged after the fifth structure: decoding stops there.
-      {"HyperV.rawtable.bin", 5, {}, std::nullopt, std::nullopt, 0, 0, 0, 0},
+      {"HyperV.rawtable.bin", 5, 0, "", std::nullopt, std::nullopt, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
     const std::vector<SmbiosStructure> table = LoadTable(c.file);
     EXPECT_EQ(table.size(), c.structures);
     const auto cpus = DecodeSmbiosProcessors(table);
-    ASSERT_EQ(cpus.size(), c.cpuVersions.size());
-    for (size_t i = 0; i < cpus.size(); ++i) {
-      EXPECT_EQ(cpus[i].version, c.cpuVersions[i]);
-      EXPECT_TRUE(cpus[i].populated);
-    }
-    if (!cpus.empty()) {
+    ASSERT_EQ(cpus.size(), c.cpus);
+    for (const auto& cpu : cpus) {
+      EXPECT_EQ(cpu.version, c.cpuVersion);
+      EXPECT_TRUE(cpu.populated);
       EXPECT_EQ(cpus[0].socket, c.socket);
       EXPECT_EQ(cpus[0].maxSpeedMHz, c.maxSpeed);
     }
-    const auto memory = DecodeSmbiosMemoryDevices(table);
-    EXPECT_EQ(memory.size(), c.slots);
-    std::vector<std::optional<uint64_t>> sizes;  // of the installed devices
-    for (const auto& m : memory) {
-      if (m.installed) sizes.push_back(m.sizeBytes);
-    }
-    EXPECT_EQ(sizes.size(), c.installed);
-    EXPECT_EQ(sizes.empty() ? 0 : sizes[0], c.firstSize);
-    EXPECT_EQ(DecodeSmbiosBatteries(table).size(), c.batteries);
+    EXPECT_EQ(DecodeSmbiosMemoryDevices(table).size(), c.slots);
   }
 }
 

@@ -7,25 +7,15 @@
 #include <gtest/gtest.h>
 
 #include "instrumentation/linux/LiveSource.h"
+#include "tests/support/Columns.h"
 #include "tests/support/TestFiles.h"
 
 namespace brv {
 namespace {
 
+using test::Columns;
+using test::Rows;
 using test::TempTree;
-using Rows = std::vector<std::vector<Variant>>;
-
-Rows Columns(const ClassAnswer& answer, const std::vector<const char*>& names) {
-  Rows rows;
-  for (const Instance& instance : answer.instances) {
-    auto& row = rows.emplace_back();
-    for (const char* name : names) {
-      const Property* p = instance.Find(name);
-      row.push_back(p ? p->value : Variant());
-    }
-  }
-  return rows;
-}
 
 struct Interface {
   const char* name;
@@ -76,9 +66,12 @@ const std::vector<Interface>& MixedInterfaces() {
   return kList;
 }
 
+// A virtual interface is no adapter, but an address on it (a bridge's) is
+// still found by its index among the configurations.
 TEST(LiveNetworkAdapters, AVirtualInterfaceIsNoAdapter) {
   TempTree t;
   for (const Interface& i : MixedInterfaces()) AddInterface(t, i);
+  t.Write("/proc/net/if_inet6", "20010db8000a00000000000000000010 04 40 00 80     br0\n");
   const LiveSource source(t.root());
   EXPECT_EQ(Columns(*source.Query("Win32_NetworkAdapter"), {"Index", "Name", "AdapterType"}),
             (Rows{{2, "eth0", "Ethernet 802.3"},
@@ -87,6 +80,13 @@ TEST(LiveNetworkAdapters, AVirtualInterfaceIsNoAdapter) {
                   {11, "end0", "Ethernet 802.3"},
                   {12, "ens3", "Ethernet 802.3"},
                   {13, "ib0", Null{}}}));
+  const auto configurations = source.Query("Win32_NetworkAdapterConfiguration");
+  EXPECT_EQ(configurations->instances.size(), MixedInterfaces().size());
+  Rows bridge;
+  for (const auto& row : Columns(*configurations, {"Index", "IPAddress"})) {
+    if (row[0] == Variant(4)) bridge.push_back(row);
+  }
+  EXPECT_EQ(bridge, (Rows{{4, Variant(Variant::Array{"2001:db8:a::10"})}}));
 }
 
 // The port GUID, the last 8 of InfiniBand's 20 address bytes, is the number
@@ -113,20 +113,6 @@ TEST(LiveNetworkAdapters, AnInfinibandAdapterShowsItsPortGuid) {
       t.Write("/sys/devices/pci0000:00/0000:00:1f.6/net/eth1/addr_len", "6\n");
     EXPECT_EQ(Columns(*LiveSource(t.root()).Query("Win32_NetworkAdapter"), {"MACAddress"}), (Rows{{c.mac}}));
   }
-}
-
-TEST(LiveNetworkAdapters, AnAddressOnABridgeIsStillFoundByIndex) {
-  TempTree t;
-  for (const Interface& i : MixedInterfaces()) AddInterface(t, i);
-  t.Write("/proc/net/if_inet6", "20010db8000a00000000000000000010 04 40 00 80     br0\n");
-  const LiveSource source(t.root());
-  const auto configurations = source.Query("Win32_NetworkAdapterConfiguration");
-  EXPECT_EQ(configurations->instances.size(), MixedInterfaces().size());
-  Rows bridge;
-  for (const auto& row : Columns(*configurations, {"Index", "IPAddress"})) {
-    if (row[0] == Variant(4)) bridge.push_back(row);
-  }
-  EXPECT_EQ(bridge, (Rows{{4, Variant(Variant::Array{"2001:db8:a::10"})}}));
 }
 
 // Thunderbolt routers below a host router, laid out as sysfs lays them out: a

@@ -26,8 +26,6 @@ TEST(SnapshotReader, RefusesWhatIsNotASnapshot) {
   } cases[] = {
       {"", "t.json: line 1, column 1: not valid JSON"},
       {"{\n  \"format\": \"brvparts-snapshot/1\",\n  \"classes\": {,}\n}", "t.json: line 3, column 15: not valid JSON"},
-      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"P": 1e999}]}})",
-       "t.json: line 1, column 63: not valid JSON: number overflow"},
       {"[]", "t.json: the document is not a JSON object"},
       {"{}", "t.json: no \"format\" member"},
       {R"({"format": "brvparts-snapshot/3"})",
@@ -59,12 +57,10 @@ TEST(SnapshotReader, RefusesWhatIsNotASnapshot) {
        "classes.A: error number \"0xZZ\""},
       {R"({"format": "brvparts-snapshot/1", "classes": {"A": {"$error": 1.5}}})", "classes.A: an error number must be"},
       {R"({"format": "brvparts-snapshot/1", "unreachable": "0x1FFFFFFFF"})", "unreachable: error number"},
-      // The document is read by the bounded JSON reader (its refusals are
-      // JsonInputTest's), placed by line and column.
-      {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"Name": "first", "Name": "second"}]}})",
-       "t.json: classes.A[0].Name: given twice"},
       {R"({"format": "brvparts-snapshot/1", "keys": {"A": "Id", "a": "Name"}})",
        "t.json: keys.a: the class is given twice"},
+      // The document is read by the bounded JSON reader (its refusals are
+      // JsonInputTest's), placed by line and column.
       {R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"P": )" + std::string(100000, '[') + "]}]}}",
        "t.json: line 1, column 119: arrays and objects nested deeper than 64 levels"},
       // Names from the file go into the message escaped and cut short.
@@ -167,45 +163,28 @@ TEST(SnapshotFile, OnlyARegularFileOfBoundedSizeIsRead) {
   }
 }
 
+// What the round trip (WritesWhatItReads) cannot show: a number too large for
+// a whole number is a double, and properties are found in any letter case.
 TEST(SnapshotReader, ValuesKeepTheirKinds) {
-  const Snapshot s = ParseSnapshot(R"({"format": "brvparts-snapshot/1", "classes": {"A": [
-      {"i": 7, "big": 512110190592, "d": 3.5, "t": "x", "b": true, "n": null, "a": ["10.0.0.2", "::1"],
-       "huge": 18446744073709551615, "e": {"$error": 2147749889}}]}})",
-                                   "t");
+  const Snapshot s = ParseSnapshot(
+      R"({"format": "brvparts-snapshot/1", "classes": {"A": [{"i": 7, "huge": 18446744073709551615}]}})", "t");
   const Instance& i = s.classes[0].second.instances[0];
   EXPECT_EQ(i.Find("I")->value, Variant(int32_t{7}));
-  EXPECT_EQ(i.Find("big")->value, Variant(int64_t{512110190592}));
-  EXPECT_EQ(i.Find("d")->value, Variant(3.5));
-  EXPECT_EQ(i.Find("t")->value, Variant("x"));
-  EXPECT_EQ(i.Find("b")->value, Variant(true));
-  EXPECT_TRUE(i.Find("n")->value.IsNull());
-  EXPECT_EQ(i.Find("a")->value, Variant(Variant::Array{"10.0.0.2", "::1"}));
   EXPECT_EQ(i.Find("huge")->value.kind(), Variant::Kind::Double);
-  EXPECT_EQ(i.Find("e")->error, err::kWbemFailed);
 }
 
+// Where and when unknown (known: WritesWhatItReads), and the first version,
+// written in the second and read back the same.
 TEST(SnapshotReader, KeepsWhereAndWhenAndReadsTheFirstVersion) {
-  const struct {
-    std::string text;
-    std::optional<std::string> host, time;
-  } cases[] = {
-      {R"({"format": "brvparts-snapshot/2", "captured": {"host": "desk-7", "time": "2026-12-06T16:20:05Z"}})", "desk-7",
-       "2026-12-06T16:20:05Z"},
-      {R"({"format": "brvparts-snapshot/2", "captured": {"host": null}})", std::nullopt, std::nullopt},
-      {R"({"format": "brvparts-snapshot/2"})", std::nullopt, std::nullopt},
-      {R"({"format": "brvparts-snapshot/1", "classes": {}})", std::nullopt, std::nullopt},
-  };
-  for (const auto& c : cases) {
-    const Snapshot once = ParseSnapshot(c.text, "t");
-    EXPECT_EQ(once.captured.host, c.host) << c.text;
-    EXPECT_EQ(once.captured.time, c.time) << c.text;
-    // Written in the second version, and read back the same.
-    const std::string written = WriteSnapshot(once);
+  for (const char* text :
+       {R"({"format": "brvparts-snapshot/2", "captured": {"host": null}})", R"({"format": "brvparts-snapshot/2"})",
+        R"({"format": "brvparts-snapshot/1", "classes": {}})"}) {
+    const std::string written = WriteSnapshot(ParseSnapshot(text, "t"));
     EXPECT_EQ(written.rfind("{\n  \"format\": \"brvparts-snapshot/2\"", 0), 0u) << written;
-    const Snapshot twice = ParseSnapshot(written, "t");
-    EXPECT_EQ(twice.captured.host, c.host);
-    EXPECT_EQ(twice.captured.time, c.time);
-    EXPECT_EQ(SnapshotSource(twice).Origin().host, c.host);
+    for (const Snapshot& s : {ParseSnapshot(text, "t"), ParseSnapshot(written, "t")}) {
+      EXPECT_EQ(s.captured.host, std::nullopt) << text;
+      EXPECT_EQ(s.captured.time, std::nullopt) << text;
+    }
   }
 }
 
@@ -250,7 +229,9 @@ TEST(SnapshotReader, WritesWhatItReads) {
   }
 }
 )";
-  EXPECT_EQ(WriteSnapshot(ParseSnapshot(text, "t")), text);
+  const Snapshot read = ParseSnapshot(text, "t");
+  EXPECT_EQ(WriteSnapshot(read), text);
+  EXPECT_EQ(SnapshotSource(read).Origin().time, "2026-12-06T16:20:05Z");
 }
 
 }  // namespace
