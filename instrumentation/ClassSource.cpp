@@ -1,6 +1,7 @@
 #include "instrumentation/ClassSource.h"
 
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <utility>
 
@@ -56,5 +57,43 @@ ThreadClassSource::ThreadClassSource(std::shared_ptr<const ClassSource> source)
     : previous_(std::exchange(tThreadSource, std::move(source))) {}
 
 ThreadClassSource::~ThreadClassSource() { tThreadSource = std::move(previous_); }
+
+namespace {
+
+class ReadOnceSource : public ClassSource {
+ public:
+  explicit ReadOnceSource(std::shared_ptr<const ClassSource> source) : source_(std::move(source)) {}
+  std::optional<int32_t> Unreachable() const override { return source_->Unreachable(); }
+  std::shared_ptr<const ClassAnswer> Query(std::string_view className) const override {
+    const std::string key = LowerAscii(className);
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (const auto it = answers_.find(key); it != answers_.end()) return it->second;
+    }
+    auto answer = source_->Query(className);
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return answers_.emplace(key, std::move(answer)).first->second;
+  }
+  std::shared_ptr<const ClassAnswer> QueryByKey(std::string_view className, std::string_view key,
+                                                std::string_view value) const override {
+    return source_->QueryByKey(className, key, value);
+  }
+  std::optional<std::string> KeyProperty(std::string_view className) const override {
+    return source_->KeyProperty(className);
+  }
+  Provenance Origin() const override { return source_->Origin(); }
+
+ private:
+  std::shared_ptr<const ClassSource> source_;
+  mutable std::mutex mutex_;
+  mutable std::map<std::string, std::shared_ptr<const ClassAnswer>> answers_;
+};
+
+}  // namespace
+
+std::shared_ptr<const ClassSource> ReadOnce(std::shared_ptr<const ClassSource> source) {
+  if (!source) return source;
+  return std::make_shared<ReadOnceSource>(std::move(source));
+}
 
 }  // namespace brv

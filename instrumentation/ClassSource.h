@@ -89,4 +89,9 @@ class ThreadClassSource {
   std::shared_ptr<const ClassSource> previous_;
 };
 
+// `source` with each class read once: every later query of a class answers what
+// the first did. One inventory and its details are one moment of the machine,
+// and the classes several categories and their details share are read once.
+std::shared_ptr<const ClassSource> ReadOnce(std::shared_ptr<const ClassSource> source);
+
 }  // namespace brv

@@ -33,6 +33,7 @@
 #include "containers/common/SourceChoice.h"
 #include "containers/common/Units.h"
 #include "control/BRVPartsCtl.h"
+#include "instrumentation/ClassSource.h"
 #include "instrumentation/snapshot/Capture.h"
 #include "instrumentation/snapshot/Snapshot.h"
 #include "inventory/Details.h"
@@ -382,6 +383,9 @@ void CheckCombinations(const Request& r, const Subcommands& s) {
 
 // The inventory of the chosen source, as tables or JSON.
 int ShowInventory(const Request& r) {
+  // With the details, each class is read once for the tables and the details alike.
+  std::optional<brv::ThreadClassSource> once;
+  if (auto source = brv::CurrentClassSource(); r.details && source) once.emplace(brv::ReadOnce(std::move(source)));
   brv::Session session(&std::cerr);
   if (const auto& e = session.control().startupError()) {
     std::cerr << "brvparts: start-up failed: " << e->description() << "\n";

@@ -1,6 +1,7 @@
 #include "containers/common/InventoryJson.h"
 
 #include "containers/common/DetailText.h"
+#include "instrumentation/ClassSource.h"
 #include "inventory/Details.h"
 #include "module/ModuleState.h"
 #include "platform/strings/Resources.h"
@@ -52,6 +53,9 @@ nlohmann::ordered_json InstanceJson(const GridState& grid, const EnglishCaptions
 std::optional<nlohmann::ordered_json> InventoryDocument(Session& session, std::optional<Category> only,
                                                         std::optional<int32_t> instance, PastTheCount* past,
                                                         CaptionsShown* shown, InventoryValues* values, bool details) {
+  // With the details, each class is read once for the grids and the details alike.
+  std::optional<ThreadClassSource> once;
+  if (auto source = CurrentClassSource(); details && source) once.emplace(ReadOnce(std::move(source)));
   const EnglishCaptions captions;
   nlohmann::ordered_json categories = nlohmann::ordered_json::object();
   std::vector<std::pair<std::string, size_t>> cut;
