@@ -525,18 +525,19 @@ void DetailCases() {
         const std::string person = DetailForPerson(part, say);
         const bool blank =
             value.IsEmpty() || (value.IsText() && Trim(TextOf(value)).empty()) || value == Variant(Variant::Array{});
-        const bool number = d.unit > U::Flag && d.unit < U::ArchitectureCode;  // codes are named
-        const bool typed = d.unit == U::Text       ? value.IsText()
-                           : d.unit == U::TextList ? value.IsArray()
-                           : d.unit == U::Flag     ? value.get_if<bool>() != nullptr
-                                                   : value.IsInteger();
+        const bool number = d.unit() > U::Flag && d.unit() < U::ArchitectureCode;  // codes are named
+        const bool typed = d.unit() == U::Text       ? value.IsText()
+                           : d.unit() == U::TextList ? value.IsArray()
+                           : d.unit() == U::Flag     ? value.get_if<bool>() != nullptr
+                                                     : value.IsInteger();
         Check(part.value == value && part.second == get(object, d.second) && (value.IsEmpty() || typed) &&
                   (d.shown != DetailShown::Value || blank ||
-                   (!person.empty() && (!number || DetailForJson(d.unit, part.value).is_number()))),
+                   (!person.empty() && (!number || DetailForJson(d.unit(), part.value).is_number()))),
               std::string(c.name()) + " " + std::string(d.property) + " of part " + std::to_string(i + 1) +
-                  ": the service answers " + KindName(value.kind()) + " " + DetailForJson(d.unit, value).dump() +
+                  ": the service answers " + KindName(value.kind()) + " " + DetailForJson(d.unit(), value).dump() +
                   ", read " + KindName(part.value.kind()) + ", shown as \"" + person + "\"");
-        if (i == 0) line += ", " + std::string(d.property) + " " + (blank ? "-" : DetailForJson(d.unit, value).dump());
+        if (i == 0)
+          line += ", " + std::string(d.property) + " " + (blank ? "-" : DetailForJson(d.unit(), value).dump());
       }
     }
     std::printf("details %s\n", line.c_str());
