@@ -4,6 +4,7 @@
 #include <exception>
 #include <memory>
 
+#include "module/EnglishText.h"
 #include "platform/strings/Resources.h"
 
 namespace brv::web {
@@ -12,35 +13,18 @@ namespace {
 struct Entry {
   int32_t number;
   const char* name;
-  const char* english;  // used when no catalogue can be found
 };
 
 // Message numbers of the page's texts.
 constexpr Entry kEntries[] = {
-    {2201, "title", "Parts Information"},
-    {2202, "tagline", "The hardware parts of this machine, one category at a time"},
-    {2203, "category", "Category"},
-    {2204, "instance", "Instance"},
-    {2205, "choose", "Choose a category"},
-    {2206, "of", "of %1"},
-    {2207, "none", "none"},
-    {2208, "shown", "%1: instance %2 of %3"},
-    {2209, "shownNone", "%1: none"},
-    {2210, "grid", "Item and value"},
-    {2211, "ok", "OK"},
-    {2212, "callFailed", "SetSelectItem(\"%1\", %2) failed: %3"},
-    {2213, "startFailed", "The control failed to start: %1"},
-    {2214, "unreachable", "The control cannot be reached: %1"},
-    {2215, "answered", "The server answered %1."},
-    {2216, "badAddress", "The address names no category and instance: %1"},
-    {2321, "baselineFrom", "Compared with %1 (host %2, taken %3)"},
-    {2322, "baselineUnknown", "unknown"},
-    {2323, "markAdded", "added since then"},
-    {2324, "markChanged", "changed since then"},
-    {2325, "markGone", "gone since then"},
-    {2326, "notCompared", "%1 could not be read whole; not compared"},
-    {2401, "details", "Details"},
-    {211, "unknown", "<Empty>"},
+    {2201, "title"},       {2202, "tagline"},      {2203, "category"},
+    {2204, "instance"},    {2205, "choose"},       {2206, "of"},
+    {2207, "none"},        {2208, "shown"},        {2209, "shownNone"},
+    {2210, "grid"},        {2211, "ok"},           {2212, "callFailed"},
+    {2213, "startFailed"}, {2214, "unreachable"},  {2215, "answered"},
+    {2216, "badAddress"},  {2321, "baselineFrom"}, {2322, "baselineUnknown"},
+    {2323, "markAdded"},   {2324, "markChanged"},  {2325, "markGone"},
+    {2326, "notCompared"}, {2401, "details"},      {211, "unknown"},
 };
 
 // A catalogue's language ("ja", "de_AT") as a language tag; anything that is not
@@ -90,7 +74,7 @@ PageTexts LoadPageTexts(const Resources* resources) {
   PageTexts page;
   if (resources) page.language = LanguageTag(resources->language());
   for (const Entry& e : kEntries) {
-    std::string text = e.english;
+    std::string text(EnglishText(e.number));  // when no catalogue has it
     if (resources) {
       try {
         text = resources->GetResourceString(e.number);
