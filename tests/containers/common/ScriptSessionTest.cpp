@@ -72,14 +72,5 @@ TEST_F(View, RequestsPastTheBoundsGetAShortReason) {
   }
 }
 
-TEST_F(View, FailureBoxesAreReportedWithTheCall) {
-  test::UseSnapshot(test::SnapshotWith(R"("Other": [])"));
-  const json a = session->Handle(R"({"method": "SetSelectItem", "args": ["CPU", 1]})");
-  EXPECT_EQ(a["result"], 1);
-  EXPECT_EQ(a["messages"],
-            json::parse(R"([{"prompt": "Failed to create object.", "title": "Parts Information - Error"}])"));
-  EXPECT_EQ(a["grid"]["text"][2][1], "<Empty>");
-}
-
 }  // namespace
 }  // namespace brv
