@@ -333,24 +333,9 @@ void CreateObjectCases() {
   }
 }
 
-// The boxes go to the log in UTF-8, one "TITLE: PROMPT" line each.
-void MessageBoxCases() {
-  wchar_t folder[MAX_PATH];
-  GetTempPathW(MAX_PATH, folder);
-  const std::wstring path = std::wstring(folder) + L"brvparts-box-test.log";
-  DeleteFileW(path.c_str());
-  _wputenv_s(L"BRVPARTS_MSGBOX_LOG", path.c_str());
-  MsgBox("Failed to create object.", 0, "Parts Information - Error");
-  MsgBox("Zweite \303\234berschrift", 0, "Titel");
-  std::stringstream text;
-  text << std::ifstream(std::filesystem::path(path), std::ios::binary).rdbuf();
-  Check(text.str() == "Parts Information - Error: Failed to create object.\nTitel: Zweite \303\234berschrift\n",
-        "boxes go to the log, in UTF-8: [" + text.str() + "]");
-  DeleteFileW(path.c_str());
-}
-
-// Catalogues and snapshots in a folder whose name is not ASCII are read,
-// whatever the ANSI code page.
+// Catalogues, snapshots and the message-box log in a folder whose name is not
+// ASCII, whatever the ANSI code page; the boxes go to the log in UTF-8, one
+// "TITLE: PROMPT" line each.
 void NonAsciiFolderCases() {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
@@ -358,7 +343,7 @@ void NonAsciiFolderCases() {
   if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
     return Check(false, "a non-ASCII folder cannot be made here (error " + std::to_string(GetLastError()) + ")");
   }
-  const std::wstring file = folder + L"\\en.msg", snapshot = folder + L"\\inventory.json";
+  const std::wstring file = folder + L"\\en.msg", snapshot = folder + L"\\inventory.json", log = folder + L"\\box.log";
   std::ofstream(std::filesystem::path(file), std::ios::binary) << "201\tItem\n";
   std::ofstream(std::filesystem::path(snapshot), std::ios::binary)
       << R"({"format": "brvparts-snapshot/1", "classes": {"Win32_Processor": [{"Name": "x"}]}})";
@@ -371,8 +356,14 @@ void NonAsciiFolderCases() {
     refusal = e.what();
   }
   Check(refusal.empty(), "a snapshot in a non-ASCII folder: " + refusal);
-  DeleteFileW(snapshot.c_str());
-  DeleteFileW(file.c_str());
+  _wputenv_s(L"BRVPARTS_MSGBOX_LOG", log.c_str());
+  MsgBox("Failed to create object.", 0, "Parts Information - Error");
+  MsgBox("Zweite \303\234berschrift", 0, "Titel");
+  std::stringstream boxes;
+  boxes << std::ifstream(std::filesystem::path(log), std::ios::binary).rdbuf();
+  Check(boxes.str() == "Parts Information - Error: Failed to create object.\nTitel: Zweite \303\234berschrift\n",
+        "boxes go to the log, in UTF-8: [" + boxes.str() + "]");
+  for (const std::wstring& made : {snapshot, file, log}) DeleteFileW(made.c_str());
   RemoveDirectoryW(folder.c_str());
 }
 
@@ -504,7 +495,6 @@ int main() {
   ErrorNumberCases();
   ClassObjectCases();
   CreateObjectCases();
-  MessageBoxCases();
   NonAsciiFolderCases();
   MonikerCases();
   DetailCases();
