@@ -7,14 +7,10 @@
 #include <olectl.h>
 #include <wbemcli.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
-#include <sstream>
 #include <tuple>
-#include <vector>
 
 #include "common/Text.h"
 #include "containers/common/DetailText.h"
@@ -318,18 +314,15 @@ void CreateObjectCases() {
         "an unknown programmatic name raises 429");
   std::shared_ptr<AutomationObject> provider;
   Check(Raised([&] { provider = CreateObject("BRVPartsInf.clsResources"); }) == 0, "creating the provider through COM");
-  const struct {
-    const char* method;
-    int32_t number, raised;
-  } calls[] = {{"GetResourceString", 201, 0},
-               {"GetResourceString", 99999, err::kInvalidCall},
-               {"NoSuchMethod", 201, err::kNoSuchMember}};
-  for (const auto& c : calls) {
-    std::vector<Variant> args{Variant(c.number)};
+  const std::tuple<const char*, int32_t, int32_t> calls[] = {{"GetResourceString", 201, 0},
+                                                             {"GetResourceString", 99999, err::kInvalidCall},
+                                                             {"NoSuchMethod", 201, err::kNoSuchMember}};
+  for (const auto& [method, number, raised] : calls) {
+    std::vector<Variant> args{Variant(number)};
     Variant text;
-    Check(provider && Raised([&] { text = provider->Call(c.method, args); }) == c.raised &&
-              (c.raised != 0 || !TextOf(text).empty()) && args[0] == Variant(c.number),
-          std::string(c.method) + "(" + std::to_string(c.number) + ") through COM");
+    Check(provider && Raised([&] { text = provider->Call(method, args); }) == raised &&
+              (raised != 0 || !TextOf(text).empty()) && args[0] == Variant(number),
+          std::string(method) + "(" + std::to_string(number) + ") through COM");
   }
 }
 
@@ -389,28 +382,19 @@ void MonikerCases() {
       Check(error == 0 && got == index, path + ": " + Hex(error));
     }
   }
-  const struct {
-    const char* what;
-    std::function<void()> call;
-    int32_t number;
-  } refused[] = {
-      {"a namespace moniker naming an object", [] { wmi::BindServices("winmgmts://./root/cimv2:Win32_Processor"); },
-       static_cast<int32_t>(0x800401E4u)},
-      {"an absent namespace", [] { wmi::BindServices("winmgmts://./root/nothere"); },
-       static_cast<int32_t>(0x8004100Eu)},
-      {"an absent instance",
-       [] { wmi::BindObject("winmgmts://./root/cimv2:Win32_NetworkAdapterConfiguration='987654'"); },
-       err::kWbemNotFound},
-      {"an unknown property",
-       [&] {
-         if (auto o = services->ExecQuery("select * from Win32_Processor")->Enumerate()->Next()) o->Get("NoSuch");
-       },
-       err::kWbemNotFound},
-      {"a malformed query", [&] { services->ExecQuery("selec * frm")->Enumerate()->Next(); }, err::kWbemInvalidQuery},
-  };
-  for (const auto& c : refused) {
-    const int32_t got = Raised(c.call);
-    Check(got == c.number, std::string(c.what) + ": " + Hex(got));
+  // A namespace moniker naming an object, an absent namespace, an absent
+  // instance, an unknown property, a malformed query.
+  const std::pair<int32_t, std::function<void()>> refused[] = {
+      {int32_t(0x800401E4u), [] { wmi::BindServices("winmgmts://./root/cimv2:Win32_Processor"); }},
+      {int32_t(0x8004100Eu), [] { wmi::BindServices("winmgmts://./root/nothere"); }},
+      {err::kWbemNotFound,
+       [] { wmi::BindObject("winmgmts://./root/cimv2:Win32_NetworkAdapterConfiguration='987654'"); }},
+      {err::kWbemNotFound,
+       [&] { services->ExecQuery("select * from Win32_Processor")->Enumerate()->Next()->Get("N"); }},
+      {err::kWbemInvalidQuery, [&] { services->ExecQuery("selec * frm")->Enumerate()->Next(); }}};
+  for (const auto& [number, call] : refused) {
+    const int32_t got = Raised(call);
+    Check(got == number, "refused with " + Hex(got) + ", expected " + Hex(number));
   }
 }
 
