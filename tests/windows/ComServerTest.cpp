@@ -83,12 +83,7 @@ void ValueCases() {
   const auto bstr = [](const wchar_t* t) { return Of(VT_BSTR, [t](VARIANT& v) { v.bstrVal = SysAllocString(t); }); };
   const std::string utf8 = "Gr\u00f6\u00dfe";
   const CIMTYPE plain = CIM_EMPTY, u32 = CIM_UINT32, u64 = CIM_UINT64;
-  struct Case {
-    const char* name;
-    VARIANT value;
-    CIMTYPE type;
-    Variant expected;
-  } cases[] = {
+  const std::tuple<const char*, VARIANT, CIMTYPE, Variant> cases[] = {
       {"VT_EMPTY", Of(VT_EMPTY, [](VARIANT&) {}), plain, Empty{}},
       {"VT_NULL", Of(VT_NULL, [](VARIANT&) {}), plain, Null{}},
       {"VT_I2", Of(VT_I2, [](VARIANT& v) { v.iVal = -300; }), plain, int16_t{-300}},
@@ -122,16 +117,16 @@ void ValueCases() {
       {"a text of digits", bstr(L"0042"), CIM_STRING, "0042"},
       {"64-bit values", Array({L"1", L"5000000000"}), u64 | CIM_FLAG_ARRAY, Variant::Array{1, int64_t{5000000000}}},
   };
-  for (const Case& c : cases) {
+  for (const auto& [name, value, type, expected] : cases) {
     OwnedVariant v;
-    v.v = c.value;
+    v.v = value;
     Variant got;
-    const int32_t error = Raised([&] { got = FromCimValue(v.v, c.type); });
-    Check(error == 0 && got == c.expected, std::string("value ") + c.name + ": " + KindName(got.kind()));
-    if (error == 0 && c.type == plain && !c.expected.IsEmpty()) {
+    const int32_t error = Raised([&] { got = FromCimValue(v.v, type); });
+    Check(error == 0 && got == expected, std::string("value ") + name + ": " + KindName(got.kind()));
+    if (error == 0 && type == plain && !expected.IsEmpty()) {
       OwnedVariant back;
-      ToVariant(c.expected, back.v);
-      Check(FromVariant(back.v) == c.expected, std::string("ToVariant round trip ") + c.name);
+      ToVariant(expected, back.v);
+      Check(FromVariant(back.v) == expected, std::string("ToVariant round trip ") + name);
     }
   }
   OwnedVariant object;
@@ -158,20 +153,17 @@ void ScrolledDrawingCases() {
   Check(RowsThatFit(state, 1, 300, 96) == 10 && RowsThatFit(state, 25, 300, 96) == 5 &&
             RowsThatFit(state, 1, 300, 192) == 4,
         "the rows that fit below the header: at 96 dpi, from row 25, at 192 dpi");
-  const struct {
-    int dpi;
-    int32_t firstRow;
-    int rowPixels;
-    COLORREF belowHeader;
-  } cases[] = {{96, 1, 27, red}, {96, 4, 27, blue}, {96, 5, 27, red}, {192, 1, 53, red}, {192, 2, 53, blue}};
-  for (const auto& c : cases) {
+  // Resolution, first row shown, row height in pixels, the colour below the header.
+  const std::tuple<int, int32_t, int, COLORREF> cases[] = {
+      {96, 1, 27, red}, {96, 4, 27, blue}, {96, 5, 27, red}, {192, 1, 53, red}, {192, 2, 53, blue}};
+  for (const auto& [dpi, firstRow, rowPixels, belowHeader] : cases) {
     GridPicture picture;
-    picture.dpiX = picture.dpiY = c.dpi;
-    picture.firstRow = c.firstRow;
+    picture.dpiX = picture.dpiY = dpi;
+    picture.firstRow = firstRow;
     const Pixels p = Capture(200, 300, [&](HDC dc) { DrawGrid(dc, RECT{0, 0, 200, 300}, state, picture); });
-    Check(p.At(20, 3) == HeaderColor() && p.At(20, c.rowPixels + 3) == c.belowHeader,
-          "the header on top, the first row shown below it, at " + std::to_string(c.dpi) + " dpi from row " +
-              std::to_string(c.firstRow));
+    Check(p.At(20, 3) == HeaderColor() && p.At(20, rowPixels + 3) == belowHeader,
+          "the header on top, the first row shown below it, at " + std::to_string(dpi) + " dpi from row " +
+              std::to_string(firstRow));
   }
 }
 
@@ -219,10 +211,9 @@ void ClassObjectCases() {
     const HRESULT got = safety ? safety->GetInterfaceSafetyOptions(*iid, &supported, &enabled) : E_FAIL;
     bool same = got == reference.IObjectSafety_GetInterfaceSafetyOptions(iid, wantSupported, wantEnabled) &&
                 supported == wantSupported && enabled == wantEnabled && (iid != &kGridViewIid || got == E_NOINTERFACE);
-    for (DWORD options : {1ul, 2ul, 3ul}) {
-      same = same && safety &&
-             safety->SetInterfaceSafetyOptions(*iid, options, options) ==
-                 reference.IObjectSafety_SetInterfaceSafetyOptions(iid, options, options);
+    for (DWORD options = 1; options <= 3; ++options) {
+      same = same && safety->SetInterfaceSafetyOptions(*iid, options, options) ==
+                         reference.IObjectSafety_SetInterfaceSafetyOptions(iid, options, options);
     }
     Check(same, "IObjectSafety as the control answers, " + Hex(got) + ", enabled " + std::to_string(enabled));
   }

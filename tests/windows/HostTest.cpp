@@ -54,7 +54,7 @@ struct Hosted {
   }
 
   // SetSelectItem by name, as a script calls it; the count, or -1 on failure.
-  int Select(const std::wstring& category, int instance, std::wstring* error = nullptr) {
+  int Select(const std::wstring& category, int instance) {
     std::wstring name = L"SetSelectItem";
     LPOLESTR names[] = {name.data()};
     DISPID id = 0;
@@ -71,7 +71,6 @@ struct Hosted {
         FAILED(dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))
             ? E_FAIL
             : dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result.v, &info, nullptr);
-    if (error && info.bstrDescription) *error = info.bstrDescription;
     SysFreeString(info.bstrSource);
     SysFreeString(info.bstrDescription);
     return SUCCEEDED(hr) && result.v.vt == VT_I2 ? result.v.iVal : -1;
@@ -79,8 +78,7 @@ struct Hosted {
 
   std::wstring Cell(LONG row, LONG col) const {
     BSTR text = nullptr;
-    if (FAILED(view->GetCellText(row, col, &text))) return L"<outside>";
-    std::wstring out = text ? text : L"";
+    const std::wstring out = FAILED(view->GetCellText(row, col, &text)) ? L"<outside>" : text ? text : L"";
     SysFreeString(text);
     return out;
   }
