@@ -215,19 +215,14 @@ void CALLBACK CloseBox(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 int Hosting(int argc, char** argv, const std::string& mode) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.lpszClassName = L"BRVPartsHost";
-  RegisterClassW(&wc);
-  HWND frame = CreateWindowW(L"BRVPartsHost", L"BRVPartsInf host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 700, 400,
-                             nullptr, nullptr, wc.hInstance, nullptr);
+  // The form: a top-level window of a system class.
+  HWND frame = CreateWindowW(L"STATIC", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 700, 400,
+                             nullptr, nullptr, nullptr, nullptr);
   // The system's host sites the control and activates it in place in its
   // window (the designed 9450 x 4500 twips at 96 dpi, 10 pixels in).
   AtlAxWinInit();
   HWND host = CreateWindowW(L"AtlAxWin", L"BRVPartsInf.BRVPartsCtl", WS_CHILD | WS_VISIBLE, 10, 10, 630, 300, frame,
-                            nullptr, wc.hInstance, nullptr);
+                            nullptr, nullptr, nullptr);
   ComPtr<IUnknown> control;
   ComPtr<IOleObject> object;
   ComPtr<IOleInPlaceObject> inPlace;
