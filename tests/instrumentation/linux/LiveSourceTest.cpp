@@ -192,7 +192,8 @@ bool HasShape(const Property& p) {
   unsigned char bytes[16];
   if (const auto* text = v.get_if<std::string>()) {
     if (p.name == "MACAddress") {
-      return std::regex_match(*text, std::regex("([0-9A-F]{2}:){5}(([0-9A-F]{2}:){2}|([0-9A-F]{2}:){10})?[0-9A-F]{2}")) &&
+      return std::regex_match(*text,
+                              std::regex("([0-9A-F]{2}:){5}(([0-9A-F]{2}:){2}|([0-9A-F]{2}:){10})?[0-9A-F]{2}")) &&
              text->find_first_not_of("0:") != std::string::npos;
     }
     return !text->empty() &&
