@@ -96,4 +96,8 @@ std::shared_ptr<const ClassSource> ReadOnce(std::shared_ptr<const ClassSource> s
   return std::make_shared<ReadOnceSource>(std::move(source));
 }
 
+ReadEachClassOnce::ReadEachClassOnce(bool enabled) {
+  if (auto source = CurrentClassSource(); enabled && source) scope_.emplace(ReadOnce(std::move(source)));
+}
+
 }  // namespace brv

@@ -94,4 +94,14 @@ class ThreadClassSource {
 // and the classes several categories and their details share are read once.
 std::shared_ptr<const ClassSource> ReadOnce(std::shared_ptr<const ClassSource> source);
 
+// For its lifetime, this thread reads each class of the current source once
+// (see ReadOnce); when `enabled` is false or no source is set, nothing changes.
+class ReadEachClassOnce {
+ public:
+  explicit ReadEachClassOnce(bool enabled);
+
+ private:
+  std::optional<ThreadClassSource> scope_;
+};
+
 }  // namespace brv

@@ -108,8 +108,7 @@ fi
 
 phase "tests against Wine's instrumentation service"
 run_check ComServerTest wine build-windows/brvparts_windows_tests.exe
-run_check HostTest wine build-windows/brvparts_windows_host.exe live
-run_script live.js
+run_script checks.js -- live
 run_script live.vbs
 if [[ -s $boxes_unix ]]; then
   echo "message boxes shown:"
@@ -180,17 +179,16 @@ phase "tests in other languages"
 utf16() { grep -P "^$2\t" "messages/$1.msg" | cut -f2 | tr -d '\n' | iconv -f UTF-8 -t UTF-16LE | od -An -tx2 | tr -s ' \n' ' '; }
 for lang in de ja; do
   locale=${lang}_$(tr '[:lower:]' '[:upper:]' <<<"${lang/ja/jp}").UTF-8
-  run_script localized.js LC_ALL="$locale" -- "$(utf16 "$lang" 201)" "$(utf16 "$lang" 202)"
-  run_check HostTest env LC_ALL="$locale" wine build-windows/brvparts_windows_host.exe header \
-    "$(utf16 "$lang" 201)" "$(utf16 "$lang" 202)"
-  # A failing category's box, modal to the host's window, in the language.
+  run_script checks.js LC_ALL="$locale" -- localized "$(utf16 "$lang" 201)" "$(utf16 "$lang" 202)"
+  # The header, and a failing category's box, modal to the host's window, in the language.
   run_check HostTest env LC_ALL="$locale" BRVPARTS_SNAPSHOT="$(winepath -w tests/data/windows/fixture.json)" \
-    wine build-windows/brvparts_windows_host.exe box "$(utf16 "$lang" 102)" "$(utf16 "$lang" 103)"
+    wine build-windows/brvparts_windows_host.exe box "$(utf16 "$lang" 102)" "$(utf16 "$lang" 103)" \
+    "$(utf16 "$lang" 201)" "$(utf16 "$lang" 202)"
 done
 
 phase "tests against tests/data/windows/fixture.json"
 fixture=$(winepath -w tests/data/windows/fixture.json)
-run_script snapshot.js BRVPARTS_SNAPSHOT="$fixture"
+run_script checks.js BRVPARTS_SNAPSHOT="$fixture" -- snapshot
 run_check HostTest BRVPARTS_SNAPSHOT="$fixture" wine build-windows/brvparts_windows_host.exe snapshot
 
 phase "unregister"
@@ -200,7 +198,7 @@ else
   echo "FAIL: regsvr32 /u $dll (exit code $?)"
   total_failed=$((total_failed + 1))
 fi
-run_script unregistered.js
+run_script checks.js -- unregistered
 
 phase "done"
 echo "test-windows: $total_passed passed, $total_failed failed"

@@ -384,8 +384,7 @@ void CheckCombinations(const Request& r, const Subcommands& s) {
 // The inventory of the chosen source, as tables or JSON.
 int ShowInventory(const Request& r) {
   // With the details, each class is read once for the tables and the details alike.
-  std::optional<brv::ThreadClassSource> once;
-  if (auto source = brv::CurrentClassSource(); r.details && source) once.emplace(brv::ReadOnce(std::move(source)));
+  const brv::ReadEachClassOnce once(r.details);
   brv::Session session(&std::cerr);
   if (const auto& e = session.control().startupError()) {
     std::cerr << "brvparts: start-up failed: " << e->description() << "\n";

@@ -54,8 +54,7 @@ std::optional<nlohmann::ordered_json> InventoryDocument(Session& session, std::o
                                                         std::optional<int32_t> instance, PastTheCount* past,
                                                         CaptionsShown* shown, InventoryValues* values, bool details) {
   // With the details, each class is read once for the grids and the details alike.
-  std::optional<ThreadClassSource> once;
-  if (auto source = CurrentClassSource(); details && source) once.emplace(ReadOnce(std::move(source)));
+  const ReadEachClassOnce once(details);
   const EnglishCaptions captions;
   nlohmann::ordered_json categories = nlohmann::ordered_json::object();
   std::vector<std::pair<std::string, size_t>> cut;

@@ -1,20 +1,16 @@
 // The Windows pieces in-process, run under Wine by scripts/test-windows.sh:
-// automation values in both directions, error numbers, the grid's drawing,
-// the class objects and the interfaces the control answers, the message-box
-// log, and the instrumentation and the parts' details against Wine's own service.
-// Prints "N passed, M failed" and exits non-zero on any failure.
+// automation values, error numbers, the grid's drawing, the class objects and
+// the interfaces the control answers, the message-box log, and the parts'
+// details against Wine's own instrumentation service.
 #include <objsafe.h>
 #include <ocidl.h>
 #include <olectl.h>
 #include <wbemcli.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
-#include <sstream>
-#include <vector>
+#include <tuple>
 
 #include "common/Text.h"
 #include "containers/common/DetailText.h"
@@ -33,26 +29,15 @@
 #include "platform/strings/Resources.h"
 #include "platform/windows/CimValue.h"
 #include "platform/windows/Com.h"
+#include "tests/windows/Checks.h"
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** out);
 
 using namespace brv;
 using namespace brv::win;
+using namespace brv::wintest;
 
 namespace {
-
-int passed = 0, failed = 0;
-
-void Check(bool ok, const std::string& what) {
-  if (!ok) std::printf("FAIL: %s\n", what.c_str());
-  ++(ok ? passed : failed);
-}
-
-std::string Hex(int32_t n) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(n));
-  return text;
-}
 
 // The error number a call raises, 0 when it raises none.
 int32_t Raised(const std::function<void()>& call) {
@@ -88,10 +73,9 @@ VARIANT Array(const std::vector<std::wstring>& texts, std::vector<LONG> numbers 
   return v;
 }
 
-// Automation values in, and the system's values out again unchanged, of the
-// same kind (a 16-bit count goes out as VT_I2); and a property's value read by
-// its declared type: the service carries an unsigned 32-bit property in VT_I4
-// (a 2 GiB adapter must not come out negative) and a 64-bit one as its text.
+// Automation values in, and out again unchanged; a property's value read by its
+// declared type: the service carries an unsigned 32-bit property in VT_I4 (a 2
+// GiB adapter must not come out negative) and a 64-bit one as its text.
 void ValueCases() {
   static BSTR text = SysAllocString(L"Gr\u00f6\u00dfe");
   static VARIANT inner = Of(VT_I4, [](VARIANT& v) { v.lVal = 42; });
@@ -99,12 +83,7 @@ void ValueCases() {
   const auto bstr = [](const wchar_t* t) { return Of(VT_BSTR, [t](VARIANT& v) { v.bstrVal = SysAllocString(t); }); };
   const std::string utf8 = "Gr\u00f6\u00dfe";
   const CIMTYPE plain = CIM_EMPTY, u32 = CIM_UINT32, u64 = CIM_UINT64;
-  struct Case {
-    const char* name;
-    VARIANT value;
-    CIMTYPE type;
-    Variant expected;
-  } cases[] = {
+  const std::tuple<const char*, VARIANT, CIMTYPE, Variant> cases[] = {
       {"VT_EMPTY", Of(VT_EMPTY, [](VARIANT&) {}), plain, Empty{}},
       {"VT_NULL", Of(VT_NULL, [](VARIANT&) {}), plain, Null{}},
       {"VT_I2", Of(VT_I2, [](VARIANT& v) { v.iVal = -300; }), plain, int16_t{-300}},
@@ -138,16 +117,16 @@ void ValueCases() {
       {"a text of digits", bstr(L"0042"), CIM_STRING, "0042"},
       {"64-bit values", Array({L"1", L"5000000000"}), u64 | CIM_FLAG_ARRAY, Variant::Array{1, int64_t{5000000000}}},
   };
-  for (const Case& c : cases) {
+  for (const auto& [name, value, type, expected] : cases) {
     OwnedVariant v;
-    v.v = c.value;
+    v.v = value;
     Variant got;
-    const int32_t error = Raised([&] { got = FromCimValue(v.v, c.type); });
-    Check(error == 0 && got == c.expected, std::string("value ") + c.name + ": " + KindName(got.kind()));
-    if (error == 0 && c.type == plain && !c.expected.IsEmpty()) {
+    const int32_t error = Raised([&] { got = FromCimValue(v.v, type); });
+    Check(error == 0 && got == expected, std::string("value ") + name + ": " + KindName(got.kind()));
+    if (error == 0 && type == plain && !expected.IsEmpty()) {
       OwnedVariant back;
-      ToVariant(c.expected, back.v);
-      Check(FromVariant(back.v) == c.expected, std::string("ToVariant round trip ") + c.name);
+      ToVariant(expected, back.v);
+      Check(FromVariant(back.v) == expected, std::string("ToVariant round trip ") + name);
     }
   }
   OwnedVariant object;
@@ -156,9 +135,8 @@ void ValueCases() {
   Check(Raised([&] { FromVariant(object.v); }) == err::kTypeMismatch, "an object is a type mismatch");
 }
 
-// The grid's picture at a given scroll position and resolution: the header
-// stays on top, the rows from the first shown one follow it, lengths in twips
-// become pixels through the device's pixels per inch.
+// The grid's picture scrolled and at 192 pixels per inch: the header stays on
+// top, the first row shown follows it, twips become pixels by the resolution.
 void ScrolledDrawingCases() {
   MemoryGrid grid(30, 2);
   for (int32_t r = 0; r < 30; ++r) grid.SetRowHeight(r, 400);
@@ -175,57 +153,33 @@ void ScrolledDrawingCases() {
   Check(RowsThatFit(state, 1, 300, 96) == 10 && RowsThatFit(state, 25, 300, 96) == 5 &&
             RowsThatFit(state, 1, 300, 192) == 4,
         "the rows that fit below the header: at 96 dpi, from row 25, at 192 dpi");
-  const struct {
-    int dpi;
-    int32_t firstRow;
-    int rowPixels;
-    COLORREF belowHeader;
-  } cases[] = {{96, 1, 27, red}, {96, 4, 27, blue}, {96, 5, 27, red}, {192, 1, 53, red}, {192, 2, 53, blue}};
-  for (const auto& c : cases) {
-    BITMAPINFO info{{sizeof(BITMAPINFOHEADER), 200, -300, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
-    void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, bitmap);
+  // Resolution, first row shown, row height in pixels, the colour below the header.
+  const std::tuple<int, int32_t, int, COLORREF> cases[] = {
+      {96, 1, 27, red}, {96, 4, 27, blue}, {96, 5, 27, red}, {192, 1, 53, red}, {192, 2, 53, blue}};
+  for (const auto& [dpi, firstRow, rowPixels, belowHeader] : cases) {
     GridPicture picture;
-    picture.dpiX = picture.dpiY = c.dpi;
-    picture.firstRow = c.firstRow;
-    DrawGrid(dc, RECT{0, 0, 200, 300}, state, picture);
-    GdiFlush();
-    const auto at = [&](int x, int y) {
-      const DWORD p = static_cast<const DWORD*>(bits)[y * 200 + x];
-      return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-    };
-    Check(at(20, 3) == HeaderColor() && at(20, c.rowPixels + 3) == c.belowHeader,
-          "the header on top, the first row shown below it, at " + std::to_string(c.dpi) + " dpi from row " +
-              std::to_string(c.firstRow));
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
+    picture.dpiX = picture.dpiY = dpi;
+    picture.firstRow = firstRow;
+    const Pixels p = Capture(200, 300, [&](HDC dc) { DrawGrid(dc, RECT{0, 0, 200, 300}, state, picture); });
+    Check(p.At(20, 3) == HeaderColor() && p.At(20, rowPixels + 3) == belowHeader,
+          "the header on top, the first row shown below it, at " + std::to_string(dpi) + " dpi from row " +
+              std::to_string(firstRow));
   }
 }
 
-// A script's own error numbers travel in the control facility, the service's
-// are HRESULTs already, and dispatch failures read as the numbers scripts know
-// (a script sees the low word only, so this is the one place they are checked).
+// Error numbers as HRESULTs and back (a script sees the low word only).
 void ErrorNumberCases() {
-  const struct {
-    int32_t number;
-    HRESULT hr;
-    bool bothWays;
-  } cases[] = {{err::kInvalidCall, static_cast<HRESULT>(0x800A0005u), true},
-               {err::kInvalidPropertyIndex, static_cast<HRESULT>(0x800A017Du), true},
-               {err::kWbemInvalidClass, static_cast<HRESULT>(0x80041010u), true},
-               {err::kRpcUnavailable, static_cast<HRESULT>(0x800706BAu), true},
-               {err::kTypeMismatch, DISP_E_TYPEMISMATCH, false},
-               {err::kNoSuchMember, DISP_E_MEMBERNOTFOUND, false}};
-  for (const auto& c : cases) {
-    Check(NumberOf(c.hr) == c.number && (!c.bothWays || HresultOf(c.number) == c.hr), "error number of " + Hex(c.hr));
+  const std::pair<int32_t, uint32_t> cases[] = {
+      {err::kInvalidCall, 0x800A0005u},      {err::kInvalidPropertyIndex, 0x800A017Du},
+      {err::kWbemInvalidClass, 0x80041010u}, {err::kRpcUnavailable, 0x800706BAu},
+      {err::kTypeMismatch, 0x80020005u},     {err::kNoSuchMember, 0x80020003u}};
+  for (const auto& [number, hr] : cases) {  // dispatch failures (0x8002....) map one way only
+    Check(NumberOf(static_cast<HRESULT>(hr)) == number && (hr >> 16 == 0x8002 || HresultOf(number) == HRESULT(hr)),
+          "error number of " + Hex(static_cast<long>(hr)));
   }
 }
 
-// What `object` answers for `iid`, released at once (the object lives on
-// through other references), to compare identities; null where it answers none.
+// What `object` answers for `iid` (released at once), null where it answers none.
 void* Face(IUnknown* object, REFIID iid) {
   IUnknown* face = nullptr;
   if (!object || FAILED(object->QueryInterface(iid, reinterpret_cast<void**>(&face)))) return nullptr;
@@ -246,9 +200,8 @@ void ClassObjectCases() {
         "created through _BRVPartsCtl, not aggregated");
   if (!control) return;
 
-  // IObjectSafety answers exactly what the control's own methods answer; for
-  // an interface the control does not offer, the enabled options are left as
-  // passed. The grid's contents are not declared safe.
+  // IObjectSafety answers what the control's own methods answer; the grid's
+  // interface is not declared safe.
   ComPtr<IObjectSafety> safety;
   control->QueryInterface(IID_IObjectSafety, safety.put_void());
   BRVPartsCtl reference;
@@ -258,17 +211,15 @@ void ClassObjectCases() {
     const HRESULT got = safety ? safety->GetInterfaceSafetyOptions(*iid, &supported, &enabled) : E_FAIL;
     bool same = got == reference.IObjectSafety_GetInterfaceSafetyOptions(iid, wantSupported, wantEnabled) &&
                 supported == wantSupported && enabled == wantEnabled && (iid != &kGridViewIid || got == E_NOINTERFACE);
-    for (DWORD options : {1ul, 2ul, 3ul}) {
-      same = same && safety &&
-             safety->SetInterfaceSafetyOptions(*iid, options, options) ==
-                 reference.IObjectSafety_SetInterfaceSafetyOptions(iid, options, options);
+    for (DWORD options = 1; options <= 3; ++options) {
+      same = same && safety->SetInterfaceSafetyOptions(*iid, options, options) ==
+                         reference.IObjectSafety_SetInterfaceSafetyOptions(iid, options, options);
     }
     Check(same, "IObjectSafety as the control answers, " + Hex(got) + ", enabled " + std::to_string(enabled));
   }
 
-  // The event interface has a connection point that takes and drops sinks.
-  // QueryInterface is symmetric and transitive: every face of the control
-  // reaches every other, and the point (an object of its own) leads back.
+  // Every face of the control reaches every other; the event interface's
+  // connection point (an object of its own) leads back, takes and drops sinks.
   ComPtr<IConnectionPointContainer> container, back;
   ComPtr<IConnectionPoint> point, other;
   control->QueryInterface(IID_IConnectionPointContainer, container.put_void());
@@ -290,8 +241,7 @@ void ClassObjectCases() {
             point->Unadvise(cookie) == CONNECT_E_NOCONNECTION,
         "Advise, Unadvise, and Unadvise twice");
 
-  // The dispatch interface has SetSelectItem (id 1) only: no other id answers,
-  // and it cannot be put (no name reads the grid either: live.js tries them).
+  // SetSelectItem (id 1) is the only member, and cannot be put.
   for (DISPID guess = -10; guess <= 40; ++guess) {
     DISPPARAMS noArgs{nullptr, nullptr, 0, 0};
     OwnedVariant answer;
@@ -301,8 +251,7 @@ void ClassObjectCases() {
           "dispatch id " + std::to_string(guess) + " answers nothing");
   }
 
-  // Late-bound calls reach the control by name, whatever the letter case, and
-  // its arguments by their names.
+  // Names, whatever their letter case, of the member and its arguments.
   std::wstring name = L"sEtSeLeCtItEm", first = L"optionStr", second = L"NINDEX", wrong = L"nIndexes";
   LPOLESTR names[] = {name.data(), second.data(), first.data()};
   DISPID ids[3] = {};
@@ -313,39 +262,33 @@ void ClassObjectCases() {
             ids[1] == DISPID_UNKNOWN,
         "an unknown parameter name");
 
-  // Named arguments (nIndex is 1, optionStr 0; the arguments come last first)
-  // in any order, alone or after positional ones: the count is a positional call's.
+  // Named arguments (nIndex 1, optionStr 0; arguments come last first) give a
+  // positional call's count.
   OwnedBstr cpu(std::string("CPU"));
   VARIANT category = Of(VT_BSTR, [&](VARIANT& v) { v.bstrVal = cpu.get(); });
   VARIANT instance = Of(VT_I4, [](VARIANT& v) { v.lVal = 1; });
-  struct Call {
-    const char* name;
-    std::vector<VARIANT> args;
-    std::vector<DISPID> named;
-    HRESULT hr;
-  } calls[] = {
-      {"positional", {instance, category}, {}, S_OK},
-      {"both named", {category, instance}, {0, 1}, S_OK},
-      {"both named, nIndex first", {instance, category}, {1, 0}, S_OK},
-      {"optionStr by position, nIndex by name", {instance, category}, {1}, S_OK},
-      {"optionStr by position and by name", {category, category}, {0}, DISP_E_PARAMNOTFOUND},
-      {"nIndex alone", {instance}, {1}, DISP_E_PARAMNOTOPTIONAL},
-      {"an argument named 7", {instance, category}, {7}, DISP_E_PARAMNOTFOUND},
-  };
+  std::tuple<std::vector<VARIANT>, std::vector<DISPID>, HRESULT> calls[] = {
+      {{instance, category}, {}, S_OK},
+      {{category, instance}, {0, 1}, S_OK},
+      {{instance, category}, {1, 0}, S_OK},
+      {{instance, category}, {1}, S_OK},
+      {{category, category}, {0}, DISP_E_PARAMNOTFOUND},  // optionStr by position and by name
+      {{instance}, {1}, DISP_E_PARAMNOTOPTIONAL},
+      {{instance, category}, {7}, DISP_E_PARAMNOTFOUND}};
   SHORT count = -1;
-  for (Call& c : calls) {
-    DISPPARAMS p{c.args.data(), c.named.data(), static_cast<UINT>(c.args.size()), static_cast<UINT>(c.named.size())};
+  for (auto& [args, named, want] : calls) {
+    DISPPARAMS p{args.data(), named.data(), static_cast<UINT>(args.size()), static_cast<UINT>(named.size())};
     OwnedVariant out;
     EXCEPINFO info{};
     const HRESULT hr = control->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &p, &out.v, &info, nullptr);
     SysFreeString(info.bstrSource);
     SysFreeString(info.bstrDescription);
     if (count < 0 && hr == S_OK && out.v.vt == VT_I2) count = out.v.iVal;
-    Check(hr == c.hr && (hr != S_OK || (out.v.vt == VT_I2 && out.v.iVal == count)),
-          std::string(c.name) + ": " + Hex(hr));
+    Check(hr == want && (hr != S_OK || (out.v.vt == VT_I2 && out.v.iVal == count)),
+          "named arguments " + std::to_string(named.size()) + " of " + std::to_string(args.size()) + ": " + Hex(hr));
   }
 
-  // The grid is read through an interface no script can use (HostTest reads it).
+  // The grid's own interface (HostTest reads it).
   ComPtr<IBRVPartsGridView> view;
   LONG rows = 0, cols = 0;
   BSTR cell = nullptr;
@@ -355,57 +298,36 @@ void ClassObjectCases() {
         "IBRVPartsGridView, a face of the control, reads no row past the last");
 }
 
-// Objects created by programmatic name: a name nothing answers to, and the
-// string provider the way the control reaches it, through COM (the job runs
-// this after registering the DLL) and called late-bound, its errors coming
-// back with their numbers.
+// Objects created by programmatic name (the DLL is registered): the string
+// provider called late-bound, its errors coming back with their numbers.
 void CreateObjectCases() {
   Check(Raised([] { CreateObject("BRVPartsInf.NoSuchClass"); }) == err::kCannotCreateObject,
         "an unknown programmatic name raises 429");
   std::shared_ptr<AutomationObject> provider;
   Check(Raised([&] { provider = CreateObject("BRVPartsInf.clsResources"); }) == 0, "creating the provider through COM");
-  const struct {
-    const char* method;
-    int32_t number, raised;
-  } calls[] = {{"GetResourceString", 201, 0},
-               {"GetResourceString", 99999, err::kInvalidCall},
-               {"NoSuchMethod", 201, err::kNoSuchMember}};
-  for (const auto& c : calls) {
-    std::vector<Variant> args{Variant(c.number)};
+  const std::tuple<const char*, int32_t, int32_t> calls[] = {{"GetResourceString", 201, 0},
+                                                             {"GetResourceString", 99999, err::kInvalidCall},
+                                                             {"NoSuchMethod", 201, err::kNoSuchMember}};
+  for (const auto& [method, number, raised] : calls) {
+    std::vector<Variant> args{Variant(number)};
     Variant text;
-    Check(provider && Raised([&] { text = provider->Call(c.method, args); }) == c.raised &&
-              (c.raised != 0 || !TextOf(text).empty()) && args[0] == Variant(c.number),
-          std::string(c.method) + "(" + std::to_string(c.number) + ") through COM");
+    Check(provider && Raised([&] { text = provider->Call(method, args); }) == raised &&
+              (raised != 0 || !TextOf(text).empty()) && args[0] == Variant(number),
+          std::string(method) + "(" + std::to_string(number) + ") through COM");
   }
 }
 
-// The boxes go to the log in UTF-8, one "TITLE: PROMPT" line each.
-void MessageBoxCases() {
-  wchar_t folder[MAX_PATH];
-  GetTempPathW(MAX_PATH, folder);
-  const std::wstring path = std::wstring(folder) + L"brvparts-box-test.log";
-  DeleteFileW(path.c_str());
-  _wputenv_s(L"BRVPARTS_MSGBOX_LOG", path.c_str());
-  MsgBox("Failed to create object.", 0, "Parts Information - Error");
-  MsgBox("Zweite \303\234berschrift", 0, "Titel");
-  std::stringstream text;
-  text << std::ifstream(std::filesystem::path(path), std::ios::binary).rdbuf();
-  Check(text.str() == "Parts Information - Error: Failed to create object.\nTitel: Zweite \303\234berschrift\n",
-        "boxes go to the log, in UTF-8: [" + text.str() + "]");
-  DeleteFileW(path.c_str());
-}
-
-// Catalogues and snapshots in a folder whose name is not ASCII (a user's own
-// folder often is not) are still read, whatever the ANSI code page.
+// Catalogues, snapshots and the message-box log in a folder whose name is not
+// ASCII, whatever the ANSI code page; the boxes go to the log in UTF-8, one
+// "TITLE: PROMPT" line each.
 void NonAsciiFolderCases() {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   const std::wstring folder = std::wstring(temp) + L"brvparts Gr\u00f6\u00dfe \u30c6\u30b9\u30c8";
-  // Wine holds such a name only in a UTF-8 locale; the test script sees to it.
   if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
     return Check(false, "a non-ASCII folder cannot be made here (error " + std::to_string(GetLastError()) + ")");
   }
-  const std::wstring file = folder + L"\\en.msg", snapshot = folder + L"\\inventory.json";
+  const std::wstring file = folder + L"\\en.msg", snapshot = folder + L"\\inventory.json", log = folder + L"\\box.log";
   std::ofstream(std::filesystem::path(file), std::ios::binary) << "201\tItem\n";
   std::ofstream(std::filesystem::path(snapshot), std::ios::binary)
       << R"({"format": "brvparts-snapshot/1", "classes": {"Win32_Processor": [{"Name": "x"}]}})";
@@ -418,14 +340,19 @@ void NonAsciiFolderCases() {
     refusal = e.what();
   }
   Check(refusal.empty(), "a snapshot in a non-ASCII folder: " + refusal);
-  DeleteFileW(snapshot.c_str());
-  DeleteFileW(file.c_str());
+  _wputenv_s(L"BRVPARTS_MSGBOX_LOG", log.c_str());
+  MsgBox("Failed to create object.", 0, "Parts Information - Error");
+  MsgBox("Zweite \303\234berschrift", 0, "Titel");
+  std::stringstream boxes;
+  boxes << std::ifstream(std::filesystem::path(log), std::ios::binary).rdbuf();
+  Check(boxes.str() == "Parts Information - Error: Failed to create object.\nTitel: Zweite \303\234berschrift\n",
+        "boxes go to the log, in UTF-8: [" + boxes.str() + "]");
+  for (const std::wstring& made : {snapshot, file, log}) DeleteFileW(made.c_str());
   RemoveDirectoryW(folder.c_str());
 }
 
-// Monikers against the machine's own service: every configuration can be
-// bound by the object-path form with and without the key named; what it
-// refuses comes with its own numbers.
+// Monikers: every configuration bound by its object path, with and without the
+// key named; what the service refuses comes with its own numbers.
 void MonikerCases() {
   std::unique_ptr<wmi::Services> services;
   Check(Raised([&] { services = wmi::BindServices("winmgmts:{impersonationLevel=impersonate}!//./root/cimv2"); }) == 0,
@@ -446,36 +373,26 @@ void MonikerCases() {
       Check(error == 0 && got == index, path + ": " + Hex(error));
     }
   }
-  const struct {
-    const char* what;
-    std::function<void()> call;
-    int32_t number;
-  } refused[] = {
-      {"a namespace moniker naming an object", [] { wmi::BindServices("winmgmts://./root/cimv2:Win32_Processor"); },
-       static_cast<int32_t>(0x800401E4u)},
-      {"an absent namespace", [] { wmi::BindServices("winmgmts://./root/nothere"); },
-       static_cast<int32_t>(0x8004100Eu)},
-      {"an absent instance",
-       [] { wmi::BindObject("winmgmts://./root/cimv2:Win32_NetworkAdapterConfiguration='987654'"); },
-       err::kWbemNotFound},
-      {"an unknown property",
-       [&] {
-         if (auto o = services->ExecQuery("select * from Win32_Processor")->Enumerate()->Next()) o->Get("NoSuch");
-       },
-       err::kWbemNotFound},
-      {"a malformed query", [&] { services->ExecQuery("selec * frm")->Enumerate()->Next(); }, err::kWbemInvalidQuery},
-  };
-  for (const auto& c : refused) {
-    const int32_t got = Raised(c.call);
-    Check(got == c.number, std::string(c.what) + ": " + Hex(got));
+  // A namespace moniker naming an object, an absent namespace, an absent
+  // instance, an unknown property, a malformed query.
+  const std::pair<int32_t, std::function<void()>> refused[] = {
+      {int32_t(0x800401E4u), [] { wmi::BindServices("winmgmts://./root/cimv2:Win32_Processor"); }},
+      {int32_t(0x8004100Eu), [] { wmi::BindServices("winmgmts://./root/nothere"); }},
+      {err::kWbemNotFound,
+       [] { wmi::BindObject("winmgmts://./root/cimv2:Win32_NetworkAdapterConfiguration='987654'"); }},
+      {err::kWbemNotFound,
+       [&] { services->ExecQuery("select * from Win32_Processor")->Enumerate()->Next()->Get("N"); }},
+      {err::kWbemInvalidQuery, [&] { services->ExecQuery("selec * frm")->Enumerate()->Next(); }}};
+  for (const auto& [number, call] : refused) {
+    const int32_t got = Raised(call);
+    Check(got == number, "refused with " + Hex(got) + ", expected " + Hex(number));
   }
 }
 
-// Every detail of every category, read by ReadDetails from Wine's own service,
-// against the same property of the same part asked of the service: nothing it
-// answers is lost on the way; a number (a 64-bit one comes as text) is a number
-// and shows as one, a flag a truth value, a list a list. Prints what the
-// service answers for each category's first part.
+// Every detail of every category read by ReadDetails, against the same
+// property of the same part asked of the service: nothing is lost, a number
+// shows as one, a flag is a truth value, a list a list. Prints each category's
+// first part.
 void DetailCases() {
   const SayWord say = UserMessages();
   const auto services = wmi::BindServices(frame::Moniker());
@@ -496,8 +413,8 @@ void DetailCases() {
                                    }) == 0,
             "querying " + std::string(ClassName(d.source)));
     }
-    // The parts as the grid numbers them: the category's own instances that it
-    // shows (the adapters it keeps), else those of the class its details come from.
+    // The parts as the grid numbers them: the category's own shown instances,
+    // else those of its details' class.
     std::vector<const wmi::Object*> own;
     for (const auto& o : all[c.source]) {
       if (c.category != Category::NetworkAdapter || ShownAdapter(o.get())) own.push_back(o.get());
@@ -553,10 +470,8 @@ int main() {
   ErrorNumberCases();
   ClassObjectCases();
   CreateObjectCases();
-  MessageBoxCases();
   NonAsciiFolderCases();
   MonikerCases();
   DetailCases();
-  std::printf("ComServerTest: %d passed, %d failed\n", passed, failed);
-  return failed == 0 && passed > 0 ? 0 : 1;
+  return Summary("ComServerTest");
 }
