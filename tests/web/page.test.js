@@ -1,22 +1,18 @@
 // The page over the sample laptop snapshot: every category, the instance picker,
-// the grid's geometry and colours, the script object, and a screenshot.
+// the grid's geometry and colours, the script object, boxes and scrolling, a
+// screenshot, and narrow windows and long values: at phone widths the grid's two
+// columns share the width and values wrap, so nothing runs off the page; at
+// desktop widths the grid keeps the control's geometry, and a value cut short
+// can be read whole.
 import assert from 'node:assert/strict';
 import { mkdirSync, readFileSync } from 'node:fs';
 import { dirname, join } from 'node:path';
-import { after, before, test } from 'node:test';
+import { test } from 'node:test';
 import { fileURLToPath } from 'node:url';
-import { choose, gridText, openBrowser, openPage, serverUrl } from './support.js';
+import { CASES, answerWith, choose, gridText, idle, openPage, shows } from './support.js';
 
 const SCREENSHOT = process.env.BRV_SCREENSHOT
   || join(dirname(fileURLToPath(import.meta.url)), '..', '..', 'docs', 'web-page.png');
-
-let browser;
-let url;
-before(async () => {
-  url = serverUrl('laptop');
-  browser = await openBrowser();
-});
-after(async () => browser?.close());
 
 // What each category of samples/laptop.json shows, every instance whole, as the
 // program's --json has it (null is the empty text). The walk ends on the second
@@ -25,10 +21,9 @@ const EXPECTED = JSON.parse(readFileSync(new URL('../data/expected/laptop.json',
 const WALK = [...Object.keys(EXPECTED).filter((n) => n !== 'Network Adapter'), 'Network Adapter'];
 
 test('every category shows its captions and values, and the picker offers and shows its instances', async () => {
-  const { page, events } = await openPage(browser, url);
+  const { page, done } = await openPage('laptop');
   for (const name of WALK) {
-    const instances = EXPECTED[name];
-    const count = instances.length;
+    const count = EXPECTED[name].length;
     await choose(page, name);
     assert.equal(await page.textContent('#caption'), name);
     assert.equal(await page.getAttribute(`#categories button[data-category="${name}"]`, 'aria-pressed'), 'true');
@@ -36,89 +31,68 @@ test('every category shows its captions and values, and the picker offers and sh
     assert.deepEqual(options, Array.from({ length: count }, (_, i) => String(i + 1)), name);
     assert.equal(await page.isDisabled('#instance'), count === 0, name);
     assert.equal(await page.$$eval('dialog[open]', (d) => d.length), 0, name);
-    for (const [i, facts] of instances.entries()) {
+    for (const [i, facts] of EXPECTED[name].entries()) {
       if (i > 0) {
         await page.selectOption('#instance', String(i + 1));
-        await page.waitForFunction((n) => document.body.dataset.state === 'idle'
-          && document.querySelector('#site .cell[data-row="1"][data-col="1"]')?.textContent === n, String(i + 1));
+        await shows(page, name, i + 1);
         assert.equal(await page.inputValue('#instance'), String(i + 1));
         assert.match(await page.textContent('#status'), new RegExp(`instance ${i + 1} of ${count}`));
       }
       const rows = (await gridText(page)).filter((r) => r.join('').trim() !== '');
-      assert.deepEqual(rows, [['Item', 'Value'], ...Object.entries(facts).filter(([k]) => k !== 'details').map(([k, v]) => [k, v ?? '<Empty>'])],
-        `${name} ${i + 1}`);
+      const want = Object.entries(facts).filter(([k]) => k !== 'details').map(([k, v]) => [k, v ?? '<Empty>']);
+      assert.deepEqual(rows, [['Item', 'Value'], ...want], `${name} ${i + 1}`);
     }
   }
-  assert.deepEqual(events, { dialogs: [], errors: [] });
   await page.mouse.move(0, 0);
   mkdirSync(dirname(SCREENSHOT), { recursive: true });
   await page.screenshot({ path: SCREENSHOT });
-  await page.close();
+  await done();
 });
 
 test('the grid keeps the control geometry, colours, header look and current cell', async () => {
-  const { page } = await openPage(browser, url);
+  const { page, done } = await openPage('laptop');
   await choose(page, 'CPU');
   const look = await page.evaluate(() => {
     const site = document.getElementById('site');
-    const cells = [...site.querySelectorAll('.cell')].map((cell) => {
-      const style = getComputedStyle(cell);
-      const box = cell.getBoundingClientRect();
-      return {
-        row: Number(cell.dataset.row), col: Number(cell.dataset.col),
-        fill: style.backgroundColor, textAlign: style.textAlign,
-        justify: style.justifyContent, alignItems: style.alignItems,
-        width: box.width, height: box.height, current: cell.classList.contains('current'),
-      };
-    });
-    return { width: site.clientWidth, height: site.clientHeight, overflowY: getComputedStyle(site).overflowY, cells };
+    return { width: site.clientWidth, height: site.clientHeight, overflowY: getComputedStyle(site).overflowY,
+      cells: [...site.querySelectorAll('.cell')].map((cell) => {
+        const style = getComputedStyle(cell);
+        const box = cell.getBoundingClientRect();
+        return { row: Number(cell.dataset.row), col: Number(cell.dataset.col), fill: style.backgroundColor,
+          align: [style.textAlign, style.justifyContent, style.alignItems], width: box.width, height: box.height,
+          current: cell.classList.contains('current') };
+      }) };
   });
-  assert.equal(look.width, 630);
-  assert.equal(look.height, 300);
-  assert.equal(look.overflowY, 'hidden');
-  assert.equal(look.cells.length, 22);
+  assert.deepEqual([look.width, look.height, look.overflowY, look.cells.length], [630, 300, 'hidden', 22]);
   for (const cell of look.cells) {
     const where = `cell ${cell.row},${cell.col}`;
-    assert.ok(Math.abs(cell.width - 315) < 0.5, `${where} width ${cell.width}`);
-    assert.ok(Math.abs(cell.height - 400 / 15) < 0.5, `${where} height ${cell.height}`);
+    assert.ok(Math.abs(cell.width - 315) < 0.5 && Math.abs(cell.height - 400 / 15) < 0.5, `${where} ${cell.width}x${cell.height}`);
     if (cell.row === 0) {
       // Format code 4: centred both ways.
-      assert.deepEqual([cell.textAlign, cell.justify, cell.alignItems], ['center', 'center', 'center'], where);
+      assert.deepEqual(cell.align, ['center', 'center', 'center'], where);
     } else {
       // 0xFEF5F2 on odd rows, 0xE6D4CD on even rows; format code 0: left, top.
       assert.equal(cell.fill, cell.row % 2 ? 'rgb(242, 245, 254)' : 'rgb(205, 212, 230)', where);
-      assert.deepEqual([cell.textAlign, cell.alignItems], ['left', 'flex-start'], where);
+      assert.deepEqual([cell.align[0], cell.align[2]], ['left', 'flex-start'], where);
     }
     assert.equal(cell.current, cell.row === 1 && cell.col === 0, where);
   }
-  await page.close();
+  await done();
 });
 
 test('control.SetSelectItem returns the count or throws the control error', async () => {
-  const { page, events } = await openPage(browser, url);
-  const cases = [
-    { args: ['Memory', 2], result: 2 },
-    { args: ['Display', 1], result: 0 },
-    { args: ['CPU', 0], error: /Subscript out of range \(error 9\)/ },
-    { args: ['CPU', 'x'], error: /Type mismatch \(error 13\)/ },
-  ];
-  for (const c of cases) {
-    const outcome = await page.evaluate(async (args) => {
-      try {
-        return { result: await window.control.SetSelectItem(...args) };
-      } catch (e) {
-        return { error: e.message, number: e.number };
-      }
-    }, c.args);
-    if (c.error) assert.match(outcome.error ?? '', c.error, JSON.stringify(c.args));
+  const { page, events } = await openPage('laptop');
+  for (const c of CASES.controlCalls) {
+    const outcome = await page.evaluate(async (args) => window.control.SetSelectItem(...args).then(
+      (result) => ({ result }), (e) => ({ error: e.message })), c.args);
+    if (c.error) assert.match(outcome.error ?? '', new RegExp(c.error), JSON.stringify(c.args));
     else assert.deepEqual(outcome, { result: c.result }, JSON.stringify(c.args));
   }
   // The page follows the last call that succeeded.
   assert.equal(await page.textContent('#caption'), 'Display');
   assert.equal(await page.$$eval('#instance option', (o) => o.length), 1);
   await page.evaluate(() => window.control.SetSelectItem('Memory', 2));
-  assert.equal(await page.textContent('#caption'), 'Memory');
-  assert.equal(await page.inputValue('#instance'), '2');
+  assert.deepEqual([await page.textContent('#caption'), await page.inputValue('#instance')], ['Memory', '2']);
   // A failed call from the page's own list is reported in the status line.
   await page.route('**/api/call', (route) => route.fulfill({ status: 413, contentType: 'application/json',
     body: JSON.stringify({ status: 413, error: 'Payload Too Large', message: 'Too big.' }) }));
@@ -129,48 +103,89 @@ test('control.SetSelectItem returns the count or throws the control error', asyn
 });
 
 test('several boxes in one answer come one after another, then the grid; mode 3 scrolls', async () => {
-  const { page } = await openPage(browser, url);
+  const { page } = await openPage('laptop');
   await choose(page, 'Memory');
   // An answer the control could give: two boxes and a grid too tall for its site.
-  const rows = 14;
-  const grid = {
-    rows, cols: 2,
-    text: [['Item', 'Value'], ...Array.from({ length: rows - 1 }, (_, i) => [`Caption ${i + 1}`, `Value ${i + 1}`])],
-    rowHeight: Array(rows).fill(400), colWidth: [4725, 4725],
-    fill: [[null, null], ...Array.from({ length: rows - 1 }, (_, i) => Array(2).fill(i % 2 ? 15127757 : 16709106))],
-    cellFormat: [[4, 4], ...Array.from({ length: rows - 1 }, () => [null, null])],
-    colFormat: [0, 0], scrollBars: 3, row: 1, col: 0, width: 9450, height: 4500,
-  };
-  await page.route('**/api/call', (route) => route.fulfill({
-    contentType: 'application/json',
-    body: JSON.stringify({ result: 1, error: null, grid, messages: [
-      { prompt: 'First box.', title: 'Title one' }, { prompt: 'Second box.', title: 'Title two' }] }),
-  }));
+  const boxes = [{ prompt: 'First box.', title: 'Title one' }, { prompt: 'Second box.', title: 'Title two' }];
+  await answerWith(page, [['Item', 'Value'], ...Array.from({ length: 13 }, (_, i) => [`Caption ${i + 1}`, `Value ${i + 1}`])],
+    3, boxes);
   await page.click('#categories button[data-category="CPU"]');
-  for (const [title, prompt] of [['Title one', 'First box.'], ['Title two', 'Second box.']]) {
+  for (const { title, prompt } of boxes) {
     await page.waitForSelector('dialog#box[open]');
-    assert.equal(await page.textContent('#box-title'), title);
-    assert.equal(await page.textContent('#box-prompt'), prompt);
+    assert.deepEqual([await page.textContent('#box-title'), await page.textContent('#box-prompt')], [title, prompt]);
     assert.equal((await gridText(page))[2][0], 'SLOTs', 'the grid waits for the boxes');
     await page.click('#box-ok');
   }
-  await page.waitForSelector('body[data-state="idle"]');
+  await idle(page);
   assert.equal((await gridText(page))[13][1], 'Value 13');
   // Headless Chromium hides scroll bars from view: the site asks for one, and
   // its content is taller than the site.
-  const scroll = await page.$eval('#site', (s) => ({
-    overflowY: getComputedStyle(s).overflowY, scrolls: s.scrollHeight > s.clientHeight,
-  }));
-  assert.deepEqual(scroll, { overflowY: 'scroll', scrolls: true });
+  const scroll = await page.$eval('#site', (s) => [getComputedStyle(s).overflowY, s.scrollHeight > s.clientHeight]);
+  assert.deepEqual(scroll, ['scroll', true]);
   await page.close();
 });
 
-// A machine without a display: "none", as the terminal (`Display: none`) and JSON (`[]`) say.
-test('a machine without a display shows none and no details', async () => {
-  const { page, events } = await openPage(browser, serverUrl('nodisplay'));
-  await choose(page, 'Display');
-  assert.deepEqual([await page.textContent('#count'), await page.textContent('#status')], ['none', 'Display: none']);
-  assert.equal(await page.isHidden('#details'), true);
-  assert.deepEqual(events, { dialogs: [], errors: [] });
-  await page.close();
+// How wide the page is, where its boxes and each value's box end, and the columns' widths.
+function measure(page) {
+  return page.evaluate(() => {
+    const right = (e) => e.getBoundingClientRect().right;
+    const frame = document.getElementById('frame');
+    const column = (c) => [...document.querySelectorAll(`#site .cell[data-col="${c}"]`)];
+    return {
+      documentWidth: document.documentElement.scrollWidth,
+      ends: ['#frame', '.categories', '.viewer', '.toolbar', '#details'].map((s) => right(document.querySelector(s)))
+        .concat(Math.max(...column(1).map((cell) => right(cell.firstChild)))),
+      details: !document.getElementById('details').hidden,
+      cut: column(1).filter((cell) => cell.firstChild.scrollWidth > cell.firstChild.clientWidth + 1).length,
+      frameScrolls: frame.scrollWidth > frame.clientWidth,
+      widths: [document.getElementById('site'), column(0)[0], column(1)[0]].map((e) => e.getBoundingClientRect().width),
+    };
+  });
+}
+
+test('at 320 and 360 px the columns share the width; at 768 and 1280 px the grid is as the control draws it', async () => {
+  for (const width of [320, 360, 768, 1280]) {
+    const where = `${width} px`;
+    const { page, done } = await openPage('laptop', { width, height: 640 });
+    await choose(page, 'CPU');  // the processor's name is the longest value
+    const m = await measure(page);
+    assert.ok(m.documentWidth <= width && m.ends.every((end) => end <= width), `${where}: ${JSON.stringify(m)}`);
+    assert.deepEqual([m.frameScrolls, m.details], [false, true], where);
+    if (width < 700) {
+      assert.equal(m.cut, 0, `${where}: every value shows whole, wrapped`);
+      assert.ok(Math.abs(m.widths[1] - m.widths[2]) <= 1, `${where}: equal shares ${m.widths}`);
+    } else {
+      assert.deepEqual(m.widths, [630, 315, 315], where);
+    }
+    await page.screenshot({ path: join(dirname(process.env.BRV_SCREENSHOT), `web-page-${width}.png`), fullPage: true });
+    // The README's pictures are the page at this width.
+    const png = readFileSync(new URL(`../../docs/web-page-${width}.png`, import.meta.url));
+    assert.equal(png.readUInt32BE(16), width, `docs/web-page-${width}.png`);
+    await done(where);
+  }
+});
+
+test('a value cut short shows whole on hover and on focus, and can be selected', async () => {
+  const { page, done } = await openPage('laptop');
+  const long = `Intel(R) Ethernet Connection (4) I219-LM ${'with a description far too long for its column '.repeat(2)}end`;
+  await answerWith(page, [['Item', 'Value'], ['Index', '1'], ['Description', long]], 1);
+  await page.route('**/api/details?*', (route) => route.fulfill({ contentType: 'application/json', body: '{"details":[]}' }));
+  await choose(page, 'Network Adapter');
+  const cells = await page.$$eval('#site .cell', (all) => all.map((c) => [c.textContent, c.title, c.classList.contains('cut'), c.tabIndex]));
+  // Every cell with text has it as its title; only the long one is cut and takes the focus.
+  for (const [text, ...rest] of cells) assert.deepEqual(rest, [text, text === long, text === long ? 0 : -1], text);
+  const cell = page.locator('#site .cell.cut');
+  const unfolded = () => cell.evaluate(({ firstChild: span }) => [span.scrollWidth <= span.clientWidth + 1, getComputedStyle(span).whiteSpace]);
+  assert.deepEqual(await unfolded(), [false, 'nowrap']);
+  await cell.focus();
+  assert.deepEqual(await unfolded(), [true, 'normal']);
+  // Its text can be selected whole, as for copying.
+  const selected = await page.evaluate(() => {
+    const span = document.querySelector('#site .cell.cut span');
+    getSelection().selectAllChildren(span);
+    return [getSelection().toString(), getComputedStyle(span).userSelect];
+  });
+  assert.equal(selected[0], long);
+  assert.notEqual(selected[1], 'none');
+  await done();
 });

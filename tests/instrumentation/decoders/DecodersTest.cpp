@@ -102,6 +102,12 @@ TEST(SmbiosTable, RealTables) {
   }
 }
 
+// An extended family (AMD family 23 = 0xF + 8) and model read as the kernel reads them.
+TEST(SmbiosTable, ProcessorIdsReadAsTheKernelReadsThem) {
+  EXPECT_EQ(X86SignatureText(0x800F11), "Family 23, Model 1, Stepping 1");
+  EXPECT_EQ(X86SignatureText(0x806EA), "Family 6, Model 142, Stepping 10");
+}
+
 TEST(SmbiosTable, HostileStructures) {
   // Type 4, length 0x30 claimed but only the header present.
   EXPECT_TRUE(SplitSmbiosTable("\x04\x30\x00\x00"s).empty());
