@@ -79,11 +79,14 @@ TEST(ProcessorFrame, EveryRunStartsAndEndsWithNoPendingError) {
 // The failure box speaks one language, and nothing the provider raises while
 // wording it leaves the collector.
 TEST(FailureBox, OneLanguageAndNoErrorPassesOn) {
-  // Answers message N with "#N" from the catalogue `language`, except
-  // `englishGap` (filled from English) and `failing` (raises 5).
-  struct BoxProvider : AutomationObject {
-    int32_t englishGap = 0, failing = 0;
-    bool tellsLanguage = true;
+  // Message N is "#N" from the catalogue "de", except `englishGap` (filled from
+  // English) and `failing` (raises 5).
+  struct Case {
+    const char* name;
+    int32_t englishGap, failing;
+    bool tellsLanguage, localized;
+  };
+  struct BoxProvider : AutomationObject, Case {
     Variant Call(std::string_view method, std::vector<Variant>& args) override {
       const int32_t n = ToInt32(args.at(0));
       if (n == failing) Raise(err::kInvalidCall, "no message numbered " + std::to_string(n));
@@ -92,35 +95,26 @@ TEST(FailureBox, OneLanguageAndNoErrorPassesOn) {
       Raise(err::kNoSuchMember, std::string(method));
     }
   };
-  const struct {
-    const char* name;
-    int32_t englishGap, failing;
-    bool tellsLanguage;
-    test::Box box;
-  } cases[] = {
-      {"both localized", 0, 0, true, {"#102", "#103", 0}},
-      {"a provider that cannot tell languages", 0, 0, false, {"#102", "#103", 0}},
-      {"title from the English gap", 103, 0, true, {"Failed to create object.", "Parts Information - Error", 0}},
-      {"prompt from the English gap", 102, 0, true, {"Failed to create object.", "Parts Information - Error", 0}},
-      {"the title's lookup fails", 0, 103, true, {"Failed to create object.", "Parts Information - Error", 0}},
-      {"the prompt's lookup fails", 0, 102, false, {"Failed to create object.", "Parts Information - Error", 0}},
-  };
-  for (const auto& c : cases) {
+  for (const Case& c : std::initializer_list<Case>{{"both localized", 0, 0, true, true},
+                                                   {"a provider that cannot tell languages", 0, 0, false, true},
+                                                   {"title from the English gap", 103, 0, true, false},
+                                                   {"prompt from the English gap", 102, 0, true, false},
+                                                   {"the title's lookup fails", 0, 103, true, false},
+                                                   {"the prompt's lookup fails", 0, 102, false, false}}) {
     SCOPED_TRACE(c.name);
     test::ResetModule();
     test::ProviderScope provider(test::ProviderMode::Missing);
     BRVPartsCtl control;
     RegisterClass(kResourcesProgId, [&c] {
       auto p = std::make_shared<BoxProvider>();
-      p->englishGap = c.englishGap;
-      p->failing = c.failing;
-      p->tellsLanguage = c.tellsLanguage;
+      static_cast<Case&>(*p) = c;
       return p;
     });
     test::BoxRecorder boxes;
     test::UseSnapshot(test::SnapshotWith(R"("Win32_POTSModem": {"$error": "0x80041010"})"));
     EXPECT_NO_THROW(GetModemInfo());
-    EXPECT_EQ(boxes.boxes, std::vector<test::Box>{c.box});
+    const test::Box english{"Failed to create object.", "Parts Information - Error", 0}, localized{"#102", "#103", 0};
+    EXPECT_EQ(boxes.boxes, std::vector<test::Box>{c.localized ? localized : english});
   }
 }
 

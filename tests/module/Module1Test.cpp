@@ -18,12 +18,9 @@ class Messages : public ::testing::Test {
   void SetUp() override { test::ResetModule(); }
 };
 
-TEST_F(Messages, NoProviderYet) {
+TEST_F(Messages, NoTextBeforeAProviderAndTheProviderKeptAfterAFailedLaterCreation) {
   int32_t n = 211;
   EXPECT_EQ(GetLocalMessage(n), "Error : No Local Data");
-}
-
-TEST_F(Messages, ProviderKeptAfterAFailedLaterCreation) {
   test::ProviderScope provider(ProviderMode::Fake);
   ASSERT_TRUE(CreateResourceProvider());
   const auto kept = Module().ResourceProvider;
@@ -32,7 +29,7 @@ TEST_F(Messages, ProviderKeptAfterAFailedLaterCreation) {
   EXPECT_FALSE(texts.localized());
   EXPECT_EQ(texts(103), "Parts Information - Error");
   EXPECT_EQ(Module().ResourceProvider, kept);
-  int32_t n = 102;
+  n = 102;
   EXPECT_EQ(GetLocalMessage(n), "#102");
 }
 
