@@ -34,7 +34,8 @@ brv_install() {
 
 # The build's libraries and tools (libmicrohttpd for the web page's server,
 # libcurl and zlib for reports to an inventory server), and hwdata, whose id lists give adapters and
-# monitors their makers' and models' names; Python 3 for the tests' broken inventory servers.
+# monitors their makers' and models' names; Python 3 for the tests' broken inventory servers, with
+# jsonschema to check --json against its published schema.
 BRV_PACKAGES=(g++ cmake make pkg-config nlohmann-json3-dev libcli11-dev libfmt-dev libgtest-dev libgmock-dev
-  libcpp-httplib-dev libmicrohttpd-dev libcurl4-openssl-dev zlib1g-dev hwdata python3)
+  libcpp-httplib-dev libmicrohttpd-dev libcurl4-openssl-dev zlib1g-dev hwdata python3 python3-jsonschema)
 brv_install "${BRV_PACKAGES[@]}"

@@ -1,6 +1,5 @@
 // The instrumentation service over a class source: monikers, queries and object
 // paths as a script spells them.
-#include <chrono>
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
@@ -51,12 +50,12 @@ TEST(SourceServiceIndex, ObjectPathsOfManyInstances) {
       "Failing": [{"K": 1}, {"K": 2}, {"K": 3}, {"K": 4}, {"K": 5}, {"K": 6}, {"K": 7}, {"K": 8}, {"K": 9},
                   {"K": 10}, {"K": 11}, {"K": 12}, {"K": 13}, {"K": 14}, {"K": 15}, {"K": 16},
                   {"$error": "0x80041001"}, {"K": 18}])"));
-  const auto start = std::chrono::steady_clock::now();
+  const long start = test::CpuMs();
   for (int i = 0; i < 20000; ++i) {
     auto o = wmi::BindSourceObject("winmgmts://./root/cimv2:Win32_NetworkAdapterConfiguration=" + std::to_string(i));
     ASSERT_EQ(o->Get("Index"), Variant(i));
   }
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_LT(test::CpuMs() - start, 10000);
   const auto path = [](const std::string& p) { return "winmgmts://./root/cimv2:" + p; };
   EXPECT_EQ(wmi::BindSourceObject(path("Win32_NetworkAdapterConfiguration=5"))->Get("IPAddress"),
             Variant(Variant::Array{"first"}));

@@ -19,6 +19,30 @@ inline void ExpectGolden(const std::string& relative, const std::string& text) {
   if (std::getenv("BRV_RENEW")) std::ofstream(path) << text;
 }
 
+// The bytes a line of an answer file stands for: \r, \n, \\ and \xHH escaped,
+// {N*c} for N bytes c.
+inline std::string Unescape(const std::string& line) {
+  std::string out;
+  for (size_t i = 0; i < line.size(); ++i) {
+    size_t star = 0;
+    if (line[i] == '\\' && i + 1 < line.size()) {
+      const char c = line[++i];
+      out += c == 'r'   ? '\r'
+             : c == 'n' ? '\n'
+             : c == 'x' ? static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16))
+                        : c;
+      if (c == 'x') i += 2;
+    } else if (line[i] == '{' && (star = line.find_first_not_of("0123456789", i + 1)) > i + 1 &&
+               star + 2 < line.size() && line[star] == '*' && line[star + 2] == '}') {
+      out.append(std::stoul(line.substr(i + 1, star - i - 1)), line[star + 1]);
+      i = star + 2;
+    } else {
+      out += line[i];
+    }
+  }
+  return out;
+}
+
 // Each "$ INPUT" line of the file answered by `answer`, its lines marked "| "
 // after it; the other lines are kept as they are.
 inline void ExpectAnswers(const std::string& relative, const std::function<std::string(const std::string&)>& answer) {

@@ -2,6 +2,8 @@
 // Shared test fixtures: string providers, the message boxes recorded, a fresh
 // module state for the test's thread, snapshots given inline, and the program
 // run as a user runs it.
+#include <time.h>
+
 #include <memory>
 #include <ostream>
 #include <string>
@@ -82,6 +84,15 @@ Outcome RunProgram(const std::string& args, const std::string& input = "", const
 // `names` stands for its value in the command lines and the output. With
 // BRV_RENEW=1 in the environment the transcript is rewritten with what was printed.
 void ExpectTranscript(const std::string& relative, const std::vector<std::pair<std::string, std::string>>& names);
+
+// The processor time this process has used, in milliseconds. Bounds on how
+// long work takes are set on it rather than on the wall clock, so that a busy
+// machine does not fail them (each test runs in a process of its own).
+inline long CpuMs() {
+  timespec now{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return now.tv_sec * 1000L + now.tv_nsec / 1000000L;
+}
 
 // The number of the error a call raises, 0 when it raises none.
 template <class Call>

@@ -240,36 +240,12 @@ Answer Exchange(int port, const std::string& request) {
   return answer;
 }
 
-// The bytes a line of web-requests.txt stands for: \r, \n, \\ and \xHH
-// escaped, {N*c} for N bytes c.
-std::string Unescape(const std::string& line) {
-  std::string out;
-  for (size_t i = 0; i < line.size(); ++i) {
-    size_t star = 0;
-    if (line[i] == '\\') {
-      const char c = line[++i];
-      out += c == 'r'   ? '\r'
-             : c == 'n' ? '\n'
-             : c == 'x' ? static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16))
-                        : c;
-      if (c == 'x') i += 2;
-    } else if (line[i] == '{' && (star = line.find_first_not_of("0123456789", i + 1)) > i + 1 &&
-               star + 2 < line.size() && line[star] == '*' && line[star + 2] == '}') {
-      out.append(std::stoul(line.substr(i + 1, star - i - 1)), line[star + 1]);
-      i = star + 2;
-    } else {
-      out += line[i];
-    }
-  }
-  return out;
-}
-
 // Each request of tests/data/expected/web-requests.txt, in order on one server.
 TEST(WebServer, EveryKindOfRequest) {
   Server server;
   ASSERT_GT(server.port, 0) << server.line << server.Stderr();
   brv::test::ExpectAnswers("expected/web-requests.txt", [&](const std::string& line) {
-    const std::string request = Unescape(line);
+    const std::string request = brv::test::Unescape(line);
     const Answer answer = Exchange(server.port, request);
     // The server's own answers carry the security headers.
     if (answer.head.find("Content-Type: ") != std::string::npos) {

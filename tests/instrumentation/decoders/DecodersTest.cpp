@@ -12,6 +12,7 @@
 #include "instrumentation/decoders/Edid.h"
 #include "instrumentation/decoders/FirmwareText.h"
 #include "instrumentation/decoders/Smbios.h"
+#include "tests/support/Golden.h"
 #include "tests/support/SmbiosDump.h"
 #include "tests/support/TestFiles.h"
 
@@ -31,75 +32,24 @@ std::vector<SmbiosStructure> LoadTable(const std::string& name) {
   return SplitSmbiosTable(bytes);
 }
 
-TEST(SmbiosTable, FirmwareTextPlaceholdersAreNoValue) {
-  struct Case {
-    std::string in;
-    std::optional<std::string> out;
-  } cases[] = {
-      // Placeholders firmware writers leave, in any case and padding.
-      {"To be filled by O.E.M.", std::nullopt},
-      {"  To Be Filled By O.E.M.  ", std::nullopt},
-      {"Default string", std::nullopt},
-      {"Not Specified", std::nullopt},
-      {"No Asset Information", std::nullopt},
-      {"System Product Name", std::nullopt},
-      {"0123456789", std::nullopt},
-      {"        ", std::nullopt},
-      {"00000000", std::nullopt},
-      {std::string("\0\0\0", 3), std::nullopt},
-      {"FFFFFFFF", std::nullopt},
-      {"417B9BB7", "417B9BB7"},
-      {"A\x7f"
-       "B",
-       "A?B"},
-      {" HMAA51S6AMR6N-UH    ", "HMAA51S6AMR6N-UH"},
-      {"NP52H\x80"
-       "140QH1",
-       "NP52H?140QH1"},
-      {"\xe4\xb8\x96\xe6\x81\x92", "\xe4\xb8\x96\xe6\x81\x92"},
-      {"ab\xe4\xb8", "ab??"},
-      // Shaped like UTF-8 but not: a surrogate, past U+10FFFF, overlong.
-      {"a\xed\xa0\x80", "a???"},
-      {"\xf4\x90\x80\x80z", "????z"},
-      {"\xe0\x80\xafz", "???z"},
-      {std::string("LQ133Z1JW26\0x", 13), "LQ133Z1JW26"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(CleanFirmwareText(c.in), c.out) << c.in;
-}
+std::string Shown(const std::optional<std::string>& text) { return text ? "\"" + *text + "\"" : "none"; }
 
-// Expectations from the dmidecode text of the same machines and the collection's
+// Each "$ text T" line of expected/smbios.txt cleans the firmware text T (escaped
+// as test::Unescape reads it); each "$ table FILE" decodes a table of real/smbios,
+// checked against the dmidecode text of the same machines and the collection's
 // notes. (Memory and batteries: Accuracy.MemoryModulesSlotsAndBatteriesOfEveryFirmwareTable.)
-TEST(SmbiosTable, RealTables) {
-  struct Case {
-    std::string file;
-    size_t structures, cpus;
-    std::string cpuVersion;
-    std::optional<std::string> socket;
-    std::optional<uint16_t> maxSpeed;
-    size_t slots;
-  } cases[] = {
-      {"Lenovo-ThinkPad-T480.dumpbin.bin", 63, 1, "Intel(R) Core(TM) i7-8650U CPU @ 1.90GHz", "U3E1", 2100, 2},
-      {"Lenovo-ThinkPad-W510.dumpbin.bin", 82, 1, "Intel(R) Core(TM) i7 CPU       Q 720  @ 1.60GHz", {}, 1600, 4},
-      {"ASRock-Single-Ryzen.rawtable.bin", 28, 1, "AMD Ryzen 9 5900X 12-Core Processor", "CPUSocket", 4950, 4},
-      {"SuperMicro-Dual-Xeon.rawtable.bin", 149, 2, "Intel(R) Xeon(R) CPU E5-2650 v2 @ 2.60GHz", "CPU 1", 4000, 16},
-      {"SuperMicro-Quad-Opteron.rawtable.bin", 96, 4, "AMD Opteron(tm) Processor 6174", "CPU 1", 2200, 32},
-      // Damaged after the fifth structure: decoding stops there.
-      {"HyperV.rawtable.bin", 5, 0, "", std::nullopt, std::nullopt, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.file);
-    const std::vector<SmbiosStructure> table = LoadTable(c.file);
-    EXPECT_EQ(table.size(), c.structures);
-    const auto cpus = DecodeSmbiosProcessors(table);
-    ASSERT_EQ(cpus.size(), c.cpus);
-    for (const auto& cpu : cpus) {
-      EXPECT_EQ(cpu.version, c.cpuVersion);
-      EXPECT_TRUE(cpu.populated);
-      EXPECT_EQ(cpus[0].socket, c.socket);
-      EXPECT_EQ(cpus[0].maxSpeedMHz, c.maxSpeed);
+TEST(SmbiosTable, FirmwareTextAndRealTables) {
+  test::ExpectAnswers("expected/smbios.txt", [](const std::string& line) {
+    if (line.starts_with("text ")) return Shown(CleanFirmwareText(test::Unescape(line.substr(5))));
+    const std::vector<SmbiosStructure> table = LoadTable(line.substr(6));
+    std::string out =
+        fmt::format("{} structures, {} memory slots\n", table.size(), DecodeSmbiosMemoryDevices(table).size());
+    for (const SmbiosProcessor& cpu : DecodeSmbiosProcessors(table)) {
+      out += fmt::format("{} in {}, up to {} MHz{}\n", Shown(cpu.version), Shown(cpu.socket),
+                         cpu.maxSpeedMHz ? std::to_string(*cpu.maxSpeedMHz) : "?", cpu.populated ? "" : ", empty");
     }
-    EXPECT_EQ(DecodeSmbiosMemoryDevices(table).size(), c.slots);
-  }
+    return out;
+  });
 }
 
 // An extended family (AMD family 23 = 0xF + 8) and model read as the kernel reads them.

@@ -9,7 +9,6 @@
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -24,6 +23,7 @@
 #include "instrumentation/linux/LiveSource.h"
 #include "instrumentation/linux/RootFs.h"
 #include "instrumentation/snapshot/Capture.h"
+#include "tests/support/Support.h"
 #include "tests/support/TestFiles.h"
 
 namespace brv {
@@ -38,11 +38,7 @@ using Clock = std::chrono::steady_clock;
 // measured, not the wall clock's, so that a busy machine does not fail it.
 constexpr long kBoundMs = 5000;
 
-long CpuMs() {
-  timespec now{};
-  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return now.tv_sec * 1000L + now.tv_nsec / 1000000L;
-}
+using test::CpuMs;
 
 void Sparse(const TempTree& t, const std::string& path, off_t size) {
   const int fd = ::open(t.Fresh(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

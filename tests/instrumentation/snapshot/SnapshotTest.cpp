@@ -61,9 +61,9 @@ TEST(SnapshotReader, ReadsManyNamesInLinearTime) {
   text += "}]";
   for (int i = 0; i < 10000; ++i) text += ",\"C" + std::to_string(i) + "\":[]";
   text += "}}";
-  const auto start = std::chrono::steady_clock::now();
+  const long start = test::CpuMs();
   const Snapshot s = ParseSnapshot(text, "t");
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_LT(test::CpuMs() - start, 20000);
   ASSERT_EQ(s.classes.size(), 10001u);
   EXPECT_EQ(s.classes[0].second.instances[0].properties.size(), 100000u);
   EXPECT_EQ(s.classes[0].second.instances[0].properties[99999].name, "P99999");
