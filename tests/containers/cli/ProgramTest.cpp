@@ -81,7 +81,8 @@ TEST(Program, WhatEachCommandLineShows) {
                                             << cpu << "1e999]}\n"
                                             << cpu << "1]}" << std::string(1 << 20, ' ') << "}{\n"
                                             << cpu << "\"1\"]}\n";
-  brv::test::ExpectTranscript("expected/program.txt", {{"{dir}", dir.path()}, {"{src}", BRV_SOURCE_DIR}});
+  brv::test::ExpectTranscript("expected/program.txt",
+                              {{"{program}", BRV_PROGRAM}, {"{dir}", dir.path()}, {"{src}", BRV_SOURCE_DIR}});
 }
 
 // The whole inventory, every category with every instance, read as expected:
