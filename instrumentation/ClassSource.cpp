@@ -91,13 +91,10 @@ class ReadOnceSource : public ClassSource {
 
 }  // namespace
 
-std::shared_ptr<const ClassSource> ReadOnce(std::shared_ptr<const ClassSource> source) {
-  if (!source) return source;
-  return std::make_shared<ReadOnceSource>(std::move(source));
-}
-
 ReadEachClassOnce::ReadEachClassOnce(bool enabled) {
-  if (auto source = CurrentClassSource(); enabled && source) scope_.emplace(ReadOnce(std::move(source)));
+  if (auto source = CurrentClassSource(); enabled && source) {
+    scope_.emplace(std::make_shared<ReadOnceSource>(std::move(source)));
+  }
 }
 
 }  // namespace brv

@@ -89,13 +89,11 @@ class ThreadClassSource {
   std::shared_ptr<const ClassSource> previous_;
 };
 
-// `source` with each class read once: every later query of a class answers what
-// the first did. One inventory and its details are one moment of the machine,
-// and the classes several categories and their details share are read once.
-std::shared_ptr<const ClassSource> ReadOnce(std::shared_ptr<const ClassSource> source);
-
-// For its lifetime, this thread reads each class of the current source once
-// (see ReadOnce); when `enabled` is false or no source is set, nothing changes.
+// For its lifetime, this thread reads each class of the current source once:
+// every later query of a class answers what the first did. One inventory and its
+// details are one moment of the machine, and the classes several categories and
+// their details share are read once. When `enabled` is false or no source is
+// set, nothing changes.
 class ReadEachClassOnce {
  public:
   explicit ReadEachClassOnce(bool enabled);

@@ -10,7 +10,6 @@
 
 #include "common/Excerpt.h"
 #include "common/Text.h"
-#include "tests/common/Notation.h"
 #include "tests/support/Golden.h"
 
 namespace brv {

@@ -6,7 +6,6 @@
 
 #include "common/Error.h"
 #include "common/Variant.h"
-#include "tests/common/Notation.h"
 #include "tests/support/Golden.h"
 #include "tests/support/Support.h"
 

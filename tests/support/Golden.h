@@ -2,11 +2,13 @@
 // Texts a test makes, compared whole with files under tests/data. With
 // BRV_RENEW=1 in the environment the files are rewritten with them instead:
 // review the diff.
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include <gtest/gtest.h>
 
@@ -41,6 +43,19 @@ inline std::string Unescape(const std::string& line) {
     }
   }
   return out;
+}
+
+// A text as an answer shows it, in the notation Unescape reads: in quotes, each
+// byte outside printable ASCII and a quote as \xHH, a backslash as \\.
+inline std::string Quote(std::string_view text) {
+  std::string out = "\"";
+  for (const char ch : text) {
+    const auto b = static_cast<unsigned char>(ch);
+    char hex[5];
+    std::snprintf(hex, sizeof hex, "\\x%02X", b);
+    out += ch == '\\' ? "\\\\" : b < 0x20 || b >= 0x7F || ch == '"' ? hex : std::string(1, ch);
+  }
+  return out + "\"";
 }
 
 // Each "$ INPUT" line of the file answered by `answer`, its lines marked "| "

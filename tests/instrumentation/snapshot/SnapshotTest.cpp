@@ -9,7 +9,6 @@
 #include <fstream>
 #include <mutex>
 #include <optional>
-#include <regex>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -22,27 +21,11 @@
 namespace brv {
 namespace {
 
-// "{N*c}" in a line of a test file stands for N times c, "{nl}" for a line break.
-std::string Expand(const std::string& line) {
-  static const std::regex run(R"(\{(\d+)\*(.)\}|\{nl\})");
-  std::string out;
-  std::smatch m;
-  for (auto at = line.cbegin(); at != line.cend();) {
-    if (std::regex_search(at, line.cend(), m, run, std::regex_constants::match_continuous)) {
-      out += m[1].matched ? std::string(std::stoul(m.str(1)), m.str(2)[0]) : "\n";
-      at = m[0].second;
-    } else {
-      out += *at++;
-    }
-  }
-  return out;
-}
-
 // Each document is refused with one short line naming the file, where and what.
 TEST(SnapshotReader, RefusesWhatIsNotASnapshot) {
   test::ExpectAnswers("expected/snapshot-refusals.txt", [](const std::string& line) -> std::string {
     try {
-      ParseSnapshot(Expand(line), "t.json");
+      ParseSnapshot(test::Unescape(line), "t.json");
       return "accepted";
     } catch (const SnapshotError& e) {
       return e.what();
